@@ -1,0 +1,19 @@
+// Process start-up: decides from the arguments and from a running copy what this
+// process does, and does it.
+#pragma once
+
+#include <string>
+
+namespace tessvale {
+
+class CTessvaleApp
+{
+public:
+    // Runs the process and returns its exit code.
+    int InitInstance(int argc, char** argv);
+};
+
+// The command line after the program's path: the arguments joined by single blanks.
+std::string CommandLineText(int argc, char** argv);
+
+} // namespace tessvale

@@ -1,0 +1,288 @@
+#include "common/text_util.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include <iconv.h>
+#include <langinfo.h>
+
+namespace tessvale {
+namespace {
+
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one code point at text[i], advancing i. Malformed bytes give U+FFFD.
+char32_t NextCodePoint(std::string_view text, std::size_t& i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    int extra = 0;
+    char32_t cp = 0;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        ++i;
+        return 0xFFFD;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+            i += k;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+bool LocaleIsUtf8()
+{
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0;
+}
+
+// Converts between encodings with iconv; unconvertible input becomes '?'.
+std::string Iconv(std::string_view input, const char* from, const char* to)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::string(input);
+    }
+    std::string out;
+    out.resize(input.size() * 4 + 16);
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    char* dst = out.data();
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) {
+            break;
+        }
+        if (errno == E2BIG) {
+            const std::size_t used = static_cast<std::size_t>(dst - out.data());
+            out.resize(out.size() * 2);
+            dst = out.data() + used;
+            outLeft = out.size() - used;
+            continue;
+        }
+        // Invalid or unconvertible: emit '?' and skip one input character.
+        if (outLeft == 0) {
+            const std::size_t used = static_cast<std::size_t>(dst - out.data());
+            out.resize(out.size() * 2);
+            dst = out.data() + used;
+            outLeft = out.size() - used;
+        }
+        *dst++ = '?';
+        --outLeft;
+        std::size_t skip = 1;
+        if (std::strcmp(from, "UTF-8") == 0) {
+            std::size_t pos = static_cast<std::size_t>(in - input.data());
+            std::size_t next = pos;
+            NextCodePoint(input, next);
+            skip = next - pos;
+        }
+        in += skip;
+        inLeft = inLeft > skip ? inLeft - skip : 0;
+    }
+    iconv_close(cd);
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return out;
+}
+
+} // namespace
+
+std::string ToUtf8(std::u16string_view wide)
+{
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t cp = wide[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::u16string FromUtf8(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        char32_t cp = NextCodePoint(utf8, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string Utf8ToAnsi(std::string_view utf8)
+{
+    if (LocaleIsUtf8()) {
+        return std::string(utf8);
+    }
+    return Iconv(utf8, "UTF-8", nl_langinfo(CODESET));
+}
+
+std::string AnsiToUtf8(std::string_view ansi)
+{
+    if (LocaleIsUtf8()) {
+        return std::string(ansi);
+    }
+    return Iconv(ansi, nl_langinfo(CODESET), "UTF-8");
+}
+
+std::string ToAnsi(std::u16string_view wide)
+{
+    return Utf8ToAnsi(ToUtf8(wide));
+}
+
+std::u16string FromAnsi(std::string_view ansi)
+{
+    return FromUtf8(AnsiToUtf8(ansi));
+}
+
+std::size_t CharCount(std::string_view utf8)
+{
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        NextCodePoint(utf8, i);
+        ++count;
+    }
+    return count;
+}
+
+std::string CutToCapacity(std::string_view utf8, std::size_t capacity)
+{
+    if (capacity == 0) {
+        return {};
+    }
+    const std::size_t keep = capacity - 1;
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < utf8.size() && count < keep) {
+        NextCodePoint(utf8, i);
+        ++count;
+    }
+    return std::string(utf8.substr(0, i));
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<char>(x - 'A' + 'a');
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<char>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ToUpperAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::string ToLowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+std::string Trim(std::string_view text)
+{
+    const char* blanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t last = text.find_last_not_of(blanks);
+    return std::string(text.substr(first, last - first + 1));
+}
+
+long long ParseDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' ||
+                               text[i] == '\v' || text[i] == '\f')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i] - '0';
+        if (value > (LLONG_MAX - digit) / 10) {
+            return negative ? LLONG_MIN : LLONG_MAX;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace tessvale

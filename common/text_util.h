@@ -1,0 +1,49 @@
+// Text conversions and small text helpers shared by every layer.
+//
+// Inside the core, text is UTF-8 in std::string. "Wide" text (what the GUI and the
+// profile files of Windows peers carry) is UTF-16 in std::u16string. "ANSI" text is
+// the narrow encoding of the user's locale (nl_langinfo(CODESET), UTF-8 on current
+// systems); it is what leaves the program as bytes: lookup files, exports, clipboard,
+// credentials before Base64.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessvale {
+
+std::string ToUtf8(std::u16string_view wide);
+std::u16string FromUtf8(std::string_view utf8);
+
+// Wide text to and from the locale's narrow encoding. Characters the encoding
+// cannot represent become '?'.
+std::string ToAnsi(std::u16string_view wide);
+std::u16string FromAnsi(std::string_view ansi);
+
+// The same conversions for UTF-8 core text.
+std::string Utf8ToAnsi(std::string_view utf8);
+std::string AnsiToUtf8(std::string_view ansi);
+
+// Number of characters (code points) in UTF-8 text.
+std::size_t CharCount(std::string_view utf8);
+
+// Cuts UTF-8 text so that it fits a field of `capacity` characters including the
+// terminator of the original fixed buffers: at most capacity - 1 characters are kept,
+// never splitting a character.
+std::string CutToCapacity(std::string_view utf8, std::size_t capacity);
+
+// ASCII case-insensitive comparison.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
+
+// Trims blanks, tabs, CR and LF at both ends.
+std::string Trim(std::string_view text);
+
+// Reads a decimal integer the way atoi/strtol do: leading white space and a sign are
+// accepted, reading stops at the first non-digit, no digits give 0. Saturates at the
+// limits of the type instead of overflowing.
+long long ParseDecimal(std::string_view text);
+
+} // namespace tessvale

@@ -1,0 +1,58 @@
+// One record of the configuration document as the program reads and writes it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessvale {
+
+struct ConfigRecord
+{
+    static constexpr int kMaxFields = 30;
+
+    std::string tablePath; // XPath of the table's records, e.g. "//config/Result/Result"
+    std::array<std::string, kMaxFields> fieldNames;
+    std::uint32_t id = 0;
+    std::array<std::string, kMaxFields> values; // parallel to fieldNames
+    int fieldCount = 0;
+
+    // Value of the named field; empty when the record has no such field.
+    const std::string& Value(std::string_view field) const;
+    // Sets the named field; returns false when the record has no such field.
+    bool SetValue(std::string_view field, std::string value);
+};
+
+// Settings keys.
+inline constexpr const char* kAutoscanSpanSeconds = "AutoscanSpanSeconds"; // minutes, despite the name
+inline constexpr const char* kAutoscanThreads = "AutoscanThreads";
+inline constexpr const char* kNetbiosTimeoutMSeconds = "NetbiosTimeoutMSeconds";
+inline constexpr const char* kAutoUpdate = "AutoUpdate";
+inline constexpr const char* kWmiLogin = "WmiLogin";
+inline constexpr const char* kWmiPassword = "WmiPassword";
+
+// Result keys.
+inline constexpr const char* kResultName = "Name";
+inline constexpr const char* kResultIpRange = "IPRange";
+
+// Item keys.
+inline constexpr const char* kItemResultId = "ResultId";
+inline constexpr const char* kItemIp = "IP";
+inline constexpr const char* kItemMac = "MAC";
+inline constexpr const char* kItemHostName = "HostName";
+inline constexpr const char* kItemCpu = "Cpu";
+inline constexpr const char* kItemRam = "RAMMSize";
+inline constexpr const char* kItemGroup = "Group";
+inline constexpr const char* kItemShareFile = "ShareFile";
+inline constexpr const char* kItemSystemVer = "SystemVer";
+inline constexpr const char* kItemNetCardType = "NetCardType";
+inline constexpr const char* kItemNetCardVendor = "NetCardVendor";
+inline constexpr const char* kItemDescription = "Description";
+
+// Fresh buffers of the three tables: table path and field names set, values empty.
+ConfigRecord MakeSettingsRecord();
+ConfigRecord MakeResultRecord();
+ConfigRecord MakeItemRecord();
+
+} // namespace tessvale

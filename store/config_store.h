@@ -1,0 +1,107 @@
+// The per-user XML configuration document: settings, stored results and their hosts.
+//
+// A table is an XPath to a list of like elements, a record one such element with a
+// first child <id value="N"/>, a field a child element whose "value" attribute holds
+// the text. Every operation takes the store's recursive lock for its own duration.
+// Callers that need several steps to be atomic hold Mutex() around them.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "store/config_record.h"
+
+namespace tessvale {
+
+class ConfigStore
+{
+public:
+    ConfigStore();
+    ~ConfigStore();
+    ConfigStore(const ConfigStore&) = delete;
+    ConfigStore& operator=(const ConfigStore&) = delete;
+
+    // The one store of the running program.
+    static ConfigStore& Instance();
+
+    // Remembers the path, empties the document and parses the file. A file that
+    // exists but does not parse keeps what was parsed before the error, and is copied
+    // to "<path>.bad" before the next save replaces it. False when the file is
+    // missing or malformed.
+    bool Load(const std::string& path);
+
+    // Writes the document to the remembered path: declaration, tab indentation,
+    // UTF-8 without byte-order mark, mode 0600, through a temporary file renamed over
+    // the old one. Creates the folder when missing. False when it cannot be written;
+    // the document in memory is unchanged then.
+    bool Save();
+
+    const std::string& Path() const;
+
+    // Makes sure an element exists at a simple absolute path such as "//config/Result".
+    void EnsurePath(const std::string& path);
+
+    // Appends a record with the next free id, stores the id in the buffer and writes
+    // the buffer's values into it. Returns 1.
+    int AddRecord(ConfigRecord& record);
+    // 1 when the record with the buffer's id was found and written, else 0.
+    int WriteRecord(const ConfigRecord& record);
+    // 1 when found: fields present in the file replace the buffer's values (a field
+    // without "value" reads empty); absent fields keep the buffer's values. 0 when not
+    // found; the buffer is left as it was.
+    int ReadRecord(ConfigRecord& record);
+    // Removes the record with the buffer's id if there is one. Returns 1.
+    int DeleteRecord(const ConfigRecord& record);
+    // One copy of the template per record of its table, in document order. Returns 1.
+    int ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord>& records);
+    // Deletes every item whose ResultId names the result, then the result. Returns 1.
+    int DeleteResult(const ConfigRecord& result);
+
+    // The settings record (id 1) over the defaults "0", "64", "1000", "1"; the two
+    // credential values are empty unless the file holds them.
+    ConfigRecord LoadSettings();
+
+    std::recursive_mutex& Mutex() { return m_mutex; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    mutable std::recursive_mutex m_mutex;
+};
+
+// Credentials are stored as Base64 (RFC 4648, standard alphabet, padded, no line
+// breaks) of their bytes in the locale encoding.
+inline constexpr std::size_t kMaxEncodedCredential = 511;
+
+// Encodes UTF-8 text; nullopt-like empty result is never produced for non-empty input.
+std::string EncodeCredential(const std::string& utf8);
+// True when the encoded form of the text fits the stored field (511 characters).
+bool CredentialFits(const std::string& utf8);
+// Decodes a stored value back to UTF-8. Skips CR and LF, stops at '=', stops at the
+// first zero byte of the decoded bytes; reads at most 511 characters of input.
+std::string DecodeCredential(const std::string& encoded);
+
+// Storing a scan under a result (the main window's Save).
+struct StoredHost
+{
+    std::string ip, mac, hostName, cpu, ramMb, shareFile, systemVer, netCardType, netCardVendor;
+};
+
+class StoreScanUi
+{
+public:
+    virtual ~StoreScanUi() = default;
+    // Asks the user for the name of a new result; empty means nothing is stored.
+    virtual std::string AskResultName() = 0;
+    // The stored results changed: the chooser is rebuilt and the new name selected.
+    virtual void RangesChanged(const std::string& newName) = 0;
+};
+
+// Stores the rows under the result `resultId` (0: a new result, named through the ui).
+// Returns the result id used, or 0 when nothing was stored. Saves the document.
+std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resultId, const std::string& firstIp,
+                        const std::string& lastIp, const std::vector<StoredHost>& rows);
+
+} // namespace tessvale
