@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/localization.h"
+#include "common/paths.h"
 #include "common/profile_file.h"
 #include "fakes/local_http_server.h"
 
@@ -67,6 +68,14 @@ TEST_F(Localization, WithoutFolderItIsCreatedAndEverythingStaysEnglish)
     EXPECT_EQ(ListLanguages(), std::vector<std::string>{"English"});
     EXPECT_EQ(LanguageNameOf(GetLanguageCode()), "English");
     EXPECT_FALSE(std::filesystem::exists(m_folder + "/Language.ini"));
+}
+
+TEST(LanguageFolderPlace, DefaultFolderIsBesideTheProgram)
+{
+    SetLanguageFolderOverride({});
+    const std::string folder = LanguageFolder();
+    EXPECT_EQ(folder, ProgramFolder() + "/Language");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
 TEST_F(Localization, GermanLocaleListedIsRecordedAndUsed)
