@@ -10,17 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "scan/adapter_list.h"
 #include "store/config_store.h"
 
 class QWidget;
 
 namespace tessvale {
-
-struct AdapterEntry
-{
-    std::string address;     // IPv4 unicast address of this computer
-    std::string description; // the adapter's description (its interface name here)
-};
 
 struct StoredResultEntry
 {
