@@ -85,8 +85,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    template <class Handler>
-    void Deliver(Handler&& handler);
+    template <class Handler> void Deliver(Handler&& handler);
 
     void BuildMenus();
     void BuildToolBar();

@@ -21,6 +21,7 @@
 #include <QTextEdit>
 #include <QToolBar>
 
+#include "app/string_table.h"
 #include "common/localization.h"
 #include "common/text_util.h"
 
@@ -29,12 +30,6 @@ namespace {
 
 // Holds the whole translated text of a widget that shows only its first line.
 constexpr char kFullTextProperty[] = "tessvaleFullText";
-
-StringTable& InstalledStringTable()
-{
-    static StringTable table;
-    return table;
-}
 
 std::string ToCore(const QString& text)
 {
@@ -199,9 +194,10 @@ void SelectLanguage(QComboBox* combo)
 
 } // namespace
 
-void SetStringTable(StringTable table)
+void InstallTranslationHooks()
 {
-    InstalledStringTable() = std::move(table);
+    SetTranslationHooks([](int, const std::string& english) { return Translate(english); },
+                        [](const std::string& english) { return Translate(english); });
 }
 
 QString Translated(const QString& text)
@@ -211,9 +207,7 @@ QString Translated(const QString& text)
 
 QString LoadTranslatedString(unsigned id)
 {
-    const StringTable& table = InstalledStringTable();
-    const QString english = table ? table(id) : QString();
-    return english.isEmpty() ? QString() : Translated(english);
+    return FromCore(Translate(DefaultString(static_cast<int>(id))));
 }
 
 void TranslateWindow(QWidget* window, bool withTooltips)
@@ -277,26 +271,26 @@ int ShowMessage(QWidget* owner, const QString& text, const QString& caption, uns
     std::vector<Choice> choices;
     switch (flags & 0x0F) {
     case kMbOkCancel:
-        choices = {{QMessageBox::Ok, kIdOk, "OK"}, {QMessageBox::Cancel, kIdCancel, "Cancel"}};
+        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
         break;
     case kMbAbortRetryIgnore:
-        choices = {{QMessageBox::Abort, kIdAbort, "&Abort"},
-                   {QMessageBox::Retry, kIdRetry, "&Retry"},
-                   {QMessageBox::Ignore, kIdIgnore, "&Ignore"}};
+        choices = {{QMessageBox::Abort, kAnswerAbort, "&Abort"},
+                   {QMessageBox::Retry, kAnswerRetry, "&Retry"},
+                   {QMessageBox::Ignore, kAnswerIgnore, "&Ignore"}};
         break;
     case kMbYesNoCancel:
-        choices = {{QMessageBox::Yes, kIdYes, "&Yes"},
-                   {QMessageBox::No, kIdNo, "&No"},
-                   {QMessageBox::Cancel, kIdCancel, "Cancel"}};
+        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"},
+                   {QMessageBox::No, kAnswerNo, "&No"},
+                   {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
         break;
     case kMbYesNo:
-        choices = {{QMessageBox::Yes, kIdYes, "&Yes"}, {QMessageBox::No, kIdNo, "&No"}};
+        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"}, {QMessageBox::No, kAnswerNo, "&No"}};
         break;
     case kMbRetryCancel:
-        choices = {{QMessageBox::Retry, kIdRetry, "&Retry"}, {QMessageBox::Cancel, kIdCancel, "Cancel"}};
+        choices = {{QMessageBox::Retry, kAnswerRetry, "&Retry"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
         break;
     default:
-        choices = {{QMessageBox::Ok, kIdOk, "OK"}};
+        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}};
         break;
     }
     QMessageBox::StandardButtons buttons;
@@ -320,7 +314,7 @@ int ShowMessage(QWidget* owner, const QString& text, const QString& caption, uns
     // Closed without a button: the answer the escape key gives.
     const bool cancellable = (flags & 0x0F) == kMbOk || (flags & 0x0F) == kMbOkCancel ||
                              (flags & 0x0F) == kMbYesNoCancel || (flags & 0x0F) == kMbRetryCancel;
-    return (flags & 0x0F) == kMbOk ? kIdOk : (cancellable ? kIdCancel : kIdNo);
+    return (flags & 0x0F) == kMbOk ? kAnswerOk : (cancellable ? kAnswerCancel : kAnswerNo);
 }
 
 int ShowMessage(unsigned flags, const QString& text)
@@ -330,8 +324,7 @@ int ShowMessage(unsigned flags, const QString& text)
 
 int ShowMessage(unsigned flags, unsigned stringId)
 {
-    const StringTable& table = InstalledStringTable();
-    return ShowMessage(flags, table ? table(stringId) : QString());
+    return ShowMessage(flags, FromCore(DefaultString(static_cast<int>(stringId))));
 }
 
 void FillLanguageList(QComboBox* combo)
@@ -408,7 +401,7 @@ void SwitchMenuLanguage(QWidget* menu, const std::string& code)
 
 int DownloadLanguageFiles(QComboBox* combo)
 {
-    if (ShowMessage(kMbYesNo, QStringLiteral("Do you want to update language?")) != kIdYes) {
+    if (ShowMessage(kMbYesNo, QStringLiteral("Do you want to update language?")) != kAnswerYes) {
         return 0;
     }
     const LanguageDownload outcome = [] {

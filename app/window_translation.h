@@ -10,7 +10,6 @@
 // thread.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include <QString>
@@ -39,23 +38,21 @@ enum MessageBoxFlag : unsigned
 };
 enum MessageBoxResult : int
 {
-    kIdOk = 1,
-    kIdCancel = 2,
-    kIdAbort = 3,
-    kIdRetry = 4,
-    kIdIgnore = 5,
-    kIdYes = 6,
-    kIdNo = 7,
+    kAnswerOk = 1,
+    kAnswerCancel = 2,
+    kAnswerAbort = 3,
+    kAnswerRetry = 4,
+    kAnswerIgnore = 5,
+    kAnswerYes = 6,
+    kAnswerNo = 7,
 };
 
 // A widget carrying this property with value true is never translated (nor its children).
 inline constexpr char kNoTranslateProperty[] = "tessvaleNoTranslate";
 
-// The program's string table: the English text of a string id, empty for unknown ids.
-using StringTable = std::function<QString(unsigned id)>;
-
-// Installs the string table that LoadTranslatedString reads (the main window's).
-void SetStringTable(StringTable table);
+// Routes every text the windows fetch from the string table (UiString, UiText) through
+// the language files. Called once before the main window is built.
+void InstallTranslationHooks();
 
 // A text in the current language.
 QString Translated(const QString& text);

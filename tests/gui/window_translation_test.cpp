@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "app/string_table.h"
 #include "app/window_translation.h"
 #include "common/localization.h"
 #include "fakes/local_http_server.h"
@@ -133,7 +134,7 @@ private slots:
                                 "[Language]\nSettings=Einstellungen\n&File=&Datei\nStart=Starten\n&Help=&Hilfe\n"
                                 "About=Info\nOptions=Optionen\nAutoScan=Automatisch\n"
                                 "Threads hint=Threads\\nBis zu 64 gleichzeitig\n&Yes=&Ja\n&No=&Nein\n"
-                                "Question?=Frage?\nTessvale=Tessvale DE\n"));
+                                "Question?=Frage?\nTessvale=Tessvale DE\nStatus:=Zustand:\n"));
         QVERIFY(test::WriteFile(m_folder + "/fra.ini",
                                 "[Language]\nSettings=Param\xC3\xA8tres\n&File=&Fichier\nStart=D\xC3\xA9marrer\n"
                                 "&Help=&Aide\nAbout=\xC3\x80 propos\nOptions=Options FR\nAutoScan=Auto FR\n"));
@@ -211,10 +212,13 @@ private slots:
     void stringTableEntriesAreTranslated()
     {
         QVERIFY(WriteLanguageCode("DEU"));
-        SetStringTable([](unsigned id) { return id == 102 ? QStringLiteral("Start") : QString(); });
-        QCOMPARE(LoadTranslatedString(102), QStringLiteral("Starten"));
+        QCOMPARE(LoadTranslatedString(IDS_STATUS), QStringLiteral("Zustand:"));
+        QCOMPARE(LoadTranslatedString(IDS_NO_DATA_SELECTED), QStringLiteral("No data selected!"));
         QVERIFY(LoadTranslatedString(999).isEmpty());
-        SetStringTable({});
+        InstallTranslationHooks();
+        QCOMPARE(QString::fromStdString(UiString(IDS_STATUS)), QStringLiteral("Zustand:"));
+        QCOMPARE(QString::fromStdString(UiText("&File")), QStringLiteral("&Datei"));
+        SetTranslationHooks({}, {});
     }
 
     void messagesAreTranslatedAndAnswered()
@@ -222,13 +226,11 @@ private slots:
         QVERIFY(WriteLanguageCode("DEU"));
         QApplication::setApplicationName(QStringLiteral("Tessvale"));
         MessageBoxAnswerer answerer({QMessageBox::No, QMessageBox::Yes, QMessageBox::Ok});
-        QCOMPARE(ShowMessage(kMbYesNo | kMbIconQuestion, QStringLiteral("Question?")), int(kIdNo));
-        QCOMPARE(ShowMessage(nullptr, QStringLiteral("Start"), QStringLiteral("Settings"), kMbYesNo), int(kIdYes));
-        SetStringTable([](unsigned id) { return id == 7 ? QStringLiteral("About") : QString(); });
-        QCOMPARE(ShowMessage(kMbOk, 7u), int(kIdOk));
-        SetStringTable({});
+        QCOMPARE(ShowMessage(kMbYesNo | kMbIconQuestion, QStringLiteral("Question?")), int(kAnswerNo));
+        QCOMPARE(ShowMessage(nullptr, QStringLiteral("Start"), QStringLiteral("Settings"), kMbYesNo), int(kAnswerYes));
+        QCOMPARE(ShowMessage(kMbOk, unsigned(IDS_STATUS)), int(kAnswerOk));
         QCOMPARE(answerer.texts,
-                 (QStringList{QStringLiteral("Frage?"), QStringLiteral("Starten"), QStringLiteral("Info")}));
+                 (QStringList{QStringLiteral("Frage?"), QStringLiteral("Starten"), QStringLiteral("Zustand:")}));
         QCOMPARE(answerer.captions.at(0), QStringLiteral("Tessvale DE"));
         QCOMPARE(answerer.captions.at(1), QStringLiteral("Einstellungen"));
         QVERIFY(answerer.buttonTexts.at(0).contains(QStringLiteral("&Ja")));
