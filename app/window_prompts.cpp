@@ -1,10 +1,10 @@
 #include "app/window_prompts.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 #include "app/about_dlg.h"
 #include "app/ui_text.h"
+#include "app/window_translation.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/dlg_prompt.h"
 #include "dialogs/save_dlg.h"
@@ -13,13 +13,12 @@ namespace tessvale {
 
 bool DialogPrompts::AskYesNo(QWidget* owner, const QString& text)
 {
-    return QMessageBox::question(owner, QStringLiteral("Tessvale"), text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ::tessvale::ShowMessage(owner, text, QStringLiteral("Tessvale"), kMbYesNo | kMbIconQuestion) == kAnswerYes;
 }
 
 void DialogPrompts::ShowMessage(QWidget* owner, const QString& text)
 {
-    QMessageBox::information(owner, QStringLiteral("Tessvale"), text);
+    ::tessvale::ShowMessage(owner, text, QStringLiteral("Tessvale"), kMbOk | kMbIconInformation);
 }
 
 bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink)
