@@ -18,8 +18,7 @@ void FavoritesList::Load(ConfigStore& store)
     }
 }
 
-FavoritesList::AddResult FavoritesList::Add(const std::string& name, const std::string& first,
-                                            const std::string& last)
+FavoritesList::AddResult FavoritesList::Add(const std::string& name, const std::string& first, const std::string& last)
 {
     if (name.empty() || first.empty() || last.empty()) {
         return AddResult::Incomplete;
@@ -81,7 +80,7 @@ void FavoritesList::Commit(ConfigStore& store)
     }
     for (std::uint32_t id : m_removed) {
         if (id == 0) {
-            continue;  // added and removed before OK: nothing was stored
+            continue; // added and removed before OK: nothing was stored
         }
         ConfigRecord result = MakeResultRecord();
         result.id = id;
@@ -103,4 +102,4 @@ void FavoritesList::SplitRange(const std::string& range, std::string& first, std
     last = range.substr(dash + 1);
 }
 
-}  // namespace tessvale
+} // namespace tessvale

@@ -14,7 +14,7 @@ struct FavoriteRow
 {
     std::string name;
     std::string range;    // "first-last"
-    std::uint32_t id = 0;  // stored result id, 0 for a row added since opening
+    std::uint32_t id = 0; // stored result id, 0 for a row added since opening
 };
 
 class FavoritesList
@@ -23,8 +23,8 @@ public:
     enum class AddResult
     {
         Added,
-        Incomplete,  // name or an address missing: nothing happens
-        Duplicate,   // a row has exactly this name (case-sensitive)
+        Incomplete, // name or an address missing: nothing happens
+        Duplicate,  // a row has exactly this name (case-sensitive)
     };
 
     // Loads every stored result, in document order.
@@ -53,4 +53,4 @@ private:
     std::vector<std::uint32_t> m_removed;
 };
 
-}  // namespace tessvale
+} // namespace tessvale

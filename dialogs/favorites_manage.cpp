@@ -18,7 +18,10 @@
 namespace tessvale {
 namespace {
 
-QString Str(int id) { return QString::fromStdString(UiString(id)); }
+QString Str(int id)
+{
+    return QString::fromStdString(UiString(id));
+}
 
 QPushButton* MakeButton(const char* text, const char* objectName, QWidget* parent)
 {
@@ -28,7 +31,7 @@ QPushButton* MakeButton(const char* text, const char* objectName, QWidget* paren
     return button;
 }
 
-}  // namespace
+} // namespace
 
 CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices services, QWidget* parent)
     : QDialog(parent), m_store(store), m_services(std::move(services))
@@ -206,9 +209,9 @@ void CFavoritesManage::OnDelete()
         return;
     }
     const QString question = Str(IDS_CONFIRM_DELETE);
-    const bool yes = m_services.ask ? m_services.ask(this, question)
-                                    : QMessageBox::question(this, QStringLiteral("Tessvale"), question) ==
-                                          QMessageBox::Yes;
+    const bool yes = m_services.ask
+                         ? m_services.ask(this, question)
+                         : QMessageBox::question(this, QStringLiteral("Tessvale"), question) == QMessageBox::Yes;
     if (!yes) {
         return;
     }
@@ -248,4 +251,4 @@ void CFavoritesManage::accept()
     QDialog::accept();
 }
 
-}  // namespace tessvale
+} // namespace tessvale

@@ -62,4 +62,4 @@ private:
     AddressEdit* m_toEdit;
 };
 
-}  // namespace tessvale
+} // namespace tessvale

@@ -32,9 +32,12 @@ QLineEdit* MakeNumberEdit(QWidget* parent, const char* objectName)
     return edit;
 }
 
-QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+QString FromStd(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
-}  // namespace
+} // namespace
 
 CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, int maxWorkers, QWidget* parent)
     : QDialog(parent), m_store(store), m_services(std::move(services)), m_maxWorkers(maxWorkers)
@@ -264,4 +267,4 @@ void CSettingDlg::accept()
     QDialog::accept();
 }
 
-}  // namespace tessvale
+} // namespace tessvale

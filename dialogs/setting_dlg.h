@@ -63,4 +63,4 @@ private:
     QLineEdit* m_passwordEdit;
 };
 
-}  // namespace tessvale
+} // namespace tessvale

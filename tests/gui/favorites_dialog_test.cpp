@@ -13,8 +13,7 @@ using namespace tessvale;
 
 namespace {
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
+template <typename T> T* Child(QWidget* parent, const char* name)
 {
     T* child = parent->findChild<T*>(QString::fromLatin1(name));
     if (child == nullptr) {
@@ -29,7 +28,7 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-}  // namespace
+} // namespace
 
 class FavoritesDialogTest : public QObject
 {
@@ -157,7 +156,7 @@ private slots:
         Click(dialog, "deleteButton");
         std::vector<ConfigRecord> items;
         store.ListRecords(MakeItemRecord(), items);
-        QCOMPARE(items.size(), size_t(3));  // nothing removed before OK
+        QCOMPARE(items.size(), size_t(3)); // nothing removed before OK
         QCOMPARE(ReadAll(m_path), before);
 
         Click(dialog, "okButton");

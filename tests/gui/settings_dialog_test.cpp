@@ -30,8 +30,7 @@ struct Recorder
     }
 };
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
+template <typename T> T* Child(QWidget* parent, const char* name)
 {
     T* child = parent->findChild<T*>(QString::fromLatin1(name));
     if (child == nullptr) {
@@ -47,7 +46,7 @@ ConfigRecord ReadSettingsFile(const QString& path)
     return store.LoadSettings();
 }
 
-}  // namespace
+} // namespace
 
 class SettingsDialogTest : public QObject
 {
@@ -104,7 +103,7 @@ private slots:
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
         const ConfigRecord saved = ReadSettingsFile(m_path);
-        QCOMPARE(saved.Value(kWmiLogin), std::string("YWRtaW4="));  // exactly the five bytes
+        QCOMPARE(saved.Value(kWmiLogin), std::string("YWRtaW4=")); // exactly the five bytes
         QCOMPARE(saved.Value(kWmiPassword), std::string(""));
         QCOMPARE(saved.Value(kAutoUpdate), std::string("0"));
 
