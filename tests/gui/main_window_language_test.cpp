@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,8 +27,10 @@
 #include "common/localization.h"
 #include "common/profile_file.h"
 #include "dialogs/attribute_dlg.h"
+#include "dialogs/setting_dlg.h"
 #include "fakes/local_http_server.h"
 #include "scan/scan_service.h"
+#include "store/config_store.h"
 
 using namespace tessvale;
 
@@ -160,6 +163,42 @@ private slots:
         QCOMPARE(window.StatusText(), QStringLiteral("Status:"));
         QCOMPARE(fileMenu->title(), QStringLiteral("&File"));
         QCOMPARE(stopItem->text(), QStringLiteral("Stop"));
+    }
+
+    void settingsDialogChangesTheLanguage()
+    {
+        IdleScanService scan;
+        LanguageChoosingEnvironment environment;
+        SilentPrompts prompts;
+        CTessvaleDlg window(scan, environment, prompts);
+        ConfigStore store;
+        store.Load(m_temp->File("Tessvale.xml"));
+        SettingsDialogServices services;
+        AddLanguageServices(services, &window);
+        {
+            CSettingDlg dialog(store, services, 0, &window);
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
+            auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("languageComboBox"));
+            QVERIFY(combo != nullptr);
+            QCOMPARE(combo->count(), 2);
+            QCOMPARE(combo->currentText(), QStringLiteral("English"));
+            combo->setCurrentIndex(combo->findText(QStringLiteral("Deutsch")));
+            dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(QString::fromStdString(GetLanguageCode()), QStringLiteral("DEU"));
+        QCOMPARE(window.StatusText(), QStringLiteral("Zustand:"));
+        QCOMPARE(window.findChild<QMenu*>(QStringLiteral("optionsMenu"))->title(), QStringLiteral("&Optionen"));
+
+        CSettingDlg again(store, services, 0, &window);
+        QCOMPARE(again.windowTitle(), QStringLiteral("Einstellungen"));
+        QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("languageComboBox"))->currentText(),
+                 QStringLiteral("Deutsch"));
+        bool languageLabel = false;
+        for (const QLabel* label : again.findChildren<QLabel*>()) {
+            languageLabel = languageLabel || label->text() == QStringLiteral("Sprache:");
+        }
+        QVERIFY(languageLabel);
     }
 
     void germanFileTranslatesEveryText()
