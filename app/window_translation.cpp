@@ -1,0 +1,432 @@
+#include "app/window_translation.h"
+
+#include <vector>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include "app/string_table.h"
+#include "common/localization.h"
+#include "common/text_util.h"
+
+namespace tessvale {
+namespace {
+
+// Holds the whole translated text of a widget that shows only its first line.
+constexpr char kFullTextProperty[] = "tessvaleFullText";
+
+std::string ToCore(const QString& text)
+{
+    return text.toStdString();
+}
+
+QString FromCore(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// One translatable text of a window: how to read and write it, and the widget that
+// can carry a tooltip for it (none for texts that cannot).
+struct TextSlot
+{
+    std::function<QString()> get;
+    std::function<void(const QString&)> set;
+    QWidget* tooltipOwner = nullptr;
+};
+
+// The text an action shows as tooltip when none was set: without "&" and a final "...".
+QString AutomaticToolTip(const QString& text)
+{
+    QString stripped;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+                stripped += QLatin1Char('&');
+                ++i;
+            }
+            continue;
+        }
+        stripped += text[i];
+    }
+    if (stripped.endsWith(QLatin1String("..."))) {
+        stripped.chop(3);
+    }
+    return stripped.trimmed();
+}
+
+void AddActionSlots(QAction* action, std::vector<TextSlot>& textSlots)
+{
+    if (action->isSeparator() || action->text().isEmpty()) {
+        return;
+    }
+    const bool ownToolTip = action->toolTip() != AutomaticToolTip(action->text());
+    textSlots.push_back({[action] { return action->text(); }, [action](const QString& t) { action->setText(t); }});
+    if (ownToolTip) {
+        textSlots.push_back(
+            {[action] { return action->toolTip(); }, [action](const QString& t) { action->setToolTip(t); }});
+    }
+}
+
+bool ShowsUserData(const QWidget* widget)
+{
+    if (widget->property(kNoTranslateProperty).toBool()) {
+        return true;
+    }
+    if (qobject_cast<const QLineEdit*>(widget) != nullptr || qobject_cast<const QComboBox*>(widget) != nullptr ||
+        qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+        qobject_cast<const QAbstractItemView*>(widget) != nullptr ||
+        qobject_cast<const QTextEdit*>(widget) != nullptr || qobject_cast<const QPlainTextEdit*>(widget) != nullptr ||
+        qobject_cast<const QStatusBar*>(widget) != nullptr) {
+        return true;
+    }
+    // The four-octet address entries show addresses, however they are composed.
+    return QString::fromLatin1(widget->metaObject()->className()).contains(QLatin1String("AddressEdit"));
+}
+
+// Collects the translatable texts below `parent` (not its title) and its menu bars.
+void CollectSlots(QWidget* parent, std::vector<TextSlot>& textSlots, std::vector<QMenuBar*>& menuBars)
+{
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        // Other windows (dialogs, pop-up menus) are translated when they are shown.
+        if (widget == nullptr || widget->isWindow() || ShowsUserData(widget)) {
+            continue;
+        }
+        if (auto* menuBar = qobject_cast<QMenuBar*>(widget)) {
+            menuBars.push_back(menuBar);
+        } else if (auto* toolBar = qobject_cast<QToolBar*>(widget)) {
+            for (QAction* action : toolBar->actions()) {
+                AddActionSlots(action, textSlots);
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            textSlots.push_back(
+                {[button] { return button->text(); }, [button](const QString& t) { button->setText(t); }, button});
+        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+            // A label holding a link is the program's hyperlink control, left as it is.
+            if (!label->openExternalLinks() && !label->text().contains(QLatin1String("<a "))) {
+                textSlots.push_back(
+                    {[label] { return label->text(); }, [label](const QString& t) { label->setText(t); }, label});
+            }
+        } else {
+            if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+                textSlots.push_back(
+                    {[group] { return group->title(); }, [group](const QString& t) { group->setTitle(t); }, group});
+            } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+                for (int i = 0; i < tabs->count(); ++i) {
+                    textSlots.push_back({[tabs, i] { return tabs->tabText(i); },
+                                         [tabs, i](const QString& t) { tabs->setTabText(i, t); }});
+                }
+            }
+            CollectSlots(widget, textSlots, menuBars);
+        }
+    }
+}
+
+// Shows `text` in a slot; with tooltips, a text with a line feed shows its first line
+// and carries the whole text as tooltip.
+void ShowText(const TextSlot& slot, const QString& text, bool withTooltips)
+{
+    const qsizetype lineFeed = text.indexOf(QLatin1Char('\n'));
+    if (withTooltips && slot.tooltipOwner != nullptr && lineFeed >= 0) {
+        slot.set(text.left(lineFeed));
+        slot.tooltipOwner->setToolTip(text);
+        slot.tooltipOwner->setProperty(kFullTextProperty, text);
+        return;
+    }
+    slot.set(text);
+    if (slot.tooltipOwner != nullptr && slot.tooltipOwner->property(kFullTextProperty).isValid()) {
+        slot.tooltipOwner->setProperty(kFullTextProperty, QVariant());
+        slot.tooltipOwner->setToolTip(QString());
+    }
+}
+
+// The text a slot stands for: the whole text when it shows only its first line.
+QString FullText(const TextSlot& slot)
+{
+    if (slot.tooltipOwner != nullptr) {
+        const QVariant full = slot.tooltipOwner->property(kFullTextProperty);
+        if (full.isValid()) {
+            return full.toString();
+        }
+    }
+    return slot.get();
+}
+
+bool ShowsEnglish(const std::string& currentCode)
+{
+    return currentCode == kEnglishCode || currentCode == kEnglishName;
+}
+
+std::vector<TextSlot> WindowSlots(QWidget* window, std::vector<QMenuBar*>& menuBars)
+{
+    std::vector<TextSlot> textSlots;
+    textSlots.push_back(
+        {[window] { return window->windowTitle(); }, [window](const QString& t) { window->setWindowTitle(t); }});
+    CollectSlots(window, textSlots, menuBars);
+    return textSlots;
+}
+
+void SelectLanguage(QComboBox* combo)
+{
+    const QString current = FromCore(LanguageNameOf(GetLanguageCode())).trimmed();
+    int index = current.isEmpty() ? -1 : combo->findText(current, Qt::MatchStartsWith);
+    if (index < 0) {
+        index = combo->findText(QString::fromLatin1(kEnglishName), Qt::MatchStartsWith);
+    }
+    combo->setCurrentIndex(index);
+}
+
+} // namespace
+
+void InstallTranslationHooks()
+{
+    SetTranslationHooks([](int, const std::string& english) { return Translate(english); },
+                        [](const std::string& english) { return Translate(english); });
+}
+
+QString Translated(const QString& text)
+{
+    return FromCore(Translate(ToCore(text)));
+}
+
+QString LoadTranslatedString(unsigned id)
+{
+    return FromCore(Translate(DefaultString(static_cast<int>(id))));
+}
+
+void TranslateWindow(QWidget* window, bool withTooltips)
+{
+    if (window == nullptr) {
+        return;
+    }
+    std::vector<QMenuBar*> menuBars;
+    for (const TextSlot& slot : WindowSlots(window, menuBars)) {
+        ShowText(slot, Translated(FullText(slot)), withTooltips);
+    }
+    for (QMenuBar* menuBar : menuBars) {
+        TranslateMenu(menuBar);
+    }
+}
+
+void TranslateMenu(QWidget* menu)
+{
+    if (menu == nullptr) {
+        return;
+    }
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || action->text().isEmpty()) {
+            continue;
+        }
+        action->setText(Translated(action->text()));
+        if (auto* submenu = action->menu<QMenu*>()) {
+            TranslateMenu(submenu);
+        }
+    }
+}
+
+int ShowMessage(QWidget* owner, const QString& text, const QString& caption, unsigned flags)
+{
+    QMessageBox box(owner != nullptr ? owner : QApplication::activeWindow());
+    box.setWindowTitle(Translated(caption));
+    box.setText(Translated(text));
+    switch (flags & 0xF0) {
+    case kMbIconError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case kMbIconQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case kMbIconWarning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case kMbIconInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    struct Choice
+    {
+        QMessageBox::StandardButton button;
+        int result;
+        const char* english;
+    };
+    std::vector<Choice> choices;
+    switch (flags & 0x0F) {
+    case kMbOkCancel:
+        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
+        break;
+    case kMbAbortRetryIgnore:
+        choices = {{QMessageBox::Abort, kAnswerAbort, "&Abort"},
+                   {QMessageBox::Retry, kAnswerRetry, "&Retry"},
+                   {QMessageBox::Ignore, kAnswerIgnore, "&Ignore"}};
+        break;
+    case kMbYesNoCancel:
+        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"},
+                   {QMessageBox::No, kAnswerNo, "&No"},
+                   {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
+        break;
+    case kMbYesNo:
+        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"}, {QMessageBox::No, kAnswerNo, "&No"}};
+        break;
+    case kMbRetryCancel:
+        choices = {{QMessageBox::Retry, kAnswerRetry, "&Retry"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
+        break;
+    default:
+        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}};
+        break;
+    }
+    QMessageBox::StandardButtons buttons;
+    for (const Choice& choice : choices) {
+        buttons |= choice.button;
+    }
+    box.setStandardButtons(buttons);
+    for (const Choice& choice : choices) {
+        box.button(choice.button)->setText(Translated(QString::fromLatin1(choice.english)));
+    }
+    const std::size_t defaultIndex = (flags & 0xF00) >> 8;
+    box.setDefaultButton(choices[defaultIndex < choices.size() ? defaultIndex : 0].button);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    for (const Choice& choice : choices) {
+        if (clicked == box.button(choice.button)) {
+            return choice.result;
+        }
+    }
+    // Closed without a button: the answer the escape key gives.
+    const bool cancellable = (flags & 0x0F) == kMbOk || (flags & 0x0F) == kMbOkCancel ||
+                             (flags & 0x0F) == kMbYesNoCancel || (flags & 0x0F) == kMbRetryCancel;
+    return (flags & 0x0F) == kMbOk ? kAnswerOk : (cancellable ? kAnswerCancel : kAnswerNo);
+}
+
+int ShowMessage(unsigned flags, const QString& text)
+{
+    return ShowMessage(nullptr, text, QApplication::applicationName(), flags);
+}
+
+int ShowMessage(unsigned flags, unsigned stringId)
+{
+    return ShowMessage(flags, FromCore(DefaultString(static_cast<int>(stringId))));
+}
+
+void FillLanguageList(QComboBox* combo)
+{
+    if (combo == nullptr) {
+        return;
+    }
+    combo->clear();
+    for (const std::string& name : ListLanguages()) {
+        combo->addItem(FromCore(name));
+    }
+    SelectLanguage(combo);
+}
+
+void ApplyLanguage(QWidget* window, const QString& name)
+{
+    const std::string code = LanguageCodeOf(ToCore(name));
+    SwitchWindowLanguage(window, code);
+    WriteLanguageCode(code);
+}
+
+void SwitchWindowLanguage(QWidget* window, const std::string& code)
+{
+    const std::string newCode = code.empty() ? std::string(kEnglishCode) : code;
+    const std::string current = GetLanguageCode();
+    if (window == nullptr || EqualsNoCase(newCode, current)) {
+        return;
+    }
+    if (ShowsEnglish(current)) {
+        WriteLanguageCode(newCode);
+        TranslateWindow(window, false);
+        return;
+    }
+    std::vector<QMenuBar*> menuBars;
+    for (const TextSlot& slot : WindowSlots(window, menuBars)) {
+        const QString shown = FullText(slot);
+        const QString retranslated = FromCore(RetranslateText(ToCore(shown), newCode));
+        if (!retranslated.isEmpty()) {
+            const bool split = slot.tooltipOwner != nullptr && slot.tooltipOwner->property(kFullTextProperty).isValid();
+            ShowText(slot, retranslated, split);
+        }
+    }
+    for (QMenuBar* menuBar : menuBars) {
+        SwitchMenuLanguage(menuBar, newCode);
+    }
+}
+
+void SwitchMenuLanguage(QWidget* menu, const std::string& code)
+{
+    const std::string newCode = code.empty() ? std::string(kEnglishCode) : code;
+    const std::string current = GetLanguageCode();
+    if (menu == nullptr || EqualsNoCase(newCode, current)) {
+        return;
+    }
+    if (ShowsEnglish(current)) {
+        WriteLanguageCode(newCode);
+        TranslateMenu(menu);
+        return;
+    }
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || action->text().isEmpty()) {
+            continue;
+        }
+        const QString retranslated = FromCore(RetranslateText(ToCore(action->text()), newCode));
+        if (retranslated.isEmpty()) {
+            continue;
+        }
+        action->setText(retranslated);
+        if (auto* submenu = action->menu<QMenu*>()) {
+            SwitchMenuLanguage(submenu, newCode);
+        }
+    }
+}
+
+int DownloadLanguageFiles(QComboBox* combo)
+{
+    if (ShowMessage(kMbYesNo, QStringLiteral("Do you want to update language?")) != kAnswerYes) {
+        return 0;
+    }
+    const LanguageDownload outcome = [] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        LanguageDownload result = DownloadLanguages();
+        QApplication::restoreOverrideCursor();
+        return result;
+    }();
+    if (!outcome.listArrived) {
+        ShowMessage(kMbOk, QStringLiteral("Update language failed!"));
+        return 0;
+    }
+    if (combo != nullptr) {
+        combo->clear();
+        for (const std::string& name : outcome.arrivedNames) {
+            combo->addItem(FromCore(name));
+        }
+        SelectLanguage(combo);
+    }
+    if (!outcome.complete) {
+        ShowMessage(kMbOk, QStringLiteral("Update language failed!"));
+        return 0;
+    }
+    ShowMessage(kMbIconInformation, QStringLiteral("Update language successfully!"));
+    return 1;
+}
+
+} // namespace tessvale

@@ -1,0 +1,254 @@
+#include "dialogs/favorites_manage.h"
+
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/address_edit.h"
+#include "app/string_table.h"
+
+namespace tessvale {
+namespace {
+
+QString Str(int id)
+{
+    return QString::fromStdString(UiString(id));
+}
+
+QPushButton* MakeButton(const char* text, const char* objectName, QWidget* parent)
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices services, QWidget* parent)
+    : QDialog(parent), m_store(store), m_services(std::move(services))
+{
+    setObjectName(QStringLiteral("favoritesDialog"));
+    setWindowTitle(QStringLiteral("Favorites Management"));
+
+    m_listView = new QTreeWidget(this);
+    m_listView->setObjectName(QStringLiteral("favoritesTreeWidget"));
+    m_listView->setRootIsDecorated(false);
+    m_listView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QStringList headers;
+    for (const std::string& header : SplitBarList(UiString(IDS_FAVORITES_HEADERS))) {
+        headers << QString::fromStdString(header);
+        if (headers.size() == 2) {
+            break;
+        }
+    }
+    m_listView->setHeaderLabels(headers);
+    m_listView->header()->resizeSection(0, 200);
+    m_listView->header()->resizeSection(1, 200);
+    m_listView->setMinimumWidth(420);
+
+    m_nameEdit = new QLineEdit(this);
+    m_nameEdit->setObjectName(QStringLiteral("nameLineEdit"));
+    m_nameEdit->installEventFilter(this);
+    m_fromEdit = new AddressEdit(this);
+    m_fromEdit->setObjectName(QStringLiteral("fromAddressEdit"));
+    m_toEdit = new AddressEdit(this);
+    m_toEdit->setObjectName(QStringLiteral("toAddressEdit"));
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(QStringLiteral("Name:"), this), 0, 0);
+    fields->addWidget(m_nameEdit, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("From IP:"), this), 1, 0);
+    fields->addWidget(m_fromEdit, 1, 1);
+    fields->addWidget(new QLabel(QStringLiteral("To IP:"), this), 2, 0);
+    fields->addWidget(m_toEdit, 2, 1);
+
+    auto* clearButton = MakeButton("Clear", "clearButton", this);
+    auto* selectAllButton = MakeButton("Select all", "selectAllButton", this);
+    auto* addButton = MakeButton("Add", "addButton", this);
+    auto* modifyButton = MakeButton("Modify", "modifyButton", this);
+    auto* deleteButton = MakeButton("Delete", "deleteButton", this);
+    auto* actions = new QHBoxLayout;
+    for (QPushButton* button : {clearButton, selectAllButton, addButton, modifyButton, deleteButton}) {
+        actions->addWidget(button);
+    }
+
+    auto* buttons = new QDialogButtonBox(this);
+    auto* okButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    auto* cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CFavoritesManage::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CFavoritesManage::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_listView);
+    layout->addLayout(fields);
+    layout->addLayout(actions);
+    layout->addWidget(buttons);
+
+    connect(clearButton, &QPushButton::clicked, this, &CFavoritesManage::OnClear);
+    connect(selectAllButton, &QPushButton::clicked, this, &CFavoritesManage::OnSelectAll);
+    connect(addButton, &QPushButton::clicked, this, &CFavoritesManage::OnAdd);
+    connect(modifyButton, &QPushButton::clicked, this, &CFavoritesManage::OnModify);
+    connect(deleteButton, &QPushButton::clicked, this, &CFavoritesManage::OnDelete);
+    connect(m_listView, &QTreeWidget::itemSelectionChanged, this, &CFavoritesManage::OnSelectionChanged);
+
+    m_list.Load(m_store);
+    Refill();
+    OnClear();
+    if (m_services.translateWindow) {
+        m_services.translateWindow(this);
+    }
+}
+
+void CFavoritesManage::Refill()
+{
+    const QSignalBlocker blocker(m_listView);
+    m_listView->clear();
+    for (const FavoriteRow& row : m_list.Rows()) {
+        auto* item = new QTreeWidgetItem(m_listView);
+        item->setText(0, QString::fromStdString(row.name));
+        item->setText(1, QString::fromStdString(row.range));
+        item->setData(0, Qt::UserRole, row.id);
+    }
+}
+
+void CFavoritesManage::OnSelectionChanged()
+{
+    const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    // The first selected row from the top.
+    QTreeWidgetItem* first = selected.front();
+    for (QTreeWidgetItem* item : selected) {
+        if (m_listView->indexOfTopLevelItem(item) < m_listView->indexOfTopLevelItem(first)) {
+            first = item;
+        }
+    }
+    std::string from;
+    std::string to;
+    FavoritesList::SplitRange(first->text(1).toStdString(), from, to);
+    m_fromEdit->SetText(QString::fromStdString(from));
+    m_toEdit->SetText(QString::fromStdString(to));
+    SetNameExistsNotice(false);
+    m_nameEdit->setText(first->text(0));
+}
+
+void CFavoritesManage::OnClear()
+{
+    m_nameEdit->clear();
+    m_fromEdit->Clear();
+    m_toEdit->Clear();
+}
+
+void CFavoritesManage::OnSelectAll()
+{
+    m_listView->selectAll();
+    m_listView->setFocus();
+    OnClear();
+}
+
+void CFavoritesManage::OnAdd()
+{
+    const std::string name = m_nameEdit->text().toStdString();
+    switch (m_list.Add(name, m_fromEdit->Text().toStdString(), m_toEdit->Text().toStdString())) {
+    case FavoritesList::AddResult::Incomplete:
+        return;
+    case FavoritesList::AddResult::Duplicate:
+        OnClear();
+        m_nameEdit->setText(Str(IDS_NAME_EXISTS));
+        SetNameExistsNotice(true);
+        return;
+    case FavoritesList::AddResult::Added:
+        Refill();
+        return;
+    }
+}
+
+void CFavoritesManage::OnModify()
+{
+    const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    int index = m_listView->topLevelItemCount();
+    for (QTreeWidgetItem* item : selected) {
+        index = std::min(index, m_listView->indexOfTopLevelItem(item));
+    }
+    if (!m_list.Modify(static_cast<std::size_t>(index), m_nameEdit->text().toStdString(),
+                       m_fromEdit->Text().toStdString(), m_toEdit->Text().toStdString())) {
+        return;
+    }
+    const FavoriteRow& row = m_list.Rows()[static_cast<std::size_t>(index)];
+    QTreeWidgetItem* item = m_listView->topLevelItem(index);
+    const QSignalBlocker blocker(m_listView);
+    item->setText(0, QString::fromStdString(row.name));
+    item->setText(1, QString::fromStdString(row.range));
+}
+
+void CFavoritesManage::OnDelete()
+{
+    const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
+    if (selected.isEmpty()) {
+        if (m_services.showMessage) {
+            m_services.showMessage(this, Str(IDS_NO_DATA_SELECTED));
+        } else {
+            QMessageBox::information(this, QStringLiteral("Tessvale"), Str(IDS_NO_DATA_SELECTED));
+        }
+        return;
+    }
+    const QString question = Str(IDS_CONFIRM_DELETE);
+    const bool yes = m_services.ask
+                         ? m_services.ask(this, question)
+                         : QMessageBox::question(this, QStringLiteral("Tessvale"), question) == QMessageBox::Yes;
+    if (!yes) {
+        return;
+    }
+    std::vector<std::size_t> indexes;
+    for (QTreeWidgetItem* item : selected) {
+        indexes.push_back(static_cast<std::size_t>(m_listView->indexOfTopLevelItem(item)));
+    }
+    m_list.Remove(indexes);
+    Refill();
+    OnClear();
+}
+
+void CFavoritesManage::SetNameExistsNotice(bool shown)
+{
+    m_nameExists = shown;
+    m_nameEdit->setStyleSheet(shown ? QStringLiteral("color: rgb(109, 109, 109)") : QString());
+}
+
+bool CFavoritesManage::eventFilter(QObject* watched, QEvent* event)
+{
+    // Entering the name box removes the "name exists" notice.
+    if (watched == m_nameEdit && event->type() == QEvent::FocusIn && m_nameExists) {
+        SetNameExistsNotice(false);
+        if (m_nameEdit->text() == Str(IDS_NAME_EXISTS)) {
+            m_nameEdit->clear();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CFavoritesManage::accept()
+{
+    m_list.Commit(m_store);
+    if (m_services.rangesChanged) {
+        m_services.rangesChanged();
+    }
+    QDialog::accept();
+}
+
+} // namespace tessvale

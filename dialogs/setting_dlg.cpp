@@ -1,0 +1,270 @@
+#include "dialogs/setting_dlg.h"
+
+#include <algorithm>
+#include <climits>
+#include <mutex>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "common/text_util.h"
+#include "store/config_store.h"
+
+namespace tessvale {
+namespace {
+
+QLineEdit* MakeNumberEdit(QWidget* parent, const char* objectName)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    // Digits only: negative numbers cannot be typed.
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    edit->setMaximumWidth(90);
+    return edit;
+}
+
+QString FromStd(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, int maxWorkers, QWidget* parent)
+    : QDialog(parent), m_store(store), m_services(std::move(services)), m_maxWorkers(maxWorkers)
+{
+    setObjectName(QStringLiteral("settingDialog"));
+    setWindowTitle(QStringLiteral("Settings"));
+
+    auto* general = new QGroupBox(this);
+    general->setObjectName(QStringLiteral("generalGroupBox"));
+    auto* grid = new QGridLayout(general);
+
+    m_autoscanEdit = MakeNumberEdit(general, "autoscanLineEdit");
+    m_threadsEdit = MakeNumberEdit(general, "threadsLineEdit");
+    m_timeoutEdit = MakeNumberEdit(general, "netbiosTimeoutLineEdit");
+    m_threadNoteLabel = new QLabel(general);
+    m_threadNoteLabel->setObjectName(QStringLiteral("threadNoteLabel"));
+    m_threadNoteLabel->setStyleSheet(QStringLiteral("color: #6d6d6d"));
+
+    int row = 0;
+    grid->addWidget(new QLabel(QStringLiteral("Autoscan:"), general), row, 0);
+    grid->addWidget(m_autoscanEdit, row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Minutes"), general), row, 2);
+    ++row;
+    grid->addWidget(new QLabel(QStringLiteral("Threads:"), general), row, 0);
+    grid->addWidget(m_threadsEdit, row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("(Maximum 100)"), general), row, 2);
+    ++row;
+    grid->addWidget(m_threadNoteLabel, row, 1, 1, 3);
+    ++row;
+    grid->addWidget(new QLabel(QStringLiteral("NetBIOS Scan Timeout:"), general), row, 0);
+    grid->addWidget(m_timeoutEdit, row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Milliseconds"), general), row, 2);
+    ++row;
+
+    m_languageCombo = new QComboBox(general);
+    m_languageCombo->setObjectName(QStringLiteral("languageComboBox"));
+    m_languageCombo->setEditable(true);
+    m_languageCombo->setInsertPolicy(QComboBox::NoInsert);
+    auto* downloadButton = new QPushButton(QStringLiteral("Download"), general);
+    downloadButton->setObjectName(QStringLiteral("downloadButton"));
+    downloadButton->setAutoDefault(false);
+    grid->addWidget(new QLabel(QStringLiteral("Language:"), general), row, 0);
+    grid->addWidget(m_languageCombo, row, 1, 1, 2);
+    grid->addWidget(downloadButton, row, 3);
+    ++row;
+
+    m_autoUpdateCheck = new QCheckBox(QStringLiteral("Auto Update"), general);
+    m_autoUpdateCheck->setObjectName(QStringLiteral("autoUpdateCheckBox"));
+    auto* checkUpdateButton = new QPushButton(QStringLiteral("Check Update Now"), general);
+    checkUpdateButton->setObjectName(QStringLiteral("checkUpdateButton"));
+    checkUpdateButton->setAutoDefault(false);
+    grid->addWidget(m_autoUpdateCheck, row, 0, 1, 2);
+    grid->addWidget(checkUpdateButton, row, 2, 1, 2);
+    grid->setColumnStretch(2, 1);
+
+    auto* wmi = new QGroupBox(QStringLiteral("WMI Authentication"), this);
+    wmi->setObjectName(QStringLiteral("wmiGroupBox"));
+    auto* wmiGrid = new QGridLayout(wmi);
+    m_loginEdit = new QLineEdit(wmi);
+    m_loginEdit->setObjectName(QStringLiteral("loginLineEdit"));
+    m_passwordEdit = new QLineEdit(wmi);
+    m_passwordEdit->setObjectName(QStringLiteral("passwordLineEdit"));
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    wmiGrid->addWidget(new QLabel(QStringLiteral("Login:"), wmi), 0, 0);
+    wmiGrid->addWidget(m_loginEdit, 0, 1);
+    wmiGrid->addWidget(new QLabel(QStringLiteral("Password:"), wmi), 1, 0);
+    wmiGrid->addWidget(m_passwordEdit, 1, 1);
+
+    auto* buttons = new QDialogButtonBox(this);
+    auto* okButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    auto* cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSettingDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSettingDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(general);
+    layout->addWidget(wmi);
+    layout->addWidget(buttons);
+
+    connect(m_threadsEdit, &QLineEdit::textChanged, this, &CSettingDlg::UpdateThreadNote);
+    connect(downloadButton, &QPushButton::clicked, this, [this] {
+        if (m_services.downloadLanguages) {
+            m_services.downloadLanguages(m_languageCombo);
+        } else {
+            ShowMessage(QStringLiteral("The language service is not available yet."));
+        }
+    });
+    connect(checkUpdateButton, &QPushButton::clicked, this, [this] {
+        if (m_services.checkUpdateNow) {
+            m_services.checkUpdateNow();
+        } else {
+            ShowMessage(QStringLiteral("The update service is not available yet."));
+        }
+    });
+
+    Load();
+    if (m_services.translateWindow) {
+        m_services.translateWindow(this);
+    }
+}
+
+void CSettingDlg::Load()
+{
+    // The settings record over its defaults; created in the document when missing
+    // (it reaches the file with the next save).
+    ConfigRecord settings = MakeSettingsRecord();
+    {
+        std::lock_guard lock(m_store.Mutex());
+        settings.id = 1;
+        settings.SetValue(kAutoscanSpanSeconds, "0");
+        settings.SetValue(kAutoscanThreads, "64");
+        settings.SetValue(kNetbiosTimeoutMSeconds, "1000");
+        settings.SetValue(kAutoUpdate, "1");
+        if (m_store.ReadRecord(settings) == 0) {
+            m_store.AddRecord(settings);
+        }
+    }
+    // Stored numbers are read as signed decimal integers.
+    const auto asInt = [](const std::string& text) {
+        long long value = ParseDecimal(text);
+        value = std::clamp<long long>(value, INT_MIN, INT_MAX);
+        return QString::number(value);
+    };
+    m_autoscanEdit->setText(asInt(settings.Value(kAutoscanSpanSeconds)));
+    m_threadsEdit->setText(asInt(settings.Value(kAutoscanThreads)));
+    m_timeoutEdit->setText(asInt(settings.Value(kNetbiosTimeoutMSeconds)));
+    m_autoUpdateCheck->setChecked(settings.Value(kAutoUpdate) == "1");
+    m_loginEdit->setText(FromStd(DecodeCredential(settings.Value(kWmiLogin))));
+    m_passwordEdit->setText(FromStd(DecodeCredential(settings.Value(kWmiPassword))));
+
+    if (m_services.fillLanguageList) {
+        m_services.fillLanguageList(m_languageCombo);
+    } else {
+        m_languageCombo->clear();
+        m_languageCombo->addItem(QStringLiteral("English"));
+        m_languageCombo->setCurrentIndex(0);
+    }
+    UpdateThreadNote();
+}
+
+void CSettingDlg::UpdateThreadNote()
+{
+    bool ok = false;
+    const int threads = m_threadsEdit->text().toInt(&ok);
+    // The scan runs the thread count plus one worker.
+    if (ok && m_maxWorkers > 0 && threads + 1 > m_maxWorkers) {
+        m_threadNoteLabel->setText(QStringLiteral("The scan will use at most %1 threads.").arg(m_maxWorkers - 1));
+        m_threadNoteLabel->show();
+    } else {
+        m_threadNoteLabel->clear();
+        m_threadNoteLabel->hide();
+    }
+}
+
+bool CSettingDlg::ReadInteger(QLineEdit* edit, int& value)
+{
+    bool ok = false;
+    const QString text = edit->text().trimmed();
+    const long long parsed = text.toLongLong(&ok);
+    if (!ok || parsed < INT_MIN || parsed > INT_MAX) {
+        ShowMessage(QStringLiteral("Enter an integer."));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+void CSettingDlg::ShowMessage(const QString& text)
+{
+    if (m_services.showMessage) {
+        m_services.showMessage(this, text);
+    } else {
+        QMessageBox::information(this, QStringLiteral("Tessvale"), text);
+    }
+}
+
+void CSettingDlg::accept()
+{
+    int interval = 0;
+    int threads = 0;
+    int timeout = 0;
+    if (!ReadInteger(m_autoscanEdit, interval) || !ReadInteger(m_threadsEdit, threads) ||
+        !ReadInteger(m_timeoutEdit, timeout)) {
+        return;
+    }
+    const std::string login = m_loginEdit->text().toStdString();
+    const std::string password = m_passwordEdit->text().toStdString();
+    // The stored field holds 511 characters: refuse what would not fit rather than cut it.
+    if (!CredentialFits(login)) {
+        ShowMessage(QStringLiteral("The login is too long to be stored."));
+        m_loginEdit->setFocus();
+        return;
+    }
+    if (!CredentialFits(password)) {
+        ShowMessage(QStringLiteral("The password is too long to be stored."));
+        m_passwordEdit->setFocus();
+        return;
+    }
+
+    // A name typed into the combo's edit field without choosing an item is no choice.
+    const int languageIndex = m_languageCombo->currentIndex();
+    if (languageIndex >= 0 && m_languageCombo->currentText() == m_languageCombo->itemText(languageIndex) &&
+        m_services.applyLanguage) {
+        m_services.applyLanguage(m_languageCombo->itemText(languageIndex));
+    }
+
+    {
+        std::lock_guard lock(m_store.Mutex());
+        ConfigRecord settings = MakeSettingsRecord();
+        settings.id = 1;
+        settings.SetValue(kAutoscanSpanSeconds, std::to_string(interval));
+        settings.SetValue(kAutoscanThreads, std::to_string(threads));
+        settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(timeout));
+        settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
+        settings.SetValue(kWmiLogin, EncodeCredential(login));
+        settings.SetValue(kWmiPassword, EncodeCredential(password));
+        if (m_store.WriteRecord(settings) == 0) {
+            m_store.AddRecord(settings);
+        }
+        m_store.Save();
+    }
+    QDialog::accept();
+}
+
+} // namespace tessvale

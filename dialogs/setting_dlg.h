@@ -1,0 +1,66 @@
+// The Settings dialog: automatic-scan interval, thread count, NetBIOS timeout, update
+// choice, inventory credentials and the interface language.
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace tessvale {
+
+class ConfigStore;
+
+// Services the dialog starts but does not own. Each may be left empty; the dialog then
+// offers English only and says that the service is not available yet.
+struct SettingsDialogServices
+{
+    // Fills the combo with the language names and selects the current language.
+    std::function<void(QComboBox*)> fillLanguageList;
+    // Downloads fresh language files and refills the combo.
+    std::function<void(QComboBox*)> downloadLanguages;
+    // Applies the chosen language (display name) to the program.
+    std::function<void(const QString&)> applyLanguage;
+    // Starts the interactive update check.
+    std::function<void()> checkUpdateNow;
+    // Shows a message box with the dialog as owner.
+    std::function<void(QWidget*, const QString&)> showMessage;
+    // Translates the dialog's texts once it is built.
+    std::function<void(QWidget*)> translateWindow;
+};
+
+class CSettingDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    // maxWorkers: how many scan workers the pool can run at once (0: unknown).
+    CSettingDlg(ConfigStore& store, SettingsDialogServices services, int maxWorkers, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    void Load();
+    void UpdateThreadNote();
+    bool ReadInteger(QLineEdit* edit, int& value);
+    void ShowMessage(const QString& text);
+
+    ConfigStore& m_store;
+    SettingsDialogServices m_services;
+    int m_maxWorkers;
+
+    QLineEdit* m_autoscanEdit;
+    QLineEdit* m_threadsEdit;
+    QLineEdit* m_timeoutEdit;
+    QLabel* m_threadNoteLabel;
+    QComboBox* m_languageCombo;
+    QCheckBox* m_autoUpdateCheck;
+    QLineEdit* m_loginEdit;
+    QLineEdit* m_passwordEdit;
+};
+
+} // namespace tessvale

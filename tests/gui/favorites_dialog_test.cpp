@@ -1,0 +1,246 @@
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/address_edit.h"
+#include "dialogs/favorites_manage.h"
+#include "store/config_store.h"
+
+using namespace tessvale;
+
+namespace {
+
+template <typename T> T* Child(QWidget* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("missing widget %s", name);
+    }
+    return child;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class FavoritesDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("Tessvale.xml"));
+        m_messages.clear();
+        m_rangesChanged = 0;
+        m_answerYes = true;
+    }
+
+    void addRejectsExactDuplicatesButNotOtherCase()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        dialog.show();
+        Fill(dialog, "Office", "10.0.0.1", "10.0.0.50");
+        Click(dialog, "addButton");
+        Fill(dialog, "Office", "10.0.1.1", "10.0.1.50");
+        Click(dialog, "addButton");
+        QTreeWidget* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QLineEdit* name = Child<QLineEdit>(&dialog, "nameLineEdit");
+        QCOMPARE(name->text(), QStringLiteral("This name already exists."));
+        QVERIFY(Child<AddressEdit>(&dialog, "fromAddressEdit")->Text().isEmpty());
+        QVERIFY(Child<AddressEdit>(&dialog, "toAddressEdit")->Text().isEmpty());
+        // Entering the box removes the notice.
+        name->setFocus();
+        QApplication::processEvents();
+        QTRY_VERIFY(name->text().isEmpty());
+
+        Fill(dialog, "office", "10.0.1.1", "10.0.1.50");
+        Click(dialog, "addButton");
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("10.0.1.1-10.0.1.50"));
+
+        Click(dialog, "okButton");
+        QCOMPARE(m_rangesChanged, 1);
+        ConfigStore reread;
+        reread.Load(m_path.toStdString());
+        std::vector<ConfigRecord> results;
+        reread.ListRecords(MakeResultRecord(), results);
+        QCOMPARE(results.size(), size_t(2));
+        QCOMPARE(results[0].Value(kResultName), std::string("Office"));
+        QCOMPARE(results[0].Value(kResultIpRange), std::string("10.0.0.1-10.0.0.50"));
+        QCOMPARE(results[1].Value(kResultName), std::string("office"));
+    }
+
+    void modifyMayTakeAnotherEntrysName()
+    {
+        Seed({{"A", "10.0.0.1-10.0.0.9"}, {"B", "10.0.1.1-10.0.1.9"}});
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        dialog.show();
+        QTreeWidget* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
+        list->topLevelItem(1)->setSelected(true);
+        // Selecting loads the row into the fields.
+        QCOMPARE(Child<QLineEdit>(&dialog, "nameLineEdit")->text(), QStringLiteral("B"));
+        QCOMPARE(Child<AddressEdit>(&dialog, "fromAddressEdit")->Text(), QStringLiteral("10.0.1.1"));
+        Fill(dialog, "A", "10.0.2.1", "10.0.2.9");
+        Click(dialog, "modifyButton");
+        Click(dialog, "okButton");
+
+        ConfigStore reread;
+        reread.Load(m_path.toStdString());
+        std::vector<ConfigRecord> results;
+        reread.ListRecords(MakeResultRecord(), results);
+        QCOMPARE(results.size(), size_t(2));
+        QCOMPARE(results[1].id, 2u);
+        QCOMPARE(results[1].Value(kResultName), std::string("A"));
+        QCOMPARE(results[1].Value(kResultIpRange), std::string("10.0.2.1-10.0.2.9"));
+    }
+
+    void deleteWithoutSelectionSaysSo()
+    {
+        ConfigStore store;
+        CFavoritesManage dialog(store, Services());
+        Click(dialog, "deleteButton");
+        QCOMPARE(m_messages, QStringList{QStringLiteral("No data selected!")});
+    }
+
+    void addThenDeleteStoresNothing()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        Fill(dialog, "Temp", "10.0.0.1", "10.0.0.2");
+        Click(dialog, "addButton");
+        Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
+        Click(dialog, "deleteButton");
+        QCOMPARE(Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItemCount(), 0);
+        Click(dialog, "okButton");
+        ConfigStore reread;
+        reread.Load(m_path.toStdString());
+        std::vector<ConfigRecord> results;
+        reread.ListRecords(MakeResultRecord(), results);
+        QVERIFY(results.empty());
+    }
+
+    void deletedFavoriteTakesItsHostsAtOkNotBefore()
+    {
+        Seed({{"Lab", "10.0.0.1-10.0.0.9"}, {"Keep", "10.0.1.1-10.0.1.9"}});
+        {
+            ConfigStore store;
+            store.Load(m_path.toStdString());
+            for (std::uint32_t resultId : {1u, 1u, 2u}) {
+                ConfigRecord item = MakeItemRecord();
+                item.SetValue(kItemResultId, std::to_string(resultId));
+                item.SetValue(kItemIp, "10.0.0.5");
+                store.AddRecord(item);
+            }
+            store.Save();
+        }
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
+        const QByteArray before = ReadAll(m_path);
+        Click(dialog, "deleteButton");
+        std::vector<ConfigRecord> items;
+        store.ListRecords(MakeItemRecord(), items);
+        QCOMPARE(items.size(), size_t(3)); // nothing removed before OK
+        QCOMPARE(ReadAll(m_path), before);
+
+        Click(dialog, "okButton");
+        ConfigStore reread;
+        reread.Load(m_path.toStdString());
+        reread.ListRecords(MakeItemRecord(), items);
+        QCOMPARE(items.size(), size_t(1));
+        QCOMPARE(items[0].Value(kItemResultId), std::string("2"));
+        std::vector<ConfigRecord> results;
+        reread.ListRecords(MakeResultRecord(), results);
+        QCOMPARE(results.size(), size_t(1));
+        QCOMPARE(results[0].Value(kResultName), std::string("Keep"));
+    }
+
+    void deleteAnsweredNoKeepsTheRows()
+    {
+        Seed({{"Lab", "10.0.0.1-10.0.0.9"}});
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        m_answerYes = false;
+        CFavoritesManage dialog(store, Services());
+        Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
+        Click(dialog, "deleteButton");
+        QCOMPARE(Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItemCount(), 1);
+    }
+
+    void cancelLeavesTheFileByteIdentical()
+    {
+        Seed({{"Lab", "10.0.0.1-10.0.0.9"}});
+        const QByteArray before = ReadAll(m_path);
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        Fill(dialog, "New", "10.0.5.1", "10.0.5.2");
+        Click(dialog, "addButton");
+        Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
+        Click(dialog, "deleteButton");
+        Click(dialog, "cancelButton");
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(ReadAll(m_path), before);
+        QCOMPARE(m_rangesChanged, 0);
+        std::vector<ConfigRecord> results;
+        store.ListRecords(MakeResultRecord(), results);
+        QCOMPARE(results.size(), size_t(1));
+    }
+
+private:
+    FavoritesDialogServices Services()
+    {
+        FavoritesDialogServices services;
+        services.ask = [this](QWidget*, const QString&) { return m_answerYes; };
+        services.showMessage = [this](QWidget*, const QString& text) { m_messages << text; };
+        services.rangesChanged = [this] { ++m_rangesChanged; };
+        return services;
+    }
+
+    void Seed(const std::vector<std::pair<std::string, std::string>>& favorites)
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        for (const auto& [name, range] : favorites) {
+            ConfigRecord result = MakeResultRecord();
+            result.SetValue(kResultName, name);
+            result.SetValue(kResultIpRange, range);
+            store.AddRecord(result);
+        }
+        store.Save();
+    }
+
+    static void Fill(QWidget& dialog, const char* name, const char* from, const char* to)
+    {
+        Child<QLineEdit>(&dialog, "nameLineEdit")->setText(QString::fromLatin1(name));
+        Child<AddressEdit>(&dialog, "fromAddressEdit")->SetText(QString::fromLatin1(from));
+        Child<AddressEdit>(&dialog, "toAddressEdit")->SetText(QString::fromLatin1(to));
+    }
+
+    static void Click(QWidget& dialog, const char* button) { Child<QPushButton>(&dialog, button)->click(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    QStringList m_messages;
+    int m_rangesChanged = 0;
+    bool m_answerYes = true;
+};
+
+QTEST_MAIN(FavoritesDialogTest)
+#include "favorites_dialog_test.moc"
