@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include "app/command_line_lookup.h"
+#include "app/headless_scan.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/update_check.h"
@@ -66,6 +67,11 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
     // Then the update run: any result but -1 means this process was the update run.
     if (RunUpdateCheck(argc, argv) != -1) {
         return 0;
+    }
+
+    // "--scan": the scanner without a window, also where no display exists.
+    if (const int scanResult = RunHeadlessScanCommand(argc, argv); scanResult != -1) {
+        return scanResult;
     }
 
     const std::string commandLine = CommandLineText(argc, argv);
