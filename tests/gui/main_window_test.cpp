@@ -524,7 +524,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return done; }, 6000));
         second.join();
         QVERIFY(answered);
-        QVERIFY(window->isVisible());
+        QTRY_VERIFY(window->isVisible());
         qunsetenv("TESSVALE_INSTANCE_SOCKET");
     }
 };
