@@ -119,16 +119,16 @@ void InstanceServer::OnConnection()
                 return;
             }
             const QByteArray line = client->readLine();
-            if (line == kShow) {
-                emit ShowRequested();
-                client->write(kDone);
-                client->flush();
-            } else if (line == kClose) {
-                client->write(kDone);
-                client->flush();
-                emit CloseRequested();
-            }
+            client->write(kDone);
+            client->flush();
             client->disconnectFromServer();
+            // Acted on after this handler: closing pumps events, which may delete the
+            // client socket under a handler that still used it.
+            if (line == kShow) {
+                QMetaObject::invokeMethod(this, &InstanceServer::ShowRequested, Qt::QueuedConnection);
+            } else if (line == kClose) {
+                QMetaObject::invokeMethod(this, &InstanceServer::CloseRequested, Qt::QueuedConnection);
+            }
         });
     }
 }

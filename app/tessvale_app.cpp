@@ -1,14 +1,22 @@
 #include "app/tessvale_app.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 #include "app/command_line_lookup.h"
+#include "app/headless_scan.h"
+#include "app/single_instance.h"
+#include "app/system_environment.h"
+#include "app/tessvale_dlg.h"
+#include "app/window_prompts.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/update_check.h"
+#include "scan/job_pool.h"
+#include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
+#include "scan/vendor_table.h"
 #include "scan/wake_on_lan.h"
+#include "store/config_record.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -35,11 +43,36 @@ int RunMainWindow(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessvale"));
-    window.resize(855, 500);
+    // The window hides into the tray and its dialogs close; only the window's own end
+    // ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    InstanceServer instances;
+    if (!instances.Listen()) {
+        // Another copy started at the same moment and answered the request to show.
+        return 0;
+    }
+
+    ConfigStore& store = ConfigStore::Instance();
+    store.Load(ConfigFilePath());
+    VendorTable vendors;
+    vendors.Load(DefaultVendorListingPath(DataFolder()));
+    const auto probe = MakeSystemProbe(store);
+    JobPool pool;
+    CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
+
+    SystemEnvironment environment(store);
+    DialogPrompts prompts;
+    CTessvaleDlg window(service, environment, prompts);
+    service.SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);
+    QObject::connect(&instances, &InstanceServer::CloseRequested, &window, &CTessvaleDlg::CloseInstance);
     window.show();
-    return QApplication::exec();
+    if (environment.Setting(kAutoUpdate) == "1") {
+        environment.CheckForUpdates(&window, 1);
+    }
+    window.exec();
+    return 0;
 }
 
 } // namespace
@@ -68,9 +101,22 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
 
+    // "--scan": the scanner without a window, also where no display exists.
+    if (const int scanResult = RunHeadlessScanCommand(argc, argv); scanResult != -1) {
+        return scanResult;
+    }
+
     const std::string commandLine = CommandLineText(argc, argv);
-    // The single-instance test and "-uninstall" come here, before the lookups.
+    // "-uninstall" closes the running copy as its OK command would, and ends.
+    if (commandLine == "-uninstall") {
+        SendToRunningInstance(InstanceRequest::Close);
+        return 0;
+    }
     if (RunLookupSwitches(commandLine)) {
+        return 0;
+    }
+    // A running copy shows its window (also from the tray); this start ends there.
+    if (SendToRunningInstance(InstanceRequest::Show)) {
         return 0;
     }
     return RunMainWindow(argc, argv);

@@ -1,6 +1,7 @@
 #include "app/tessvale_dlg.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <functional>
 
@@ -307,8 +308,15 @@ void CTessvaleDlg::BuildControls()
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The classic widths, widened where this font would cut an address, a MAC or a
+    // NetBIOS name.
+    const QFontMetrics metrics(m_listView->font());
+    const std::array<QString, kColumnCount> samples = {QString(), QStringLiteral("255.255.255.255"),
+                                                       QStringLiteral("DD:DD:DD:DD:DD:DD"),
+                                                       QStringLiteral("DESKTOP-ABCDEF1")};
     for (int column = 0; column < kColumnCount; ++column) {
-        header->resizeSection(column, kColumnWidths[column]);
+        const int sample = samples[column].isEmpty() ? 0 : metrics.horizontalAdvance(samples[column]) + 16;
+        header->resizeSection(column, std::max(kColumnWidths[column], sample));
     }
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
         m_model->BeginReset();

@@ -144,7 +144,10 @@ private slots:
                  QStringLiteral("Start|AutoScan|Stop| |Settings|Favorites| |Save As|Save"));
         QCOMPARE(Model()->columnCount(), 10);
         QCOMPARE(Model()->headerData(5, Qt::Horizontal).toString(), QStringLiteral("RAM Size/MB"));
-        QCOMPARE(List()->header()->sectionSize(2), 110);
+        QCOMPARE(List()->header()->sectionSize(0), 43);
+        QVERIFY(List()->header()->sectionSize(2) >= 110);
+        QVERIFY(List()->header()->sectionSize(2) >
+                List()->fontMetrics().horizontalAdvance(QStringLiteral("DD:DD:DD:DD:DD:DD")));
         QVERIFY(Find<QPushButton>("lookupButton")->isDefault());
         QCOMPARE(window->StatusText(), QStringLiteral("Status:"));
     }
@@ -521,7 +524,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return done; }, 6000));
         second.join();
         QVERIFY(answered);
-        QVERIFY(window->isVisible());
+        QTRY_VERIFY(window->isVisible());
         qunsetenv("TESSVALE_INSTANCE_SOCKET");
     }
 };
