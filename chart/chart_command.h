@@ -19,6 +19,10 @@ struct ChartLists
     std::vector<std::string> vendors;
 };
 
+// The lists from the result list's rows, each given as its texts from column "IP" on
+// ("IP", "MAC", "Host Name", ..., "NetCard Vendor" at index 8); a short row gives empty texts.
+ChartLists ChartListsFromRows(const std::vector<std::vector<std::string>>& rows);
+
 inline constexpr const char* kChartNoDataQuestion = "There is no data to draw flow chart, is it continue?";
 
 // With no rows, asks first whether to draw anyway (No: nothing happens). Then draws on

@@ -89,6 +89,19 @@ TEST(ChartLabel, RouterOnlyForAddressesEndingInDotOne)
     EXPECT_FALSE(IsRouterAddress("1"));
 }
 
+TEST(ChartLists, TakeIpMacHostNameAndVendorColumns)
+{
+    const std::vector<std::vector<std::string>> rows = {
+        {"10.0.0.1", "00:11:22:33:44:55", "GW", "cpu", "ram", "share", "sys", "type", "Cisco"},
+        {"10.0.0.2"},
+    };
+    const ChartLists lists = ChartListsFromRows(rows);
+    EXPECT_THAT(lists.addresses, ElementsAre("10.0.0.1", "10.0.0.2"));
+    EXPECT_THAT(lists.macs, ElementsAre("00:11:22:33:44:55", ""));
+    EXPECT_THAT(lists.hostNames, ElementsAre("GW", ""));
+    EXPECT_THAT(lists.vendors, ElementsAre("Cisco", ""));
+}
+
 TEST_F(NetworkChartTest, OneRowCallSequence)
 {
     EXPECT_TRUE(Run(Rows(1)));
