@@ -1,38 +1,27 @@
 #include "app/tessvale_app.h"
 
-#include <climits>
-
-#include <unistd.h>
-
 #include <QApplication>
-#include <QMainWindow>
 
 #include "app/command_line_lookup.h"
+#include "app/headless_scan.h"
+#include "app/single_instance.h"
+#include "app/system_environment.h"
+#include "app/tessvale_dlg.h"
+#include "app/window_prompts.h"
 #include "common/crash_handler.h"
+#include "common/paths.h"
 #include "common/update_check.h"
-#include "scan/node_status.h"
+#include "scan/job_pool.h"
+#include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
+#include "scan/vendor_table.h"
 #include "scan/wake_on_lan.h"
+#include "store/config_record.h"
+#include "store/config_store.h"
 
 namespace tessvale {
 
 namespace {
-
-// Folder of the running executable, where the lookup files are written.
-std::string ExecutableFolder()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return ".";
-    }
-    const std::string text(path, static_cast<std::size_t>(length));
-    const std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : text.substr(0, slash);
-}
 
 // "-w ", "-m " and "-i ": answered on this thread without a window. True when the
 // command line was one of them.
@@ -41,22 +30,49 @@ bool RunLookupSwitches(const std::string& commandLine)
     if (MatchLookupSwitch(commandLine) == LookupSwitch::None) {
         return false;
     }
-    // The configuration document is never loaded on these paths, so every NetBIOS
-    // query waits the default timeout.
-    const auto probe = MakeSystemProbe([] { return kDefaultNetbiosTimeoutMs; });
-    const LookupContext context{*probe, ExecutableFolder(), [](const std::string& mac) { return SendWakeOnLan(mac); }};
+    // The configuration document is never loaded on these paths: the probe reads its
+    // settings from a store that holds none, so every NetBIOS query waits the default
+    // timeout.
+    ConfigStore unloaded;
+    const auto probe = MakeSystemProbe(unloaded);
+    const LookupContext context{*probe, ProgramFolder(), [](const std::string& mac) { return SendWakeOnLan(mac); }};
     return RunCommandLineLookup(commandLine, context);
 }
 
 int RunMainWindow(int argc, char** argv)
 {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessvale"));
+    // The window hides into the tray and its dialogs close; only the window's own end
+    // ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    const std::string commandLine = CommandLineText(argc, argv);
-    // The single-instance test and "-uninstall" come here, before the lookups.
-    if (RunLookupSwitches(commandLine)) {
+    InstanceServer instances;
+    if (!instances.Listen()) {
+        // Another copy started at the same moment and answered the request to show.
         return 0;
     }
-    return RunMainWindow(argc, argv);
+
+    ConfigStore& store = ConfigStore::Instance();
+    store.Load(ConfigFilePath());
+    VendorTable vendors;
+    vendors.Load(DefaultVendorListingPath(DataFolder()));
+    const auto probe = MakeSystemProbe(store);
+    JobPool pool;
+    CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
+
+    SystemEnvironment environment(store);
+    DialogPrompts prompts;
+    CTessvaleDlg window(service, environment, prompts);
+    service.SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);
+    QObject::connect(&instances, &InstanceServer::CloseRequested, &window, &CTessvaleDlg::CloseInstance);
+    window.show();
+    if (environment.Setting(kAutoUpdate) == "1") {
+        environment.CheckForUpdates(&window, 1);
+    }
+    window.exec();
+    return 0;
 }
 
 } // namespace
@@ -85,9 +101,22 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
 
+    // "--scan": the scanner without a window, also where no display exists.
+    if (const int scanResult = RunHeadlessScanCommand(argc, argv); scanResult != -1) {
+        return scanResult;
+    }
+
     const std::string commandLine = CommandLineText(argc, argv);
-    // The single-instance test and "-uninstall" come here, before the lookups.
+    // "-uninstall" closes the running copy as its OK command would, and ends.
+    if (commandLine == "-uninstall") {
+        SendToRunningInstance(InstanceRequest::Close);
+        return 0;
+    }
     if (RunLookupSwitches(commandLine)) {
+        return 0;
+    }
+    // A running copy shows its window (also from the tray); this start ends there.
+    if (SendToRunningInstance(InstanceRequest::Show)) {
         return 0;
     }
     return RunMainWindow(argc, argv);

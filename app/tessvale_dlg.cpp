@@ -65,8 +65,7 @@ class SaveUi : public StoreScanUi
 public:
     SaveUi(WindowPrompts& prompts, QWidget* owner, QString proposal, std::function<void(const std::string&)> changed)
         : m_prompts(prompts), m_owner(owner), m_proposal(std::move(proposal)), m_changed(std::move(changed))
-    {
-    }
+    {}
     std::string AskResultName() override { return m_prompts.AskResultName(m_owner, m_proposal).toStdString(); }
     void RangesChanged(const std::string& newName) override { m_changed(newName); }
 
@@ -112,15 +111,17 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     setWindowTitle(Q(FormatTitle(VersionText(), built)));
     RetranslateUi();
 
-    m_autoScanTimer.setObjectName(QStringLiteral("autoScanTimer"));
-    connect(&m_autoScanTimer, &QTimer::timeout, this, [this] { OnCommand(kIdStart); });
-    m_updateTimer.setObjectName(QStringLiteral("updateTimer"));
-    connect(&m_updateTimer, &QTimer::timeout, this, [this] {
+    m_autoScanTimer = new QTimer(this);
+    m_autoScanTimer->setObjectName(QStringLiteral("autoScanTimer"));
+    connect(m_autoScanTimer, &QTimer::timeout, this, [this] { OnCommand(kIdStart); });
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
+    connect(m_updateTimer, &QTimer::timeout, this, [this] {
         if (m_env.Setting(kAutoUpdate) == "1") {
             m_env.CheckForUpdates(this, 2);
         }
     });
-    m_updateTimer.start(kUpdateTimerPeriodMs);
+    m_updateTimer->start(kUpdateTimerPeriodMs);
 }
 
 CTessvaleDlg::~CTessvaleDlg()
@@ -208,10 +209,15 @@ void CTessvaleDlg::BuildToolBar()
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setMovable(false);
     m_toolBar->setFixedHeight(60);
-    const std::initializer_list<std::pair<int, const char*>> entries = {
-        {kIdStart, "startAction"},   {kIdAutoScan, "autoScanAction"},   {kIdStop, "stopAction"},
-        {0, nullptr},                {kIdSettings, "settingsAction"},   {kIdFavorites, "favoritesAction"},
-        {0, nullptr},                {kIdSaveAs, "saveAsAction"},       {kIdSave, "saveAction"}};
+    const std::initializer_list<std::pair<int, const char*>> entries = {{kIdStart, "startAction"},
+                                                                        {kIdAutoScan, "autoScanAction"},
+                                                                        {kIdStop, "stopAction"},
+                                                                        {0, nullptr},
+                                                                        {kIdSettings, "settingsAction"},
+                                                                        {kIdFavorites, "favoritesAction"},
+                                                                        {0, nullptr},
+                                                                        {kIdSaveAs, "saveAsAction"},
+                                                                        {kIdSave, "saveAction"}};
     for (const auto& [id, name] : entries) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -221,7 +227,8 @@ void CTessvaleDlg::BuildToolBar()
         action->setIcon(ToolbarIcon(id));
         m_toolBar->addAction(action);
         if (QWidget* button = m_toolBar->widgetForAction(action)) {
-            button->setObjectName(QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("ToolButton")));
+            button->setObjectName(
+                QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("ToolButton")));
             button->setFixedWidth(64);
         }
         m_toolActions[id] = action;
@@ -241,7 +248,8 @@ void CTessvaleDlg::BuildControls()
     row->addWidget(m_chooserLabel);
     m_chooser = new QComboBox(body);
     m_chooser->setObjectName(QStringLiteral("resultComboBox"));
-    m_chooser->setMinimumWidth(210);
+    m_chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_chooser->setMinimumContentsLength(14);
     m_chooser->setIconSize(QSize(16, 16));
     m_chooser->view()->setMinimumWidth(280);
     m_chooserLabel->setBuddy(m_chooser);
@@ -263,7 +271,7 @@ void CTessvaleDlg::BuildControls()
     row->addStretch(1);
     m_lookupEdit = new QLineEdit(body);
     m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
-    m_lookupEdit->setMinimumWidth(140);
+    m_lookupEdit->setMinimumWidth(110);
     m_lookupEdit->installEventFilter(this);
     row->addWidget(m_lookupEdit);
     m_lookupButton = new QPushButton(body);
@@ -345,7 +353,8 @@ void CTessvaleDlg::BuildTray()
     m_tray->setObjectName(QStringLiteral("trayIcon"));
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
-    for (const auto& [id, name] : {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
+    for (const auto& [id, name] :
+         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
         QAction* action = MakeAction(id, QString::fromLatin1(name), m_trayMenu);
         m_trayMenu->addAction(action);
         m_menuActions[id] = action;
@@ -373,7 +382,8 @@ void CTessvaleDlg::RetranslateUi()
         action->setText(QUiText(MenuLabel(id)));
     }
     const std::vector<std::string> labels = SplitBarList(UiString(IDS_TOOLBAR));
-    const std::vector<int> order = {kIdStart, kIdAutoScan, kIdStop, 0, kIdSettings, kIdFavorites, 0, kIdSaveAs, kIdSave};
+    const std::vector<int> order = {kIdStart,     kIdAutoScan, kIdStop,   0,      kIdSettings,
+                                    kIdFavorites, 0,           kIdSaveAs, kIdSave};
     for (std::size_t i = 0; i < order.size() && i < labels.size(); ++i) {
         if (order[i] != 0) {
             m_toolActions[order[i]]->setText(Q(labels[i]));
@@ -399,8 +409,7 @@ void CTessvaleDlg::LanguageChanged()
     RetranslateUi();
 }
 
-template <class Handler>
-void CTessvaleDlg::Deliver(Handler&& handler)
+template <class Handler> void CTessvaleDlg::Deliver(Handler&& handler)
 {
     if (QThread::currentThread() == thread()) {
         handler();
@@ -444,7 +453,8 @@ void CTessvaleDlg::HostSilent(const std::string& address)
 
 void CTessvaleDlg::PostStopCommand()
 {
-    QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
 }
 
 std::string CTessvaleDlg::LookupText()
@@ -491,7 +501,8 @@ void CTessvaleDlg::HandleScanFinished()
     if (end.offerSave) {
         // The questions run after this message has been answered, so that the worker
         // that reported the end is not held while the user decides.
-        QMetaObject::invokeMethod(this, [this] { OfferSaveAndChart(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OfferSaveAndChart(); }, Qt::QueuedConnection);
     }
 }
 
@@ -660,7 +671,8 @@ void CTessvaleDlg::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && isMinimized() && QSystemTrayIcon::isSystemTrayAvailable() &&
         m_tray != nullptr && m_tray->isVisible()) {
         // Hidden only where the tray can bring it back.
-        QMetaObject::invokeMethod(this, [this] { hide(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { hide(); }, Qt::QueuedConnection);
     }
 }
 
@@ -813,7 +825,7 @@ void CTessvaleDlg::DrainScan()
 
 void CTessvaleDlg::OnStop()
 {
-    m_autoScanTimer.stop();
+    m_autoScanTimer->stop();
     DrainScan();
     SetStatus(QUiString(IDS_SCAN_STOPPED));
     m_state.Stop();
@@ -843,7 +855,8 @@ void CTessvaleDlg::OnLookup()
         break;
     case LookupAction::SearchMac:
         ApplyControls();
-        QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
         break;
     case LookupAction::Nothing:
         break;
@@ -870,7 +883,7 @@ void CTessvaleDlg::OnAutoScan()
     }
     OnCommand(kIdStart);
     ReloadSettings();
-    m_autoScanTimer.start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
+    m_autoScanTimer->start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
 }
 
 void CTessvaleDlg::OnSettings()
@@ -982,8 +995,8 @@ void CTessvaleDlg::CloseWindow(int result)
         return;
     }
     m_closing = true;
-    m_autoScanTimer.stop();
-    m_updateTimer.stop();
+    m_autoScanTimer->stop();
+    m_updateTimer->stop();
     DrainScan();
     emit ExitSignalled();
     m_tray->hide();

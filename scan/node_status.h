@@ -1,6 +1,7 @@
 // The NetBIOS node-status probe: the first probe of every address.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tessvale {
@@ -13,5 +14,9 @@ inline constexpr int kDefaultNetbiosTimeoutMs = 1000;
 // `hostName` the first name of its table (left as it was when the table is empty).
 // Returns 0 otherwise, with both fields unchanged.
 int QueryNodeStatus(const std::string& address, std::string& mac, std::string& hostName, int timeoutMs);
+
+// The same towards another UDP port (tests answer from loopback).
+int QueryNodeStatus(const std::string& address, std::string& mac, std::string& hostName, int timeoutMs,
+                    std::uint16_t port);
 
 } // namespace tessvale

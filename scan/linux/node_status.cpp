@@ -40,6 +40,12 @@ private:
 
 int QueryNodeStatus(const std::string& address, std::string& mac, std::string& hostName, int timeoutMs)
 {
+    return QueryNodeStatus(address, mac, hostName, timeoutMs, kNetbiosNamePort);
+}
+
+int QueryNodeStatus(const std::string& address, std::string& mac, std::string& hostName, int timeoutMs,
+                    std::uint16_t port)
+{
     const auto value = ParseIpv4(address);
     if (!value) {
         return 0;
@@ -50,7 +56,7 @@ int QueryNodeStatus(const std::string& address, std::string& mac, std::string& h
     }
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
-    destination.sin_port = htons(kNetbiosNamePort);
+    destination.sin_port = htons(port);
     destination.sin_addr.s_addr = htonl(*value);
     const auto request = BuildNodeStatusRequest();
     if (sendto(udp.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
