@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "app/chart_window.h"
 #include "app/ui_text.h"
 
 namespace tessvale {
@@ -24,9 +25,9 @@ void RunFavoritesDialogCommand(QWidget* owner, ConfigStore&)
     NotAvailable(owner);
 }
 
-void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::string>>&)
+void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::string>>& rows)
 {
-    NotAvailable(owner);
+    RunChartForWindow(owner, rows);
 }
 
 void CheckForUpdatesCommand(QWidget* owner, int mode)
