@@ -17,13 +17,13 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/core_dump.h"
 #include "common/crash_report.h"
+#include "common/paths.h"
 
 extern char** environ;
 
@@ -281,42 +281,6 @@ std::string DumpFilePath(const std::string& folder)
     return path;
 }
 
-// The "dump" folder beside the program; when it cannot be made there, the same name in
-// the per-user data folder.
-std::string DumpFolder()
-{
-    char program[kPathCapacity];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    std::string folder;
-    if (length > 0) {
-        folder.assign(program, static_cast<std::size_t>(length));
-        folder.erase(folder.rfind('/'));
-        folder += "/dump";
-        if (mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST) {
-            return folder;
-        }
-    }
-    const char* appData = std::getenv("APPDATA");
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (appData != nullptr && *appData != '\0') {
-        folder = appData;
-    } else if (configHome != nullptr && *configHome != '\0') {
-        folder = configHome;
-    } else if (home != nullptr && *home != '\0') {
-        folder = std::string(home) + "/.config";
-    } else {
-        return {};
-    }
-    folder += "/Tessvale";
-    mkdir(folder.c_str(), 0700);
-    folder += "/dump";
-    if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) {
-        return folder;
-    }
-    return {};
-}
-
 } // namespace
 
 CCrashHandler::~CCrashHandler() = default;
@@ -395,7 +359,7 @@ bool WriteCrashDump(const std::string& arguments)
     if (arguments.size() >= 5) {
         std::sscanf(arguments.c_str() + 5, " -p %ld -e %p -t %ld", &pid, &address, &thread);
     }
-    const std::string folder = DumpFolder();
+    const std::string folder = ProgramSubfolder("dump");
     if (folder.empty()) {
         return false;
     }

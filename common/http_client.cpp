@@ -1,0 +1,301 @@
+#include "common/http_client.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tessvale {
+namespace {
+
+thread_local int t_lastError = 0;
+
+constexpr long kStatusOk = 200;
+constexpr long kStatusUnauthorized = 401;
+constexpr long kStatusPaymentRequired = 402;
+constexpr long kChunkBytes = 65536;
+constexpr long kMaxRedirects = 10;
+
+struct CurlDeleter
+{
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using CurlUrl = std::unique_ptr<CURLU, CurlDeleter>;
+using CurlList = std::unique_ptr<curl_slist, CurlDeleter>;
+
+// Owns a file descriptor.
+class FileHandle
+{
+public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { Close(); }
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+    bool Close()
+    {
+        if (m_fd < 0) {
+            return true;
+        }
+        const bool ok = ::close(m_fd) == 0;
+        m_fd = -1;
+        return ok;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Where the body of a 200 answer goes.
+class BodySink
+{
+public:
+    virtual ~BodySink() = default;
+    // Called once before the first byte (also for an empty body); false aborts.
+    virtual bool Begin() = 0;
+    // One received chunk; false aborts.
+    virtual bool Write(std::string_view chunk) = 0;
+};
+
+struct Transfer
+{
+    CURL* curl = nullptr;
+    BodySink* sink = nullptr;
+    const HttpProgress* progress = nullptr;
+    bool begun = false;
+    bool sinkFailed = false;
+    std::uint64_t total = 0;
+    curl_off_t expected = -1;
+
+    int Percent() const
+    {
+        if (expected <= 0) {
+            return -1;
+        }
+        const std::uint64_t percent = total * 100 / static_cast<std::uint64_t>(expected);
+        return static_cast<int>(std::min<std::uint64_t>(percent, 100));
+    }
+
+    bool BeginBody()
+    {
+        begun = true;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+        if (progress != nullptr && *progress) {
+            (*progress)(0);
+        }
+        if (!sink->Begin()) {
+            sinkFailed = true;
+            return false;
+        }
+        return true;
+    }
+};
+
+long CurrentStatus(CURL* curl)
+{
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+// libcurl's write callback: runs on the calling thread inside curl_easy_perform.
+size_t OnBody(char* data, size_t size, size_t count, void* user)
+{
+    auto* transfer = static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    // Bodies of answers that are not kept (an authentication challenge before the
+    // retry, a redirect, an error page) are read and dropped.
+    if (CurrentStatus(transfer->curl) != kStatusOk) {
+        return bytes;
+    }
+    if (!transfer->begun && !transfer->BeginBody()) {
+        return 0;
+    }
+    transfer->total += bytes;
+    if (transfer->progress != nullptr && *transfer->progress) {
+        (*transfer->progress)(transfer->Percent());
+    }
+    if (!transfer->sink->Write(std::string_view(data, bytes))) {
+        transfer->sinkFailed = true;
+        return 0;
+    }
+    return bytes;
+}
+
+// libcurl's progress callback: lets the caller keep its window alive while waiting.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto* transfer = static_cast<Transfer*>(user);
+    if (transfer->progress != nullptr && *transfer->progress) {
+        (*transfer->progress)(transfer->begun ? transfer->Percent() : -1);
+    }
+    return 0;
+}
+
+void InitialiseCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Runs one GET and feeds a 200 body to the sink. True when the whole body arrived.
+bool RunGet(const std::string& url, const HttpOptions& options, BodySink& sink, const HttpProgress* progress)
+{
+    InitialiseCurlOnce();
+    CurlUrl parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        return false;
+    }
+    // User and password parts of the address are never sent.
+    curl_url_set(parsed.get(), CURLUPART_USER, nullptr, 0);
+    curl_url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0);
+
+    CurlHandle curl(curl_easy_init());
+    if (!curl) {
+        return false;
+    }
+    CURL* handle = curl.get();
+    Transfer transfer;
+    transfer.curl = handle;
+    transfer.sink = &sink;
+    transfer.progress = progress;
+
+    CurlList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (headers) {
+        curl_slist_append(headers.get(), "Pragma: no-cache");
+    }
+
+    curl_easy_setopt(handle, CURLOPT_CURLU, parsed.get());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // Basic authentication with an empty user and password, offered only when the
+    // server asks for it.
+    curl_easy_setopt(handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_ONLY));
+    curl_easy_setopt(handle, CURLOPT_USERNAME, "");
+    curl_easy_setopt(handle, CURLOPT_PASSWORD, "");
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.caFile.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAINFO, options.caFile.c_str());
+    }
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kChunkBytes);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    if (progress != nullptr && *progress) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    }
+
+    const CURLcode result = curl_easy_perform(handle);
+    const long status = CurrentStatus(handle);
+    if (status == kStatusUnauthorized) {
+        t_lastError = kHttpErrorAccessDenied;
+    } else if (status == kStatusPaymentRequired) {
+        t_lastError = kHttpErrorAccountExpired;
+    }
+    if (result != CURLE_OK || status != kStatusOk || transfer.sinkFailed) {
+        return false;
+    }
+    // An empty body never reached the write callback.
+    return transfer.begun || transfer.BeginBody();
+}
+
+class FileSink : public BodySink
+{
+public:
+    explicit FileSink(const std::string& path) : m_path(path) {}
+
+    bool Begin() override
+    {
+        m_file = std::make_unique<FileHandle>(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        return m_file->IsOpen();
+    }
+
+    bool Write(std::string_view chunk) override
+    {
+        while (!chunk.empty()) {
+            const ssize_t written = ::write(m_file->Get(), chunk.data(), chunk.size());
+            if (written <= 0) {
+                return false;
+            }
+            chunk.remove_prefix(static_cast<size_t>(written));
+            m_written += static_cast<std::uint64_t>(written);
+        }
+        return true;
+    }
+
+    bool Close() { return !m_file || m_file->Close(); }
+    std::uint64_t Written() const { return m_written; }
+
+private:
+    std::string m_path;
+    std::unique_ptr<FileHandle> m_file;
+    std::uint64_t m_written = 0;
+};
+
+class TextSink : public BodySink
+{
+public:
+    bool Begin() override { return true; }
+    bool Write(std::string_view chunk) override
+    {
+        m_text.append(chunk);
+        return true;
+    }
+    std::string Take() { return std::move(m_text); }
+
+private:
+    std::string m_text;
+};
+
+} // namespace
+
+std::uint64_t HttpDownloadToFile(const HttpProgress& progress, const std::string& url, const std::string& path,
+                                 const HttpOptions& options)
+{
+    FileSink sink(path);
+    const bool complete = RunGet(url, options, sink, &progress);
+    // A file that cannot be closed cleanly may not hold what was written.
+    const bool closed = sink.Close();
+    return complete && closed ? sink.Written() : 0;
+}
+
+std::string HttpGetText(const std::string& url, const HttpOptions& options)
+{
+    TextSink sink;
+    if (!RunGet(url, options, sink, nullptr)) {
+        return {};
+    }
+    return sink.Take();
+}
+
+int LastHttpError()
+{
+    return t_lastError;
+}
+
+void SetLastHttpError(int value)
+{
+    t_lastError = value;
+}
+
+} // namespace tessvale

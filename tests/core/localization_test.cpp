@@ -1,0 +1,258 @@
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "common/localization.h"
+#include "common/profile_file.h"
+#include "fakes/local_http_server.h"
+
+namespace tessvale {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+constexpr char kTwoLanguages[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<root>
+  <LANG ITEM="DEU" VALUE=" Deutsch " URL="http://example.invalid/lang/deu.ini"/>
+  <LANG ITEM="FRA" VALUE="Fran&#231;ais" URL="http://example.invalid/lang/fra.ini"/>
+</root>
+)";
+
+constexpr char kFrancais[] = "Fran\xC3\xA7"
+                             "ais";
+
+class Localization : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_temp.Path().empty());
+        m_folder = m_temp.File("Language");
+        SetLanguageFolderOverride(m_folder);
+        for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+            ::unsetenv(variable);
+        }
+    }
+    void TearDown() override { SetLanguageFolderOverride({}); }
+
+    void Put(const std::string& name, const std::string& content)
+    {
+        std::filesystem::create_directories(m_folder);
+        ASSERT_TRUE(WriteFile(m_folder + "/" + name, content));
+    }
+    void PutGermanAndFrench()
+    {
+        Put("Language.xml", kTwoLanguages);
+        Put("deu.ini", "[Language]\nStart=Starten\n&File=&Datei\nLine one\\r\\nLine two=Zeile eins\\nZeile zwei\n"
+                       "Stop=\n");
+        Put("fra.ini", "[Language]\nstart=D\xC3\xA9marrer\n&File=&Fichier\n");
+    }
+    std::string Recorded() const { return ReadProfileString(m_folder + "/Language.ini", "Settings", "Language"); }
+
+    TempFolder m_temp;
+    std::string m_folder;
+};
+
+TEST_F(Localization, WithoutFolderItIsCreatedAndEverythingStaysEnglish)
+{
+    ASSERT_FALSE(std::filesystem::exists(m_folder));
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(Translate("&File"), "&File");
+    EXPECT_TRUE(std::filesystem::is_directory(m_folder));
+    EXPECT_EQ(GetLanguageCode(), "ENU");
+    EXPECT_EQ(ListLanguages(), std::vector<std::string>{"English"});
+    EXPECT_EQ(LanguageNameOf(GetLanguageCode()), "English");
+    EXPECT_FALSE(std::filesystem::exists(m_folder + "/Language.ini"));
+}
+
+TEST_F(Localization, GermanLocaleListedIsRecordedAndUsed)
+{
+    PutGermanAndFrench();
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    EXPECT_EQ(GetLanguageCode(), "DEU");
+    EXPECT_EQ(Recorded(), "DEU");
+    EXPECT_EQ(Translate("Start"), "Starten");
+    // The recorded choice wins over the locale from now on.
+    ::setenv("LC_ALL", "fr_FR.UTF-8", 1);
+    EXPECT_EQ(GetLanguageCode(), "DEU");
+}
+
+TEST_F(Localization, GermanLocaleNotListedGivesEnglishAndRecordsNothing)
+{
+    Put("Language.xml", R"(<root><LANG ITEM="FRA" VALUE="Francais" URL="http://x/fra.ini"/></root>)");
+    Put("deu.ini", "[Language]\nStart=Starten\n");
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(GetLanguageCode(), "ENU");
+    EXPECT_EQ(Translate("Start"), "Start");
+    EXPECT_FALSE(std::filesystem::exists(m_folder + "/Language.ini"));
+}
+
+TEST_F(Localization, UnparsableListCountsAsMissing)
+{
+    Put("Language.xml", "<root><LANG ITEM=");
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(GetLanguageCode(), "ENU");
+    EXPECT_EQ(ListLanguages(), std::vector<std::string>{"English"});
+    EXPECT_EQ(LanguageCodeOf("Deutsch"), "ENU");
+    EXPECT_EQ(LanguageFileName("DEU"), "enu.ini");
+}
+
+TEST(LocaleCodes, PosixLocalesMapToWindowsCodes)
+{
+    EXPECT_EQ(WindowsLanguageCode("de_DE.UTF-8"), "DEU");
+    EXPECT_EQ(WindowsLanguageCode("de_AT"), "DEA");
+    EXPECT_EQ(WindowsLanguageCode("de"), "DEU");
+    EXPECT_EQ(WindowsLanguageCode("en_US.UTF-8"), "ENU");
+    EXPECT_EQ(WindowsLanguageCode("en_GB.utf8"), "ENG");
+    EXPECT_EQ(WindowsLanguageCode("fr_FR@euro"), "FRA");
+    EXPECT_EQ(WindowsLanguageCode("fr_CA"), "FRC");
+    EXPECT_EQ(WindowsLanguageCode("es_ES.UTF-8"), "ESP");
+    EXPECT_EQ(WindowsLanguageCode("it_IT"), "ITA");
+    EXPECT_EQ(WindowsLanguageCode("pt_BR"), "PTB");
+    EXPECT_EQ(WindowsLanguageCode("zh_TW.UTF-8"), "CHT");
+    EXPECT_EQ(WindowsLanguageCode("C.UTF-8"), "");
+    EXPECT_EQ(WindowsLanguageCode("POSIX"), "");
+    EXPECT_EQ(WindowsLanguageCode("xx_YY"), "");
+    EXPECT_EQ(WindowsLanguageCode(""), "");
+}
+
+TEST(LocaleCodes, FirstSetVariableDecides)
+{
+    ::unsetenv("LC_ALL");
+    ::setenv("LC_MESSAGES", "fr_FR.UTF-8", 1);
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(UserLanguageCode(), "FRA");
+    ::setenv("LC_ALL", "it_IT.UTF-8", 1);
+    EXPECT_EQ(UserLanguageCode(), "ITA");
+}
+
+TEST_F(Localization, FileNamesComeFromTheListedUrl)
+{
+    Put("Language.xml", R"(<root><LANG ITEM="DEU" VALUE="Deutsch" URL="http://x/a/b/deutsch.ini"/>)"
+                        R"(<LANG ITEM="ESP" VALUE="Espanol" URL="espanol.ini"/><LANG ITEM="ITA" VALUE="It"/></root>)");
+    EXPECT_EQ(LanguageFileName("DEU"), "deutsch.ini");
+    EXPECT_EQ(LanguageFileName("ESP"), "enu.ini");
+    EXPECT_EQ(LanguageFileName("ITA"), "enu.ini");
+    EXPECT_EQ(LanguageFileName("RUS"), "RUS.ini");
+}
+
+TEST_F(Localization, TranslationEscapesLineBreaksAndKeepsUnknownTexts)
+{
+    PutGermanAndFrench();
+    EXPECT_EQ(TranslateText("Line one\r\nLine two", "DEU"), "Zeile eins\nZeile zwei");
+    EXPECT_EQ(TranslateText("start", "DEU"), "Starten");
+    EXPECT_EQ(TranslateText("Unknown text", "DEU"), "Unknown text");
+    EXPECT_EQ(TranslateText("Stop", "DEU"), "Stop"); // empty translation keeps English
+    EXPECT_EQ(TranslateText("", "DEU"), "");
+    EXPECT_EQ(TranslateText("Start", ""), "Start");
+    EXPECT_EQ(TranslateText("Start", "RUS"), "Start"); // no such file
+}
+
+TEST_F(Localization, SwitchingGermanToFrenchGoesThroughEnglishKeys)
+{
+    PutGermanAndFrench();
+    ASSERT_TRUE(WriteLanguageCode("DEU"));
+    EXPECT_EQ(RetranslateText("Starten", "FRA"), "D\xC3\xA9marrer");
+    EXPECT_EQ(RetranslateText("&Datei", "FRA"), "&Fichier");
+    EXPECT_EQ(RetranslateText("Zeile eins\nZeile zwei", "ENU"), "Line one\r\nLine two");
+    // Not a value of the German file: unchanged.
+    EXPECT_EQ(RetranslateText("Irgendwas", "FRA"), "Irgendwas");
+    EXPECT_EQ(RetranslateText("", "FRA"), "");
+}
+
+TEST_F(Localization, NamesAndCodesMapBothWays)
+{
+    PutGermanAndFrench();
+    EXPECT_EQ(ListLanguages(), (std::vector<std::string>{"Deutsch", kFrancais}));
+    EXPECT_EQ(LanguageCodeOf(kFrancais), "FRA");
+    EXPECT_EQ(LanguageCodeOf("Klingon"), "ENU");
+    EXPECT_EQ(LanguageNameOf("FRA"), kFrancais);
+    EXPECT_EQ(LanguageNameOf("XYZ"), "English");
+}
+
+TEST_F(Localization, QuotesInNamesDoNotBreakTheQuery)
+{
+    Put("Language.xml", R"(<root><LANG ITEM="Q'&quot;]" VALUE="It's &quot;odd&quot; ]" URL="x/q.ini"/></root>)");
+    EXPECT_EQ(LanguageCodeOf("It's \"odd\" ]"), "Q'\"]");
+    EXPECT_EQ(LanguageNameOf("Q'\"]"), "It's \"odd\" ]");
+    EXPECT_EQ(LanguageFileName("Q'\"]"), "q.ini");
+    EXPECT_EQ(LanguageCodeOf("' or '1'='1"), "ENU");
+}
+
+class LanguageDownloadTest : public Localization
+{
+protected:
+    void SetUp() override
+    {
+        Localization::SetUp();
+        ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+        const std::string root = m_temp.File("server");
+        std::filesystem::create_directories(root + "/tessvale/language");
+        std::filesystem::create_directories(root + "/lang");
+        m_server = std::make_unique<test::LocalHttpServer>(std::vector<std::string>{"--root", root});
+        ASSERT_TRUE(m_server->Running()) << m_server->Error();
+        const std::string base = m_server->BaseUrl();
+        ::setenv("TESSVALE_LANGUAGE_SERVER", (base + "/").c_str(), 1);
+        m_list = "<root>\n<LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"" + base +
+                 "/lang/enu.ini\"/>\n<LANG ITEM=\"DEU\" VALUE=\"Deutsch\" URL=\"" + base +
+                 "/lang/deu.ini\"/>\n<LANG ITEM=\"FRA\" VALUE=\"Francais\" URL=\"" + base +
+                 "/lang/fra.ini\"/>\n</root>\n";
+        ASSERT_TRUE(WriteFile(root + "/tessvale/language/language.xml", m_list));
+        ASSERT_TRUE(WriteFile(root + "/lang/enu.ini", "[Language]\n"));
+        ASSERT_TRUE(WriteFile(root + "/lang/deu.ini", m_german));
+        m_root = root;
+    }
+    void TearDown() override
+    {
+        ::unsetenv("TESSVALE_LANGUAGE_SERVER");
+        Localization::TearDown();
+    }
+
+    std::unique_ptr<test::LocalHttpServer> m_server;
+    std::string m_root;
+    std::string m_list;
+    std::string m_german = "[Language]\nStart=Starten\n";
+};
+
+TEST_F(LanguageDownloadTest, OneMissingFileLeavesItsLanguageOut)
+{
+    EXPECT_EQ(LanguageListUrl(), m_server->BaseUrl() + "/tessvale/language/language.xml");
+    const LanguageDownload outcome = DownloadLanguages();
+    EXPECT_TRUE(outcome.listArrived);
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.arrivedNames, (std::vector<std::string>{"English", "Deutsch"}));
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), m_list);
+    EXPECT_EQ(ReadFile(m_folder + "/deu.ini"), m_german);
+    EXPECT_FALSE(std::filesystem::exists(m_folder + "/fra.ini"));
+    EXPECT_EQ(TranslateText("Start", "DEU"), "Starten");
+}
+
+TEST_F(LanguageDownloadTest, CompleteDownloadSucceeds)
+{
+    ASSERT_TRUE(WriteFile(m_root + "/lang/fra.ini", "[Language]\nStart=Demarrer\n"));
+    const LanguageDownload outcome = DownloadLanguages();
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_EQ(outcome.arrivedNames.size(), 3u);
+    EXPECT_EQ(TranslateText("Start", "FRA"), "Demarrer");
+}
+
+TEST_F(LanguageDownloadTest, FailedListDownloadKeepsTheOldList)
+{
+    Put("Language.xml", kTwoLanguages);
+    EXPECT_FALSE(DownloadLanguageList(m_server->BaseUrl() + "/nothing/here.xml"));
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+    EXPECT_FALSE(DownloadLanguageFile("RUS")); // not listed
+    const LanguageDownload outcome = [this] {
+        ::setenv("TESSVALE_LANGUAGE_SERVER", (m_server->BaseUrl() + "/elsewhere").c_str(), 1);
+        return DownloadLanguages();
+    }();
+    EXPECT_FALSE(outcome.listArrived);
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+}
+
+} // namespace
+} // namespace tessvale
