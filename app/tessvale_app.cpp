@@ -1,12 +1,65 @@
 #include "app/tessvale_app.h"
 
+#include <climits>
+
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMainWindow>
 
+#include "app/command_line_lookup.h"
 #include "common/crash_handler.h"
 #include "common/update_check.h"
+#include "scan/node_status.h"
+#include "scan/system_probe.h"
+#include "scan/wake_on_lan.h"
 
 namespace tessvale {
+
+namespace {
+
+// Folder of the running executable, where the lookup files are written.
+std::string ExecutableFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return ".";
+    }
+    const std::string text(path, static_cast<std::size_t>(length));
+    const std::size_t slash = text.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : text.substr(0, slash);
+}
+
+// "-w ", "-m " and "-i ": answered on this thread without a window. True when the
+// command line was one of them.
+bool RunLookupSwitches(const std::string& commandLine)
+{
+    if (MatchLookupSwitch(commandLine) == LookupSwitch::None) {
+        return false;
+    }
+    // The configuration document is never loaded on these paths, so every NetBIOS
+    // query waits the default timeout.
+    const auto probe = MakeSystemProbe([] { return kDefaultNetbiosTimeoutMs; });
+    const LookupContext context{*probe, ExecutableFolder(), [](const std::string& mac) { return SendWakeOnLan(mac); }};
+    return RunCommandLineLookup(commandLine, context);
+}
+
+int RunMainWindow(int argc, char** argv)
+{
+
+    const std::string commandLine = CommandLineText(argc, argv);
+    // The single-instance test and "-uninstall" come here, before the lookups.
+    if (RunLookupSwitches(commandLine)) {
+        return 0;
+    }
+    return RunMainWindow(argc, argv);
+}
+
+} // namespace
 
 std::string CommandLineText(int argc, char** argv)
 {
@@ -32,13 +85,12 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
 
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessvale"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessvale"));
-    window.resize(855, 500);
-    window.show();
-    return QApplication::exec();
+    const std::string commandLine = CommandLineText(argc, argv);
+    // The single-instance test and "-uninstall" come here, before the lookups.
+    if (RunLookupSwitches(commandLine)) {
+        return 0;
+    }
+    return RunMainWindow(argc, argv);
 }
 
 } // namespace tessvale

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include <fcntl.h>
 #include <openssl/evp.h>
 #include <pugixml.hpp>
 #include <sys/stat.h>
@@ -129,6 +130,28 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// A configuration file that is a symbolic link is written where the link points, so
+// the link itself survives the rename.
+std::string ResolveLink(const std::string& path)
+{
+    struct stat info
+    {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return path;
+    }
+    std::unique_ptr<char, decltype(&std::free)> target(realpath(path.c_str(), nullptr), &std::free);
+    return target ? std::string(target.get()) : path;
+}
+
+// Makes the rename itself durable; a failure here leaves a correct file, so it is ignored.
+void SyncFolder(const std::string& folder)
+{
+    FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) {
+        fsync(fd.Get());
+    }
+}
+
 } // namespace
 
 struct ConfigStore::Impl
@@ -190,6 +213,11 @@ bool ConfigStore::Load(const std::string& path)
     m_impl->document.reset();
     m_impl->backupPending = false;
 
+    struct stat info
+    {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return false; // a folder of that name: nothing to read, and Save will not replace it
+    }
     std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
         // A file that is there but cannot be read must not be replaced without a copy.
@@ -220,10 +248,10 @@ bool ConfigStore::Load(const std::string& path)
 bool ConfigStore::Save()
 {
     std::lock_guard lock(m_mutex);
-    const std::string& path = m_impl->path;
-    if (path.empty()) {
+    if (m_impl->path.empty()) {
         return false;
     }
+    const std::string path = ResolveLink(m_impl->path);
     const std::string folder = FolderOf(path);
     if (!folder.empty() && !CreateDirectoryPath(folder)) {
         return false;
@@ -253,6 +281,7 @@ bool ConfigStore::Save()
         return false;
     }
     m_impl->backupPending = false;
+    SyncFolder(folder);
     return true;
 }
 

@@ -264,6 +264,31 @@ TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
 
     ConfigStore noPath;
     EXPECT_FALSE(noPath.Save());
+
+    // A folder where the file should be is neither read nor replaced.
+    const std::string folderPath = m_folder / "folder.xml";
+    ASSERT_TRUE(std::filesystem::create_directory(folderPath));
+    ConfigStore onFolder;
+    EXPECT_FALSE(onFolder.Load(folderPath));
+    EXPECT_FALSE(onFolder.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(folderPath));
+    EXPECT_FALSE(std::filesystem::exists(folderPath + ".bad"));
+}
+
+TEST_F(ConfigStoreTest, SaveThroughASymbolicLinkWritesItsTarget)
+{
+    const std::string target = m_folder / "real.xml";
+    const std::string link = m_folder / "Tessvale.xml";
+    ASSERT_TRUE(WriteFile(target, ReadFile(kDataFolder + "/records.xml")));
+    std::filesystem::create_symlink(target, link);
+    ASSERT_TRUE(m_store.Load(link));
+    ConfigRecord result = MakeResultRecord();
+    m_store.AddRecord(result);
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    ConfigStore reloaded;
+    ASSERT_TRUE(reloaded.Load(target));
+    EXPECT_EQ(List(reloaded, MakeResultRecord()).size(), 5u);
 }
 
 class FakeStoreScanUi : public StoreScanUi

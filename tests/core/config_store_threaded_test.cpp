@@ -43,6 +43,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
         });
     }
 
+    int failedSaves = 0;
     ConfigRecord settings = MakeSettingsRecord();
     for (int round = 1; round <= 100; ++round) {
         const std::string value = std::to_string(round);
@@ -58,7 +59,9 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
         result.SetValue(kResultName, "run " + value);
         store.AddRecord(result);
         std::lock_guard lock(store.Mutex());
-        ASSERT_TRUE(store.Save());
+        if (!store.Save()) {
+            ++failedSaves;
+        }
     }
     // Give the readers a chance to run at least once even on a busy machine.
     while (reads.load() < 8) {
@@ -70,6 +73,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
     }
 
     EXPECT_EQ(torn.load(), 0);
+    EXPECT_EQ(failedSaves, 0);
     EXPECT_EQ(store.LoadSettings().Value(kAutoscanThreads), "100");
     ConfigStore reloaded;
     ASSERT_TRUE(reloaded.Load(folder / "Tessvale.xml"));

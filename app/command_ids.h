@@ -1,0 +1,44 @@
+// Command ids of the main window: menus, toolbar, buttons and the tray menu all send
+// these, and one dispatcher switches on them.
+#pragma once
+
+namespace tessvale {
+
+enum CommandId : int
+{
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAboutBox = 16,
+    kIdLookupButton = 1007,
+    kIdStart = 32771,
+    kIdStop = 32772,
+    kIdSaveAs = 32773,
+    kIdRescan = 32775,
+    kIdWakeOnLan = 32776,
+    kIdCopy = 32778,
+    kIdRemoteDesktop = 32779,
+    kIdWeb = 32781,
+    kIdSettings = 32783,
+    kIdFavorites = 32784,
+    kIdAbout = 32785,
+    kIdHome = 32786,
+    kIdSave = 32790,
+    kIdDelete = 32794,
+    kIdDeleteAll = 32795,
+    kIdAutoScan = 32796,
+    kIdTrayShow = 32797,
+    kIdTrayExit = 32798,
+    kIdFeedback = 32801,
+    kIdInstallFolder = 32802,
+    kIdDataFolder = 32805,
+    kIdDrawChart = 32806,
+    kIdFaceBook = 32807,
+    kIdCheckUpdates = 32809,
+};
+
+// Timers of the main window.
+inline constexpr int kAutoScanTimer = 1;
+inline constexpr int kUpdateTimer = 2;
+inline constexpr int kUpdateTimerPeriodMs = 1'800'000;
+
+} // namespace tessvale

@@ -1,0 +1,318 @@
+#include "app/icons.h"
+
+#include <cmath>
+#include <functional>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include "app/command_ids.h"
+
+namespace tessvale {
+namespace {
+
+using Painter = std::function<void(QPainter&)>;
+
+// Draws in a 32 x 32 design space at every size an icon is shown in.
+QIcon Render(const Painter& paint)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 32.0, size / 32.0);
+        paint(painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QColor Shade(const QColor& color, int factor)
+{
+    return factor >= 100 ? color.lighter(factor) : color.darker(200 - factor);
+}
+
+void Disc(QPainter& p, const QPointF& centre, double radius, const QColor& color)
+{
+    QRadialGradient gradient(centre - QPointF(radius / 3, radius / 3), radius * 1.4);
+    gradient.setColorAt(0, Shade(color, 150));
+    gradient.setColorAt(1, color);
+    p.setPen(QPen(Shade(color, 60), 1.2));
+    p.setBrush(gradient);
+    p.drawEllipse(centre, radius, radius);
+}
+
+void Monitor(QPainter& p, const QColor& screen)
+{
+    p.setPen(QPen(QColor(0x37, 0x47, 0x4f), 1.5));
+    p.setBrush(QColor(0x54, 0x6e, 0x7a));
+    p.drawRoundedRect(QRectF(3, 5, 26, 18), 2.5, 2.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(screen);
+    p.drawRect(QRectF(5.5, 7.5, 21, 13));
+    p.setBrush(QColor(0x54, 0x6e, 0x7a));
+    p.drawRect(QRectF(13, 23, 6, 4));
+    p.drawRoundedRect(QRectF(9, 26.5, 14, 2.5), 1, 1);
+}
+
+void Document(QPainter& p)
+{
+    QPainterPath page;
+    page.moveTo(7, 3);
+    page.lineTo(20, 3);
+    page.lineTo(26, 9);
+    page.lineTo(26, 29);
+    page.lineTo(7, 29);
+    page.closeSubpath();
+    p.setPen(QPen(QColor(0x60, 0x7d, 0x8b), 1.4));
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.setBrush(QColor(0xcf, 0xd8, 0xdc));
+    QPainterPath fold;
+    fold.moveTo(20, 3);
+    fold.lineTo(20, 9);
+    fold.lineTo(26, 9);
+    fold.closeSubpath();
+    p.drawPath(fold);
+    p.setPen(QPen(QColor(0x90, 0xa4, 0xae), 1.5));
+    for (double y : {13.0, 17.0, 21.0}) {
+        p.drawLine(QPointF(10, y), QPointF(23, y));
+    }
+}
+
+void Start(QPainter& p)
+{
+    Disc(p, QPointF(16, 16), 13, QColor(0x2e, 0x9d, 0x4f));
+    QPainterPath play;
+    play.moveTo(12.5, 9.5);
+    play.lineTo(23, 16);
+    play.lineTo(12.5, 22.5);
+    play.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(play);
+}
+
+void Stop(QPainter& p)
+{
+    Disc(p, QPointF(16, 16), 13, QColor(0xc6, 0x3b, 0x32));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(11, 11, 10, 10), 1.5, 1.5);
+}
+
+void AutoScan(QPainter& p)
+{
+    Disc(p, QPointF(16, 16), 13, QColor(0x1e, 0x7b, 0xc4));
+    p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const QRectF arc(9, 9, 14, 14);
+    p.drawArc(arc, 30 * 16, 140 * 16);
+    p.drawArc(arc, 210 * 16, 140 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    QPainterPath head1;
+    head1.moveTo(22.8, 8.8);
+    head1.lineTo(23.6, 15.2);
+    head1.lineTo(17.6, 13.0);
+    head1.closeSubpath();
+    p.drawPath(head1);
+    QPainterPath head2;
+    head2.moveTo(9.2, 23.2);
+    head2.lineTo(8.4, 16.8);
+    head2.lineTo(14.4, 19.0);
+    head2.closeSubpath();
+    p.drawPath(head2);
+}
+
+void Settings(QPainter& p)
+{
+    const QColor steel(0x60, 0x7d, 0x8b);
+    p.setPen(Qt::NoPen);
+    p.setBrush(steel);
+    p.translate(16, 16);
+    for (int i = 0; i < 8; ++i) {
+        p.drawRoundedRect(QRectF(-2.6, -14, 5.2, 7), 1.2, 1.2);
+        p.rotate(45);
+    }
+    p.setBrush(steel);
+    p.drawEllipse(QPointF(0, 0), 10, 10);
+    p.setBrush(QColor(0xec, 0xef, 0xf1));
+    p.drawEllipse(QPointF(0, 0), 4.2, 4.2);
+    p.translate(-16, -16);
+}
+
+void Favorites(QPainter& p)
+{
+    QPainterPath star;
+    for (int i = 0; i < 10; ++i) {
+        const double angle = (-90 + i * 36) * 3.14159265358979 / 180;
+        const double radius = i % 2 == 0 ? 14 : 6;
+        const QPointF point(16 + radius * std::cos(angle), 17 + radius * std::sin(angle));
+        if (i == 0) {
+            star.moveTo(point);
+        } else {
+            star.lineTo(point);
+        }
+    }
+    star.closeSubpath();
+    QLinearGradient gradient(0, 3, 0, 30);
+    gradient.setColorAt(0, QColor(0xff, 0xd5, 0x4f));
+    gradient.setColorAt(1, QColor(0xf5, 0x9e, 0x0b));
+    p.setPen(QPen(QColor(0xc7, 0x7c, 0x02), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(gradient);
+    p.drawPath(star);
+}
+
+void SaveAs(QPainter& p)
+{
+    Document(p);
+    Disc(p, QPointF(23, 23), 7, QColor(0x1e, 0x7b, 0xc4));
+    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(19.5, 23), QPointF(26, 23));
+    p.drawLine(QPointF(23.5, 20.2), QPointF(26.3, 23));
+    p.drawLine(QPointF(23.5, 25.8), QPointF(26.3, 23));
+}
+
+void Save(QPainter& p)
+{
+    const QColor body(0x1e, 0x5a, 0x9c);
+    QPainterPath disk;
+    disk.moveTo(4, 4);
+    disk.lineTo(24, 4);
+    disk.lineTo(28, 8);
+    disk.lineTo(28, 28);
+    disk.lineTo(4, 28);
+    disk.closeSubpath();
+    p.setPen(QPen(Shade(body, 60), 1.2));
+    p.setBrush(body);
+    p.drawPath(disk);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xe3, 0xf2, 0xfd));
+    p.drawRect(QRectF(8, 4.8, 14, 8.5));
+    p.setBrush(body);
+    p.drawRect(QRectF(17, 6, 3, 6));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(8, 17, 16, 10), 1, 1);
+    p.setPen(QPen(QColor(0xb0, 0xbe, 0xc5), 1));
+    p.drawLine(QPointF(10, 20.5), QPointF(22, 20.5));
+    p.drawLine(QPointF(10, 23.5), QPointF(22, 23.5));
+}
+
+} // namespace
+
+QIcon AppIcon()
+{
+    static const QIcon icon = Render([](QPainter& p) {
+        // A radar sweep over a network node: the scanner's emblem.
+        Disc(p, QPointF(16, 16), 14.5, QColor(0x0d, 0x47, 0xa1));
+        p.setPen(QPen(QColor(255, 255, 255, 110), 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(16, 16), 9.5, 9.5);
+        p.drawEllipse(QPointF(16, 16), 4.5, 4.5);
+        QConicalGradient sweep(QPointF(16, 16), 45);
+        sweep.setColorAt(0, QColor(0x69, 0xf0, 0xae, 230));
+        sweep.setColorAt(0.25, QColor(0x69, 0xf0, 0xae, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(sweep);
+        p.drawPie(QRectF(2.5, 2.5, 27, 27), 45 * 16, 90 * 16);
+        p.setPen(QPen(QColor(0x69, 0xf0, 0xae), 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(16, 16), QPointF(25.5, 6.5));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(20.5, 10.5), 2.0, 2.0);
+        p.drawEllipse(QPointF(10, 20), 1.6, 1.6);
+        p.drawEllipse(QPointF(16, 16), 1.6, 1.6);
+    });
+    return icon;
+}
+
+QIcon StatusIcon(int image)
+{
+    static const QIcon answered = Render([](QPainter& p) {
+        Disc(p, QPointF(16, 16), 12, QColor(0x2e, 0xa0, 0x4f));
+        p.setPen(QPen(Qt::white, 3.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath tick;
+        tick.moveTo(10, 16.5);
+        tick.lineTo(14.5, 21);
+        tick.lineTo(22, 11.5);
+        p.drawPath(tick);
+    });
+    static const QIcon silent = Render([](QPainter& p) {
+        Disc(p, QPointF(16, 16), 12, QColor(0x9e, 0xa7, 0xad));
+        p.setPen(QPen(Qt::white, 3.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(10.5, 16), QPointF(21.5, 16));
+    });
+    return image == 0 ? answered : silent;
+}
+
+QIcon ChooserIcon(bool stored)
+{
+    static const QIcon adapter = Render([](QPainter& p) { Monitor(p, QColor(0x4f, 0xc3, 0xf7)); });
+    static const QIcon result = Render([](QPainter& p) {
+        p.setPen(QPen(QColor(0xc7, 0x8a, 0x12), 1.4));
+        p.setBrush(QColor(0xf9, 0xc7, 0x4f));
+        QPainterPath folder;
+        folder.moveTo(3, 8);
+        folder.lineTo(12, 8);
+        folder.lineTo(15, 11);
+        folder.lineTo(29, 11);
+        folder.lineTo(29, 27);
+        folder.lineTo(3, 27);
+        folder.closeSubpath();
+        p.drawPath(folder);
+        p.setBrush(QColor(0xff, 0xe0, 0x82));
+        p.drawRect(QRectF(3, 14, 26, 13));
+    });
+    return stored ? result : adapter;
+}
+
+QIcon ToolbarIcon(int commandId)
+{
+    static const QIcon start = Render(Start);
+    static const QIcon autoScan = Render(AutoScan);
+    static const QIcon stop = Render(Stop);
+    static const QIcon settings = Render(Settings);
+    static const QIcon favorites = Render(Favorites);
+    static const QIcon saveAs = Render(SaveAs);
+    static const QIcon save = Render(Save);
+    switch (commandId) {
+    case kIdStart:
+        return start;
+    case kIdAutoScan:
+        return autoScan;
+    case kIdStop:
+        return stop;
+    case kIdSettings:
+        return settings;
+    case kIdFavorites:
+        return favorites;
+    case kIdSaveAs:
+        return saveAs;
+    case kIdSave:
+        return save;
+    default:
+        return QIcon();
+    }
+}
+
+QIcon PromptIcon()
+{
+    static const QIcon icon = Render([](QPainter& p) {
+        Disc(p, QPointF(16, 16), 14, QColor(0x1e, 0x7b, 0xc4));
+        QFont font;
+        font.setBold(true);
+        font.setPixelSize(20);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("?"));
+    });
+    return icon;
+}
+
+} // namespace tessvale

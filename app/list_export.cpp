@@ -1,0 +1,103 @@
+#include "app/list_export.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "common/text_util.h"
+
+namespace tessvale {
+namespace {
+
+constexpr const char* kTxtHeader = "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n";
+constexpr const char* kCsvHeader = "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r";
+
+std::string CsvField(const std::string& value)
+{
+    std::string field = "\"";
+    for (char c : value) {
+        if (c == '"') {
+            field += '"';
+        }
+        field += c;
+    }
+    field += '"';
+    return field;
+}
+
+} // namespace
+
+std::string ExportPath(const std::string& chosenPath, ExportType type)
+{
+    const std::string extension = type == ExportType::Csv ? ".csv" : ".txt";
+    if (chosenPath.find(extension) == std::string::npos) {
+        return chosenPath + extension;
+    }
+    return chosenPath;
+}
+
+std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
+{
+    std::string text = type == ExportType::Csv ? kCsvHeader : kTxtHeader;
+    for (const ResultRow& row : rows) {
+        for (int column = kColumnIp; column < kColumnCount; ++column) {
+            if (type == ExportType::Csv) {
+                if (column > kColumnIp) {
+                    text += ',';
+                }
+                text += CsvField(row.text[column]);
+            } else {
+                if (column > kColumnIp) {
+                    text += '\t';
+                }
+                text += row.text[column];
+            }
+        }
+        text += type == ExportType::Csv ? "\r" : "\r\n";
+    }
+    return text;
+}
+
+bool WriteExportFile(const std::string& path, const std::string& utf8Text)
+{
+    const std::string bytes = Utf8ToAnsi(utf8Text);
+    const std::string temporary = path + ".part" + std::to_string(::getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return false;
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string CopyText(const ResultRow* row)
+{
+    std::string text;
+    for (int column = kColumnIp; column < kColumnCount; ++column) {
+        if (column > kColumnIp) {
+            text += ' ';
+        }
+        if (row != nullptr) {
+            text += row->text[column];
+        }
+    }
+    return text;
+}
+
+} // namespace tessvale

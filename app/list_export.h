@@ -1,0 +1,35 @@
+// The export of the result list ("Save As..."): tab-separated text or CSV, and the
+// one-line copy text of a row. No Qt.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/result_list.h"
+
+namespace tessvale {
+
+enum class ExportType
+{
+    Txt, // tab-separated, CR LF line ends
+    Csv, // every field quoted, CR line ends
+};
+
+// The path the export writes: the type's extension (".txt", ".csv") is appended when
+// the chosen path does not contain it anywhere (case-sensitive).
+std::string ExportPath(const std::string& chosenPath, ExportType type);
+
+// The whole file as UTF-8 text: header line, then one line per row, top to bottom.
+// In the CSV form a double quote inside a value is doubled.
+std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type);
+
+// Writes the formatted text in the locale's narrow encoding. The file appears
+// complete or not at all (written beside it, then renamed over the target). False when
+// it could not be written; an existing file is then left as it was.
+bool WriteExportFile(const std::string& path, const std::string& utf8Text);
+
+// The clipboard text of a row: the nine column texts joined by single blanks; with no
+// row, eight blanks.
+std::string CopyText(const ResultRow* row);
+
+} // namespace tessvale

@@ -1,0 +1,219 @@
+#include "app/result_list.h"
+
+#include <algorithm>
+
+#include "common/text_util.h"
+
+namespace tessvale {
+
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view text)
+{
+    std::uint32_t address = 0;
+    int octets = 0;
+    std::size_t i = 0;
+    while (octets < 4) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+        unsigned value = 0;
+        int digits = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            if (++digits > 3 || value > 255) {
+                return std::nullopt;
+            }
+            ++i;
+        }
+        address = (address << 8) | value;
+        ++octets;
+        if (octets < 4) {
+            if (i >= text.size() || text[i] != '.') {
+                return std::nullopt;
+            }
+            ++i;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+std::string FormatDottedQuad(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
+           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
+}
+
+namespace {
+
+std::array<std::string, kColumnCount> RecordTexts(const HostRecord& record)
+{
+    return {std::string(),
+            record.ip,
+            record.mac,
+            record.hostName,
+            record.inventory.cpu,
+            record.inventory.memoryMb,
+            record.inventory.shares,
+            record.inventory.systemVersion,
+            record.inventory.adapterSpeed,
+            record.inventory.vendor};
+}
+
+} // namespace
+
+ResultList::Change ResultList::Placement(const std::string& ip) const
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].Ip() == ip) {
+            return {static_cast<int>(i), false};
+        }
+    }
+    // True numeric order: before the first row whose address is greater.
+    const std::uint32_t address = ParseDottedQuad(ip).value_or(0);
+    const auto at = std::find_if(m_rows.begin(), m_rows.end(),
+                                 [&](const ResultRow& existing) { return existing.address > address; });
+    return {static_cast<int>(at - m_rows.begin()), true};
+}
+
+ResultList::Change ResultList::HostFound(const HostRecord& record)
+{
+    ++m_online;
+    const Change change = Placement(record.ip);
+    const auto texts = RecordTexts(record);
+    if (!change.inserted) {
+        ResultRow& row = m_rows[static_cast<std::size_t>(change.row)];
+        row.image = kImageAnswered;
+        std::copy(texts.begin() + kColumnMac, texts.end(), row.text.begin() + kColumnMac);
+        return change;
+    }
+    ResultRow row;
+    row.text = texts;
+    row.address = ParseDottedQuad(record.ip).value_or(0);
+    m_rows.insert(m_rows.begin() + change.row, std::move(row));
+    return change;
+}
+
+std::vector<int> ResultList::HostSilent(const std::string& ip)
+{
+    std::vector<int> changed;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        ResultRow& row = m_rows[i];
+        if (row.Ip() == ip) {
+            ++m_offline;
+            if (row.image != kImageSilent) {
+                row.image = kImageSilent;
+                changed.push_back(static_cast<int>(i));
+            }
+        }
+    }
+    return changed;
+}
+
+void ResultList::AppendStored(const StoredHost& host)
+{
+    ResultRow row;
+    row.text = {std::string(), host.ip,        host.mac,       host.hostName,    host.cpu,
+                host.ramMb,    host.shareFile, host.systemVer, host.netCardType, host.netCardVendor};
+    row.address = ParseDottedQuad(host.ip).value_or(0);
+    m_rows.push_back(std::move(row));
+}
+
+void ResultList::Clear()
+{
+    m_rows.clear();
+}
+
+void ResultList::RemoveRow(int row)
+{
+    if (row >= 0 && row < Count()) {
+        m_rows.erase(m_rows.begin() + row);
+    }
+}
+
+void ResultList::ResetCounters()
+{
+    m_online = 0;
+    m_offline = 0;
+}
+
+int ResultList::Compare(const ResultRow& a, const ResultRow& b, int column)
+{
+    const auto threeWay = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (column) {
+    case kColumnStatus:
+        // Answered counts 1, silent 0: ascending puts the silent rows first.
+        return threeWay(a.image == kImageAnswered ? 1 : 0, b.image == kImageAnswered ? 1 : 0);
+    case kColumnIp:
+        return threeWay(ParseDottedQuad(a.Ip()).value_or(0), ParseDottedQuad(b.Ip()).value_or(0));
+    case kColumnRam:
+    case kColumnNetCardType:
+        return threeWay(ParseDecimal(a.text[column]), ParseDecimal(b.text[column]));
+    default:
+        if (column < 0 || column >= kColumnCount) {
+            return 0;
+        }
+        return threeWay(ToLowerAscii(a.text[column]), ToLowerAscii(b.text[column]));
+    }
+}
+
+void ResultList::SortByColumn(int column)
+{
+    if (column < 0 || column >= kColumnCount) {
+        return;
+    }
+    if (column == m_sortColumn) {
+        m_sortAscending = !m_sortAscending;
+    } else {
+        m_sortColumn = column;
+        m_sortAscending = true;
+    }
+    const bool ascending = m_sortAscending;
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const ResultRow& a, const ResultRow& b) {
+        const int order = Compare(a, b, column);
+        return ascending ? order < 0 : order > 0;
+    });
+}
+
+bool ResultList::AnyHostNameMissing() const
+{
+    return std::any_of(m_rows.begin(), m_rows.end(),
+                       [](const ResultRow& row) { return EqualsNoCase(row.text[kColumnHostName], "-"); });
+}
+
+bool ResultList::AnyCpuMissing() const
+{
+    return std::any_of(m_rows.begin(), m_rows.end(),
+                       [](const ResultRow& row) { return EqualsNoCase(row.text[kColumnCpu], "-"); });
+}
+
+std::vector<StoredHost> ResultList::ToStoredHosts() const
+{
+    std::vector<StoredHost> hosts;
+    hosts.reserve(m_rows.size());
+    for (const ResultRow& row : m_rows) {
+        const auto& t = row.text;
+        hosts.push_back({t[kColumnIp], t[kColumnMac], t[kColumnHostName], t[kColumnCpu], t[kColumnRam],
+                         t[kColumnShareFile], t[kColumnSystemVer], t[kColumnNetCardType], t[kColumnNetCardVendor]});
+    }
+    return hosts;
+}
+
+HostRecord RowToRecord(const ResultRow& row)
+{
+    HostRecord record;
+    const auto& t = row.text;
+    SetField(record.ip, t[kColumnIp], HostRecord::kIpCapacity);
+    SetField(record.mac, t[kColumnMac], HostRecord::kMacCapacity);
+    SetField(record.hostName, t[kColumnHostName], HostRecord::kHostNameCapacity);
+    SetField(record.inventory.cpu, t[kColumnCpu], HostInventory::kCpuCapacity);
+    SetField(record.inventory.memoryMb, t[kColumnRam], HostInventory::kMemoryCapacity);
+    SetField(record.inventory.shares, t[kColumnShareFile], HostInventory::kSharesCapacity);
+    SetField(record.inventory.systemVersion, t[kColumnSystemVer], HostInventory::kSystemVersionCapacity);
+    SetField(record.inventory.adapterSpeed, t[kColumnNetCardType], HostInventory::kAdapterSpeedCapacity);
+    SetField(record.inventory.vendor, t[kColumnNetCardVendor], HostInventory::kVendorCapacity);
+    return record;
+}
+
+} // namespace tessvale

@@ -1,0 +1,80 @@
+#include "app/result_list_model.h"
+
+#include "app/icons.h"
+
+namespace tessvale {
+
+ResultListModel::ResultListModel(ResultList& list, QObject* parent) : QAbstractTableModel(parent), m_list(list) {}
+
+int ResultListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_list.Count();
+}
+
+int ResultListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ResultListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_list.Count() || index.column() >= kColumnCount) {
+        return {};
+    }
+    const ResultRow& row = m_list.Row(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (index.column() == kColumnStatus) {
+            return {};
+        }
+        return QString::fromStdString(row.text[index.column()]);
+    case Qt::DecorationRole:
+        return index.column() == kColumnStatus ? QVariant(StatusIcon(row.image)) : QVariant();
+    case kAddressRole:
+        return row.address;
+    default:
+        return {};
+    }
+}
+
+QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_headers.size()) {
+        return m_headers[section];
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void ResultListModel::SetHeaders(const QStringList& headers)
+{
+    m_headers = headers;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+}
+
+void ResultListModel::BeginInsert(int row)
+{
+    beginInsertRows(QModelIndex(), row, row);
+}
+
+void ResultListModel::EndInsert()
+{
+    endInsertRows();
+}
+
+void ResultListModel::RowChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+void ResultListModel::BeginReset()
+{
+    beginResetModel();
+}
+
+void ResultListModel::EndReset()
+{
+    endResetModel();
+}
+
+} // namespace tessvale

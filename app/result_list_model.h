@@ -1,0 +1,41 @@
+// The Qt face of the result list: a table model over ResultList for the list view.
+// The window changes the ResultList and then tells this model what changed.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include "app/result_list.h"
+
+namespace tessvale {
+
+class ResultListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit ResultListModel(ResultList& list, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void SetHeaders(const QStringList& headers);
+
+    // Call around a change of the list.
+    void BeginInsert(int row);
+    void EndInsert();
+    void RowChanged(int row);
+    void BeginReset();
+    void EndReset();
+
+    // The role that carries a row's host-order address.
+    static constexpr int kAddressRole = Qt::UserRole + 1;
+
+private:
+    ResultList& m_list;
+    QStringList m_headers;
+};
+
+} // namespace tessvale

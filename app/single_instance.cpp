@@ -1,0 +1,136 @@
+#include "app/single_instance.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace tessvale {
+namespace {
+
+constexpr const char* kShow = "show\n";
+constexpr const char* kClose = "close\n";
+constexpr const char* kDone = "done\n";
+
+// The client side is plain POSIX, so that "-uninstall" needs no application object.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::string InstanceSocketPath()
+{
+    if (const char* path = std::getenv("TESSVALE_INSTANCE_SOCKET"); path != nullptr && *path != '\0') {
+        return path;
+    }
+    std::string folder;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+        folder = runtime;
+    } else {
+        folder = QDir::tempPath().toStdString();
+    }
+    return folder + "/Tessvale-" + std::to_string(::getuid());
+}
+
+bool SendToRunningInstance(InstanceRequest request, int timeoutMs)
+{
+    const std::string path = InstanceSocketPath();
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (socket.Get() < 0) {
+        return false;
+    }
+    // A refused connection is a socket file without a listener: no copy runs.
+    if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return false;
+    }
+    const char* message = request == InstanceRequest::Show ? kShow : kClose;
+    const std::size_t length = std::strlen(message);
+    if (::send(socket.Get(), message, length, MSG_NOSIGNAL) != static_cast<ssize_t>(length)) {
+        return false;
+    }
+    // The running copy answers once it has acted; it may also just close the socket
+    // while it ends.
+    pollfd waitFor{socket.Get(), POLLIN, 0};
+    char answer[16];
+    const int ready = ::poll(&waitFor, 1, timeoutMs);
+    if (ready > 0) {
+        [[maybe_unused]] const ssize_t received = ::recv(socket.Get(), answer, sizeof answer, 0);
+    }
+    return true;
+}
+
+InstanceServer::InstanceServer(QObject* parent) : QObject(parent), m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::OnConnection);
+}
+
+InstanceServer::~InstanceServer() = default;
+
+bool InstanceServer::Listen()
+{
+    const QString path = QString::fromStdString(InstanceSocketPath());
+    if (m_server->listen(path)) {
+        return true;
+    }
+    // Only a socket nobody answers on may be replaced: a copy that crashed left it.
+    if (SendToRunningInstance(InstanceRequest::Show, 0)) {
+        return false;
+    }
+    QLocalServer::removeServer(path);
+    return m_server->listen(path);
+}
+
+void InstanceServer::OnConnection()
+{
+    while (QLocalSocket* client = m_server->nextPendingConnection()) {
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        connect(client, &QLocalSocket::readyRead, this, [this, client] {
+            if (!client->canReadLine()) {
+                return;
+            }
+            const QByteArray line = client->readLine();
+            if (line == kShow) {
+                emit ShowRequested();
+                client->write(kDone);
+                client->flush();
+            } else if (line == kClose) {
+                client->write(kDone);
+                client->flush();
+                emit CloseRequested();
+            }
+            client->disconnectFromServer();
+        });
+    }
+}
+
+} // namespace tessvale

@@ -1,0 +1,993 @@
+#include "app/tessvale_dlg.h"
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/address_edit.h"
+#include "app/build_info.h"
+#include "app/command_ids.h"
+#include "app/icons.h"
+#include "app/list_export.h"
+#include "app/remote_desktop.h"
+#include "app/result_list_model.h"
+#include "app/ui_text.h"
+#include "app/window_environment.h"
+#include "app/window_prompts.h"
+#include "common/text_util.h"
+#include "store/config_record.h"
+
+namespace tessvale {
+namespace {
+
+constexpr const char* kLookupHint = "IP/MAC";
+const QColor kHintColour(0x6D, 0x6D, 0x6D);
+
+// Dispatches the window's pending events while a stop waits for the workers.
+void PumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+class SaveUi : public StoreScanUi
+{
+public:
+    SaveUi(WindowPrompts& prompts, QWidget* owner, QString proposal, std::function<void(const std::string&)> changed)
+        : m_prompts(prompts), m_owner(owner), m_proposal(std::move(proposal)), m_changed(std::move(changed))
+    {
+    }
+    std::string AskResultName() override { return m_prompts.AskResultName(m_owner, m_proposal).toStdString(); }
+    void RangesChanged(const std::string& newName) override { m_changed(newName); }
+
+private:
+    WindowPrompts& m_prompts;
+    QWidget* m_owner;
+    QString m_proposal;
+    std::function<void(const std::string&)> m_changed;
+};
+
+} // namespace
+
+CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environment, WindowPrompts& prompts,
+                           QWidget* parent)
+    : QDialog(parent), m_scan(scanService), m_env(environment), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    setSizeGripEnabled(false);
+
+    m_model = new ResultListModel(m_results, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    BuildMenus();
+    layout->setMenuBar(m_menuBar);
+    BuildToolBar();
+    layout->addWidget(m_toolBar);
+    BuildControls();
+    BuildStatusBar();
+    BuildTray();
+
+    FillChooser();
+    ReloadSettings();
+    m_state.Initialise();
+    ApplyControls();
+    resize(855, 500);
+
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    const std::time_t built = executable.exists() ? executable.lastModified().toSecsSinceEpoch() : 0;
+    setWindowTitle(Q(FormatTitle(VersionText(), built)));
+    RetranslateUi();
+
+    m_autoScanTimer.setObjectName(QStringLiteral("autoScanTimer"));
+    connect(&m_autoScanTimer, &QTimer::timeout, this, [this] { OnCommand(kIdStart); });
+    m_updateTimer.setObjectName(QStringLiteral("updateTimer"));
+    connect(&m_updateTimer, &QTimer::timeout, this, [this] {
+        if (m_env.Setting(kAutoUpdate) == "1") {
+            m_env.CheckForUpdates(this, 2);
+        }
+    });
+    m_updateTimer.start(kUpdateTimerPeriodMs);
+}
+
+CTessvaleDlg::~CTessvaleDlg()
+{
+    if (!m_closing) {
+        m_closing = true;
+        DrainScan();
+    }
+}
+
+void CTessvaleDlg::BuildMenus()
+{
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("mainMenuBar"));
+    m_menuBar = bar;
+    m_fileMenu = bar->addMenu(QString());
+    m_fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    m_actionsMenu = bar->addMenu(QString());
+    m_actionsMenu->setObjectName(QStringLiteral("actionsMenu"));
+    m_optionsMenu = bar->addMenu(QString());
+    m_optionsMenu->setObjectName(QStringLiteral("optionsMenu"));
+    m_helpMenu = bar->addMenu(QString());
+    m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
+
+    const auto add = [this](QMenu* menu, std::initializer_list<std::pair<int, const char*>> entries) {
+        for (const auto& [id, name] : entries) {
+            if (id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = MakeAction(id, QString::fromLatin1(name), menu);
+            menu->addAction(action);
+            m_menuActions[id] = action;
+        }
+    };
+    add(m_fileMenu, {{kIdStart, "startMenuAction"},
+                     {kIdAutoScan, "autoScanMenuAction"},
+                     {kIdStop, "stopMenuAction"},
+                     {0, nullptr},
+                     {kIdSave, "saveMenuAction"},
+                     {kIdSaveAs, "saveAsMenuAction"},
+                     {0, nullptr},
+                     {kIdInstallFolder, "installFolderMenuAction"},
+                     {kIdDataFolder, "dataFolderMenuAction"},
+                     {0, nullptr},
+                     {kIdCancel, "exitMenuAction"}});
+    add(m_actionsMenu, {{kIdRescan, "rescanMenuAction"},
+                        {0, nullptr},
+                        {kIdWakeOnLan, "wakeOnLanMenuAction"},
+                        {0, nullptr},
+                        {kIdCopy, "copyMenuAction"},
+                        {0, nullptr},
+                        {kIdRemoteDesktop, "remoteDesktopMenuAction"},
+                        {kIdWeb, "webMenuAction"},
+                        {0, nullptr},
+                        {kIdDelete, "deleteMenuAction"},
+                        {kIdDeleteAll, "deleteAllMenuAction"},
+                        {0, nullptr},
+                        {kIdDrawChart, "drawChartMenuAction"}});
+    add(m_optionsMenu, {{kIdSettings, "settingsMenuAction"}, {kIdFavorites, "favoritesMenuAction"}});
+    add(m_helpMenu, {{kIdHome, "homeMenuAction"},
+                     {kIdFeedback, "feedbackMenuAction"},
+                     {kIdFaceBook, "faceBookMenuAction"},
+                     {kIdCheckUpdates, "checkUpdatesMenuAction"},
+                     {kIdAbout, "aboutMenuAction"}});
+    for (QMenu* menu : {m_fileMenu, m_actionsMenu}) {
+        connect(menu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
+    }
+}
+
+QAction* CTessvaleDlg::MakeAction(int commandId, const QString& objectName, QObject* owner)
+{
+    auto* action = new QAction(owner);
+    action->setObjectName(objectName);
+    action->setData(commandId);
+    connect(action, &QAction::triggered, this, [this, commandId] { OnCommand(commandId); });
+    return action;
+}
+
+void CTessvaleDlg::BuildToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    m_toolBar->setIconSize(QSize(32, 32));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolBar->setMovable(false);
+    m_toolBar->setFixedHeight(60);
+    const std::initializer_list<std::pair<int, const char*>> entries = {
+        {kIdStart, "startAction"},   {kIdAutoScan, "autoScanAction"},   {kIdStop, "stopAction"},
+        {0, nullptr},                {kIdSettings, "settingsAction"},   {kIdFavorites, "favoritesAction"},
+        {0, nullptr},                {kIdSaveAs, "saveAsAction"},       {kIdSave, "saveAction"}};
+    for (const auto& [id, name] : entries) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = MakeAction(id, QString::fromLatin1(name), m_toolBar);
+        action->setIcon(ToolbarIcon(id));
+        m_toolBar->addAction(action);
+        if (QWidget* button = m_toolBar->widgetForAction(action)) {
+            button->setObjectName(QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("ToolButton")));
+            button->setFixedWidth(64);
+        }
+        m_toolActions[id] = action;
+    }
+}
+
+void CTessvaleDlg::BuildControls()
+{
+    auto* body = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(8, 6, 8, 4);
+    bodyLayout->setSpacing(6);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    m_chooserLabel = new QLabel(body);
+    row->addWidget(m_chooserLabel);
+    m_chooser = new QComboBox(body);
+    m_chooser->setObjectName(QStringLiteral("resultComboBox"));
+    m_chooser->setMinimumWidth(210);
+    m_chooser->setIconSize(QSize(16, 16));
+    m_chooser->view()->setMinimumWidth(280);
+    m_chooserLabel->setBuddy(m_chooser);
+    connect(m_chooser, &QComboBox::currentIndexChanged, this, [this] { ApplyChooserSelection(); });
+    row->addWidget(m_chooser);
+    row->addSpacing(6);
+    m_firstAddress = new AddressEdit(body);
+    m_firstAddress->setObjectName(QStringLiteral("firstAddressEdit"));
+    row->addWidget(m_firstAddress);
+    row->addWidget(new QLabel(QStringLiteral("-"), body));
+    m_lastAddress = new AddressEdit(body);
+    m_lastAddress->setObjectName(QStringLiteral("lastAddressEdit"));
+    row->addWidget(m_lastAddress);
+    m_startButton = new QPushButton(body);
+    m_startButton->setObjectName(QStringLiteral("startButton"));
+    m_startButton->setAutoDefault(false);
+    connect(m_startButton, &QPushButton::clicked, this, [this] { OnCommand(kIdStart); });
+    row->addWidget(m_startButton);
+    row->addStretch(1);
+    m_lookupEdit = new QLineEdit(body);
+    m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
+    m_lookupEdit->setMinimumWidth(140);
+    m_lookupEdit->installEventFilter(this);
+    row->addWidget(m_lookupEdit);
+    m_lookupButton = new QPushButton(body);
+    m_lookupButton->setObjectName(QStringLiteral("lookupButton"));
+    m_lookupButton->setDefault(true); // Enter in the window runs the lookup
+    connect(m_lookupButton, &QPushButton::clicked, this, [this] { OnCommand(kIdLookupButton); });
+    row->addWidget(m_lookupButton);
+    bodyLayout->addLayout(row);
+
+    // The lookup box shows the grey hint until it first gets the focus.
+    m_strLookup = QString::fromLatin1(kLookupHint);
+    m_lookupEdit->setText(m_strLookup);
+    QPalette hint = m_lookupEdit->palette();
+    hint.setColor(QPalette::Text, kHintColour);
+    m_lookupEdit->setPalette(hint);
+
+    m_listView = new QTreeView(body);
+    m_listView->setObjectName(QStringLiteral("resultListView"));
+    m_listView->setModel(m_model);
+    m_listView->setRootIsDecorated(false);
+    m_listView->setUniformRowHeights(true);
+    m_listView->setAlternatingRowColors(true);
+    m_listView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView->setIconSize(QSize(16, 16));
+    m_listView->setContextMenuPolicy(Qt::CustomContextMenu);
+    QHeaderView* header = m_listView->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(true);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < kColumnCount; ++column) {
+        header->resizeSection(column, kColumnWidths[column]);
+    }
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
+        m_model->BeginReset();
+        m_results.SortByColumn(column);
+        m_model->EndReset();
+        m_listView->header()->setSortIndicatorShown(true);
+        m_listView->header()->setSortIndicator(column,
+                                               m_results.SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    });
+    connect(m_listView, &QTreeView::customContextMenuRequested, this, [this](const QPoint& at) {
+        UpdateMenuEnabling();
+        m_actionsMenu->popup(m_listView->viewport()->mapToGlobal(at));
+    });
+    connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && index.row() < m_results.Count()) {
+            m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
+        }
+    });
+    bodyLayout->addWidget(m_listView, 1);
+    layout()->addWidget(body);
+}
+
+void CTessvaleDlg::BuildStatusBar()
+{
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("mainStatusBar"));
+    bar->setSizeGripEnabled(true);
+    m_statusLabel = new QLabel(bar);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    m_statusLabel->setFixedWidth(300);
+    bar->addWidget(m_statusLabel);
+    m_progress = new QProgressBar(bar);
+    m_progress->setObjectName(QStringLiteral("scanProgressBar"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setMaximumHeight(16);
+    bar->addWidget(m_progress, 1);
+    layout()->addWidget(bar);
+}
+
+void CTessvaleDlg::BuildTray()
+{
+    m_tray = new QSystemTrayIcon(AppIcon(), this);
+    m_tray->setObjectName(QStringLiteral("trayIcon"));
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    for (const auto& [id, name] : {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
+        QAction* action = MakeAction(id, QString::fromLatin1(name), m_trayMenu);
+        m_trayMenu->addAction(action);
+        m_menuActions[id] = action;
+    }
+    m_tray->setContextMenu(m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+            ShowFromTray();
+        }
+    });
+    const QString tip = QStringLiteral("Tessvale ") + Q(VersionText());
+    m_tray->setToolTip(tip.left(127));
+    m_tray->show();
+    if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        m_tray->showMessage(QStringLiteral("Tessvale"), tip.left(127), QSystemTrayIcon::Information);
+    }
+}
+void CTessvaleDlg::RetranslateUi()
+{
+    m_fileMenu->setTitle(QUiText("&File"));
+    m_actionsMenu->setTitle(QUiText("&Actions"));
+    m_optionsMenu->setTitle(QUiText("&Options"));
+    m_helpMenu->setTitle(QUiText("&Help"));
+    for (const auto& [id, action] : m_menuActions) {
+        action->setText(QUiText(MenuLabel(id)));
+    }
+    const std::vector<std::string> labels = SplitBarList(UiString(IDS_TOOLBAR));
+    const std::vector<int> order = {kIdStart, kIdAutoScan, kIdStop, 0, kIdSettings, kIdFavorites, 0, kIdSaveAs, kIdSave};
+    for (std::size_t i = 0; i < order.size() && i < labels.size(); ++i) {
+        if (order[i] != 0) {
+            m_toolActions[order[i]]->setText(Q(labels[i]));
+            m_toolActions[order[i]]->setToolTip(Q(labels[i]));
+        }
+    }
+    QStringList headers;
+    for (const std::string& header : SplitBarList(UiString(IDS_LIST_HEADERS))) {
+        headers << Q(header);
+    }
+    m_model->SetHeaders(headers);
+    m_chooserLabel->setText(QUiText("Select:"));
+    m_startButton->setText(QUiText("Start"));
+    m_lookupButton->setText(QUiText("IP<->MAC"));
+    m_lookupButton->setToolTip(QUiText("Find the MAC of an IP, or the IP of a MAC in the range"));
+    m_firstAddress->setToolTip(QUiText("First address of the range"));
+    m_lastAddress->setToolTip(QUiText("Last address of the range"));
+    SetStatus(QUiString(IDS_STATUS));
+}
+
+void CTessvaleDlg::LanguageChanged()
+{
+    RetranslateUi();
+}
+
+template <class Handler>
+void CTessvaleDlg::Deliver(Handler&& handler)
+{
+    if (QThread::currentThread() == thread()) {
+        handler();
+    } else {
+        QMetaObject::invokeMethod(this, std::forward<Handler>(handler), Qt::BlockingQueuedConnection);
+    }
+}
+
+void CTessvaleDlg::ScanStarted(int total)
+{
+    Deliver([this, total] {
+        m_progress->setRange(0, std::max(total, 1));
+        m_progress->setValue(0);
+    });
+}
+
+void CTessvaleDlg::ScanStep()
+{
+    Deliver([this] { m_progress->setValue(std::min(m_progress->value() + 1, m_progress->maximum())); });
+}
+
+void CTessvaleDlg::HostFound(const HostRecord& record)
+{
+    Deliver([this, &record] { HandleHostFound(record); });
+}
+
+void CTessvaleDlg::ScanFinished()
+{
+    Deliver([this] { HandleScanFinished(); });
+}
+
+void CTessvaleDlg::ScanAddress(const std::string& address)
+{
+    Deliver([this, &address] { SetStatus(FormatOne(QUiString(IDS_SCANNING), Q(address))); });
+}
+
+void CTessvaleDlg::HostSilent(const std::string& address)
+{
+    Deliver([this, &address] { HandleHostSilent(address); });
+}
+
+void CTessvaleDlg::PostStopCommand()
+{
+    QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
+}
+
+std::string CTessvaleDlg::LookupText()
+{
+    std::lock_guard lock(m_lookupMutex);
+    return m_lookupShared;
+}
+
+void CTessvaleDlg::HandleHostFound(const HostRecord& record)
+{
+    // Find where the row goes before touching the model, so that the view learns of the
+    // insertion in the right order.
+    const ResultList::Change change = m_results.Placement(record.ip);
+    if (change.inserted) {
+        m_model->BeginInsert(change.row);
+        m_results.HostFound(record);
+        m_model->EndInsert();
+    } else {
+        m_results.HostFound(record);
+        m_model->RowChanged(change.row);
+    }
+}
+
+void CTessvaleDlg::HandleHostSilent(const std::string& address)
+{
+    for (int row : m_results.HostSilent(address)) {
+        m_model->RowChanged(row);
+    }
+}
+
+void CTessvaleDlg::HandleScanFinished()
+{
+    SetStatus(QUiString(IDS_SCAN_DONE));
+    m_progress->setValue(0);
+    QString counters = QUiString(IDS_ONLINE_OFFLINE);
+    counters = FormatOne(counters, QString::number(m_results.Online()));
+    counters = FormatOne(counters, QString::number(m_results.Offline()));
+    SetStatus(counters);
+    if (m_stopping || m_closing) {
+        return; // a stop in progress sets the state itself; no end-of-scan questions
+    }
+    const EndOfScan end = m_state.Finished(m_results.Count());
+    ApplyControls();
+    if (end.offerSave) {
+        // The questions run after this message has been answered, so that the worker
+        // that reported the end is not held while the user decides.
+        QMetaObject::invokeMethod(this, [this] { OfferSaveAndChart(); }, Qt::QueuedConnection);
+    }
+}
+
+void CTessvaleDlg::OfferSaveAndChart()
+{
+    if (m_closing || m_results.Count() == 0) {
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
+    if (m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing())) {
+        OnCommand(kIdSave);
+    }
+    if (!m_closing && m_prompts.AskYesNo(this, QUiText("Do you want to use Visio to draw the flow chart?"))) {
+        OnCommand(kIdDrawChart);
+    }
+}
+
+QString CTessvaleDlg::StatusText() const
+{
+    return m_statusLabel->text();
+}
+
+void CTessvaleDlg::SetStatus(const QString& text)
+{
+    m_statusLabel->setText(text);
+}
+
+void CTessvaleDlg::ReloadSettings()
+{
+    m_state.SetAutoscanSpan(m_env.Setting(kAutoscanSpanSeconds));
+}
+
+void CTessvaleDlg::ApplyControls()
+{
+    const ScanControls& controls = m_state.Controls();
+    m_toolActions[kIdStart]->setEnabled(controls.start);
+    m_toolActions[kIdAutoScan]->setEnabled(controls.autoScan);
+    m_toolActions[kIdStop]->setEnabled(controls.stop);
+    m_chooser->setEnabled(controls.start);
+    m_lookupButton->setEnabled(controls.start);
+    m_startButton->setEnabled(controls.start);
+}
+
+void CTessvaleDlg::UpdateMenuEnabling()
+{
+    m_menuActions[kIdStart]->setEnabled(m_state.MenuStartEnabled());
+    m_menuActions[kIdRescan]->setEnabled(m_state.MenuRescanEnabled());
+    m_menuActions[kIdStop]->setEnabled(m_state.MenuStopEnabled());
+    m_menuActions[kIdAutoScan]->setEnabled(m_state.MenuAutoScanEnabled());
+}
+
+void CTessvaleDlg::FillChooser()
+{
+    const int remembered = m_chooser->currentIndex();
+    {
+        const QSignalBlocker block(m_chooser);
+        m_chooser->clear();
+        for (const AdapterEntry& adapter : m_env.Adapters()) {
+            m_chooser->addItem(ChooserIcon(false), Q(adapter.address + "(" + adapter.description + ")"), 0u);
+        }
+        for (const StoredResultEntry& result : m_env.StoredResults()) {
+            m_chooser->addItem(ChooserIcon(true), Q(result.name), result.id);
+        }
+        if (remembered >= 0 && remembered < m_chooser->count()) {
+            m_chooser->setCurrentIndex(remembered);
+            return;
+        }
+        m_chooser->setCurrentIndex(m_chooser->count() > 0 ? 0 : -1);
+    }
+    ApplyChooserSelection();
+}
+
+void CTessvaleDlg::RangesChanged()
+{
+    FillChooser();
+}
+
+void CTessvaleDlg::ClearList()
+{
+    m_model->BeginReset();
+    m_results.Clear();
+    m_model->EndReset();
+}
+
+void CTessvaleDlg::ApplyChooserSelection()
+{
+    ClearList();
+    const int index = m_chooser->currentIndex();
+    if (index < 0) {
+        return;
+    }
+    const std::string text = m_chooser->itemText(index).toStdString();
+    const std::string name = text.substr(0, text.find('('));
+    if (const auto range = m_env.DefaultRange(name)) {
+        m_firstAddress->SetText(Q(range->first));
+        m_lastAddress->SetText(Q(range->last));
+    } else {
+        m_firstAddress->Clear();
+        m_lastAddress->Clear();
+    }
+    const std::uint32_t id = m_chooser->itemData(index).toUInt();
+    if (id == 0) {
+        return;
+    }
+    for (const StoredResultEntry& result : m_env.StoredResults()) {
+        if (result.id == id) {
+            const std::size_t dash = result.ipRange.find('-');
+            m_firstAddress->SetText(Q(result.ipRange.substr(0, dash)));
+            m_lastAddress->SetText(dash == std::string::npos ? QString() : Q(result.ipRange.substr(dash + 1)));
+            break;
+        }
+    }
+    m_model->BeginReset();
+    for (const StoredHost& host : m_env.StoredHosts(id)) {
+        m_results.AppendStored(host);
+    }
+    m_model->EndReset();
+}
+
+bool CTessvaleDlg::RangeComplete() const
+{
+    return !m_firstAddress->IsBlank() && !m_lastAddress->IsBlank();
+}
+
+std::string CTessvaleDlg::FirstAddressText() const
+{
+    return FormatDottedQuad(m_firstAddress->Address().value_or(0));
+}
+
+std::string CTessvaleDlg::LastAddressText() const
+{
+    return FormatDottedQuad(m_lastAddress->Address().value_or(0));
+}
+
+int CTessvaleDlg::SelectedRow() const
+{
+    const QModelIndexList rows = m_listView->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex& index : rows) {
+        if (first < 0 || index.row() < first) {
+            first = index.row();
+        }
+    }
+    return first;
+}
+
+bool CTessvaleDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_lookupEdit && event->type() == QEvent::FocusIn && m_lookupHint) {
+        // The hint goes on the first entry and does not come back.
+        m_lookupHint = false;
+        if (m_lookupEdit->text() == QLatin1String(kLookupHint)) {
+            m_strLookup.clear();
+            m_lookupEdit->clear();
+        }
+        m_lookupEdit->setPalette(QPalette());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CTessvaleDlg::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && QSystemTrayIcon::isSystemTrayAvailable() &&
+        m_tray != nullptr && m_tray->isVisible()) {
+        // Hidden only where the tray can bring it back.
+        QMetaObject::invokeMethod(this, [this] { hide(); }, Qt::QueuedConnection);
+    }
+}
+
+void CTessvaleDlg::ShowFromTray()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CTessvaleDlg::CloseInstance()
+{
+    OnCommand(kIdOk);
+}
+
+void CTessvaleDlg::reject()
+{
+    OnCommand(kIdCancel);
+}
+
+void CTessvaleDlg::accept()
+{
+    OnCommand(kIdOk);
+}
+
+void CTessvaleDlg::OnCommand(int commandId)
+{
+    switch (commandId) {
+    case kIdOk:
+        CloseWindow(QDialog::Accepted);
+        break;
+    case kIdCancel:
+        CloseWindow(QDialog::Rejected);
+        break;
+    case kIdLookupButton:
+        OnLookup();
+        break;
+    case kIdStart:
+        OnStart();
+        break;
+    case kIdStop:
+        OnStop();
+        break;
+    case kIdSaveAs:
+        OnSaveAs();
+        break;
+    case kIdRescan:
+        OnRescan();
+        break;
+    case kIdWakeOnLan: {
+        const int row = SelectedRow();
+        if (row >= 0 && !m_results.Row(row).text[kColumnMac].empty()) {
+            m_env.WakeOnLan(m_results.Row(row).text[kColumnMac]);
+        }
+        break;
+    }
+    case kIdCopy:
+        OnCopy();
+        break;
+    case kIdRemoteDesktop:
+        OnRemoteDesktop();
+        break;
+    case kIdWeb: {
+        const int row = SelectedRow();
+        if (row >= 0) {
+            QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + Q(m_results.Row(row).Ip())));
+        }
+        break;
+    }
+    case kIdSettings:
+        OnSettings();
+        break;
+    case kIdFavorites:
+        m_env.RunFavoritesDialog(this);
+        RangesChanged();
+        break;
+    case kIdAbout:
+    case kIdAboutBox:
+        m_prompts.ShowAbout(this);
+        break;
+    case kIdHome:
+        QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
+        break;
+    case kIdSave:
+        OnSave();
+        break;
+    case kIdDelete:
+        OnDelete(false);
+        break;
+    case kIdDeleteAll:
+        OnDelete(true);
+        break;
+    case kIdAutoScan:
+        OnAutoScan();
+        break;
+    case kIdTrayShow:
+        ShowFromTray();
+        break;
+    case kIdTrayExit:
+        OnCommand(kIdOk);
+        break;
+    case kIdFeedback:
+        QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
+        break;
+    case kIdInstallFolder:
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
+        break;
+    case kIdDataFolder:
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Q(m_env.DataFolder())));
+        break;
+    case kIdDrawChart: {
+        std::vector<ListRowTexts> rows;
+        for (const ResultRow& row : m_results.Rows()) {
+            rows.emplace_back(row.text.begin() + kColumnIp, row.text.end());
+        }
+        m_env.DrawFlowChart(this, rows);
+        break;
+    }
+    case kIdFaceBook:
+        QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
+        break;
+    case kIdCheckUpdates:
+        m_env.CheckForUpdates(this, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void CTessvaleDlg::OnStart()
+{
+    if (!m_state.Start(RangeComplete())) {
+        return;
+    }
+    const std::string first = FirstAddressText();
+    const std::string last = LastAddressText();
+    SetStatus(QUiString(IDS_START_SCAN));
+    m_listView->setFocus();
+    ApplyControls();
+    m_results.ResetCounters();
+    m_scan.StartScan(first, last, this, m_state.MacSearch());
+}
+
+void CTessvaleDlg::DrainScan()
+{
+    m_stopping = true;
+    m_scan.StopAndDrain(PumpEvents);
+    m_stopping = false;
+}
+
+void CTessvaleDlg::OnStop()
+{
+    m_autoScanTimer.stop();
+    DrainScan();
+    SetStatus(QUiString(IDS_SCAN_STOPPED));
+    m_state.Stop();
+    ApplyControls();
+    m_progress->setValue(0);
+}
+
+void CTessvaleDlg::OnLookup()
+{
+    m_strLookup = m_lookupEdit->text().trimmed();
+    const std::string text = m_strLookup.toStdString();
+    {
+        std::lock_guard lock(m_lookupMutex);
+        m_lookupShared = text;
+    }
+    if (text.empty()) {
+        return;
+    }
+    ClearList();
+    switch (m_state.Lookup(text, RangeComplete())) {
+    case LookupAction::ScanAddress:
+        ApplyControls();
+        m_scan.StartScan(text, text, this, false);
+        break;
+    case LookupAction::AskForRange:
+        m_prompts.ShowMessage(this, QUiString(IDS_ENTER_RANGE));
+        break;
+    case LookupAction::SearchMac:
+        ApplyControls();
+        QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
+        break;
+    case LookupAction::Nothing:
+        break;
+    }
+}
+
+void CTessvaleDlg::OnRescan()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    const std::string ip = m_results.Row(row).Ip();
+    m_state.Rescan();
+    ApplyControls();
+    m_scan.StartScan(ip, ip, this, false);
+}
+
+void CTessvaleDlg::OnAutoScan()
+{
+    ReloadSettings();
+    if (!m_state.StartAutoScan(RangeComplete())) {
+        return;
+    }
+    OnCommand(kIdStart);
+    ReloadSettings();
+    m_autoScanTimer.start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
+}
+
+void CTessvaleDlg::OnSettings()
+{
+    m_env.RunSettingsDialog(this);
+    ReloadSettings();
+    m_state.AfterSettings();
+    m_toolActions[kIdAutoScan]->setEnabled(m_state.Controls().autoScan);
+}
+
+void CTessvaleDlg::OnSave()
+{
+    const int index = m_chooser->currentIndex();
+    if (index < 0 || m_chooser->itemText(index).isEmpty()) {
+        return;
+    }
+    const std::string first = FirstAddressText();
+    const std::string last = LastAddressText();
+    const std::string text = m_chooser->itemText(index).toStdString();
+    const std::uint32_t id = m_chooser->itemData(index).toUInt();
+    SaveUi ui(m_prompts, this, Q(first + "-" + last), [this](const std::string& name) {
+        RangesChanged();
+        // Select the new entry without reloading the list.
+        const int found = m_chooser->findText(Q(name), Qt::MatchFixedString);
+        if (found >= 0) {
+            const QSignalBlocker block(m_chooser);
+            m_chooser->setCurrentIndex(found);
+        }
+    });
+    if (m_env.StoreScan(ui, id, first, last, m_results.ToStoredHosts()) != 0) {
+        SetStatus(QUiString(IDS_SAVED));
+    }
+}
+
+void CTessvaleDlg::OnSaveAs()
+{
+    const int index = m_chooser->currentIndex();
+    if (index < 0) {
+        return;
+    }
+    const auto choice = m_prompts.ChooseExportFile(this, m_chooser->itemText(index));
+    if (!choice) {
+        return;
+    }
+    const std::string path = ExportPath(choice->path.toStdString(), choice->type);
+    if (QFile::exists(Q(path)) && !m_prompts.AskYesNo(this, QUiString(IDS_FILE_EXISTS))) {
+        return;
+    }
+    if (!WriteExportFile(path, FormatExport(m_results.Rows(), choice->type))) {
+        m_prompts.ShowMessage(this, QUiText("The file could not be written."));
+    }
+}
+
+void CTessvaleDlg::OnCopy()
+{
+    const int row = SelectedRow();
+    const std::string text = CopyText(row >= 0 ? &m_results.Row(row) : nullptr);
+    QGuiApplication::clipboard()->setText(Q(text));
+}
+
+void CTessvaleDlg::OnRemoteDesktop()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    const auto command = RemoteDesktopCommand(m_results.Row(row).Ip(), [](const std::string& program) {
+        return !QStandardPaths::findExecutable(Q(program)).isEmpty();
+    });
+    if (!command) {
+        m_prompts.ShowMessage(this, QUiText("No Remote Desktop client was found. Install xfreerdp or Remmina."));
+        return;
+    }
+    QStringList arguments;
+    for (std::size_t i = 1; i < command->size(); ++i) {
+        arguments << Q((*command)[i]);
+    }
+    if (!QProcess::startDetached(Q(command->front()), arguments)) {
+        m_prompts.ShowMessage(this, QUiText("The Remote Desktop client could not be started."));
+    }
+}
+
+void CTessvaleDlg::OnDelete(bool all)
+{
+    if (!m_prompts.AskYesNo(this, QUiString(IDS_CONFIRM_DELETE))) {
+        return;
+    }
+    if (all) {
+        ClearList();
+        return;
+    }
+    // Every selected row goes, the lowest last so that the indices stay valid.
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_listView->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    m_model->BeginReset();
+    for (int row : rows) {
+        m_results.RemoveRow(row);
+    }
+    m_model->EndReset();
+}
+
+void CTessvaleDlg::CloseWindow(int result)
+{
+    if (m_closing) {
+        return;
+    }
+    m_closing = true;
+    m_autoScanTimer.stop();
+    m_updateTimer.stop();
+    DrainScan();
+    emit ExitSignalled();
+    m_tray->hide();
+    QDialog::done(result);
+}
+
+} // namespace tessvale

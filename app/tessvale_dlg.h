@@ -1,0 +1,173 @@
+// The main window: the result chooser, the range and lookup controls, the result list,
+// toolbar, status bar and tray icon. It receives the scan engine's messages, mirrors
+// the state of ResultList and ScanState, and dispatches every command by its id.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include <QDialog>
+#include <QTimer>
+
+#include "app/result_list.h"
+#include "app/scan_state.h"
+#include "scan/scan_service.h"
+#include "scan/scan_window.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QSystemTrayIcon;
+class QToolBar;
+class QTreeView;
+
+namespace tessvale {
+
+class AddressEdit;
+class ResultListModel;
+class WindowEnvironment;
+class WindowPrompts;
+
+class CTessvaleDlg : public QDialog, public ScanWindow
+{
+    Q_OBJECT
+
+public:
+    CTessvaleDlg(ScanService& scanService, WindowEnvironment& environment, WindowPrompts& prompts,
+                 QWidget* parent = nullptr);
+    ~CTessvaleDlg() override;
+
+    // ScanWindow. ScanStarted runs on the window's thread; the others are called on scan
+    // worker threads and handed to the window's thread, where they run before the call
+    // returns (a call made on the window's thread runs directly).
+    void ScanStarted(int total) override;
+    void ScanStep() override;
+    void HostFound(const HostRecord& record) override;
+    void ScanFinished() override;
+    void ScanAddress(const std::string& address) override;
+    void HostSilent(const std::string& address) override;
+    // Any thread: queues the Stop command for the window's thread.
+    void PostStopCommand() override;
+    // Any thread: the lookup text the last lookup command took.
+    std::string LookupText() override;
+
+    // The command dispatcher: every menu entry, toolbar button, button and tray entry.
+    void OnCommand(int commandId);
+
+    // The stored results changed (Save, favorites): rebuild the chooser.
+    void RangesChanged();
+    // The language changed: re-apply every text.
+    void LanguageChanged();
+    // Another start asks this copy to show itself (also from the tray).
+    void ShowFromTray();
+    // Another start with "-uninstall" asks this copy to close as OK does.
+    void CloseInstance();
+
+    const ResultList& Results() const { return m_results; }
+    const ScanState& State() const { return m_state; }
+    QString StatusText() const;
+
+    void reject() override;
+    void accept() override;
+
+signals:
+    // The window has closed (the exit signal of the process).
+    void ExitSignalled();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class Handler>
+    void Deliver(Handler&& handler);
+
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildControls();
+    void BuildStatusBar();
+    void BuildTray();
+    void RetranslateUi();
+    QAction* MakeAction(int commandId, const QString& objectName, QObject* owner);
+
+    void ApplyControls();
+    void UpdateMenuEnabling();
+    void SetStatus(const QString& text);
+    void ReloadSettings();
+
+    void FillChooser();
+    void ApplyChooserSelection();
+    void ClearList();
+
+    bool RangeComplete() const;
+    int SelectedRow() const;
+    std::string FirstAddressText() const;
+    std::string LastAddressText() const;
+
+    void OnStart();
+    void OnStop();
+    void OnLookup();
+    void OnRescan();
+    void OnAutoScan();
+    void OnSave();
+    void OnSaveAs();
+    void OnCopy();
+    void OnRemoteDesktop();
+    void OnDelete(bool all);
+    void OnSettings();
+    void CloseWindow(int result);
+    void OfferSaveAndChart();
+    void DrainScan();
+
+    void HandleHostFound(const HostRecord& record);
+    void HandleHostSilent(const std::string& address);
+    void HandleScanFinished();
+
+    ScanService& m_scan;
+    WindowEnvironment& m_env;
+    WindowPrompts& m_prompts;
+
+    ResultList m_results;
+    ScanState m_state;
+    ResultListModel* m_model = nullptr;
+
+    QToolBar* m_toolBar = nullptr;
+    QComboBox* m_chooser = nullptr;
+    QLabel* m_chooserLabel = nullptr;
+    AddressEdit* m_firstAddress = nullptr;
+    AddressEdit* m_lastAddress = nullptr;
+    QPushButton* m_startButton = nullptr;
+    QLineEdit* m_lookupEdit = nullptr;
+    QPushButton* m_lookupButton = nullptr;
+    QTreeView* m_listView = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_actionsMenu = nullptr;
+    QMenu* m_optionsMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    std::map<int, QAction*> m_menuActions;
+    std::map<int, QAction*> m_toolActions;
+
+    QTimer m_autoScanTimer; // timer 1
+    QTimer m_updateTimer;   // timer 2
+
+    QString m_strLookup;
+    bool m_lookupHint = true;
+    std::mutex m_lookupMutex;
+    std::string m_lookupShared; // m_strLookup for the scan workers
+
+    bool m_stopping = false;
+    bool m_closing = false;
+};
+
+} // namespace tessvale

@@ -1,0 +1,33 @@
+// QString forms of the string table's texts for the windows.
+#pragma once
+
+#include <string_view>
+
+#include <QString>
+
+#include "app/string_table.h"
+
+namespace tessvale {
+
+inline QString QUiString(int id)
+{
+    return QString::fromStdString(UiString(id));
+}
+
+inline QString QUiText(std::string_view english)
+{
+    return QString::fromStdString(UiText(english));
+}
+
+// "&About Tessvale..." style texts that carry one "%s" or "%d": the first is replaced.
+inline QString FormatOne(const QString& format, const QString& value)
+{
+    QString text = format;
+    const qsizetype at = text.indexOf(QLatin1Char('%'));
+    if (at >= 0 && at + 1 < text.size()) {
+        text.replace(at, 2, value);
+    }
+    return text;
+}
+
+} // namespace tessvale

@@ -1,0 +1,69 @@
+#include "app/window_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/about_dlg.h"
+#include "app/ui_text.h"
+#include "dialogs/attribute_dlg.h"
+#include "dialogs/dlg_prompt.h"
+#include "dialogs/save_dlg.h"
+
+namespace tessvale {
+
+bool DialogPrompts::AskYesNo(QWidget* owner, const QString& text)
+{
+    return QMessageBox::question(owner, QStringLiteral("Tessvale"), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void DialogPrompts::ShowMessage(QWidget* owner, const QString& text)
+{
+    QMessageBox::information(owner, QStringLiteral("Tessvale"), text);
+}
+
+bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink)
+{
+    CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
+    return prompt.exec() == QDialog::Accepted;
+}
+
+QString DialogPrompts::AskResultName(QWidget* owner, const QString& proposedName)
+{
+    CSave dialog(proposedName, owner);
+    dialog.exec();
+    return dialog.GetName();
+}
+
+std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, const QString& proposedName)
+{
+    const QString txtFilter = QUiText("TXT Files (*.txt)");
+    const QString csvFilter = QUiText("CSV Files (*.csv)");
+    QFileDialog dialog(owner, QUiText("Save As"), QString(), txtFilter + QStringLiteral(";;") + csvFilter);
+    dialog.setObjectName(QStringLiteral("exportFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite); // the export asks on its own
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    ExportChoice choice;
+    choice.path = dialog.selectedFiles().constFirst();
+    choice.type = dialog.selectedNameFilter() == csvFilter ? ExportType::Csv : ExportType::Txt;
+    return choice;
+}
+
+void DialogPrompts::ShowProperties(QWidget* owner, const HostRecord& record)
+{
+    CAttribute dialog(owner);
+    dialog.Fill(record);
+    dialog.exec();
+}
+
+void DialogPrompts::ShowAbout(QWidget* owner)
+{
+    CAboutDlg about(owner);
+    about.exec();
+}
+
+} // namespace tessvale

@@ -1,0 +1,57 @@
+// The modal questions and dialogs the main window opens. The window gets them through
+// its constructor: the program uses DialogPrompts, tests a recording fake, so that a
+// test can tell which question was asked without a modal loop.
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+#include "app/list_export.h"
+#include "scan/host_record.h"
+
+class QWidget;
+
+namespace tessvale {
+
+struct ExportChoice
+{
+    QString path;
+    ExportType type = ExportType::Txt;
+};
+
+class WindowPrompts
+{
+public:
+    virtual ~WindowPrompts() = default;
+
+    // A Yes/No question with the program's name as caption; true for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+    // A plain message with an OK button.
+    virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
+    // The save prompt after a scan, with the two help links; true when it ends with OK.
+    virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) = 0;
+    // Asks the name of a new stored result; empty when cancelled.
+    virtual QString AskResultName(QWidget* owner, const QString& proposedName) = 0;
+    // The save-file dialog of the export; nullopt when cancelled.
+    virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) = 0;
+    // The properties of one host.
+    virtual void ShowProperties(QWidget* owner, const HostRecord& record) = 0;
+    // The about box.
+    virtual void ShowAbout(QWidget* owner) = 0;
+};
+
+// The real dialogs.
+class DialogPrompts : public WindowPrompts
+{
+public:
+    bool AskYesNo(QWidget* owner, const QString& text) override;
+    void ShowMessage(QWidget* owner, const QString& text) override;
+    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
+    QString AskResultName(QWidget* owner, const QString& proposedName) override;
+    std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) override;
+    void ShowProperties(QWidget* owner, const HostRecord& record) override;
+    void ShowAbout(QWidget* owner) override;
+};
+
+} // namespace tessvale

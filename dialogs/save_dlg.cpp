@@ -1,0 +1,55 @@
+#include "dialogs/save_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/ui_text.h"
+
+namespace tessvale {
+
+CSave::CSave(const QString& proposedName, QWidget* parent) : QDialog(parent), m_name(proposedName)
+{
+    setObjectName(QStringLiteral("saveDialog"));
+    setWindowTitle(QUiText("Save"));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(QUiText("Name:"), this);
+    m_nameEdit = new QLineEdit(m_name, this);
+    m_nameEdit->setObjectName(QStringLiteral("nameLineEdit"));
+    m_nameEdit->setMinimumWidth(260);
+    label->setBuddy(m_nameEdit);
+    row->addWidget(label);
+    row->addWidget(m_nameEdit, 1);
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(this);
+    auto* ok = buttons->addButton(QUiText("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    auto* cancel = buttons->addButton(QUiText("Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSave::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSave::reject);
+    layout->addWidget(buttons);
+    m_nameEdit->selectAll();
+}
+
+void CSave::accept()
+{
+    m_name = m_nameEdit->text();
+    if (m_name.isEmpty()) {
+        return; // an empty name keeps the dialog open
+    }
+    QDialog::accept();
+}
+
+void CSave::reject()
+{
+    m_name.clear();
+    QDialog::reject();
+}
+
+} // namespace tessvale

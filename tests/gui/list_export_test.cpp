@@ -1,0 +1,111 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/list_export.h"
+
+namespace tessvale {
+namespace {
+
+ResultRow Row(std::array<std::string, 9> texts)
+{
+    ResultRow row;
+    std::copy(texts.begin(), texts.end(), row.text.begin() + kColumnIp);
+    return row;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const std::vector<ResultRow> kRows = {
+    Row({"10.0.0.1", "00:11:22:33:44:55", "PC1", "", "", "", "", "", "Intel"}),
+    Row({"10.0.0.2", "AA:BB:CC:DD:EE:FF", "-", "-", "512", "C$;D$;", "Win, 10", "100", "Say \"Hi\" Ltd"}),
+};
+
+TEST(ListExport, TabSeparatedTextIsByteExact)
+{
+    EXPECT_EQ(FormatExport(kRows, ExportType::Txt),
+              "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n"
+              "10.0.0.1\t00:11:22:33:44:55\tPC1\t\t\t\t\t\tIntel\r\n"
+              "10.0.0.2\tAA:BB:CC:DD:EE:FF\t-\t-\t512\tC$;D$;\tWin, 10\t100\tSay \"Hi\" Ltd\r\n");
+}
+
+TEST(ListExport, CsvQuotesEveryFieldDoublesQuotesAndEndsLinesWithCr)
+{
+    EXPECT_EQ(FormatExport(kRows, ExportType::Csv),
+              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r"
+              "\"10.0.0.1\",\"00:11:22:33:44:55\",\"PC1\",\"\",\"\",\"\",\"\",\"\",\"Intel\"\r"
+              "\"10.0.0.2\",\"AA:BB:CC:DD:EE:FF\",\"-\",\"-\",\"512\",\"C$;D$;\",\"Win, 10\",\"100\","
+              "\"Say \"\"Hi\"\" Ltd\"\r");
+}
+
+TEST(ListExport, EmptyListGivesHeaderOnly)
+{
+    EXPECT_EQ(FormatExport({}, ExportType::Csv),
+              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r");
+}
+
+TEST(ListExport, ExtensionAppendedOnlyWhenNotContainedCaseSensitive)
+{
+    EXPECT_EQ(ExportPath("/tmp/report.csv.txt", ExportType::Csv), "/tmp/report.csv.txt");
+    EXPECT_EQ(ExportPath("/tmp/data.TXT", ExportType::Txt), "/tmp/data.TXT.txt");
+    EXPECT_EQ(ExportPath("/tmp/list", ExportType::Csv), "/tmp/list.csv");
+    EXPECT_EQ(ExportPath("/tmp/list.txt", ExportType::Txt), "/tmp/list.txt");
+}
+
+class ExportFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = std::filesystem::temp_directory_path() / ("tessvale-export-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    std::filesystem::path folder;
+};
+
+TEST_F(ExportFileTest, WritesWholeFileAndReplacesAnOldOne)
+{
+    const std::string path = (folder / "out.txt").string();
+    std::ofstream(path) << "old content that is longer than the new one ......................";
+    ASSERT_TRUE(WriteExportFile(path, "abc\r\n"));
+    EXPECT_EQ(ReadAll(path), "abc\r\n");
+    // Nothing is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(ExportFileTest, UnwritableFolderReportsFailureAndKeepsOldFile)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders";
+    }
+    const std::string path = (folder / "keep.txt").string();
+    std::ofstream(path) << "keep";
+    ::chmod(folder.c_str(), 0500);
+    EXPECT_FALSE(WriteExportFile(path, "new"));
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(ReadAll(path), "keep");
+}
+
+TEST_F(ExportFileTest, MissingFolderReportsFailure)
+{
+    EXPECT_FALSE(WriteExportFile((folder / "no" / "such" / "x.txt").string(), "x"));
+}
+
+TEST(CopyText, JoinsNineColumnsWithSingleBlanks)
+{
+    EXPECT_EQ(CopyText(&kRows[0]), "10.0.0.1 00:11:22:33:44:55 PC1      Intel");
+    EXPECT_EQ(CopyText(nullptr), std::string(8, ' '));
+}
+
+} // namespace
+} // namespace tessvale

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include "app/result_list.h"
+
+namespace tessvale {
+namespace {
+
+HostRecord Host(const std::string& ip, const std::string& name = "PC", const std::string& ram = "")
+{
+    HostRecord record;
+    record.ip = ip;
+    record.mac = "00:11:22:33:44:55";
+    record.hostName = name;
+    record.inventory.memoryMb = ram;
+    return record;
+}
+
+std::vector<std::string> Ips(const ResultList& list)
+{
+    std::vector<std::string> ips;
+    for (const ResultRow& row : list.Rows()) {
+        ips.push_back(row.Ip());
+    }
+    return ips;
+}
+
+TEST(ResultList, RowsGoInNumericAddressOrderWhateverTheArrivalOrder)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.9"));
+    list.HostFound(Host("10.0.0.10"));
+    EXPECT_TRUE(list.HostFound(Host("10.0.0.2")).inserted);
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"10.0.0.2", "10.0.0.9", "10.0.0.10"}));
+    // Across a third-octet boundary the true order holds as well.
+    const ResultList::Change change = list.HostFound(Host("10.0.1.1"));
+    EXPECT_EQ(change.row, 3);
+    list.HostFound(Host("10.0.0.200"));
+    list.HostFound(Host("9.255.255.255"));
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"9.255.255.255", "10.0.0.2", "10.0.0.9", "10.0.0.10",
+                                                    "10.0.0.200", "10.0.1.1"}));
+}
+
+TEST(ResultList, SameAddressTwiceUpdatesInPlaceAndCountsTwice)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.5", "OLD"));
+    list.HostFound(Host("10.0.0.6"));
+    list.HostSilent("10.0.0.5");
+    ASSERT_EQ(list.Row(0).image, kImageSilent);
+
+    const ResultList::Change change = list.HostFound(Host("10.0.0.5", "NEW"));
+    EXPECT_FALSE(change.inserted);
+    EXPECT_EQ(change.row, 0);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Row(0).text[kColumnHostName], "NEW");
+    EXPECT_EQ(list.Row(0).image, kImageAnswered);
+    EXPECT_EQ(list.Online(), 3);
+}
+
+TEST(ResultList, SilentMarksOnlyListedRowsAndCountsThem)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.1"));
+    EXPECT_TRUE(list.HostSilent("10.0.0.99").empty()); // no row: nothing changes
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Offline(), 0);
+    EXPECT_EQ(list.HostSilent("10.0.0.1"), std::vector<int>{0});
+    EXPECT_EQ(list.Offline(), 1);
+    // Already silent: counted again, but the image does not change.
+    EXPECT_TRUE(list.HostSilent("10.0.0.1").empty());
+    EXPECT_EQ(list.Offline(), 2);
+    // The IP text must match exactly.
+    list.HostSilent("10.0.0.01");
+    EXPECT_EQ(list.Offline(), 2);
+
+    list.ResetCounters();
+    EXPECT_EQ(list.Online(), 0);
+    EXPECT_EQ(list.Offline(), 0);
+    EXPECT_EQ(list.Count(), 1); // counters reset, rows kept
+}
+
+TEST(ResultList, SortsEachColumnKindFirstAscendingThenDescending)
+{
+    ResultList list;
+    list.HostFound(Host("192.168.0.1", "beta", "1024"));
+    list.HostFound(Host("10.0.0.1", "Alpha", "512"));
+    list.HostFound(Host("10.0.1.1", "gamma", "-"));
+    list.HostSilent("10.0.1.1");
+
+    list.SortByColumn(kColumnIp);
+    EXPECT_TRUE(list.SortAscending());
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"10.0.0.1", "10.0.1.1", "192.168.0.1"}));
+    list.SortByColumn(kColumnIp);
+    EXPECT_FALSE(list.SortAscending());
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"192.168.0.1", "10.0.1.1", "10.0.0.1"}));
+
+    // Another column starts ascending again; RAM is numeric and "-" counts 0.
+    list.SortByColumn(kColumnRam);
+    EXPECT_TRUE(list.SortAscending());
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"10.0.1.1", "10.0.0.1", "192.168.0.1"}));
+
+    // Text ignores case.
+    list.SortByColumn(kColumnHostName);
+    EXPECT_EQ(list.Row(0).text[kColumnHostName], "Alpha");
+    EXPECT_EQ(list.Row(1).text[kColumnHostName], "beta");
+
+    // Status: silent rows first when ascending.
+    list.SortByColumn(kColumnStatus);
+    EXPECT_EQ(list.Row(0).Ip(), "10.0.1.1");
+    list.SortByColumn(kColumnStatus);
+    EXPECT_EQ(list.Row(2).Ip(), "10.0.1.1");
+}
+
+TEST(ResultList, CompareNumericColumnsAsIntegers)
+{
+    ResultRow a;
+    ResultRow b;
+    a.text[kColumnNetCardType] = "100";
+    b.text[kColumnNetCardType] = "1000";
+    EXPECT_LT(ResultList::Compare(a, b, kColumnNetCardType), 0);
+    a.text[kColumnCpu] = "100";
+    b.text[kColumnCpu] = "1000";
+    a.text[kColumnCpu] = "9";
+    EXPECT_GT(ResultList::Compare(a, b, kColumnCpu), 0); // text column: "9" after "1000"
+    EXPECT_EQ(ResultList::Compare(a, a, kColumnIp), 0);
+}
+
+TEST(ResultList, MissingNameAndCpuFlags)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.1", "PC"));
+    EXPECT_FALSE(list.AnyHostNameMissing());
+    EXPECT_FALSE(list.AnyCpuMissing());
+    HostRecord noName = Host("10.0.0.2", "-");
+    noName.inventory.cpu = "-";
+    list.HostFound(noName);
+    EXPECT_TRUE(list.AnyHostNameMissing());
+    EXPECT_TRUE(list.AnyCpuMissing());
+}
+
+TEST(ResultList, StoredHostsRoundTripAndRecordFields)
+{
+    ResultList list;
+    list.AppendStored({"10.0.0.7", "AA:BB:CC:DD:EE:FF", "SRV", "Xeon", "4096", "C$;", "Linux", "1000", "Intel"});
+    list.AppendStored({"10.0.0.3", "", "", "", "", "", "", "", ""});
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Row(1).Ip(), "10.0.0.3"); // appended in stored order
+    const auto hosts = list.ToStoredHosts();
+    EXPECT_EQ(hosts[0].netCardVendor, "Intel");
+    EXPECT_EQ(hosts[0].ramMb, "4096");
+    const HostRecord record = RowToRecord(list.Row(0));
+    EXPECT_EQ(record.inventory.shares, "C$;");
+    EXPECT_EQ(record.inventory.adapterSpeed, "1000");
+    EXPECT_EQ(record.hostName, "SRV");
+}
+
+TEST(DottedQuad, ParsesOnlyFourDecimalOctets)
+{
+    EXPECT_EQ(ParseDottedQuad("10.0.1.2"), 0x0A000102u);
+    EXPECT_EQ(ParseDottedQuad("255.255.255.255"), 0xFFFFFFFFu);
+    EXPECT_FALSE(ParseDottedQuad("10.0.1"));
+    EXPECT_FALSE(ParseDottedQuad("256.0.0.1"));
+    EXPECT_FALSE(ParseDottedQuad("000000000001")); // a MAC-sized text is no address
+    EXPECT_FALSE(ParseDottedQuad("10.0.0.1 "));
+    EXPECT_FALSE(ParseDottedQuad("1.2.3.4.5"));
+    EXPECT_EQ(FormatDottedQuad(0xC0A80001u), "192.168.0.1");
+}
+
+} // namespace
+} // namespace tessvale
