@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include "app/command_line_lookup.h"
+#include "app/update_run_ui.h"
 #include "common/crash_handler.h"
 #include "common/update_check.h"
 #include "scan/node_status.h"
@@ -81,6 +82,7 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
     // Then the update run: any result but -1 means this process was the update run.
+    SetUpdateRunFrontEnd(MakeUpdateRunFrontEnd);
     if (RunUpdateCheck(argc, argv) != -1) {
         return 0;
     }

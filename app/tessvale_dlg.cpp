@@ -38,6 +38,7 @@
 #include "app/remote_desktop.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
+#include "app/update_run_ui.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
 #include "common/text_util.h"
@@ -65,8 +66,7 @@ class SaveUi : public StoreScanUi
 public:
     SaveUi(WindowPrompts& prompts, QWidget* owner, QString proposal, std::function<void(const std::string&)> changed)
         : m_prompts(prompts), m_owner(owner), m_proposal(std::move(proposal)), m_changed(std::move(changed))
-    {
-    }
+    {}
     std::string AskResultName() override { return m_prompts.AskResultName(m_owner, m_proposal).toStdString(); }
     void RangesChanged(const std::string& newName) override { m_changed(newName); }
 
@@ -121,6 +121,9 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
         }
     });
     m_updateTimer.start(kUpdateTimerPeriodMs);
+    if (m_env.Setting(kAutoUpdate) == "1") {
+        m_env.CheckForUpdates(this, 1);
+    }
 }
 
 CTessvaleDlg::~CTessvaleDlg()
@@ -208,10 +211,15 @@ void CTessvaleDlg::BuildToolBar()
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setMovable(false);
     m_toolBar->setFixedHeight(60);
-    const std::initializer_list<std::pair<int, const char*>> entries = {
-        {kIdStart, "startAction"},   {kIdAutoScan, "autoScanAction"},   {kIdStop, "stopAction"},
-        {0, nullptr},                {kIdSettings, "settingsAction"},   {kIdFavorites, "favoritesAction"},
-        {0, nullptr},                {kIdSaveAs, "saveAsAction"},       {kIdSave, "saveAction"}};
+    const std::initializer_list<std::pair<int, const char*>> entries = {{kIdStart, "startAction"},
+                                                                        {kIdAutoScan, "autoScanAction"},
+                                                                        {kIdStop, "stopAction"},
+                                                                        {0, nullptr},
+                                                                        {kIdSettings, "settingsAction"},
+                                                                        {kIdFavorites, "favoritesAction"},
+                                                                        {0, nullptr},
+                                                                        {kIdSaveAs, "saveAsAction"},
+                                                                        {kIdSave, "saveAction"}};
     for (const auto& [id, name] : entries) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -221,7 +229,8 @@ void CTessvaleDlg::BuildToolBar()
         action->setIcon(ToolbarIcon(id));
         m_toolBar->addAction(action);
         if (QWidget* button = m_toolBar->widgetForAction(action)) {
-            button->setObjectName(QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("ToolButton")));
+            button->setObjectName(
+                QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("ToolButton")));
             button->setFixedWidth(64);
         }
         m_toolActions[id] = action;
@@ -345,7 +354,8 @@ void CTessvaleDlg::BuildTray()
     m_tray->setObjectName(QStringLiteral("trayIcon"));
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
-    for (const auto& [id, name] : {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
+    for (const auto& [id, name] :
+         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
         QAction* action = MakeAction(id, QString::fromLatin1(name), m_trayMenu);
         m_trayMenu->addAction(action);
         m_menuActions[id] = action;
@@ -373,7 +383,8 @@ void CTessvaleDlg::RetranslateUi()
         action->setText(QUiText(MenuLabel(id)));
     }
     const std::vector<std::string> labels = SplitBarList(UiString(IDS_TOOLBAR));
-    const std::vector<int> order = {kIdStart, kIdAutoScan, kIdStop, 0, kIdSettings, kIdFavorites, 0, kIdSaveAs, kIdSave};
+    const std::vector<int> order = {kIdStart,     kIdAutoScan, kIdStop,   0,      kIdSettings,
+                                    kIdFavorites, 0,           kIdSaveAs, kIdSave};
     for (std::size_t i = 0; i < order.size() && i < labels.size(); ++i) {
         if (order[i] != 0) {
             m_toolActions[order[i]]->setText(Q(labels[i]));
@@ -399,8 +410,7 @@ void CTessvaleDlg::LanguageChanged()
     RetranslateUi();
 }
 
-template <class Handler>
-void CTessvaleDlg::Deliver(Handler&& handler)
+template <class Handler> void CTessvaleDlg::Deliver(Handler&& handler)
 {
     if (QThread::currentThread() == thread()) {
         handler();
@@ -444,7 +454,8 @@ void CTessvaleDlg::HostSilent(const std::string& address)
 
 void CTessvaleDlg::PostStopCommand()
 {
-    QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
 }
 
 std::string CTessvaleDlg::LookupText()
@@ -491,7 +502,8 @@ void CTessvaleDlg::HandleScanFinished()
     if (end.offerSave) {
         // The questions run after this message has been answered, so that the worker
         // that reported the end is not held while the user decides.
-        QMetaObject::invokeMethod(this, [this] { OfferSaveAndChart(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OfferSaveAndChart(); }, Qt::QueuedConnection);
     }
 }
 
@@ -660,7 +672,8 @@ void CTessvaleDlg::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && isMinimized() && QSystemTrayIcon::isSystemTrayAvailable() &&
         m_tray != nullptr && m_tray->isVisible()) {
         // Hidden only where the tray can bring it back.
-        QMetaObject::invokeMethod(this, [this] { hide(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { hide(); }, Qt::QueuedConnection);
     }
 }
 
@@ -674,6 +687,13 @@ void CTessvaleDlg::ShowFromTray()
 void CTessvaleDlg::CloseInstance()
 {
     OnCommand(kIdOk);
+}
+
+void CTessvaleDlg::AddNewVersionMenuItem()
+{
+    if (QAction* action = AppendNewVersionMenuItem(*m_menuBar)) {
+        connect(action, &QAction::triggered, this, [this] { OnCommand(kIdCheckUpdates); });
+    }
 }
 
 void CTessvaleDlg::reject()
@@ -843,7 +863,8 @@ void CTessvaleDlg::OnLookup()
         break;
     case LookupAction::SearchMac:
         ApplyControls();
-        QMetaObject::invokeMethod(this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
         break;
     case LookupAction::Nothing:
         break;
