@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <system_error>
 
+#include <system_error>
 #include <unistd.h>
 
 #include "common/text_util.h"
@@ -12,7 +12,8 @@
 namespace tessvale {
 namespace {
 
-constexpr const char* kTxtHeader = "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n";
+constexpr const char* kTxtHeader =
+    "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n";
 constexpr const char* kCsvHeader = "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r";
 
 std::string CsvField(const std::string& value)

@@ -21,10 +21,10 @@ struct ScanControls
 // What the lookup command does with the text of the lookup box.
 enum class LookupAction
 {
-    Nothing,       // empty or neither an address nor a MAC-sized text
-    ScanAddress,   // scan that one address
-    AskForRange,   // a MAC search needs the range: "Please enter the IP range"
-    SearchMac,     // scan the range for the host with that MAC (through Start)
+    Nothing,     // empty or neither an address nor a MAC-sized text
+    ScanAddress, // scan that one address
+    AskForRange, // a MAC search needs the range: "Please enter the IP range"
+    SearchMac,   // scan the range for the host with that MAC (through Start)
 };
 
 // What the window does when a scan has finished.

@@ -12,13 +12,13 @@ namespace tessvale {
 
 enum StringId : int
 {
-    IDS_ABOUTBOX = 101,         // "&About Tessvale..."
-    IDS_TOOLBAR = 102,          // toolbar labels, "|"-separated
-    IDS_STATUS = 103,           // "Status:"
-    IDS_LIST_HEADERS = 104,     // result list headers, "|"-separated
+    IDS_ABOUTBOX = 101,     // "&About Tessvale..."
+    IDS_TOOLBAR = 102,      // toolbar labels, "|"-separated
+    IDS_STATUS = 103,       // "Status:"
+    IDS_LIST_HEADERS = 104, // result list headers, "|"-separated
     IDS_FAVORITES_HEADERS = 105,
     IDS_PROCESS = 106,
-    IDS_SCANNING = 110,         // "Status: Scanning %s..."
+    IDS_SCANNING = 110, // "Status: Scanning %s..."
     IDS_START_SCAN = 111,
     IDS_SCAN_DONE = 112,
     IDS_SCAN_STOPPED = 113,
@@ -26,7 +26,7 @@ enum StringId : int
     IDS_ENTER_RANGE = 119,
     IDS_FILE_EXISTS = 120,
     IDS_SAVED = 124,
-    IDS_ONLINE_OFFLINE = 125,   // "Status: Online:%d/Offline:%d."
+    IDS_ONLINE_OFFLINE = 125, // "Status: Online:%d/Offline:%d."
     IDS_NAME_EXISTS = 126,
     IDS_VERSION = 127,
     IDS_NO_DATA_SELECTED = 128,

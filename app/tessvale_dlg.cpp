@@ -112,15 +112,17 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     setWindowTitle(Q(FormatTitle(VersionText(), built)));
     RetranslateUi();
 
-    m_autoScanTimer.setObjectName(QStringLiteral("autoScanTimer"));
-    connect(&m_autoScanTimer, &QTimer::timeout, this, [this] { OnCommand(kIdStart); });
-    m_updateTimer.setObjectName(QStringLiteral("updateTimer"));
-    connect(&m_updateTimer, &QTimer::timeout, this, [this] {
+    m_autoScanTimer = new QTimer(this);
+    m_autoScanTimer->setObjectName(QStringLiteral("autoScanTimer"));
+    connect(m_autoScanTimer, &QTimer::timeout, this, [this] { OnCommand(kIdStart); });
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
+    connect(m_updateTimer, &QTimer::timeout, this, [this] {
         if (m_env.Setting(kAutoUpdate) == "1") {
             m_env.CheckForUpdates(this, 2);
         }
     });
-    m_updateTimer.start(kUpdateTimerPeriodMs);
+    m_updateTimer->start(kUpdateTimerPeriodMs);
     if (m_env.Setting(kAutoUpdate) == "1") {
         m_env.CheckForUpdates(this, 1);
     }
@@ -250,7 +252,8 @@ void CTessvaleDlg::BuildControls()
     row->addWidget(m_chooserLabel);
     m_chooser = new QComboBox(body);
     m_chooser->setObjectName(QStringLiteral("resultComboBox"));
-    m_chooser->setMinimumWidth(210);
+    m_chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_chooser->setMinimumContentsLength(14);
     m_chooser->setIconSize(QSize(16, 16));
     m_chooser->view()->setMinimumWidth(280);
     m_chooserLabel->setBuddy(m_chooser);
@@ -272,7 +275,7 @@ void CTessvaleDlg::BuildControls()
     row->addStretch(1);
     m_lookupEdit = new QLineEdit(body);
     m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
-    m_lookupEdit->setMinimumWidth(140);
+    m_lookupEdit->setMinimumWidth(110);
     m_lookupEdit->installEventFilter(this);
     row->addWidget(m_lookupEdit);
     m_lookupButton = new QPushButton(body);
@@ -833,7 +836,7 @@ void CTessvaleDlg::DrainScan()
 
 void CTessvaleDlg::OnStop()
 {
-    m_autoScanTimer.stop();
+    m_autoScanTimer->stop();
     DrainScan();
     SetStatus(QUiString(IDS_SCAN_STOPPED));
     m_state.Stop();
@@ -891,7 +894,7 @@ void CTessvaleDlg::OnAutoScan()
     }
     OnCommand(kIdStart);
     ReloadSettings();
-    m_autoScanTimer.start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
+    m_autoScanTimer->start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
 }
 
 void CTessvaleDlg::OnSettings()
@@ -1003,8 +1006,8 @@ void CTessvaleDlg::CloseWindow(int result)
         return;
     }
     m_closing = true;
-    m_autoScanTimer.stop();
-    m_updateTimer.stop();
+    m_autoScanTimer->stop();
+    m_updateTimer->stop();
     DrainScan();
     emit ExitSignalled();
     m_tray->hide();

@@ -160,8 +160,8 @@ private:
     std::map<int, QAction*> m_menuActions;
     std::map<int, QAction*> m_toolActions;
 
-    QTimer m_autoScanTimer; // timer 1
-    QTimer m_updateTimer;   // timer 2
+    QTimer* m_autoScanTimer = nullptr; // timer 1
+    QTimer* m_updateTimer = nullptr;   // timer 2
 
     QString m_strLookup;
     bool m_lookupHint = true;

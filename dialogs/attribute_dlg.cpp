@@ -15,7 +15,7 @@ CAttribute::CAttribute(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("propertiesDialog"));
     setWindowTitle(QUiText("Properties"));
     static constexpr std::array<const char*, kBoxCount> kLabels = {
-        "IP:",        "MAC:",       "Host Name:",   "CPU:",           "RAM size/MB:",
+        "IP:",         "MAC:",       "Host Name:",    "CPU:",           "RAM size/MB:",
         "Share File:", "SystemVer:", "NetCard Type:", "NetCard Vendor:"};
     static constexpr std::array<const char*, kBoxCount> kNames = {
         "ipLineEdit",        "macLineEdit",       "hostNameLineEdit",    "cpuLineEdit",          "ramLineEdit",
@@ -42,16 +42,15 @@ CAttribute::CAttribute(QWidget* parent) : QDialog(parent)
 
 void CAttribute::Fill(const HostRecord& record)
 {
-    const std::array<const std::string*, kBoxCount> texts = {
-        &record.ip,
-        &record.mac,
-        &record.hostName,
-        &record.inventory.cpu,
-        &record.inventory.memoryMb,
-        &record.inventory.shares,
-        &record.inventory.systemVersion,
-        &record.inventory.adapterSpeed,
-        &record.inventory.vendor};
+    const std::array<const std::string*, kBoxCount> texts = {&record.ip,
+                                                             &record.mac,
+                                                             &record.hostName,
+                                                             &record.inventory.cpu,
+                                                             &record.inventory.memoryMb,
+                                                             &record.inventory.shares,
+                                                             &record.inventory.systemVersion,
+                                                             &record.inventory.adapterSpeed,
+                                                             &record.inventory.vendor};
     for (int i = 0; i < kBoxCount; ++i) {
         m_boxes[i]->setText(QString::fromStdString(*texts[i]));
         m_boxes[i]->setCursorPosition(0);

@@ -3,7 +3,6 @@
 #include <iterator>
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

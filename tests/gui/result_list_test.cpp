@@ -36,8 +36,8 @@ TEST(ResultList, RowsGoInNumericAddressOrderWhateverTheArrivalOrder)
     EXPECT_EQ(change.row, 3);
     list.HostFound(Host("10.0.0.200"));
     list.HostFound(Host("9.255.255.255"));
-    EXPECT_EQ(Ips(list), (std::vector<std::string>{"9.255.255.255", "10.0.0.2", "10.0.0.9", "10.0.0.10",
-                                                    "10.0.0.200", "10.0.1.1"}));
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"9.255.255.255", "10.0.0.2", "10.0.0.9", "10.0.0.10", "10.0.0.200",
+                                                   "10.0.1.1"}));
 }
 
 TEST(ResultList, SameAddressTwiceUpdatesInPlaceAndCountsTwice)

@@ -1,0 +1,101 @@
+#include "app/system_environment.h"
+
+#include "app/window_hooks.h"
+#include "common/paths.h"
+#include "scan/address_forms.h"
+#include "scan/wake_on_lan.h"
+#include "store/config_record.h"
+
+namespace tessvale {
+
+SystemEnvironment::SystemEnvironment(ConfigStore& store) : m_store(store) {}
+
+std::vector<AdapterEntry> SystemEnvironment::Adapters()
+{
+    return ListAdapters();
+}
+
+std::optional<HostRange> SystemEnvironment::DefaultRange(const std::string& localAddress)
+{
+    const std::string mask = LookupMask(localAddress);
+    if (mask.empty()) {
+        return std::nullopt;
+    }
+    const auto range = tessvale::DefaultRange(localAddress, mask);
+    if (!range) {
+        return std::nullopt;
+    }
+    return HostRange{FormatIpv4(range->start), FormatIpv4(range->end)};
+}
+
+std::vector<StoredResultEntry> SystemEnvironment::StoredResults()
+{
+    std::vector<ConfigRecord> records;
+    m_store.ListRecords(MakeResultRecord(), records);
+    std::vector<StoredResultEntry> results;
+    results.reserve(records.size());
+    for (const ConfigRecord& record : records) {
+        results.push_back({record.id, record.Value(kResultName), record.Value(kResultIpRange)});
+    }
+    return results;
+}
+
+std::vector<StoredHost> SystemEnvironment::StoredHosts(std::uint32_t resultId)
+{
+    std::vector<ConfigRecord> records;
+    m_store.ListRecords(MakeItemRecord(), records);
+    const std::string id = std::to_string(resultId);
+    std::vector<StoredHost> hosts;
+    for (const ConfigRecord& item : records) {
+        if (item.Value(kItemResultId) != id) {
+            continue;
+        }
+        hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), item.Value(kItemCpu),
+                         item.Value(kItemRam), item.Value(kItemShareFile), item.Value(kItemSystemVer),
+                         item.Value(kItemNetCardType), item.Value(kItemNetCardVendor)});
+    }
+    return hosts;
+}
+
+std::string SystemEnvironment::Setting(const std::string& key)
+{
+    return m_store.LoadSettings().Value(key);
+}
+
+std::uint32_t SystemEnvironment::StoreScan(StoreScanUi& ui, std::uint32_t resultId, const std::string& first,
+                                           const std::string& last, const std::vector<StoredHost>& rows)
+{
+    return tessvale::StoreScan(m_store, ui, resultId, first, last, rows);
+}
+
+std::string SystemEnvironment::DataFolder()
+{
+    return tessvale::DataFolder();
+}
+
+void SystemEnvironment::WakeOnLan(const std::string& mac)
+{
+    SendWakeOnLan(mac);
+}
+
+void SystemEnvironment::RunSettingsDialog(QWidget* owner)
+{
+    RunSettingsDialogCommand(owner, m_store);
+}
+
+void SystemEnvironment::RunFavoritesDialog(QWidget* owner)
+{
+    RunFavoritesDialogCommand(owner, m_store);
+}
+
+void SystemEnvironment::DrawFlowChart(QWidget* owner, const std::vector<ListRowTexts>& rows)
+{
+    DrawFlowChartCommand(owner, rows);
+}
+
+void SystemEnvironment::CheckForUpdates(QWidget* owner, int mode)
+{
+    CheckForUpdatesCommand(owner, mode);
+}
+
+} // namespace tessvale

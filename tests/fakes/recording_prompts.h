@@ -1,0 +1,70 @@
+// The main window's questions answered from a script and recorded, so that a test
+// sees what was asked without a modal loop.
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include <QStringList>
+
+#include "app/window_prompts.h"
+
+namespace tessvale {
+
+class RecordingPrompts : public WindowPrompts
+{
+public:
+    bool AskYesNo(QWidget*, const QString& text) override
+    {
+        questions << text;
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    void ShowMessage(QWidget*, const QString& text) override { messages << text; }
+
+    bool RunSavePrompt(QWidget*, bool hostNameLink, bool systemInfoLink) override
+    {
+        savePrompts.push_back({hostNameLink, systemInfoLink});
+        return saveAnswer;
+    }
+
+    QString AskResultName(QWidget*, const QString& proposedName) override
+    {
+        proposedNames << proposedName;
+        return resultName;
+    }
+
+    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString& proposedName) override
+    {
+        exportProposals << proposedName;
+        return exportChoice;
+    }
+
+    void ShowProperties(QWidget*, const HostRecord& record) override { properties.push_back(record); }
+    void ShowAbout(QWidget*) override { ++aboutRuns; }
+
+    struct SavePrompt
+    {
+        bool hostNameLink;
+        bool systemInfoLink;
+    };
+
+    std::deque<bool> answers; // Yes/No answers in order; No when empty
+    QStringList questions;
+    QStringList messages;
+    bool saveAnswer = false;
+    std::vector<SavePrompt> savePrompts;
+    QString resultName;
+    QStringList proposedNames;
+    std::optional<ExportChoice> exportChoice;
+    QStringList exportProposals;
+    std::vector<HostRecord> properties;
+    int aboutRuns = 0;
+};
+
+} // namespace tessvale

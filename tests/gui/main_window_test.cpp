@@ -1,0 +1,530 @@
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "app/address_edit.h"
+#include "app/single_instance.h"
+#include "app/tessvale_dlg.h"
+#include "fakes/fake_scan_service.h"
+#include "fakes/fake_window_environment.h"
+#include "fakes/recording_prompts.h"
+
+using namespace tessvale;
+
+namespace {
+
+HostRecord Host(const std::string& ip, const std::string& name = "PC", const std::string& cpu = "x86")
+{
+    HostRecord record;
+    record.ip = ip;
+    record.mac = "00:11:22:33:44:" + ip.substr(ip.rfind('.') + 1);
+    record.hostName = name;
+    record.inventory.cpu = cpu;
+    return record;
+}
+
+std::string ReadAll(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    FakeScanService service;
+    FakeWindowEnvironment env;
+    RecordingPrompts prompts;
+    std::unique_ptr<CTessvaleDlg> window;
+
+    template <class T> T* Find(const char* name)
+    {
+        T* widget = window->findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("no widget %s", name);
+        }
+        return widget;
+    }
+    QAction* Tool(const char* name) { return Find<QAction>(name); }
+    QTreeView* List() { return Find<QTreeView>("resultListView"); }
+    QAbstractItemModel* Model() { return List()->model(); }
+    QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
+    bool Enabled(const char* toolAction) { return Tool(toolAction)->isEnabled(); }
+
+    // Delivers a host from a worker thread, as the engine does, while this thread
+    // serves the window.
+    void FoundFromWorker(const HostRecord& record)
+    {
+        bool done = false;
+        std::thread worker([&] {
+            window->ScanStep();
+            window->HostFound(record);
+            done = true;
+        });
+        while (!done) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        worker.join();
+    }
+
+    void Finish()
+    {
+        window->ScanFinished();
+        QCoreApplication::processEvents(); // the end-of-scan questions run queued
+    }
+
+    void SelectRows(std::initializer_list<int> rows)
+    {
+        List()->clearSelection();
+        for (int row : rows) {
+            List()->selectionModel()->select(Model()->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+private slots:
+    void init()
+    {
+        service = FakeScanService();
+        env = FakeWindowEnvironment();
+        prompts = RecordingPrompts();
+        env.adapters = {{"198.18.0.1", "eth0"}, {"198.18.5.9", "eth1"}};
+        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
+        env.results = {{7, "Office", "10.1.0.1-10.1.0.20"}};
+        env.hosts[7] = {{"10.1.0.5", "AA:AA:AA:AA:AA:05", "FILES", "-", "2048", "", "", "", "Acme"}};
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        window->show();
+    }
+
+    void cleanup() { window.reset(); }
+
+    void startsWithTitleSizeChooserAndControls()
+    {
+        QVERIFY(QRegularExpression(QStringLiteral("^Tessvale v3\\.9 Build \\d{8}$"))
+                    .match(window->windowTitle())
+                    .hasMatch());
+        QCOMPARE(window->size(), QSize(855, 500));
+        auto* chooser = Find<QComboBox>("resultComboBox");
+        QCOMPARE(chooser->count(), 3);
+        QCOMPARE(chooser->itemText(0), QStringLiteral("198.18.0.1(eth0)"));
+        QCOMPARE(chooser->itemText(2), QStringLiteral("Office"));
+        QCOMPARE(Find<AddressEdit>("firstAddressEdit")->Text(), QStringLiteral("198.18.0.1"));
+        QCOMPARE(Find<AddressEdit>("lastAddressEdit")->Text(), QStringLiteral("198.18.0.254"));
+        QVERIFY(Enabled("startAction"));
+        QVERIFY(!Enabled("stopAction"));
+        QVERIFY(!Enabled("autoScanAction")); // "AutoscanSpanSeconds" is 0
+        QStringList labels;
+        for (QAction* action : Find<QToolBar>("mainToolBar")->actions()) {
+            labels << (action->isSeparator() ? QStringLiteral(" ") : action->text());
+        }
+        QCOMPARE(labels.join(QLatin1Char('|')),
+                 QStringLiteral("Start|AutoScan|Stop| |Settings|Favorites| |Save As|Save"));
+        QCOMPARE(Model()->columnCount(), 10);
+        QCOMPARE(Model()->headerData(5, Qt::Horizontal).toString(), QStringLiteral("RAM Size/MB"));
+        QCOMPARE(List()->header()->sectionSize(2), 110);
+        QVERIFY(Find<QPushButton>("lookupButton")->isDefault());
+        QCOMPARE(window->StatusText(), QStringLiteral("Status:"));
+    }
+
+    void chooserEntriesSetRangeAndLoadStoredHosts()
+    {
+        auto* chooser = Find<QComboBox>("resultComboBox");
+        chooser->setCurrentIndex(2);
+        QCOMPARE(Find<AddressEdit>("firstAddressEdit")->Text(), QStringLiteral("10.1.0.1"));
+        QCOMPARE(Find<AddressEdit>("lastAddressEdit")->Text(), QStringLiteral("10.1.0.20"));
+        QCOMPARE(Model()->rowCount(), 1);
+        QCOMPARE(Cell(0, 3), QStringLiteral("FILES"));
+        // An adapter without a range clears both controls and the list.
+        chooser->setCurrentIndex(1);
+        QVERIFY(Find<AddressEdit>("firstAddressEdit")->IsBlank());
+        QVERIFY(Find<AddressEdit>("lastAddressEdit")->IsBlank());
+        QCOMPARE(Model()->rowCount(), 0);
+    }
+
+    void rangeScanFillsListAndOffersSaveThenChart()
+    {
+        QTest::mouseClick(Find<QPushButton>("startButton"), Qt::LeftButton);
+        QCOMPARE(service.starts.size(), std::size_t(1));
+        QCOMPARE(service.starts[0].first, std::string("198.18.0.1"));
+        QCOMPARE(service.starts[0].last, std::string("198.18.0.254"));
+        QVERIFY(!service.starts[0].macLookup);
+        QVERIFY(!Enabled("startAction"));
+        QVERIFY(Enabled("stopAction"));
+        QVERIFY(!Find<QPushButton>("startButton")->isEnabled());
+        QVERIFY(!Find<QComboBox>("resultComboBox")->isEnabled());
+        QCOMPARE(Find<QProgressBar>("scanProgressBar")->maximum(), 254);
+
+        window->ScanAddress("198.18.0.10");
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Scanning 198.18.0.10..."));
+        FoundFromWorker(Host("198.18.0.10"));
+        FoundFromWorker(Host("198.18.0.9", "-"));
+        FoundFromWorker(Host("198.18.1.2"));
+        FoundFromWorker(Host("198.18.0.10", "RENAMED"));
+        window->HostSilent("198.18.1.2");
+        window->HostSilent("198.18.0.77"); // no row: ignored
+        QCOMPARE(Model()->rowCount(), 3);
+        QCOMPARE(Cell(0, 1), QStringLiteral("198.18.0.9"));
+        QCOMPARE(Cell(1, 1), QStringLiteral("198.18.0.10"));
+        QCOMPARE(Cell(1, 3), QStringLiteral("RENAMED"));
+        QCOMPARE(Cell(2, 1), QStringLiteral("198.18.1.2"));
+        QCOMPARE(Find<QProgressBar>("scanProgressBar")->value(), 4);
+
+        prompts.saveAnswer = true;
+        prompts.resultName = QStringLiteral("Lab");
+        prompts.answers = {true}; // draw the chart
+        Finish();
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(1));
+        QVERIFY(prompts.savePrompts[0].hostNameLink);
+        QVERIFY(!prompts.savePrompts[0].systemInfoLink);
+        QCOMPARE(prompts.proposedNames, QStringList{QStringLiteral("198.18.0.1-198.18.0.254")});
+        QCOMPARE(env.stored.size(), std::size_t(1));
+        QCOMPARE(env.hosts[env.stored[0]].size(), std::size_t(3));
+        QCOMPARE(Find<QComboBox>("resultComboBox")->currentText(), QStringLiteral("Lab"));
+        QCOMPARE(Model()->rowCount(), 3); // the new entry is selected without reloading the list
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Saved successfully."));
+        QCOMPARE(prompts.questions.last(), QStringLiteral("Do you want to use Visio to draw the flow chart?"));
+        QCOMPARE(env.charts.size(), std::size_t(1));
+        QCOMPARE(env.charts[0][0][0], std::string("198.18.0.9"));
+        QVERIFY(Enabled("startAction"));
+        QVERIFY(!Enabled("stopAction"));
+        QCOMPARE(Find<QProgressBar>("scanProgressBar")->value(), 0);
+    }
+
+    void finishedScanReportsCountersAndEmptyListHasNoPrompt()
+    {
+        QTest::mouseClick(Find<QPushButton>("startButton"), Qt::LeftButton);
+        Finish();
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:0/Offline:0."));
+        QVERIFY(prompts.savePrompts.empty());
+        QVERIFY(prompts.questions.empty());
+        QVERIFY(Enabled("startAction"));
+    }
+
+    void countersAddUpOverLookupsAndResetOnStart()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.3"));
+        FoundFromWorker(Host("198.18.0.4"));
+        window->HostSilent("198.18.0.4");
+        Finish();
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:2/Offline:1."));
+
+        Find<QLineEdit>("lookupLineEdit")->setText(QStringLiteral("198.18.0.3"));
+        window->OnCommand(1007);
+        QCOMPARE(Model()->rowCount(), 0); // the lookup empties the list
+        FoundFromWorker(Host("198.18.0.3"));
+        Finish();
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:3/Offline:1."));
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(1)); // only after the range scan
+
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.3"));
+        Finish();
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:0."));
+    }
+
+    void enterRunsAddressLookupAndEndsWithoutPrompt()
+    {
+        auto* lookup = Find<QLineEdit>("lookupLineEdit");
+        QCOMPARE(lookup->text(), QStringLiteral("IP/MAC"));
+        QCOMPARE(lookup->palette().color(QPalette::Text), QColor(0x6D, 0x6D, 0x6D));
+        lookup->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return lookup->hasFocus(); }));
+        QCOMPARE(lookup->text(), QString());            // the hint goes on entry
+        Find<AddressEdit>("firstAddressEdit")->Clear(); // the range is not needed
+        QTest::keyClicks(lookup, QStringLiteral("198.18.0.20"));
+        QTest::keyClick(lookup, Qt::Key_Return);
+        QCOMPARE(service.starts.size(), std::size_t(1));
+        QCOMPARE(service.starts[0].first, std::string("198.18.0.20"));
+        QCOMPARE(service.starts[0].last, std::string("198.18.0.20"));
+        QVERIFY(!Enabled("startAction"));
+        FoundFromWorker(Host("198.18.0.20"));
+        Finish();
+        QVERIFY(prompts.savePrompts.empty());
+        QVERIFY(Enabled("startAction"));
+        QVERIFY(!Enabled("stopAction"));
+        // Leaving the box empty does not bring the hint back.
+        lookup->clear();
+        List()->setFocus();
+        lookup->setFocus();
+        QCOMPARE(lookup->text(), QString());
+    }
+
+    void macLookupNeedsRangeThenSearchesIt()
+    {
+        auto* lookup = Find<QLineEdit>("lookupLineEdit");
+        Find<AddressEdit>("lastAddressEdit")->Clear();
+        lookup->setText(QStringLiteral("00:11:22:33:44:55"));
+        window->OnCommand(1007);
+        QCOMPARE(prompts.messages, QStringList{QStringLiteral("Please enter the IP range")});
+        QVERIFY(service.starts.empty());
+
+        Find<AddressEdit>("lastAddressEdit")->SetText(QStringLiteral("198.18.0.30"));
+        lookup->setText(QStringLiteral("001122334455"));
+        window->OnCommand(1007);
+        QCOMPARE(window->LookupText(), std::string("001122334455"));
+        QCoreApplication::processEvents(); // Start is posted
+        QCOMPARE(service.starts.size(), std::size_t(1));
+        QVERIFY(service.starts[0].macLookup);
+        QCOMPARE(service.starts[0].last, std::string("198.18.0.30"));
+        FoundFromWorker(Host("198.18.0.12"));
+        Finish();
+        QVERIFY(prompts.savePrompts.empty());
+        QVERIFY(Enabled("startAction"));
+    }
+
+    void autoScanRepeatsUntilStop()
+    {
+        env.settings["AutoscanSpanSeconds"] = "5";
+        window->OnCommand(32783); // the settings dialog ran: AutoScan becomes available
+        QCOMPARE(env.settingsRuns, 1);
+        QVERIFY(Enabled("autoScanAction"));
+        Tool("autoScanAction")->trigger();
+        QCOMPARE(service.starts.size(), std::size_t(1));
+        auto* timer = window->findChild<QTimer*>(QStringLiteral("autoScanTimer"));
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 300000);
+        FoundFromWorker(Host("198.18.0.5"));
+        Finish();
+        QVERIFY(prompts.savePrompts.empty());
+        QVERIFY(!Enabled("startAction"));
+        QVERIFY(!Enabled("autoScanAction"));
+        QVERIFY(Enabled("stopAction"));
+        timer->start(1); // the next tick
+        QVERIFY(QTest::qWaitFor([&] { return service.starts.size() == 2; }));
+
+        Tool("stopAction")->trigger();
+        QCOMPARE(service.drains, 1);
+        QVERIFY(!timer->isActive());
+        QVERIFY(Enabled("startAction"));
+        QVERIFY(Enabled("autoScanAction"));
+        QVERIFY(!Enabled("stopAction"));
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: The scanning stopped."));
+        QVERIFY(!window->State().Busy());
+    }
+
+    void engineStopRequestIsQueued()
+    {
+        window->OnCommand(32771);
+        std::thread worker([&] { window->PostStopCommand(); });
+        worker.join();
+        QCOMPARE(service.drains, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(service.drains, 1);
+        QVERIFY(Enabled("startAction"));
+    }
+
+    void progressRangeUsesWholeCount()
+    {
+        service.startTotal = 70000;
+        window->OnCommand(32771);
+        QCOMPARE(Find<QProgressBar>("scanProgressBar")->maximum(), 70000);
+    }
+
+    void headerClicksSortAscendingThenDescending()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.1.1"));
+        FoundFromWorker(Host("198.18.0.2"));
+        FoundFromWorker(Host("198.18.0.10"));
+        QHeaderView* header = List()->header();
+        const auto click = [&](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        };
+        click(1);
+        QCOMPARE(Cell(0, 1), QStringLiteral("198.18.0.2"));
+        QCOMPARE(Cell(2, 1), QStringLiteral("198.18.1.1"));
+        click(1);
+        QCOMPARE(Cell(0, 1), QStringLiteral("198.18.1.1"));
+        QCOMPARE(Cell(2, 1), QStringLiteral("198.18.0.2"));
+        click(2); // another column: ascending; MAC text ...:1 < ...:10 < ...:2
+        QCOMPARE(Cell(0, 1), QStringLiteral("198.18.1.1"));
+        QCOMPARE(Cell(1, 1), QStringLiteral("198.18.0.10"));
+    }
+
+    void exportAsksBeforeOverwritingAndAppliesExtensionRules()
+    {
+        QTemporaryDir folder;
+        window->OnCommand(32771);
+        HostRecord host = Host("198.18.0.4", "PC \"4\"");
+        host.inventory.vendor = "Acme, Inc.";
+        FoundFromWorker(host);
+
+        const QString existing = folder.filePath(QStringLiteral("report.csv.txt"));
+        std::ofstream(existing.toStdString()) << "old";
+        prompts.exportChoice = ExportChoice{existing, ExportType::Csv};
+        prompts.answers = {false};
+        window->OnCommand(32773);
+        QCOMPARE(prompts.exportProposals, QStringList{QStringLiteral("198.18.0.1(eth0)")});
+        QCOMPARE(prompts.questions.last(), QStringLiteral("The file already exists. Do you want to overwrite it?"));
+        QCOMPARE(ReadAll(existing), std::string("old"));
+
+        prompts.answers = {true};
+        window->OnCommand(32773);
+        QCOMPARE(ReadAll(existing),
+                 std::string("IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r"
+                             "\"198.18.0.4\",\"00:11:22:33:44:4\",\"PC \"\"4\"\"\",\"x86\",\"\",\"\",\"\",\"\","
+                             "\"Acme, Inc.\"\r"));
+
+        const QString upper = folder.filePath(QStringLiteral("data.TXT"));
+        prompts.exportChoice = ExportChoice{upper, ExportType::Txt};
+        const int asked = prompts.questions.size();
+        window->OnCommand(32773);
+        QCOMPARE(prompts.questions.size(), asked); // data.TXT.txt did not exist
+        QCOMPARE(ReadAll(upper + QStringLiteral(".txt")),
+                 std::string("IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n"
+                             "198.18.0.4\t00:11:22:33:44:4\tPC \"4\"\tx86\t\t\t\t\tAcme, Inc.\r\n"));
+
+        prompts.exportChoice = ExportChoice{folder.filePath(QStringLiteral("missing/x")), ExportType::Txt};
+        window->OnCommand(32773);
+        QCOMPARE(prompts.messages.last(), QStringLiteral("The file could not be written."));
+    }
+
+    void copyPutsRowOrBlanksOnClipboard()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.4", "PC4"));
+        window->OnCommand(32778);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString(8, QLatin1Char(' ')));
+        SelectRows({0});
+        window->OnCommand(32778);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("198.18.0.4 00:11:22:33:44:4 PC4 x86     "));
+    }
+
+    void deleteAsksOnceAndRemovesEverySelectedRow()
+    {
+        window->OnCommand(32771);
+        for (const char* ip : {"198.18.0.1", "198.18.0.2", "198.18.0.3", "198.18.0.4"}) {
+            FoundFromWorker(Host(ip));
+        }
+        SelectRows({0, 2, 3});
+        prompts.answers = {false};
+        window->OnCommand(32794);
+        QCOMPARE(Model()->rowCount(), 4);
+        prompts.answers = {true};
+        window->OnCommand(32794);
+        QCOMPARE(prompts.questions.size(), 2);
+        QCOMPARE(Model()->rowCount(), 1);
+        QCOMPARE(Cell(0, 1), QStringLiteral("198.18.0.2"));
+        prompts.answers = {true};
+        window->OnCommand(32795);
+        QCOMPARE(Model()->rowCount(), 0);
+    }
+
+    void rowCommandsUseTheSelectedRow()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.8", "PC8"));
+        Finish();
+        window->OnCommand(32776); // no selection: nothing
+        QVERIFY(env.woken.empty());
+        SelectRows({0});
+        window->OnCommand(32776);
+        QCOMPARE(env.woken, std::vector<std::string>{"00:11:22:33:44:8"});
+        window->OnCommand(32775); // Rescan of that address, counters kept
+        QCOMPARE(service.starts.back().first, std::string("198.18.0.8"));
+        QCOMPARE(service.starts.back().last, std::string("198.18.0.8"));
+        QVERIFY(window->State().LookupScan());
+
+        const QPoint onRow = List()->visualRect(Model()->index(0, 3)).center();
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, onRow);
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, onRow);
+        QCOMPARE(prompts.properties.size(), std::size_t(1));
+        QCOMPARE(prompts.properties[0].hostName, std::string("PC8"));
+        const QPoint below(20, List()->viewport()->height() - 5);
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, below);
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(prompts.properties.size(), std::size_t(1)); // below the rows: nothing
+    }
+
+    void menusFollowTheScanState()
+    {
+        auto* menuStart = Find<QAction>("startMenuAction");
+        auto* menuStop = Find<QAction>("stopMenuAction");
+        auto* menuRescan = Find<QAction>("rescanMenuAction");
+        auto* fileMenu = Find<QMenu>("fileMenu");
+        emit fileMenu->aboutToShow();
+        QVERIFY(menuStart->isEnabled());
+        QVERIFY(!menuStop->isEnabled());
+        window->OnCommand(32771);
+        emit fileMenu->aboutToShow();
+        QVERIFY(!menuStart->isEnabled());
+        QVERIFY(!menuRescan->isEnabled());
+        QVERIFY(menuStop->isEnabled());
+        QVERIFY(!Find<QAction>("autoScanMenuAction")->isEnabled());
+        QCOMPARE(Find<QMenu>("actionsMenu")->title(), QStringLiteral("&Actions"));
+        QCOMPARE(Find<QAction>("webMenuAction")->text(), QStringLiteral("Web(http)"));
+    }
+
+    void escapeClosesThroughTheCancelPath()
+    {
+        QSignalSpy exit(window.get(), &CTessvaleDlg::ExitSignalled);
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        window->OnCommand(32771);
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(service.drains, 1);
+        QCOMPARE(exit.count(), 1);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
+        QVERIFY(!window->isVisible());
+        // Leaving twice drains once.
+        window->OnCommand(1);
+        QCOMPARE(service.drains, 1);
+    }
+
+    void trayExitAndCloseRequestEndWithOk()
+    {
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        window->CloseInstance();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+    }
+
+    void secondStartShowsTheHiddenWindow()
+    {
+        QTemporaryDir folder;
+        qputenv("TESSVALE_INSTANCE_SOCKET", folder.filePath(QStringLiteral("instance")).toUtf8());
+        InstanceServer server;
+        QVERIFY(server.Listen());
+        connect(&server, &InstanceServer::ShowRequested, window.get(), &CTessvaleDlg::ShowFromTray);
+        window->hide();
+        bool answered = false;
+        bool done = false;
+        std::thread second([&] {
+            answered = SendToRunningInstance(InstanceRequest::Show, 5000);
+            done = true;
+        });
+        QVERIFY(QTest::qWaitFor([&] { return done; }, 6000));
+        second.join();
+        QVERIFY(answered);
+        QVERIFY(window->isVisible());
+        qunsetenv("TESSVALE_INSTANCE_SOCKET");
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
