@@ -15,10 +15,14 @@
 #include <QtTest>
 
 #include "app/single_instance.h"
+#include "app/tessvale_dlg.h"
 #include "app/update_run_ui.h"
 #include "common/localization.h"
 #include "common/update_check.h"
+#include "fakes/fake_scan_service.h"
+#include "fakes/fake_window_environment.h"
 #include "fakes/local_http_server.h"
+#include "fakes/recording_prompts.h"
 
 using namespace tessvale;
 
@@ -167,13 +171,37 @@ private slots:
         QVERIFY(!link.AddNewVersionMenuItem("Tessvale"));
     }
 
+    void mainWindowLaunchesTheStartupCheckWhenAutoUpdateIsOn()
+    {
+        FakeScanService service;
+        FakeWindowEnvironment env;
+        RecordingPrompts prompts;
+        {
+            CTessvaleDlg window(service, env, prompts);
+            QCOMPARE(env.updateModes, std::vector<int>{1});
+        }
+        env.updateModes.clear();
+        env.settings.insert_or_assign("AutoUpdate", std::string("0"));
+        CTessvaleDlg window(service, env, prompts);
+        QVERIFY(env.updateModes.empty());
+        auto* timer = window.findChild<QTimer*>(QStringLiteral("updateTimer"));
+        QVERIFY(timer != nullptr);
+        QCOMPARE(timer->interval(), 1800000);
+        QVERIFY(timer->isActive());
+    }
+
     void periodicRunAddsTheMenuItemOnceAcrossTwoAnswers()
     {
+        FakeScanService service;
+        FakeWindowEnvironment env;
+        RecordingPrompts prompts;
+        CTessvaleDlg window(service, env, prompts);
+        env.updateModes.clear();
         InstanceServer server;
         QVERIFY(server.Listen());
-        QMenuBar bar;
-        bar.addMenu(QStringLiteral("&Help"));
-        connect(&server, &InstanceServer::NewVersionMenuItemRequested, &bar, [&bar] { AppendNewVersionMenuItem(bar); });
+        connect(&server, &InstanceServer::NewVersionMenuItemRequested, &window, &CTessvaleDlg::AddNewVersionMenuItem);
+        auto* bar = window.findChild<QMenuBar*>(QStringLiteral("mainMenuBar"));
+        QVERIFY(bar != nullptr);
 
         test::TempFolder root;
         QVERIFY(std::filesystem::create_directories(root.File("updatesystem")));
@@ -205,10 +233,14 @@ private slots:
             run.join();
             QCOMPARE(result.load(), 1);
         }
-        QCOMPARE(CountNewVersionItems(bar), 1);
-        QCOMPARE(bar.actions().back()->text(), QStringLiteral("New version available!"));
+        QCOMPARE(CountNewVersionItems(*bar), 1);
+        QAction* item = bar->actions().back();
+        QCOMPARE(item->text(), QStringLiteral("New version available!"));
         QCOMPARE(ui.questions.load(), 0);
         QCOMPARE(ui.messages.load(), 0);
+        // Choosing it runs the interactive check.
+        item->trigger();
+        QCOMPARE(env.updateModes, std::vector<int>{0});
     }
 
 private:
