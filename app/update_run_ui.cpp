@@ -71,6 +71,13 @@ bool QtUpdateUi::EnsureApplication()
     if (QApplication::instance() != nullptr) {
         return qobject_cast<QApplication*>(QApplication::instance()) != nullptr;
     }
+    // Without a display Qt would end the process; the run then goes on without windows.
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    const bool displayThere =
+        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!platformChosen && !displayThere) {
+        return false;
+    }
     m_application = std::make_unique<QApplication>(m_argc, m_argv);
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
     return true;
