@@ -145,14 +145,12 @@ TEST_F(CrashHandlerTest, SimultaneousFailuresInTwoThreadsGiveExactlyOneCore)
     if (!HasDebugger()) {
         GTEST_SKIP() << "gdb is not installed";
     }
-    // Whichever thread failed first leads the core; both failures are in it.
+    // Whichever thread failed first leads the core. The other one usually waits in the
+    // handler by then, but the writer may also have stopped it just before its failure.
     const std::string first = Debugger(dumps[0], "-ex bt");
     EXPECT_TRUE(first.find("CrashInWorker") != std::string::npos ||
                 first.find("AbortInMainThread") != std::string::npos)
         << first;
-    const std::string all = Debugger(dumps[0], "-ex 'thread apply all bt'");
-    EXPECT_NE(all.find("CrashInWorker"), std::string::npos) << all;
-    EXPECT_NE(all.find("AbortInMainThread"), std::string::npos) << all;
 }
 
 TEST_F(CrashHandlerTest, StackOverflowReachesTheHandlerOnItsOwnStack)
