@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* kShow = "show\n";
 constexpr const char* kClose = "close\n";
+constexpr const char* kNewVersion = "new-version\n";
 constexpr const char* kDone = "done\n";
 
 // The client side is plain POSIX, so that "-uninstall" needs no application object.
@@ -31,8 +32,10 @@ public:
             ::close(m_fd);
         }
     }
+    Descriptor(Descriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
     int Get() const { return m_fd; }
 
 private:
@@ -55,24 +58,45 @@ std::string InstanceSocketPath()
     return folder + "/Tessvale-" + std::to_string(::getuid());
 }
 
-bool SendToRunningInstance(InstanceRequest request, int timeoutMs)
+namespace {
+
+// A connection to the running copy's socket; not open when no copy listens.
+Descriptor ConnectToRunningInstance()
 {
     const std::string path = InstanceSocketPath();
     sockaddr_un address{};
     if (path.size() >= sizeof address.sun_path) {
-        return false;
+        return Descriptor(-1);
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.Get() < 0) {
-        return false;
+        return socket;
     }
     // A refused connection is a socket file without a listener: no copy runs.
     if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return Descriptor(-1);
+    }
+    return socket;
+}
+
+} // namespace
+
+bool IsInstanceRunning()
+{
+    return ConnectToRunningInstance().Get() >= 0;
+}
+
+bool SendToRunningInstance(InstanceRequest request, int timeoutMs)
+{
+    const Descriptor socket = ConnectToRunningInstance();
+    if (socket.Get() < 0) {
         return false;
     }
-    const char* message = request == InstanceRequest::Show ? kShow : kClose;
+    const char* message = request == InstanceRequest::Show    ? kShow
+                          : request == InstanceRequest::Close ? kClose
+                                                              : kNewVersion;
     const std::size_t length = std::strlen(message);
     if (::send(socket.Get(), message, length, MSG_NOSIGNAL) != static_cast<ssize_t>(length)) {
         return false;
@@ -128,6 +152,8 @@ void InstanceServer::OnConnection()
                 QMetaObject::invokeMethod(this, &InstanceServer::ShowRequested, Qt::QueuedConnection);
             } else if (line == kClose) {
                 QMetaObject::invokeMethod(this, &InstanceServer::CloseRequested, Qt::QueuedConnection);
+            } else if (line == kNewVersion) {
+                QMetaObject::invokeMethod(this, &InstanceServer::NewVersionMenuItemRequested, Qt::QueuedConnection);
             }
         });
     }

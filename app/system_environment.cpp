@@ -8,7 +8,7 @@
 
 namespace tessvale {
 
-SystemEnvironment::SystemEnvironment(ConfigStore& store) : m_store(store) {}
+SystemEnvironment::SystemEnvironment(ConfigStore& store, int maxWorkers) : m_store(store), m_maxWorkers(maxWorkers) {}
 
 std::vector<AdapterEntry> SystemEnvironment::Adapters()
 {
@@ -80,7 +80,7 @@ void SystemEnvironment::WakeOnLan(const std::string& mac)
 
 void SystemEnvironment::RunSettingsDialog(QWidget* owner)
 {
-    RunSettingsDialogCommand(owner, m_store);
+    RunSettingsDialogCommand(owner, m_store, m_maxWorkers);
 }
 
 void SystemEnvironment::RunFavoritesDialog(QWidget* owner)

@@ -11,7 +11,8 @@ class ConfigStore;
 class SystemEnvironment : public WindowEnvironment
 {
 public:
-    explicit SystemEnvironment(ConfigStore& store);
+    // maxWorkers: how many scan workers the pool can run at once (shown by the settings).
+    explicit SystemEnvironment(ConfigStore& store, int maxWorkers = 0);
 
     std::vector<AdapterEntry> Adapters() override;
     std::optional<HostRange> DefaultRange(const std::string& localAddress) override;
@@ -29,6 +30,7 @@ public:
 
 private:
     ConfigStore& m_store;
+    int m_maxWorkers;
 };
 
 } // namespace tessvale

@@ -7,6 +7,7 @@
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
+#include "app/update_run_ui.h"
 #include "app/window_prompts.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
@@ -61,16 +62,15 @@ int RunMainWindow(int argc, char** argv)
     JobPool pool;
     CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
 
-    SystemEnvironment environment(store);
+    SystemEnvironment environment(store, service.MaxWorkers());
     DialogPrompts prompts;
     CTessvaleDlg window(service, environment, prompts);
     service.SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);
     QObject::connect(&instances, &InstanceServer::CloseRequested, &window, &CTessvaleDlg::CloseInstance);
+    QObject::connect(&instances, &InstanceServer::NewVersionMenuItemRequested, &window,
+                     &CTessvaleDlg::AddNewVersionMenuItem);
     window.show();
-    if (environment.Setting(kAutoUpdate) == "1") {
-        environment.CheckForUpdates(&window, 1);
-    }
     window.exec();
     return 0;
 }
@@ -97,6 +97,7 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
     // Then the update run: any result but -1 means this process was the update run.
+    SetUpdateRunFrontEnd(MakeUpdateRunFrontEnd);
     if (RunUpdateCheck(argc, argv) != -1) {
         return 0;
     }

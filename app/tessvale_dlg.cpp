@@ -39,6 +39,7 @@
 #include "app/remote_desktop.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
+#include "app/update_run_ui.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
 #include "app/window_translation.h"
@@ -126,6 +127,9 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
         }
     });
     m_updateTimer->start(kUpdateTimerPeriodMs);
+    if (m_env.Setting(kAutoUpdate) == "1") {
+        m_env.CheckForUpdates(this, 1);
+    }
 }
 
 CTessvaleDlg::~CTessvaleDlg()
@@ -697,6 +701,13 @@ void CTessvaleDlg::ShowFromTray()
 void CTessvaleDlg::CloseInstance()
 {
     OnCommand(kIdOk);
+}
+
+void CTessvaleDlg::AddNewVersionMenuItem()
+{
+    if (QAction* action = AppendNewVersionMenuItem(*m_menuBar)) {
+        connect(action, &QAction::triggered, this, [this] { OnCommand(kIdCheckUpdates); });
+    }
 }
 
 void CTessvaleDlg::reject()

@@ -68,6 +68,9 @@ public:
     void ShowFromTray();
     // Another start with "-uninstall" asks this copy to close as OK does.
     void CloseInstance();
+    // The periodic update run found a new version: "New version available!" is added at
+    // the end of the menu bar (once); choosing it runs the interactive check.
+    void AddNewVersionMenuItem();
 
     const ResultList& Results() const { return m_results; }
     const ScanState& State() const { return m_state; }

@@ -1,28 +1,36 @@
 #include "app/window_hooks.h"
 
-#include <QMessageBox>
-
 #include "app/chart_window.h"
+#include "app/language_switch.h"
 #include "app/ui_text.h"
+#include "app/window_translation.h"
+#include "common/update_check.h"
+#include "dialogs/favorites_manage.h"
+#include "dialogs/setting_dlg.h"
 
 namespace tessvale {
-namespace {
-
-void NotAvailable(QWidget* owner)
+void RunSettingsDialogCommand(QWidget* owner, ConfigStore& store, int maxWorkers)
 {
-    QMessageBox::information(owner, QStringLiteral("Tessvale"), QUiText("This command is not available yet."));
+    SettingsDialogServices services;
+    AddLanguageServices(services, owner);
+    services.checkUpdateNow = [] { LaunchUpdateCheck(0); };
+    CSettingDlg dialog(store, std::move(services), maxWorkers, owner);
+    dialog.exec();
 }
 
-} // namespace
-
-void RunSettingsDialogCommand(QWidget* owner, ConfigStore&)
+void RunFavoritesDialogCommand(QWidget* owner, ConfigStore& store)
 {
-    NotAvailable(owner);
-}
-
-void RunFavoritesDialogCommand(QWidget* owner, ConfigStore&)
-{
-    NotAvailable(owner);
+    FavoritesDialogServices services;
+    services.ask = [](QWidget* dialog, const QString& question) {
+        return ShowMessage(dialog, question, QStringLiteral("Tessvale"), kMbYesNo | kMbIconQuestion) != kAnswerNo;
+    };
+    services.showMessage = [](QWidget* dialog, const QString& text) {
+        ShowMessage(dialog, text, QStringLiteral("Tessvale"), kMbOk | kMbIconWarning);
+    };
+    // The main window rebuilds its result chooser when the dialog has closed.
+    services.translateWindow = [](QWidget* dialog) { TranslateWindow(dialog, true); };
+    CFavoritesManage dialog(store, std::move(services), owner);
+    dialog.exec();
 }
 
 void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::string>>& rows)
@@ -30,12 +38,11 @@ void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::str
     RunChartForWindow(owner, rows);
 }
 
-void CheckForUpdatesCommand(QWidget* owner, int mode)
+void CheckForUpdatesCommand(QWidget* /*owner*/, int mode)
 {
-    // Only the user's own request gets an answer; the automatic checks stay silent.
-    if (mode == 0) {
-        NotAvailable(owner);
-    }
+    // The check runs in a second copy of the program, which shows its own messages; the
+    // main window neither waits for it nor learns its result.
+    LaunchUpdateCheck(mode);
 }
 
 } // namespace tessvale

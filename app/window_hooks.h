@@ -1,5 +1,5 @@
 // Commands of the main window that other modules carry out. Each module fills its
-// function here; until then the command tells the user that it is not available.
+// function here.
 #pragma once
 
 #include <string>
@@ -11,8 +11,8 @@ namespace tessvale {
 
 class ConfigStore;
 
-// The settings dialog (modal).
-void RunSettingsDialogCommand(QWidget* owner, ConfigStore& store);
+// The settings dialog (modal). maxWorkers: how many scan workers the pool can run at once.
+void RunSettingsDialogCommand(QWidget* owner, ConfigStore& store, int maxWorkers);
 // The favorites management dialog (modal).
 void RunFavoritesDialogCommand(QWidget* owner, ConfigStore& store);
 // Draws the list as a network chart; rows hold the nine column texts of each row.

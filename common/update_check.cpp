@@ -1,11 +1,395 @@
 #include "common/update_check.h"
 
-namespace tessvale {
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
-// The update run is not built yet: no process is an update run.
-int RunUpdateCheck(int /*argc*/, char** /*argv*/)
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <pugixml.hpp>
+#include <sys/stat.h>
+
+#include "common/http_client.h"
+#include "common/localization.h"
+#include "common/machine_identity.h"
+#include "common/paths.h"
+#include "common/process_launcher.h"
+#include "common/text_util.h"
+
+namespace tessvale {
+namespace {
+
+constexpr char kRequestPath[] = "/updatesystem/update.php?";
+constexpr char kRecordPath[] = "//QmUpdate/Config/Config[id/@value='1']";
+
+std::function<UpdateRunFrontEnd(int, char**)>& FrontEndFactory()
 {
-    return -1;
+    static std::function<UpdateRunFrontEnd(int, char**)> factory;
+    return factory;
+}
+
+// Without a user interface every message goes unseen and every question is answered No.
+class HeadlessUpdateUi : public UpdateUi
+{
+public:
+    void ShowMessage(const std::string& /*text*/, const std::string& /*caption*/) override {}
+    bool AskYesNo(const std::string& /*text*/, const std::string& /*caption*/) override { return false; }
+    std::unique_ptr<UpdateProgress> OpenProgress(const std::string& /*title*/) override { return nullptr; }
+};
+
+class NoMainWindow : public MainWindowLink
+{
+public:
+    bool IsRunning(const std::string& /*productName*/) override { return false; }
+    bool AddNewVersionMenuItem(const std::string& /*productName*/) override { return false; }
+};
+
+// The message box of the localisation service translates text and caption.
+void ShowTranslated(UpdateUi& ui, const std::string& text, const std::string& caption)
+{
+    ui.ShowMessage(Translate(text), Translate(caption));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to)
+{
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
+        result.append(text.substr(start, at - start));
+        result.append(to);
+        start = at + from.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+// Scheme and host (without user, port or path) of an address, both in lower case.
+void SplitAddress(const std::string& url, std::string& scheme, std::string& host)
+{
+    scheme.clear();
+    host.clear();
+    const std::size_t colon = url.find("://");
+    if (colon == std::string::npos) {
+        return;
+    }
+    scheme = ToLowerAscii(url.substr(0, colon));
+    std::string authority = url.substr(colon + 3, url.find_first_of("/?#", colon + 3) - (colon + 3));
+    if (const std::size_t at = authority.rfind('@'); at != std::string::npos) {
+        authority.erase(0, at + 1);
+    }
+    if (!authority.empty() && authority.front() == '[') {
+        host = ToLowerAscii(authority.substr(0, authority.find(']') + 1));
+    } else {
+        host = ToLowerAscii(authority.substr(0, authority.find(':')));
+    }
+}
+
+// An installer is run only when it came over https or from the update service itself:
+// a plain-http address elsewhere could hand anyone's program to this one.
+bool IsTrustedInstallerSource(const std::string& url)
+{
+    std::string scheme;
+    std::string host;
+    SplitAddress(url, scheme, host);
+    if (scheme == "https" && !host.empty()) {
+        return true;
+    }
+    std::string serverScheme;
+    std::string serverHost;
+    SplitAddress(UpdateServer(), serverScheme, serverHost);
+    return scheme == "http" && !host.empty() && host == serverHost;
+}
+
+void MakeExecutable(const std::string& path)
+{
+    struct stat info
+    {};
+    if (stat(path.c_str(), &info) == 0) {
+        // Executable for whoever may read it.
+        const mode_t mode = info.st_mode | S_IXUSR | ((info.st_mode & (S_IRGRP | S_IROTH)) >> 2);
+        chmod(path.c_str(), mode & 07777);
+    }
+}
+
+// Outcome of the download step.
+enum class Download
+{
+    Done,     // the installer arrived and was started
+    Failed,   // nothing usable arrived
+    NoWindow, // the progress window could not be made: nothing was tried
+};
+
+// Downloads the installer and starts it.
+Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, UpdateRunContext& context)
+{
+    const std::string folder = context.updateFolder.empty() ? ProgramSubfolder("Update") : context.updateFolder;
+    const std::size_t slash = record.url.rfind('/');
+    const std::string fileName = slash == std::string::npos ? record.url : record.url.substr(slash + 1);
+    // No file name (a Url ending in "/") would make the folder itself the target.
+    if (folder.empty() || fileName.empty() || fileName == "." || fileName == ".." ||
+        !IsTrustedInstallerSource(record.url)) {
+        return Download::Failed;
+    }
+    CreateDirectoryPath(folder);
+    const std::string installer = folder + "/" + fileName;
+
+    std::unique_ptr<UpdateProgress> progress;
+    if (!silentInstall) {
+        progress = context.ui->OpenProgress(record.productName + " Update");
+        if (!progress) {
+            return Download::NoWindow;
+        }
+    }
+    HttpProgress report;
+    if (progress) {
+        report = [&progress](int percent) { progress->SetPercent(percent); };
+    }
+    const std::uint64_t bytes = HttpDownloadToFile(report, record.url, installer);
+    progress.reset();
+    if (bytes == 0) {
+        return Download::Failed;
+    }
+    MakeExecutable(installer);
+    std::vector<std::string> command{installer};
+    if (silentInstall) {
+        command.push_back("/VERYSILENT");
+    }
+    LaunchOptions options;
+    options.workingFolder = ProgramFolder();
+    options.showWindow = false;
+    RunCommandLine(command, options);
+    return Download::Done;
+}
+
+int MonthNumber(std::string_view name)
+{
+    static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (int i = 0; i < 12; ++i) {
+        if (kMonths[i] == name) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<std::string> UpdateCommandLine(UpdateMode mode, const std::string& programPath,
+                                           const std::string& releaseTime, const std::string& machineId)
+{
+    std::vector<std::string> arguments{programPath, "-Upgrade"};
+    if (mode == UpdateMode::Startup || mode == UpdateMode::Periodic) {
+        arguments.push_back("-Silent");
+    }
+    if (mode == UpdateMode::Periodic) {
+        arguments.push_back("-CheckUpdate");
+    }
+    arguments.push_back(std::string("-ProductName=") + kProductName);
+    arguments.push_back("-ReleaseTime=" + UrlEncode(releaseTime));
+    arguments.push_back("-MachineID=" + UrlEncode(machineId));
+    return arguments;
+}
+
+std::string ReleaseTimeFrom(const char* buildDate, const char* buildTime)
+{
+    char month[4] = {};
+    int day = 0;
+    int year = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (buildDate == nullptr || buildTime == nullptr || std::sscanf(buildDate, "%3s %d %d", month, &day, &year) != 3 ||
+        std::sscanf(buildTime, "%d:%d:%d", &hour, &minute, &second) != 3 || MonthNumber(month) == 0) {
+        return {};
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, MonthNumber(month), day, hour, minute,
+                  second);
+    return text;
+}
+
+std::string ReleaseTime()
+{
+    return ReleaseTimeFrom(__DATE__, __TIME__);
+}
+
+std::string UpdateServer()
+{
+    const char* configured = std::getenv("TESSVALE_UPDATE_SERVER");
+    std::string server = configured != nullptr && *configured != '\0' ? configured : TESSVALE_UPDATE_SERVER;
+    while (!server.empty() && server.back() == '/') {
+        server.pop_back();
+    }
+    return server;
+}
+
+std::string UpdateRequestUrl(const std::string& server, const std::vector<std::string>& arguments)
+{
+    std::string url = server + kRequestPath;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].empty()) {
+            url += arguments[i].substr(1);
+        }
+        url += '&';
+    }
+    if (arguments.size() > 1) {
+        url.pop_back();
+    }
+    return url;
+}
+
+bool LaunchUpdateCheck(int mode)
+{
+    if (mode < 0 || mode > 2) {
+        return false;
+    }
+    const std::vector<std::string> command = UpdateCommandLine(static_cast<UpdateMode>(mode), ProgramPath(),
+                                                               ReleaseTime(), MachineId(MachineIdKind::Combined));
+    LaunchOptions options;
+    options.workingFolder = ProgramFolder();
+    options.showWindow = true;
+    return RunCommandLine(command, options);
+}
+
+std::optional<UpdateRecord> ParseUpdateAnswer(const std::string& answer)
+{
+    pugi::xml_document document;
+    if (!document.load_buffer(answer.data(), answer.size(), pugi::parse_default, pugi::encoding_utf8)) {
+        return std::nullopt;
+    }
+    pugi::xml_node record;
+    try {
+        record = document.select_node(kRecordPath).node();
+    } catch (const pugi::xpath_exception&) {
+        return std::nullopt;
+    }
+    if (!record) {
+        return std::nullopt;
+    }
+    const auto value = [&record](const char* child) {
+        return std::string(record.child(child).attribute("value").value());
+    };
+    UpdateRecord result;
+    result.update = value("Update");
+    result.silent = value("Silent");
+    result.productName = value("ProductName");
+    result.info = value("Info");
+    result.url = value("Url");
+    return result;
+}
+
+bool IsNetworkConnected()
+{
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return false;
+    }
+    bool connected = false;
+    for (const ifaddrs* entry = list; entry != nullptr && !connected; entry = entry->ifa_next) {
+        connected = entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
+                    (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_LOOPBACK) == 0;
+    }
+    freeifaddrs(list);
+    return connected;
+}
+
+int RunUpdateCheck(const std::vector<std::string>& arguments, UpdateRunContext& context)
+{
+    if (arguments.size() < 2 || !EqualsNoCase(arguments[1], "-Upgrade")) {
+        return -1;
+    }
+    HeadlessUpdateUi headless;
+    NoMainWindow noMainWindow;
+    UpdateUi& ui = context.ui != nullptr ? *context.ui : headless;
+    MainWindowLink& mainWindow = context.mainWindow != nullptr ? *context.mainWindow : noMainWindow;
+    UpdateRunContext effective = context;
+    effective.ui = &ui;
+
+    const std::string url = UpdateRequestUrl(UpdateServer(), arguments);
+    bool quiet = false;
+    bool menuOnly = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string name = arguments[i].empty() ? std::string() : arguments[i].substr(1);
+        quiet = quiet || EqualsNoCase(name, "silent");
+        menuOnly = menuOnly || EqualsNoCase(name, "checkupdate");
+    }
+
+    if (context.isConnected && !context.isConnected()) {
+        if (!quiet) {
+            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
+        }
+        return 0;
+    }
+    const std::string answer = HttpGetText(url);
+    if (answer.empty()) {
+        if (!quiet) {
+            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
+        }
+        return 0;
+    }
+    const std::optional<UpdateRecord> record = ParseUpdateAnswer(answer);
+    if (!record) {
+        if (!quiet) {
+            ShowTranslated(ui, kMessageNoRecord, kUpdateCaption);
+        }
+        return 0;
+    }
+    if (!EqualsNoCase(record->update, "YES")) {
+        if (!quiet) {
+            ShowTranslated(ui, kMessageUpToDate, kUpdateCaption);
+        }
+        return 0;
+    }
+    const bool silentInstall = EqualsNoCase(record->silent, "YES");
+    if (!silentInstall) {
+        if (menuOnly && mainWindow.IsRunning(record->productName)) {
+            mainWindow.AddNewVersionMenuItem(record->productName);
+            return 1;
+        }
+        std::string text = record->productName + " " + Translate(kQuestionUpgrade);
+        if (!record->info.empty()) {
+            text += "\n" + record->info;
+        }
+        text = ReplaceAll(text, "\\n", "\n");
+        if (!ui.AskYesNo(Translate(text), Translate(record->productName + " Update"))) {
+            return 1;
+        }
+    }
+    switch (DownloadAndStart(*record, silentInstall, effective)) {
+    case Download::NoWindow:
+        return 0;
+    case Download::Failed:
+        if (!silentInstall) {
+            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
+        }
+        return 1;
+    case Download::Done:
+        break;
+    }
+    return 1;
+}
+
+void SetUpdateRunFrontEnd(std::function<UpdateRunFrontEnd(int argc, char** argv)> factory)
+{
+    FrontEndFactory() = std::move(factory);
+}
+
+int RunUpdateCheck(int argc, char** argv)
+{
+    if (argc < 2 || !EqualsNoCase(argv[1], "-Upgrade")) {
+        return -1;
+    }
+    UpdateRunFrontEnd frontEnd;
+    if (FrontEndFactory()) {
+        frontEnd = FrontEndFactory()(argc, argv);
+    }
+    UpdateRunContext context;
+    context.ui = frontEnd.ui.get();
+    context.mainWindow = frontEnd.mainWindow.get();
+    return RunUpdateCheck(std::vector<std::string>(argv, argv + argc), context);
 }
 
 } // namespace tessvale

@@ -1,0 +1,391 @@
+// The update run against a real HTTP server on loopback serving the update service's
+// answers and an installer that is a small script leaving a marker file.
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/localization.h"
+#include "common/update_check.h"
+#include "fakes/local_http_server.h"
+
+namespace tessvale {
+namespace {
+
+using test::LocalHttpServer;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+constexpr char kReleaseTime[] = "2015-10-09 16:03:37";
+constexpr char kMachineId[] = "0123456789abcdef";
+
+TEST(UpdateCommand, EveryModeBuildsItsArgumentsOneByOne)
+{
+    const std::string program = "/opt/Tess vale/tessvale"; // a blank stays inside one argument
+    EXPECT_EQ(UpdateCommandLine(UpdateMode::Interactive, program, kReleaseTime, kMachineId),
+              (std::vector<std::string>{program, "-Upgrade", "-ProductName=Tessvale",
+                                        "-ReleaseTime=2015-10-09+16%3A03%3A37", "-MachineID=0123456789abcdef"}));
+    EXPECT_EQ(UpdateCommandLine(UpdateMode::Startup, program, kReleaseTime, kMachineId),
+              (std::vector<std::string>{program, "-Upgrade", "-Silent", "-ProductName=Tessvale",
+                                        "-ReleaseTime=2015-10-09+16%3A03%3A37", "-MachineID=0123456789abcdef"}));
+    EXPECT_EQ(UpdateCommandLine(UpdateMode::Periodic, program, kReleaseTime, kMachineId),
+              (std::vector<std::string>{program, "-Upgrade", "-Silent", "-CheckUpdate", "-ProductName=Tessvale",
+                                        "-ReleaseTime=2015-10-09+16%3A03%3A37", "-MachineID=0123456789abcdef"}));
+}
+
+TEST(UpdateCommand, RequestUrlCarriesTheArgumentsWithoutTheirDash)
+{
+    const auto periodic = UpdateCommandLine(UpdateMode::Periodic, "/p/tessvale", kReleaseTime, kMachineId);
+    EXPECT_EQ(UpdateRequestUrl("http://update.example", periodic),
+              "http://update.example/updatesystem/update.php?Upgrade&Silent&CheckUpdate&ProductName=Tessvale&"
+              "ReleaseTime=2015-10-09+16%3A03%3A37&MachineID=0123456789abcdef");
+    const auto interactive = UpdateCommandLine(UpdateMode::Interactive, "/p/tessvale", kReleaseTime, kMachineId);
+    EXPECT_EQ(UpdateRequestUrl("http://update.example", interactive),
+              "http://update.example/updatesystem/update.php?Upgrade&ProductName=Tessvale&"
+              "ReleaseTime=2015-10-09+16%3A03%3A37&MachineID=0123456789abcdef");
+}
+
+TEST(UpdateCommand, ReleaseTimeFromTheBuildStamps)
+{
+    EXPECT_EQ(ReleaseTimeFrom("Oct  9 2015", "16:03:37"), kReleaseTime);
+    EXPECT_EQ(ReleaseTimeFrom("Jan 31 2024", "00:00:05"), "2024-01-31 00:00:05");
+    EXPECT_EQ(ReleaseTimeFrom("Foo  9 2015", "16:03:37"), "");
+    EXPECT_EQ(ReleaseTimeFrom("Oct  9 2015", "later"), "");
+    // This program's own stamp has the same form.
+    EXPECT_EQ(ReleaseTime().size(), 19u);
+}
+
+TEST(UpdateCommand, ServerComesFromTheEnvironmentWithoutTrailingSlash)
+{
+    setenv("TESSVALE_UPDATE_SERVER", "http://127.0.0.1:9/", 1);
+    EXPECT_EQ(UpdateServer(), "http://127.0.0.1:9");
+    unsetenv("TESSVALE_UPDATE_SERVER");
+    const std::string built = UpdateServer();
+    EXPECT_FALSE(built.empty());
+    EXPECT_NE(built.back(), '/');
+}
+
+TEST(UpdateAnswer, RecordWithIdOneIsSelected)
+{
+    const auto record = ParseUpdateAnswer(R"(<?xml version="1.0" encoding="utf-8"?>
+<QmUpdate><Config>
+  <Config><id value="2"/><Update value="YES"/><Url value="http://wrong/"/></Config>
+  <Config><id value="1"/><Update value="yes"/><Silent value="no"/><ProductName value="Tessvale"/>
+          <Info value="Schöner\nSchneller"/><Url value="https://x/setup.sh"/></Config>
+</Config></QmUpdate>)");
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->update, "yes");
+    EXPECT_EQ(record->silent, "no");
+    EXPECT_EQ(record->productName, "Tessvale");
+    EXPECT_EQ(record->info, "Schöner\\nSchneller");
+    EXPECT_EQ(record->url, "https://x/setup.sh");
+    EXPECT_FALSE(ParseUpdateAnswer("<QmUpdate><Config><Config><id value='2'/></Config></Config></QmUpdate>"));
+    EXPECT_FALSE(ParseUpdateAnswer("not xml at all <"));
+    // Missing children read as empty texts.
+    const auto bare = ParseUpdateAnswer("<QmUpdate><Config><Config><id value='1'/></Config></Config></QmUpdate>");
+    ASSERT_TRUE(bare.has_value());
+    EXPECT_EQ(bare->update, "");
+    EXPECT_EQ(bare->url, "");
+}
+
+struct Shown
+{
+    std::string text;
+    std::string caption;
+};
+
+class RecordingUi : public UpdateUi
+{
+public:
+    class Progress : public UpdateProgress
+    {
+    public:
+        explicit Progress(RecordingUi& owner) : m_owner(owner) {}
+        ~Progress() override { m_owner.progressOpen = false; }
+        void SetPercent(int percent) override { m_owner.percents.push_back(percent); }
+
+    private:
+        RecordingUi& m_owner;
+    };
+
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        messages.push_back({text, caption});
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        questions.push_back({text, caption});
+        return answerYes;
+    }
+    std::unique_ptr<UpdateProgress> OpenProgress(const std::string& title) override
+    {
+        progressTitles.push_back(title);
+        if (!progressPossible) {
+            return nullptr;
+        }
+        progressOpen = true;
+        return std::make_unique<Progress>(*this);
+    }
+
+    bool answerYes = false;
+    bool progressPossible = true;
+    bool progressOpen = false;
+    std::vector<Shown> messages;
+    std::vector<Shown> questions;
+    std::vector<std::string> progressTitles;
+    std::vector<int> percents;
+};
+
+class FakeMainWindow : public MainWindowLink
+{
+public:
+    bool IsRunning(const std::string& productName) override
+    {
+        askedFor = productName;
+        return running;
+    }
+    bool AddNewVersionMenuItem(const std::string& /*productName*/) override
+    {
+        ++requests;
+        return running;
+    }
+    bool running = false;
+    int requests = 0;
+    std::string askedFor;
+};
+
+constexpr char kInstallerScript[] = "#!/bin/sh\nprintf 'args:[%s]\\n' \"$*\" > \"$(dirname \"$0\")/marker.txt\"\n";
+
+// The update service on loopback: the answer is the file updatesystem/update.php, the
+// installer files/setup.sh.
+class UpdateRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(std::filesystem::create_directories(m_root.File("updatesystem")));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root.File("files")));
+        ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), kInstallerScript));
+        m_server = std::make_unique<LocalHttpServer>(std::vector<std::string>{"--root", m_root.Path()});
+        ASSERT_TRUE(m_server->Running()) << m_server->Error();
+        setenv("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str(), 1);
+        SetLanguageFolderOverride(m_languages.Path());
+        m_context.ui = &m_ui;
+        m_context.mainWindow = &m_mainWindow;
+        m_context.isConnected = [this] { return m_connected; };
+        m_context.updateFolder = m_downloads.File("Update");
+    }
+
+    void TearDown() override
+    {
+        unsetenv("TESSVALE_UPDATE_SERVER");
+        SetLanguageFolderOverride({});
+    }
+
+    void Answer(const std::string& record)
+    {
+        ASSERT_TRUE(WriteFile(m_root.File("updatesystem/update.php"),
+                              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<QmUpdate><Config>" + record +
+                                  "</Config></QmUpdate>\n"));
+    }
+
+    void AnswerUpdate(const std::string& silent, const std::string& url, const std::string& info = {})
+    {
+        Answer("<Config><id value=\"1\"/><Update value=\"YES\"/><Silent value=\"" + silent +
+               "\"/><ProductName value=\"Tessvale\"/><Info value=\"" + info + "\"/><Url value=\"" + url +
+               "\"/></Config>");
+    }
+
+    std::string InstallerUrl() const { return m_server->BaseUrl() + "/files/setup.sh"; }
+
+    int Run(UpdateMode mode)
+    {
+        return RunUpdateCheck(UpdateCommandLine(mode, "/p/tessvale", kReleaseTime, kMachineId), m_context);
+    }
+
+    // The installer runs detached: wait a little for its marker.
+    std::string WaitForMarker() const
+    {
+        const std::string marker = m_context.updateFolder + "/marker.txt";
+        for (int i = 0; i < 200; ++i) {
+            const std::string text = ReadFile(marker);
+            if (!text.empty()) {
+                return text;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return {};
+    }
+
+    static std::vector<std::string> Texts(const std::vector<Shown>& shown)
+    {
+        std::vector<std::string> texts;
+        for (const Shown& item : shown) {
+            texts.push_back(item.caption + ": " + item.text);
+        }
+        return texts;
+    }
+
+    TempFolder m_root;
+    TempFolder m_downloads;
+    TempFolder m_languages;
+    std::unique_ptr<LocalHttpServer> m_server;
+    RecordingUi m_ui;
+    FakeMainWindow m_mainWindow;
+    bool m_connected = true;
+    UpdateRunContext m_context;
+};
+
+using Messages = std::vector<std::string>;
+
+TEST_F(UpdateRun, OnlyAFirstUpgradeArgumentMakesAnUpdateRun)
+{
+    m_connected = false;
+    EXPECT_EQ(RunUpdateCheck({"/p/tessvale"}, m_context), -1);
+    EXPECT_EQ(RunUpdateCheck({"/p/tessvale", "-w", "-Upgrade"}, m_context), -1);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(RunUpdateCheck({"/p/tessvale", "-uPgRaDe"}, m_context), 0);
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+}
+
+TEST_F(UpdateRun, NoConnectionOrNoAnswerIsShownOnlyInteractively)
+{
+    m_connected = false;
+    EXPECT_EQ(Run(UpdateMode::Startup), 0);
+    EXPECT_EQ(Run(UpdateMode::Periodic), 0);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    m_connected = true; // connected, but the service has no answer (404)
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_EQ(Run(UpdateMode::Startup), 0);
+    EXPECT_EQ(Texts(m_ui.messages),
+              (Messages{"Update: Network connection failed!", "Update: Network connection failed!"}));
+}
+
+TEST_F(UpdateRun, AnswerWithoutRecordAndAnswerNoHaveTheirOwnWording)
+{
+    Answer("<Config><id value=\"2\"/><Update value=\"YES\"/></Config>");
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_EQ(Run(UpdateMode::Periodic), 0);
+    Answer("<Config><id value=\"1\"/><Update value=\"NO\"/></Config>");
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_EQ(Run(UpdateMode::Startup), 0);
+    EXPECT_EQ(Texts(m_ui.messages), (Messages{"Update: Already update to date!", "Update: Already up to date!"}));
+    EXPECT_TRUE(m_ui.questions.empty());
+}
+
+TEST_F(UpdateRun, QuestionShowsTheInfoLinesAndNoDownloadsNothing)
+{
+    AnswerUpdate("NO", InstallerUrl(), "Faster scans\\nFewer crashes");
+    m_ui.answerYes = false;
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    ASSERT_EQ(m_ui.questions.size(), 1u);
+    EXPECT_EQ(m_ui.questions[0].text, "Tessvale New version available. Upgrade now?\nFaster scans\nFewer crashes");
+    EXPECT_EQ(m_ui.questions[0].caption, "Tessvale Update");
+    EXPECT_TRUE(m_ui.progressTitles.empty());
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(m_context.updateFolder + "/setup.sh"));
+}
+
+TEST_F(UpdateRun, YesDownloadsWithProgressAndStartsTheInstaller)
+{
+    AnswerUpdate("no", InstallerUrl());
+    m_ui.answerYes = true;
+    EXPECT_EQ(Run(UpdateMode::Interactive), 1);
+    EXPECT_EQ(m_ui.questions.size(), 1u);
+    EXPECT_EQ(m_ui.progressTitles, std::vector<std::string>{"Tessvale Update"});
+    EXPECT_FALSE(m_ui.progressOpen); // closed after the download
+    ASSERT_FALSE(m_ui.percents.empty());
+    EXPECT_EQ(m_ui.percents.back(), 100);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(ReadFile(m_context.updateFolder + "/setup.sh"), kInstallerScript);
+    struct stat info
+    {};
+    ASSERT_EQ(stat((m_context.updateFolder + "/setup.sh").c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+    EXPECT_EQ(WaitForMarker(), "args:[]\n");
+}
+
+TEST_F(UpdateRun, SilentInstallAsksNothingAndAddsVerySilent)
+{
+    AnswerUpdate("yes", InstallerUrl());
+    m_mainWindow.running = true; // not even the menu item: a silent install just happens
+    EXPECT_EQ(Run(UpdateMode::Periodic), 1);
+    EXPECT_TRUE(m_ui.questions.empty());
+    EXPECT_TRUE(m_ui.progressTitles.empty());
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(m_mainWindow.requests, 0);
+    EXPECT_EQ(WaitForMarker(), "args:[/VERYSILENT]\n");
+}
+
+TEST_F(UpdateRun, UrlEndingInSlashIsAFailedDownloadThatWritesNothing)
+{
+    AnswerUpdate("NO", m_server->BaseUrl() + "/files/");
+    m_ui.answerYes = true;
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+    EXPECT_TRUE(!std::filesystem::exists(m_context.updateFolder) || std::filesystem::is_empty(m_context.updateFolder));
+    // Silent, the same failure stays unseen.
+    AnswerUpdate("YES", m_server->BaseUrl() + "/files/");
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    EXPECT_EQ(m_ui.messages.size(), 1u);
+}
+
+TEST_F(UpdateRun, InstallerFromAnotherHostOverPlainHttpIsRefused)
+{
+    // Same server, but named differently from the update service's address.
+    AnswerUpdate("YES", "http://localhost:" + std::to_string(m_server->Port()) + "/files/setup.sh");
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    AnswerUpdate("NO", "http://localhost:" + std::to_string(m_server->Port()) + "/files/setup.sh");
+    m_ui.answerYes = true;
+    EXPECT_EQ(Run(UpdateMode::Interactive), 1);
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+    EXPECT_FALSE(std::filesystem::exists(m_context.updateFolder + "/setup.sh"));
+    EXPECT_TRUE(ReadFile(m_context.updateFolder + "/marker.txt").empty());
+}
+
+TEST_F(UpdateRun, MissingDownloadIsReportedUnlessSilent)
+{
+    AnswerUpdate("NO", m_server->BaseUrl() + "/files/missing.sh");
+    m_ui.answerYes = true;
+    EXPECT_EQ(Run(UpdateMode::Interactive), 1);
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+    AnswerUpdate("YES", m_server->BaseUrl() + "/files/missing.sh");
+    EXPECT_EQ(Run(UpdateMode::Interactive), 1);
+    EXPECT_EQ(m_ui.messages.size(), 1u);
+}
+
+TEST_F(UpdateRun, WithoutProgressWindowNothingIsDownloaded)
+{
+    AnswerUpdate("NO", InstallerUrl());
+    m_ui.answerYes = true;
+    m_ui.progressPossible = false;
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(m_context.updateFolder + "/setup.sh"));
+}
+
+TEST_F(UpdateRun, PeriodicRunAddsTheMenuItemToARunningMainWindowInsteadOfAsking)
+{
+    AnswerUpdate("NO", InstallerUrl());
+    m_mainWindow.running = true;
+    EXPECT_EQ(Run(UpdateMode::Periodic), 1);
+    EXPECT_EQ(m_mainWindow.askedFor, "Tessvale");
+    EXPECT_EQ(m_mainWindow.requests, 1);
+    EXPECT_TRUE(m_ui.questions.empty());
+    // The start-up run asks even with the window there.
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    EXPECT_EQ(m_mainWindow.requests, 1);
+    EXPECT_EQ(m_ui.questions.size(), 1u);
+    // Without a main window the periodic run asks as well.
+    m_mainWindow.running = false;
+    EXPECT_EQ(Run(UpdateMode::Periodic), 1);
+    EXPECT_EQ(m_ui.questions.size(), 2u);
+}
+
+} // namespace
+} // namespace tessvale
