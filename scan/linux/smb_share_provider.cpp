@@ -1,11 +1,14 @@
 // Shares over SMB: the share list a host's server service gives an authenticated
-// client, read through libsmbclient with a context of the calling thread's own.
+// client, read through libsmbclient with a context of its own per host.
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <random>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -16,12 +19,14 @@
 #include <unistd.h>
 
 #include "scan/host_inventory_query.h"
+#include "scan/smb_negotiate.h"
 
 namespace tessvale {
 namespace {
 
 constexpr std::uint16_t kSmbPort = 445;
 constexpr std::size_t kMaxShares = 4096;
+constexpr std::chrono::seconds kLockWait{10};
 
 class UniqueFd
 {
@@ -41,9 +46,12 @@ private:
     int m_fd;
 };
 
-// libsmbclient's own connect waits up to twenty seconds for a host that drops the
-// connection request (a firewalled port); this test bounds that wait.
-bool SmbPortAccepts(const std::string& address, std::chrono::milliseconds bound)
+// libsmbclient is not safe to enter from several threads, even with a context each,
+// so every call into it runs under one lock. Before taking it, a NEGOTIATE exchange on
+// a socket of our own tells within the bound whether the server answers at all: a
+// firewalled port (which libsmbclient would wait twenty seconds for) or a server that
+// accepts and then stalls never holds the lock.
+bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
 {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -55,23 +63,60 @@ bool SmbPortAccepts(const std::string& address, std::chrono::milliseconds bound)
     if (fd.Get() < 0) {
         return false;
     }
-    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
-        return true;
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    const auto waitFor = [&](short events) {
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            pollfd waiting{fd.Get(), events, 0};
+            const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
+            if (ready > 0) {
+                return true;
+            }
+            if (ready == 0 || errno != EINTR) {
+                return false;
+            }
+        }
+    };
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (errno != EINPROGRESS || !waitFor(POLLOUT) ||
+            ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            return false;
+        }
     }
-    if (errno != EINPROGRESS) {
+    std::array<std::uint8_t, 16> guid{};
+    thread_local std::mt19937 random(std::random_device{}());
+    for (std::uint8_t& byte : guid) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    const std::vector<std::uint8_t> request = BuildSmb2NegotiateRequest(guid);
+    if (::send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         return false;
     }
-    pollfd waiting{fd.Get(), POLLOUT, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&waiting, 1, static_cast<int>(bound.count()));
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) {
-        return false;
+    std::vector<std::uint8_t> received;
+    constexpr std::size_t kEnough = 4 + 20; // direct-TCP header and the SMB2 header up to its flags
+    while (received.size() < kEnough && waitFor(POLLIN)) {
+        std::uint8_t buffer[512];
+        const ssize_t size = ::recv(fd.Get(), buffer, sizeof buffer, 0);
+        if (size == 0 || (size < 0 && errno != EINTR && errno != EAGAIN)) {
+            return false;
+        }
+        if (size > 0) {
+            received.insert(received.end(), buffer, buffer + size);
+        }
     }
-    int error = 0;
-    socklen_t length = sizeof error;
-    return ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    return IsSmbReply(received);
+}
+
+std::timed_mutex& LibraryMutex()
+{
+    static std::timed_mutex mutex;
+    return mutex;
 }
 
 void CopyOut(const std::string& text, char* buffer, int size)
@@ -176,17 +221,17 @@ private:
 class SmbShareProvider : public InventoryProvider
 {
 public:
-    explicit SmbShareProvider(std::chrono::milliseconds bound) : m_bound(bound)
-    {
-        static std::once_flag threadsReady;
-        std::call_once(threadsReady, [] { smbc_thread_posix(); });
-    }
+    explicit SmbShareProvider(std::chrono::milliseconds bound) : m_bound(bound) {}
 
     bool Answers(InventoryItem item) const override { return item == InventoryItem::Shares; }
 
     std::unique_ptr<InventorySession> Connect(const std::string& address, const InventoryIdentity* identity) override
     {
-        if (!identity || !SmbPortAccepts(address, m_bound)) {
+        if (!identity || !ServerAnswers(address, m_bound)) {
+            return nullptr;
+        }
+        const std::unique_lock<std::timed_mutex> lock(LibraryMutex(), kLockWait);
+        if (!lock.owns_lock()) {
             return nullptr;
         }
         InventoryObjects shares;
