@@ -26,6 +26,12 @@ public:
 
     // The largest number of workers the pool can run at once.
     virtual int MaxWorkers() const = 0;
+
+    // The pump StartScan calls while it waits for the workers of a previous scan that
+    // still run (the autoscan timer can start a scan before the last one has drained).
+    // A window whose calls block until its own thread handles them must set it, as it
+    // does for StopAndDrain; without one StartScan waits without dispatching.
+    virtual void SetEventPump(std::function<void()> pumpEvents) { (void)pumpEvents; }
 };
 
 } // namespace tessvale

@@ -6,6 +6,7 @@
 // Callers that need several steps to be atomic hold Mutex() around them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,8 +28,8 @@ public:
     static ConfigStore& Instance();
 
     // Remembers the path, empties the document and parses the file. A file that
-    // exists but does not parse keeps what was parsed before the error, and is copied
-    // to "<path>.bad" before the next save replaces it. False when the file is
+    // exists but does not parse keeps what was parsed before the error, and is kept
+    // as "<path>.bad" when the next save replaces it. False when the file is
     // missing or malformed.
     bool Load(const std::string& path);
 
@@ -56,6 +57,8 @@ public:
     int DeleteRecord(const ConfigRecord& record);
     // One copy of the template per record of its table, in document order. Returns 1.
     int ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord>& records);
+    // Deletes every item whose ResultId names the result. Returns how many went.
+    int DeleteItemsOf(std::uint32_t resultId);
     // Deletes every item whose ResultId names the result, then the result. Returns 1.
     int DeleteResult(const ConfigRecord& result);
 
@@ -75,7 +78,8 @@ private:
 // breaks) of their bytes in the locale encoding.
 inline constexpr std::size_t kMaxEncodedCredential = 511;
 
-// Encodes UTF-8 text; nullopt-like empty result is never produced for non-empty input.
+// Encodes UTF-8 text. Text whose encoding would exceed 1020 characters is cut at a
+// character boundary first; check CredentialFits before storing.
 std::string EncodeCredential(const std::string& utf8);
 // True when the encoded form of the text fits the stored field (511 characters).
 bool CredentialFits(const std::string& utf8);

@@ -1,0 +1,210 @@
+#include "scan/service_auto_scan.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+#include "common/text_util.h"
+#include "scan/address_forms.h"
+#include "scan/job_pool.h"
+#include "store/config_store.h"
+
+namespace tessvale {
+
+namespace {
+
+constexpr auto kDrainPassTime = std::chrono::milliseconds(10);
+
+} // namespace
+
+std::string NormalMacText(std::string_view text)
+{
+    const auto mac = ParseMac(Trim(text));
+    return mac ? FormatMac(*mac) : std::string();
+}
+
+CServiceAutoScan::CServiceAutoScan(JobPool& pool, ConfigStore& store, HostProbe& probe, VendorLookup& vendors,
+                                   InventoryQuery* inventory)
+    : CServiceBasic(pool), m_store(store), m_probe(probe), m_vendors(vendors), m_inventory(inventory)
+{}
+
+CServiceAutoScan::~CServiceAutoScan()
+{
+    RequestStop();
+    while (m_pool.ThreadCount() > 0 && m_pool.BusySlots(this) > 0) {
+        std::this_thread::sleep_for(kDrainPassTime);
+    }
+}
+
+std::uint64_t CServiceAutoScan::Total() const
+{
+    return m_total.load();
+}
+
+std::uint64_t CServiceAutoScan::Done() const
+{
+    return m_done.load();
+}
+
+int CServiceAutoScan::MaxWorkers() const
+{
+    return m_pool.Capacity();
+}
+
+void CServiceAutoScan::SetEventPump(std::function<void()> pumpEvents)
+{
+    m_eventPump = std::move(pumpEvents);
+}
+
+void CServiceAutoScan::DrainJobs(const std::function<void()>& pumpEvents)
+{
+    for (;;) {
+        if (pumpEvents) {
+            pumpEvents();
+        }
+        if (m_pool.ThreadCount() == 0 || m_pool.BusySlots(this) == 0) {
+            return;
+        }
+        std::this_thread::sleep_for(kDrainPassTime);
+    }
+}
+
+void CServiceAutoScan::StopAndDrain(const std::function<void()>& pumpEvents)
+{
+    // The flag is cleared without Stop's wait: that wait would not dispatch the
+    // window's events, so workers blocked in a call to the window could not end.
+    RequestStop();
+    m_done = 0;
+    DrainJobs(pumpEvents);
+}
+
+int CServiceAutoScan::StartScan(const std::string& start, const std::string& end, ScanWindow* window, bool macLookup)
+{
+    // Workers of the previous scan would take addresses of the new walk and count
+    // their own towards it: they are stopped and drained first. Their address in hand
+    // is completed without a report, since the running flag is clear.
+    if (m_pool.BusySlots(this) > 0) {
+        RequestStop();
+        DrainJobs(m_eventPump);
+    }
+
+    std::uint64_t total = 0;
+    {
+        // No job of the service runs now, so taking the lock cannot wait on a worker.
+        std::lock_guard lock(m_lock);
+        m_walk = AddressWalk(start, end);
+        m_window = window;
+        m_macLookup = macLookup;
+        m_total = m_walk.Count();
+        m_done = 0;
+        total = m_total;
+    }
+    window->ScanStarted(static_cast<int>(std::min<std::uint64_t>(total, INT_MAX)));
+
+    Start();
+    int workers = 1;
+    // An empty walk needs no more workers: the one started reports the finish.
+    if (total > 0) {
+        const ConfigRecord settings = m_store.LoadSettings();
+        const long long further =
+            std::clamp<long long>(ParseDecimal(settings.Value(kAutoscanThreads)), 0, JobPool::kMaxThreads - 1);
+        // Never more than the pool can run at once: the window's thread must not wait
+        // in Submit while the workers wait for the window.
+        JobSlot job;
+        job.peer.sin_addr.s_addr = kScanJob;
+        job.service = this;
+        for (long long i = 0; i < further && IsRunning(); ++i) {
+            if (m_pool.TrySubmit(job) < 0) {
+                break;
+            }
+            ++workers;
+        }
+    }
+    m_workers = workers;
+    return 1;
+}
+
+bool CServiceAutoScan::CountDoneLocked()
+{
+    // After a stop the window has reset its counts; a late address belongs to no scan.
+    if (!IsRunning()) {
+        return false;
+    }
+    if (++m_done < m_total) {
+        return true;
+    }
+    m_window->ScanFinished();
+    Stop();
+    return false;
+}
+
+int CServiceAutoScan::Run(JobSlot& slot)
+{
+    (void)slot;
+    HostRecord record;
+    std::string address;
+    while (IsRunning()) {
+        {
+            std::lock_guard lock(m_lock);
+            if (!m_walk.Next(address)) {
+                // A walk without any address is finished as soon as it starts.
+                if (IsRunning() && m_done >= m_total) {
+                    m_window->ScanFinished();
+                    Stop();
+                }
+                return 1;
+            }
+            m_window->ScanAddress(address);
+        }
+
+        record.hostName.assign(1, '-');
+        bool online = m_probe.NodeStatus(address, record.mac, record.hostName);
+        if (!online) {
+            online = m_probe.Arp(address, record.mac);
+        }
+
+        if (!online) {
+            if (IsRunning()) {
+                m_window->ScanStep();
+                m_window->HostSilent(address);
+            }
+            std::lock_guard lock(m_lock);
+            if (!CountDoneLocked()) {
+                return 1;
+            }
+            continue;
+        }
+
+        SetField(record.ip, address, HostRecord::kIpCapacity);
+        SetField(record.mac, std::string(record.mac), HostRecord::kMacCapacity);
+        SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
+        record.inventory.Clear();
+        if (!m_macLookup && m_inventory != nullptr) {
+            m_inventory->QueryInventory(address, record.inventory);
+        }
+        SetField(record.inventory.vendor, m_vendors.LookupVendor(record.mac), HostInventory::kVendorCapacity);
+
+        std::lock_guard lock(m_lock);
+        if (IsRunning()) {
+            m_window->ScanStep();
+        }
+        if (!m_macLookup) {
+            if (IsRunning()) {
+                m_window->HostFound(record);
+            }
+        } else {
+            const std::string wanted = NormalMacText(m_window->LookupText());
+            if (!wanted.empty() && wanted == NormalMacText(record.mac)) {
+                m_window->PostStopCommand();
+                m_window->HostFound(record);
+            }
+        }
+        if (!CountDoneLocked()) {
+            return 1;
+        }
+    }
+    return 1;
+}
+
+} // namespace tessvale

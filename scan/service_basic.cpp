@@ -1,0 +1,87 @@
+#include "scan/service_basic.h"
+
+#include <chrono>
+#include <thread>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "scan/job_pool.h"
+
+namespace tessvale {
+
+namespace {
+
+constexpr int kStopPasses = 150;
+constexpr auto kStopPassTime = std::chrono::milliseconds(10);
+
+std::string ExecutableFolder()
+{
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(path, static_cast<std::size_t>(length));
+    const auto slash = text.rfind('/');
+    return slash == std::string::npos ? std::string() : text.substr(0, slash);
+}
+
+} // namespace
+
+CServiceBasic::CServiceBasic(JobPool& pool) : m_pool(pool), m_programFolder(ExecutableFolder()) {}
+
+CServiceBasic::~CServiceBasic()
+{
+    RequestStop();
+}
+
+int CServiceBasic::Serve()
+{
+    return 0;
+}
+
+int CServiceBasic::Start()
+{
+    if (m_running.exchange(1) != 0) {
+        return 1;
+    }
+    JobSlot job;
+    job.peer.sin_addr.s_addr = kScanJob;
+    job.service = this;
+    return m_pool.Submit(job) >= 0 ? 1 : 0;
+}
+
+bool CServiceBasic::RequestStop()
+{
+    if (m_running.exchange(0) == 0) {
+        return false;
+    }
+    const int socket = m_socket.exchange(-1);
+    if (socket != -1) {
+        ::shutdown(socket, SHUT_RDWR);
+        ::close(socket);
+    }
+    return true;
+}
+
+int CServiceBasic::Stop()
+{
+    if (!RequestStop()) {
+        return 1;
+    }
+    // The finishing worker stops its own service while it holds that service's lock:
+    // waiting here would only keep the other workers queued on the lock.
+    if (JobPool::CurrentService() == this) {
+        return 1;
+    }
+    for (int pass = 0; pass < kStopPasses; ++pass) {
+        if (m_pool.ThreadCount() == 0 || m_pool.BusySlots(this) == 0) {
+            break;
+        }
+        std::this_thread::sleep_for(kStopPassTime);
+    }
+    return 1;
+}
+
+} // namespace tessvale

@@ -1,0 +1,572 @@
+#include "store/config_store.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <pugixml.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/paths.h"
+#include "common/text_util.h"
+
+namespace tessvale {
+
+namespace {
+
+// Base64 of at most this many characters is written (the old encoding buffer's size),
+// and at most kMaxEncodedCredential characters are read back.
+constexpr std::size_t kMaxEncoderOutput = 1020;
+
+// Every query is either a table path from the program's own record buffers or such a
+// path with a decimal number appended; no user text ever becomes part of a query.
+pugi::xpath_node_set Select(const pugi::xml_node& context, const std::string& query)
+{
+    if (query.empty()) {
+        return {};
+    }
+    try {
+        return context.select_nodes(query.c_str());
+    } catch (const pugi::xpath_exception&) {
+        return {};
+    }
+}
+
+std::uint32_t ParseId(const char* text)
+{
+    const long long value = ParseDecimal(text);
+    if (value < 0) {
+        return 0;
+    }
+    if (value > std::numeric_limits<std::uint32_t>::max()) {
+        return std::numeric_limits<std::uint32_t>::max();
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+bool IsPlainName(const std::string& name)
+{
+    if (name.empty()) {
+        return false;
+    }
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool ok = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
+                        byte == '_' || byte == '-' || byte == '.' || byte >= 0x80;
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int FieldCount(const ConfigRecord& record)
+{
+    if (record.fieldCount < 0) {
+        return 0;
+    }
+    return record.fieldCount > ConfigRecord::kMaxFields ? ConfigRecord::kMaxFields : record.fieldCount;
+}
+
+class StringWriter : public pugi::xml_writer
+{
+public:
+    void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    std::string text;
+};
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return m_fd; }
+    // Closes now and reports whether the close succeeded (a late write error shows here).
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A configuration file that is a symbolic link is written where the link points, so
+// the link itself survives the rename.
+std::string ResolveLink(const std::string& path)
+{
+    struct stat info
+    {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return path;
+    }
+    std::unique_ptr<char, decltype(&std::free)> target(realpath(path.c_str(), nullptr), &std::free);
+    return target ? std::string(target.get()) : path;
+}
+
+// Makes the rename itself durable; a failure here leaves a correct file, so it is ignored.
+void SyncFolder(const std::string& folder)
+{
+    FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) {
+        fsync(fd.Get());
+    }
+}
+
+} // namespace
+
+struct ConfigStore::Impl
+{
+    pugi::xml_document document;
+    std::string path;
+    // The file on disk could not be read or parsed: it is moved to "<path>.bad" before
+    // the first save replaces it, so what the parser dropped is not lost.
+    bool backupPending = false;
+
+    pugi::xml_node FindRecord(const ConfigRecord& record) const
+    {
+        if (record.tablePath.empty()) {
+            return {};
+        }
+        // The lookup compares text: an id written as "07" is not found as 7.
+        const pugi::xpath_node_set nodes =
+            Select(document, record.tablePath + "[id/@value='" + std::to_string(record.id) + "']");
+        return nodes.empty() ? pugi::xml_node() : nodes.first().node();
+    }
+
+    pugi::xml_node EnsurePath(const std::string& path)
+    {
+        const pugi::xpath_node_set nodes = Select(document, path);
+        if (!nodes.empty()) {
+            return nodes.first().node();
+        }
+        const auto slash = path.rfind('/');
+        if (slash == std::string::npos) {
+            return {};
+        }
+        const std::string parentPath = path.substr(0, slash);
+        const std::string leaf = path.substr(slash + 1);
+        if (!IsPlainName(leaf)) {
+            return {};
+        }
+        pugi::xml_node parent = parentPath.empty() ? pugi::xml_node(document) : EnsurePath(parentPath);
+        if (!parent) {
+            return {};
+        }
+        return parent.append_child(leaf.c_str());
+    }
+};
+
+ConfigStore::ConfigStore() : m_impl(std::make_unique<Impl>()) {}
+
+ConfigStore::~ConfigStore() = default;
+
+ConfigStore& ConfigStore::Instance()
+{
+    static ConfigStore store;
+    return store;
+}
+
+bool ConfigStore::Load(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_impl->path = path;
+    m_impl->document.reset();
+    m_impl->backupPending = false;
+
+    struct stat info
+    {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return false; // a folder of that name: nothing to read, and Save will not replace it
+    }
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        // A file that is there but cannot be read must not be replaced without a copy.
+        m_impl->backupPending = errno != ENOENT && errno != ENOTDIR;
+        return false;
+    }
+    std::string content;
+    char buffer[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        content.append(buffer, count);
+    }
+    if (std::ferror(file.get()) != 0) {
+        m_impl->backupPending = true;
+        return false;
+    }
+    // On a syntax error pugixml keeps the tree parsed before it; the program goes on
+    // with that part.
+    const pugi::xml_parse_result result =
+        m_impl->document.load_buffer(content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result) {
+        m_impl->backupPending = !content.empty();
+        return false;
+    }
+    return true;
+}
+
+bool ConfigStore::Save()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_impl->path.empty()) {
+        return false;
+    }
+    const std::string path = ResolveLink(m_impl->path);
+    const std::string folder = FolderOf(path);
+    if (!folder.empty() && !CreateDirectoryPath(folder)) {
+        return false;
+    }
+
+    StringWriter writer;
+    m_impl->document.save(writer, "\t", pugi::format_indent, pugi::encoding_utf8);
+
+    // A temporary file beside the target, renamed over it once complete: a crash or a
+    // full disk never leaves a half-written configuration behind.
+    std::string temporary = path + ".XXXXXX";
+    FileDescriptor fd(mkstemp(temporary.data()));
+    if (fd.Get() < 0) {
+        return false;
+    }
+    bool ok = fchmod(fd.Get(), S_IRUSR | S_IWUSR) == 0 && WriteAll(fd.Get(), writer.text) && fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
+    if (ok && m_impl->backupPending) {
+        const std::string backup = path + ".bad";
+        ok = std::rename(path.c_str(), backup.c_str()) == 0 || errno == ENOENT;
+    }
+    if (ok) {
+        ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    m_impl->backupPending = false;
+    SyncFolder(folder);
+    return true;
+}
+
+const std::string& ConfigStore::Path() const
+{
+    return m_impl->path;
+}
+
+void ConfigStore::EnsurePath(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_impl->EnsurePath(path);
+}
+
+int ConfigStore::AddRecord(ConfigRecord& record)
+{
+    std::lock_guard lock(m_mutex);
+    if (record.tablePath.empty()) {
+        return 0;
+    }
+    const pugi::xpath_node_set ids = Select(m_impl->document, record.tablePath + "/id");
+    std::uint32_t largest = 0;
+    for (const pugi::xpath_node& id : ids) {
+        const std::uint32_t value = ParseId(id.node().attribute("value").value());
+        largest = value > largest ? value : largest;
+    }
+    if (largest == std::numeric_limits<std::uint32_t>::max()) {
+        return 0; // the next id would wrap round to an id already in use
+    }
+
+    pugi::xml_node parent;
+    std::string name;
+    if (!ids.empty()) {
+        const pugi::xml_node first = ids.first().node().parent();
+        parent = first.parent();
+        name = first.name();
+    } else {
+        parent = m_impl->EnsurePath(FolderOf(record.tablePath));
+        name = parent.name();
+    }
+    if (!parent || name.empty()) {
+        return 0;
+    }
+    pugi::xml_node element = parent.append_child(name.c_str());
+    const std::uint32_t newId = largest + 1;
+    element.append_child("id").append_attribute("value").set_value(std::to_string(newId).c_str());
+    record.id = newId;
+    WriteRecord(record);
+    return 1;
+}
+
+int ConfigStore::WriteRecord(const ConfigRecord& record)
+{
+    std::lock_guard lock(m_mutex);
+    pugi::xml_node element = m_impl->FindRecord(record);
+    if (!element) {
+        return 0;
+    }
+    for (int i = 0; i < FieldCount(record); ++i) {
+        const std::string& name = record.fieldNames[static_cast<std::size_t>(i)];
+        if (name.empty()) {
+            continue;
+        }
+        pugi::xml_node field = element.child(name.c_str());
+        if (!field) {
+            field = element.append_child(name.c_str());
+        }
+        pugi::xml_attribute value = field.attribute("value");
+        if (!value) {
+            value = field.append_attribute("value");
+        }
+        value.set_value(record.values[static_cast<std::size_t>(i)].c_str());
+    }
+    return 1;
+}
+
+int ConfigStore::ReadRecord(ConfigRecord& record)
+{
+    std::lock_guard lock(m_mutex);
+    const pugi::xml_node element = m_impl->FindRecord(record);
+    if (!element) {
+        return 0;
+    }
+    for (int i = 0; i < FieldCount(record); ++i) {
+        const std::string& name = record.fieldNames[static_cast<std::size_t>(i)];
+        if (name.empty()) {
+            continue;
+        }
+        // Absent fields keep the caller's defaults; a field without "value" reads empty.
+        const pugi::xml_node field = element.child(name.c_str());
+        if (field) {
+            record.values[static_cast<std::size_t>(i)] = field.attribute("value").value();
+        }
+    }
+    return 1;
+}
+
+int ConfigStore::DeleteRecord(const ConfigRecord& record)
+{
+    std::lock_guard lock(m_mutex);
+    pugi::xml_node element = m_impl->FindRecord(record);
+    if (element) {
+        element.parent().remove_child(element);
+    }
+    return 1;
+}
+
+int ConfigStore::ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord>& records)
+{
+    std::lock_guard lock(m_mutex);
+    records.clear();
+    for (const pugi::xpath_node& node : Select(m_impl->document, templ.tablePath)) {
+        const pugi::xml_node element = node.node();
+        if (!element) {
+            continue;
+        }
+        ConfigRecord copy = templ;
+        copy.id = ParseId(element.child("id").attribute("value").value());
+        for (int i = 0; i < FieldCount(copy); ++i) {
+            const std::string& name = copy.fieldNames[static_cast<std::size_t>(i)];
+            copy.values[static_cast<std::size_t>(i)] =
+                name.empty() ? std::string() : element.child(name.c_str()).attribute("value").value();
+        }
+        records.push_back(std::move(copy));
+    }
+    return 1;
+}
+
+int ConfigStore::DeleteItemsOf(std::uint32_t resultId)
+{
+    std::lock_guard lock(m_mutex);
+    // The matching elements are removed themselves rather than looked up again by id:
+    // an item whose id is written "07" or repeated would otherwise survive, or another
+    // item would go in its place.
+    const ConfigRecord item = MakeItemRecord();
+    int removed = 0;
+    for (const pugi::xpath_node& node : Select(m_impl->document, item.tablePath)) {
+        pugi::xml_node element = node.node();
+        if (element &&
+            ParseDecimal(element.child(kItemResultId).attribute("value").value()) == static_cast<long long>(resultId)) {
+            element.parent().remove_child(element);
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+int ConfigStore::DeleteResult(const ConfigRecord& result)
+{
+    std::lock_guard lock(m_mutex);
+    DeleteItemsOf(result.id);
+    return DeleteRecord(result);
+}
+
+ConfigRecord ConfigStore::LoadSettings()
+{
+    std::lock_guard lock(m_mutex);
+    ConfigRecord settings = MakeSettingsRecord();
+    settings.id = 1;
+    settings.SetValue(kAutoscanSpanSeconds, "0");
+    settings.SetValue(kAutoscanThreads, "64");
+    settings.SetValue(kNetbiosTimeoutMSeconds, "1000");
+    settings.SetValue(kAutoUpdate, "1");
+    ReadRecord(settings);
+    return settings;
+}
+
+std::string EncodeCredential(const std::string& utf8)
+{
+    std::string bytes = Utf8ToAnsi(utf8);
+    constexpr std::size_t kMaxInput = kMaxEncoderOutput / 4 * 3;
+    if (bytes.size() > kMaxInput) {
+        // Cut whole characters until the encoding fits what the encoder may emit.
+        std::size_t capacity = CharCount(utf8) + 1;
+        while (bytes.size() > kMaxInput && capacity > 1) {
+            bytes = Utf8ToAnsi(CutToCapacity(utf8, --capacity));
+        }
+    }
+    std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int length =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    encoded.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return encoded;
+}
+
+bool CredentialFits(const std::string& utf8)
+{
+    const std::size_t bytes = Utf8ToAnsi(utf8).size();
+    return 4 * ((bytes + 2) / 3) <= kMaxEncodedCredential;
+}
+
+std::string DecodeCredential(const std::string& encoded)
+{
+    const std::string_view input = std::string_view(encoded).substr(0, kMaxEncodedCredential);
+    std::string bytes;
+    std::uint32_t accumulator = 0;
+    int bits = 0;
+    for (const char c : input) {
+        if (c == '=') {
+            break; // padding ends the data
+        }
+        int sextet = -1;
+        if (c >= 'A' && c <= 'Z') {
+            sextet = c - 'A';
+        } else if (c >= 'a' && c <= 'z') {
+            sextet = c - 'a' + 26;
+        } else if (c >= '0' && c <= '9') {
+            sextet = c - '0' + 52;
+        } else if (c == '+') {
+            sextet = 62;
+        } else if (c == '/') {
+            sextet = 63;
+        }
+        if (sextet < 0) {
+            continue; // CR, LF and anything outside the alphabet are skipped
+        }
+        accumulator = ((accumulator << 6) | static_cast<std::uint32_t>(sextet)) & 0xFFFFFF;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes.push_back(static_cast<char>((accumulator >> bits) & 0xFF));
+        }
+    }
+    // The decoded bytes are a zero-terminated string.
+    const auto zero = bytes.find('\0');
+    if (zero != std::string::npos) {
+        bytes.resize(zero);
+    }
+    return AnsiToUtf8(bytes);
+}
+
+std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resultId, const std::string& firstIp,
+                        const std::string& lastIp, const std::vector<StoredHost>& rows)
+{
+    // The name is asked for before the lock is taken: scan workers read the settings
+    // while the prompt is open and must not wait for the user.
+    std::string name;
+    if (resultId == 0) {
+        name = ui.AskResultName();
+        if (name.empty()) {
+            return 0;
+        }
+    }
+    const std::string range = firstIp + "-" + lastIp;
+    std::uint32_t id = 0;
+    {
+        std::lock_guard lock(store.Mutex());
+        ConfigRecord result = MakeResultRecord();
+        if (resultId != 0) {
+            result.id = resultId;
+            if (store.ReadRecord(result) == 0) {
+                return 0; // the chosen result is gone: storing hosts under it would orphan them
+            }
+            store.DeleteItemsOf(resultId);
+            result.SetValue(kResultIpRange, range);
+            store.WriteRecord(result);
+        } else {
+            result.SetValue(kResultName, name);
+            result.SetValue(kResultIpRange, range);
+            if (store.AddRecord(result) == 0) {
+                return 0;
+            }
+        }
+        id = result.id;
+        for (const StoredHost& row : rows) {
+            ConfigRecord item = MakeItemRecord();
+            item.SetValue(kItemResultId, std::to_string(id));
+            item.SetValue(kItemIp, row.ip);
+            item.SetValue(kItemMac, row.mac);
+            item.SetValue(kItemHostName, row.hostName);
+            item.SetValue(kItemCpu, row.cpu);
+            item.SetValue(kItemRam, row.ramMb);
+            item.SetValue(kItemShareFile, row.shareFile);
+            item.SetValue(kItemSystemVer, row.systemVer);
+            item.SetValue(kItemNetCardType, row.netCardType);
+            item.SetValue(kItemNetCardVendor, row.netCardVendor);
+            store.AddRecord(item);
+        }
+        store.Save();
+    }
+    if (resultId == 0) {
+        ui.RangesChanged(name);
+    }
+    return id;
+}
+
+} // namespace tessvale

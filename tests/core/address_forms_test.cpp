@@ -1,0 +1,169 @@
+#include <cstring>
+#include <list>
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include "scan/adapter_list.h"
+#include "scan/address_forms.h"
+
+namespace tessvale {
+namespace {
+
+TEST(AddressForms, ParsesAddressesLikeInetAddr)
+{
+    EXPECT_EQ(ParseIpv4("192.168.1.10"), 0xC0A8010Au);
+    EXPECT_EQ(ParseIpv4("10.1"), 0x0A000001u); // inet_addr's short form
+    EXPECT_EQ(ParseIpv4("255.255.255.255"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseIpv4("0.0.0.0"), 0u);
+    EXPECT_FALSE(ParseIpv4(""));
+    EXPECT_FALSE(ParseIpv4("256.1.1.1"));
+    EXPECT_FALSE(ParseIpv4("10.0.0.x"));
+    EXPECT_FALSE(ParseIpv4("host"));
+}
+
+TEST(AddressForms, FormatsFromTheHighByteDown)
+{
+    EXPECT_EQ(FormatIpv4(0xC0A8010Au), "192.168.1.10");
+    EXPECT_EQ(FormatIpv4(0), "0.0.0.0");
+    EXPECT_EQ(FormatIpv4(0xFFFFFFFFu), "255.255.255.255");
+}
+
+TEST(AddressForms, ParsesEveryWrittenMacFormToTheSameBytes)
+{
+    const MacAddress expected{0x00, 0x1B, 0x21, 0x0A, 0x0B, 0x0C};
+    EXPECT_EQ(ParseMac("00:1B:21:0A:0B:0C"), expected);
+    EXPECT_EQ(ParseMac("00-1b-21-0a-0b-0c"), expected);
+    EXPECT_EQ(ParseMac("001B210A0B0C"), expected);
+    EXPECT_EQ(FormatMac(expected), "00:1B:21:0A:0B:0C");
+}
+
+TEST(AddressForms, RefusesMalformedMacs)
+{
+    EXPECT_FALSE(ParseMac("00:1B:21:0A:0B"));       // five bytes
+    EXPECT_FALSE(ParseMac("00:1B:21-0A:0B:0C"));    // mixed separators
+    EXPECT_FALSE(ParseMac("00.1B.21.0A.0B.0C"));    // other separator
+    EXPECT_FALSE(ParseMac("0G:1B:21:0A:0B:0C"));    // not hexadecimal
+    EXPECT_FALSE(ParseMac("001B210A0B0"));          // 11 digits
+    EXPECT_FALSE(ParseMac("00:1B:21:0A:0B:0C:0D")); // too long
+}
+
+TEST(AddressForms, RecognisesTheNoAnswerMacInEitherCase)
+{
+    EXPECT_TRUE(IsNoAnswerMac("FF:FF:FF:FF:FF:FF"));
+    EXPECT_TRUE(IsNoAnswerMac("ff:ff:ff:ff:ff:ff"));
+    EXPECT_FALSE(IsNoAnswerMac("FF:FF:FF:FF:FF:FE"));
+    EXPECT_FALSE(IsNoAnswerMac(""));
+}
+
+TEST(DefaultRange, SlashTwentyFourEndsAtTheBroadcastAddress)
+{
+    const auto range = DefaultRange("192.168.1.10", "255.255.255.0");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(FormatIpv4(range->start), "192.168.1.1");
+    EXPECT_EQ(FormatIpv4(range->end), "192.168.1.255");
+}
+
+TEST(DefaultRange, SlashThirtyCoversTheSubnet)
+{
+    const auto range = DefaultRange("10.0.0.5", "255.255.255.252");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(FormatIpv4(range->start), "10.0.0.5");
+    EXPECT_EQ(FormatIpv4(range->end), "10.0.0.7");
+}
+
+TEST(DefaultRange, SlashThirtyTwoEndsOneBelowTheStart)
+{
+    const auto range = DefaultRange("10.0.0.5", "255.255.255.255");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(FormatIpv4(range->start), "10.0.0.6");
+    EXPECT_EQ(FormatIpv4(range->end), "10.0.0.5");
+}
+
+TEST(DefaultRange, WideMasksAndNoMask)
+{
+    const auto range = DefaultRange("198.18.1.7", "255.254.0.0");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(FormatIpv4(range->start), "198.18.0.1");
+    EXPECT_EQ(FormatIpv4(range->end), "198.19.255.255");
+    EXPECT_FALSE(DefaultRange("10.0.0.5", "0.0.0.0"));
+    EXPECT_FALSE(DefaultRange("10.0.0.5", ""));
+    EXPECT_FALSE(DefaultRange("", "255.255.255.0"));
+}
+
+// An interface list as getifaddrs builds it, from (name, address, mask) triples; an
+// empty address stands for a link-layer entry without IPv4.
+class FakeInterfaces
+{
+public:
+    void Add(const char* name, const char* address, const char* mask)
+    {
+        Node& node = m_nodes.emplace_back();
+        node.entry.ifa_name = const_cast<char*>(name);
+        if (*address != '\0') {
+            node.address.sin_family = AF_INET;
+            inet_pton(AF_INET, address, &node.address.sin_addr);
+            node.mask.sin_family = AF_INET;
+            inet_pton(AF_INET, mask, &node.mask.sin_addr);
+            node.entry.ifa_addr = reinterpret_cast<sockaddr*>(&node.address);
+            node.entry.ifa_netmask = reinterpret_cast<sockaddr*>(&node.mask);
+        } else {
+            node.address.sin_family = AF_PACKET;
+            node.entry.ifa_addr = reinterpret_cast<sockaddr*>(&node.address);
+        }
+        if (m_nodes.size() > 1) {
+            std::prev(m_nodes.end(), 2)->entry.ifa_next = &node.entry;
+        }
+    }
+    const ifaddrs* List() const { return m_nodes.empty() ? nullptr : &m_nodes.front().entry; }
+
+private:
+    struct Node
+    {
+        ifaddrs entry{};
+        sockaddr_in address{};
+        sockaddr_in mask{};
+    };
+    std::list<Node> m_nodes;
+};
+
+TEST(AdapterList, OneEntryPerIpv4AddressWithoutLoopback)
+{
+    FakeInterfaces interfaces;
+    interfaces.Add("lo", "127.0.0.1", "255.0.0.0");
+    interfaces.Add("eth0", "", "");
+    interfaces.Add("eth0", "198.18.0.1", "255.255.255.0");
+    interfaces.Add("eth0", "198.18.4.1", "255.255.252.0");
+    interfaces.Add("wlan0", "", "");
+    const auto entries = AdapterEntriesFrom(interfaces.List());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].address, "198.18.0.1");
+    EXPECT_EQ(entries[0].description, "eth0");
+    EXPECT_EQ(entries[1].address, "198.18.4.1");
+    EXPECT_EQ(entries[1].description, "eth0");
+    EXPECT_TRUE(AdapterEntriesFrom(nullptr).empty());
+}
+
+TEST(AdapterList, MaskOfTheExactLocalAddress)
+{
+    FakeInterfaces interfaces;
+    interfaces.Add("eth0", "198.18.0.1", "255.255.255.0");
+    interfaces.Add("eth1", "198.18.4.1", "255.255.252.0");
+    EXPECT_EQ(MaskFrom(interfaces.List(), "198.18.4.1"), "255.255.252.0");
+    EXPECT_EQ(MaskFrom(interfaces.List(), "198.18.0.2"), "");
+    EXPECT_EQ(MaskFrom(nullptr, "198.18.0.1"), "");
+}
+
+TEST(AdapterList, TheSystemListHoldsNoLoopbackEntry)
+{
+    for (const auto& entry : ListAdapters()) {
+        EXPECT_NE(entry.address, "127.0.0.1");
+        EXPECT_FALSE(LookupMask(entry.address).empty()) << entry.address;
+    }
+    EXPECT_EQ(LookupMask("127.0.0.1"), "255.0.0.0");
+}
+
+} // namespace
+} // namespace tessvale

@@ -1,0 +1,392 @@
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/temp_folder.h"
+#include "store/config_store.h"
+
+namespace tessvale {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+const std::string kDataFolder = std::string(TESSVALE_TEST_DATA) + "/config";
+
+std::vector<ConfigRecord> List(ConfigStore& store, const ConfigRecord& templ)
+{
+    std::vector<ConfigRecord> records;
+    EXPECT_EQ(store.ListRecords(templ, records), 1);
+    return records;
+}
+
+std::vector<std::uint32_t> Ids(const std::vector<ConfigRecord>& records)
+{
+    std::vector<std::uint32_t> ids;
+    for (const ConfigRecord& record : records) {
+        ids.push_back(record.id);
+    }
+    return ids;
+}
+
+class ConfigStoreTest : public ::testing::Test
+{
+protected:
+    // Loads a copy of a file from the test data, so that saves never touch the original.
+    bool LoadCopy(const std::string& name)
+    {
+        const std::string copy = m_folder / "Tessvale.xml";
+        EXPECT_TRUE(WriteFile(copy, ReadFile(kDataFolder + "/" + name)));
+        return m_store.Load(copy);
+    }
+
+    TempFolder m_folder;
+    ConfigStore m_store;
+};
+
+TEST_F(ConfigStoreTest, MissingFileGivesDefaultsAndEmptyTables)
+{
+    EXPECT_FALSE(m_store.Load(m_folder / "absent/Tessvale.xml"));
+    const ConfigRecord settings = m_store.LoadSettings();
+    EXPECT_EQ(settings.id, 1u);
+    EXPECT_EQ(settings.Value(kAutoscanSpanSeconds), "0");
+    EXPECT_EQ(settings.Value(kAutoscanThreads), "64");
+    EXPECT_EQ(settings.Value(kNetbiosTimeoutMSeconds), "1000");
+    EXPECT_EQ(settings.Value(kAutoUpdate), "1");
+    EXPECT_EQ(settings.Value(kWmiLogin), "");
+    EXPECT_EQ(settings.Value(kWmiPassword), "");
+    EXPECT_TRUE(List(m_store, MakeResultRecord()).empty());
+
+    ConfigRecord result = MakeResultRecord();
+    result.id = 1;
+    result.SetValue(kResultName, "untouched");
+    EXPECT_EQ(m_store.ReadRecord(result), 0);
+    EXPECT_EQ(m_store.WriteRecord(result), 0);
+    EXPECT_EQ(result.Value(kResultName), "untouched");
+    EXPECT_EQ(m_store.DeleteRecord(result), 1);
+}
+
+TEST_F(ConfigStoreTest, AbsentFieldKeepsDefaultAndFieldWithoutValueReadsEmpty)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    const ConfigRecord settings = m_store.LoadSettings();
+    EXPECT_EQ(settings.Value(kAutoscanSpanSeconds), "5");
+    EXPECT_EQ(settings.Value(kAutoscanThreads), "64"); // not in the file
+    EXPECT_EQ(settings.Value(kNetbiosTimeoutMSeconds), "250");
+    EXPECT_EQ(settings.Value(kAutoUpdate), "0");
+    EXPECT_EQ(settings.Value(kWmiLogin), ""); // element without "value"
+
+    // ReadRecord keeps a value whose element is absent; ListRecords reads it as empty.
+    ConfigRecord seventh = MakeResultRecord();
+    seventh.id = 7;
+    seventh.SetValue(kResultIpRange, "kept");
+    ASSERT_EQ(m_store.ReadRecord(seventh), 1);
+    EXPECT_EQ(seventh.Value(kResultName), "Seventh");
+    EXPECT_EQ(seventh.Value(kResultIpRange), "kept");
+    ConfigRecord templ = MakeResultRecord();
+    templ.SetValue(kResultIpRange, "template");
+    const std::vector<ConfigRecord> listed = List(m_store, templ);
+    ASSERT_EQ(listed.size(), 4u);
+    EXPECT_EQ(listed[3].Value(kResultIpRange), "");
+    EXPECT_EQ(listed[1].Value(kResultName), "Second");
+}
+
+TEST_F(ConfigStoreTest, NewIdFollowsTheLargestAndTheTopIdIsReusedAfterDelete)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    ConfigRecord result = MakeResultRecord();
+    result.SetValue(kResultName, "Eighth");
+    EXPECT_EQ(m_store.AddRecord(result), 1);
+    EXPECT_EQ(result.id, 8u);
+
+    ConfigRecord check = MakeResultRecord();
+    check.id = 8;
+    ASSERT_EQ(m_store.ReadRecord(check), 1);
+    EXPECT_EQ(check.Value(kResultName), "Eighth");
+
+    m_store.DeleteRecord(result);
+    ConfigRecord again = MakeResultRecord();
+    m_store.AddRecord(again);
+    EXPECT_EQ(again.id, 8u);
+
+    // Each table counts for itself: the items hold ids up to 3.
+    ConfigRecord item = MakeItemRecord();
+    m_store.AddRecord(item);
+    EXPECT_EQ(item.id, 4u);
+}
+
+TEST_F(ConfigStoreTest, IdWithLeadingZeroIsListedButNotFound)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    const std::vector<ConfigRecord> listed = List(m_store, MakeResultRecord());
+    EXPECT_EQ(Ids(listed), (std::vector<std::uint32_t>{1, 2, 7, 7}));
+    EXPECT_EQ(listed[2].Value(kResultName), "Leading zero");
+
+    // Id 7 finds the record written "7", never the one written "07".
+    ConfigRecord seven = MakeResultRecord();
+    seven.id = 7;
+    ASSERT_EQ(m_store.ReadRecord(seven), 1);
+    EXPECT_EQ(seven.Value(kResultName), "Seventh");
+    m_store.DeleteRecord(seven);
+    EXPECT_EQ(m_store.ReadRecord(seven), 0);
+    EXPECT_EQ(List(m_store, MakeResultRecord()).size(), 3u);
+}
+
+TEST_F(ConfigStoreTest, DeleteResultRemovesExactlyItsItemsAndKeepsTheContainers)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    ConfigRecord first = MakeResultRecord();
+    first.id = 1;
+    EXPECT_EQ(m_store.DeleteResult(first), 1);
+
+    // Both items of result 1 go, including the one whose id is written "03"; the item
+    // with the plain id 3 belongs to result 7 and stays.
+    const std::vector<ConfigRecord> items = List(m_store, MakeItemRecord());
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].Value(kItemIp), "10.0.0.2");
+    EXPECT_EQ(items[1].Value(kItemIp), "10.0.0.4");
+    EXPECT_EQ(Ids(List(m_store, MakeResultRecord())), (std::vector<std::uint32_t>{2, 7, 7}));
+
+    for (const std::uint32_t id : {2u, 7u, 7u}) {
+        ConfigRecord result = MakeResultRecord();
+        result.id = id;
+        m_store.DeleteResult(result);
+    }
+    EXPECT_EQ(Ids(List(m_store, MakeResultRecord())), (std::vector<std::uint32_t>{7})); // the "07" one
+    EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
+    ASSERT_TRUE(m_store.Save());
+    const std::string written = ReadFile(m_store.Path());
+    EXPECT_NE(written.find("\t<Item />\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\t<Result>\n"), std::string::npos) << written;
+}
+
+TEST_F(ConfigStoreTest, EnsurePathCreatesEachElementOnce)
+{
+    m_store.EnsurePath("//config/Result");
+    m_store.EnsurePath("//config/Result");
+    m_store.EnsurePath("//config/Item");
+    ConfigRecord result = MakeResultRecord();
+    m_store.AddRecord(result);
+    EXPECT_EQ(result.id, 1u);
+    m_store.Load(m_folder / "Tessvale.xml"); // nothing there: empties the document
+    EXPECT_TRUE(List(m_store, MakeResultRecord()).empty());
+}
+
+TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
+{
+    // The folder does not exist yet: the first save creates it.
+    const std::string path = m_folder / "data/Tessvale/Tessvale.xml";
+    m_store.Load(path);
+
+    ConfigRecord settings = m_store.LoadSettings();
+    EXPECT_EQ(m_store.ReadRecord(settings), 0);
+    settings.SetValue(kWmiLogin, EncodeCredential("admin"));
+    m_store.AddRecord(settings);
+    EXPECT_EQ(settings.id, 1u);
+
+    ConfigRecord result = MakeResultRecord();
+    result.SetValue(kResultName, "Office & lab");
+    result.SetValue(kResultIpRange, "192.168.0.1-192.168.0.254");
+    m_store.AddRecord(result);
+
+    ConfigRecord item = MakeItemRecord();
+    const char* values[] = {"1", "192.168.0.10", "00:11:22:33:44:55", "PC-10", "-", "-", "", "-", "-", "-", "Acme", ""};
+    std::copy(std::begin(values), std::end(values), item.values.begin());
+    m_store.AddRecord(item);
+
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_EQ(ReadFile(path), ReadFile(kDataFolder + "/written.xml"));
+
+    struct stat info
+    {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // Nothing but the file itself is left in the folder (no temporary, no backup).
+    const auto entries = std::distance(std::filesystem::directory_iterator(m_folder / "data/Tessvale"),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
+
+    // The written file reads back the same, also with Windows line ends.
+    const std::string crlfPath = m_folder / "crlf.xml";
+    std::string crlf;
+    for (const char c : ReadFile(path)) {
+        if (c == '\n') {
+            crlf += '\r';
+        }
+        crlf += c;
+    }
+    ASSERT_TRUE(WriteFile(crlfPath, crlf));
+    ConfigStore reloaded;
+    ASSERT_TRUE(reloaded.Load(crlfPath));
+    const std::vector<ConfigRecord> items = List(reloaded, MakeItemRecord());
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].values, item.values);
+    EXPECT_EQ(List(reloaded, MakeResultRecord())[0].Value(kResultName), "Office & lab");
+    EXPECT_EQ(DecodeCredential(reloaded.LoadSettings().Value(kWmiLogin)), "admin");
+}
+
+TEST_F(ConfigStoreTest, MalformedFileKeepsItsParsedPartAndABackup)
+{
+    const std::string original = ReadFile(kDataFolder + "/malformed.xml");
+    EXPECT_FALSE(LoadCopy("malformed.xml"));
+    const std::vector<ConfigRecord> results = List(m_store, MakeResultRecord());
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].Value(kResultIpRange), "10.0.0.1-10.0.0.2");
+    EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
+
+    const std::string backup = m_store.Path() + ".bad";
+    EXPECT_FALSE(std::filesystem::exists(backup)); // only a save replaces the file
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_EQ(ReadFile(backup), original);
+    EXPECT_EQ(ReadFile(m_store.Path()), ReadFile(kDataFolder + "/malformed_kept.xml"));
+
+    // Later saves write over the repaired file and leave the backup alone.
+    ConfigRecord result = MakeResultRecord();
+    m_store.AddRecord(result);
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_EQ(ReadFile(backup), original);
+}
+
+TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
+{
+    const std::string blocker = m_folder / "not-a-folder";
+    ASSERT_TRUE(WriteFile(blocker, "x"));
+    m_store.Load(blocker + "/Tessvale.xml");
+    ConfigRecord result = MakeResultRecord();
+    m_store.AddRecord(result);
+    EXPECT_FALSE(m_store.Save());
+    EXPECT_EQ(List(m_store, MakeResultRecord()).size(), 1u);
+
+    ConfigStore noPath;
+    EXPECT_FALSE(noPath.Save());
+
+    // A folder where the file should be is neither read nor replaced.
+    const std::string folderPath = m_folder / "folder.xml";
+    ASSERT_TRUE(std::filesystem::create_directory(folderPath));
+    ConfigStore onFolder;
+    EXPECT_FALSE(onFolder.Load(folderPath));
+    EXPECT_FALSE(onFolder.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(folderPath));
+    EXPECT_FALSE(std::filesystem::exists(folderPath + ".bad"));
+}
+
+TEST_F(ConfigStoreTest, SaveThroughASymbolicLinkWritesItsTarget)
+{
+    const std::string target = m_folder / "real.xml";
+    const std::string link = m_folder / "Tessvale.xml";
+    ASSERT_TRUE(WriteFile(target, ReadFile(kDataFolder + "/records.xml")));
+    std::filesystem::create_symlink(target, link);
+    ASSERT_TRUE(m_store.Load(link));
+    ConfigRecord result = MakeResultRecord();
+    m_store.AddRecord(result);
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    ConfigStore reloaded;
+    ASSERT_TRUE(reloaded.Load(target));
+    EXPECT_EQ(List(reloaded, MakeResultRecord()).size(), 5u);
+}
+
+class FakeStoreScanUi : public StoreScanUi
+{
+public:
+    std::string AskResultName() override
+    {
+        ++asked;
+        return name;
+    }
+    void RangesChanged(const std::string& newName) override { changed.push_back(newName); }
+
+    std::string name;
+    int asked = 0;
+    std::vector<std::string> changed;
+};
+
+StoredHost Host(const std::string& ip)
+{
+    StoredHost host;
+    host.ip = ip;
+    host.mac = "00:00:00:00:00:01";
+    host.hostName = "-";
+    host.netCardVendor = "Acme";
+    return host;
+}
+
+TEST_F(ConfigStoreTest, StoringAScanTwiceReplacesItsHosts)
+{
+    const std::string path = m_folder / "Tessvale.xml";
+    m_store.Load(path);
+    FakeStoreScanUi ui;
+    ui.name = "Lab";
+    const std::uint32_t id =
+        StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.20", {Host("10.1.0.1"), Host("10.1.0.2"), Host("10.1.0.3")});
+    EXPECT_EQ(id, 1u);
+    EXPECT_EQ(ui.asked, 1);
+    EXPECT_EQ(ui.changed, std::vector<std::string>{"Lab"});
+
+    EXPECT_EQ(StoreScan(m_store, ui, id, "10.1.0.5", "10.1.0.6", {Host("10.1.0.5"), Host("10.1.0.6")}), id);
+    EXPECT_EQ(ui.asked, 1); // a stored result is not named again
+    EXPECT_EQ(ui.changed.size(), 1u);
+
+    // What reached the disk: one result, only the hosts of the second store.
+    ConfigStore reloaded;
+    ASSERT_TRUE(reloaded.Load(path));
+    const std::vector<ConfigRecord> results = List(reloaded, MakeResultRecord());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].Value(kResultName), "Lab");
+    EXPECT_EQ(results[0].Value(kResultIpRange), "10.1.0.5-10.1.0.6");
+    const std::vector<ConfigRecord> items = List(reloaded, MakeItemRecord());
+    ASSERT_EQ(items.size(), 2u);
+    for (const ConfigRecord& item : items) {
+        EXPECT_EQ(item.Value(kItemResultId), "1");
+        EXPECT_EQ(item.Value(kItemNetCardVendor), "Acme");
+        EXPECT_EQ(item.Value(kItemGroup), "");
+    }
+    EXPECT_EQ(items[0].Value(kItemIp), "10.1.0.5");
+    EXPECT_EQ(items[1].Value(kItemIp), "10.1.0.6");
+}
+
+TEST_F(ConfigStoreTest, StoringAScanStoresNothingWithoutANameOrForAVanishedResult)
+{
+    const std::string path = m_folder / "Tessvale.xml";
+    m_store.Load(path);
+    FakeStoreScanUi ui;
+    EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
+    EXPECT_EQ(StoreScan(m_store, ui, 4, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
+    EXPECT_TRUE(ui.changed.empty());
+    EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(Credential, EncodesStandardBase64OfTheLocaleBytes)
+{
+    EXPECT_EQ(EncodeCredential(""), "");
+    EXPECT_EQ(EncodeCredential("f"), "Zg==");
+    EXPECT_EQ(EncodeCredential("fo"), "Zm8=");
+    EXPECT_EQ(EncodeCredential("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(EncodeCredential(std::string(1000, 'a')).size(), 1020u); // the encoder's limit
+    for (const std::string text : {"admin", "DOMAIN\\user", "p@ss w0rd!", "x", "xy"}) {
+        EXPECT_EQ(DecodeCredential(EncodeCredential(text)), text);
+    }
+}
+
+TEST(Credential, DecodingSkipsLineBreaksAndStopsAtPaddingAndZero)
+{
+    EXPECT_EQ(DecodeCredential("Zm9v\r\nYmFy"), "foobar");
+    EXPECT_EQ(DecodeCredential("Zg==Zm9v"), "f");
+    EXPECT_EQ(DecodeCredential("YQBi"), "a"); // the bytes "a", 0, "b"
+    EXPECT_EQ(DecodeCredential(""), "");
+
+    // At most 511 characters are read: 127 whole groups and three characters.
+    const std::string longText(400, 'a');
+    EXPECT_EQ(DecodeCredential(EncodeCredential(longText)), std::string(383, 'a'));
+    EXPECT_TRUE(CredentialFits(std::string(381, 'a'))); // 508 characters
+    EXPECT_FALSE(CredentialFits(std::string(382, 'a')));
+}
+
+} // namespace
+} // namespace tessvale

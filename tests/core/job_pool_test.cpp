@@ -1,0 +1,213 @@
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "scan/job_pool.h"
+#include "scan/service_basic.h"
+
+namespace tessvale {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A service whose jobs wait until released, so that a test controls how many slots
+// are busy.
+class GateService : public CServiceBasic
+{
+public:
+    using CServiceBasic::CServiceBasic;
+    // A service outlives its jobs.
+    ~GateService() override
+    {
+        Release();
+        while (m_pool.BusySlots(this) > 0) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+    int Run(JobSlot& slot) override
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_started;
+        m_sawSelf = m_sawSelf && JobPool::CurrentService() == this && slot.service == this &&
+                    slot.JobKind() == kScanJob && slot.socket == -1;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        ++m_ended;
+        return 1;
+    }
+
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    bool WaitStarted(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 10s, [&] { return m_started >= count; });
+    }
+    int Ended()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_ended;
+    }
+    bool SawSelf()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_sawSelf;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    int m_started = 0;
+    int m_ended = 0;
+    bool m_sawSelf = true;
+};
+
+JobSlot ScanJobFor(CServiceBasic* service)
+{
+    JobSlot job;
+    job.peer.sin_addr.s_addr = kScanJob;
+    job.service = service;
+    return job;
+}
+
+TEST(JobPool, StartsWithTenThreadsAndRejectsJobsWithoutService)
+{
+    JobPool pool([] { return std::uint64_t{0}; });
+    EXPECT_TRUE(pool.Alive());
+    EXPECT_EQ(pool.ThreadCount(), 10);
+    EXPECT_EQ(pool.Submit(JobSlot{}), -1);
+    EXPECT_EQ(pool.TrySubmit(JobSlot{}), -1);
+    EXPECT_EQ(JobPool::CurrentService(), nullptr);
+}
+
+TEST(JobPool, RunsJobsAndFreesTheirSlots)
+{
+    JobPool pool([] { return std::uint64_t{0}; });
+    GateService service(pool);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_GE(pool.Submit(ScanJobFor(&service)), 0);
+    }
+    ASSERT_TRUE(service.WaitStarted(3));
+    EXPECT_EQ(pool.BusySlots(&service), 3);
+    EXPECT_EQ(pool.BusySlots(nullptr), 0);
+    service.Release();
+    for (int i = 0; i < 500 && pool.BusySlots(&service) > 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(pool.BusySlots(&service), 0);
+    EXPECT_EQ(service.Ended(), 3);
+    EXPECT_TRUE(service.SawSelf());
+}
+
+TEST(JobPool, GrowsByTenOnlyWhileEverySlotIsBusy)
+{
+    JobPool pool([] { return std::uint64_t{0}; });
+    GateService service(pool);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_GE(pool.TrySubmit(ScanJobFor(&service)), 0);
+    }
+    EXPECT_EQ(pool.ThreadCount(), 10);
+    EXPECT_EQ(pool.TrySubmit(ScanJobFor(&service)), 10);
+    EXPECT_EQ(pool.ThreadCount(), 20);
+    ASSERT_TRUE(service.WaitStarted(11));
+    EXPECT_EQ(pool.BusySlots(&service), 11);
+    service.Release();
+}
+
+TEST(JobPool, MemoryCeilingStopsGrowthAndTrySubmitDoesNotWait)
+{
+    std::atomic<std::uint64_t> committed{2'000'000'000};
+    JobPool pool([&] { return committed.load(); });
+    EXPECT_EQ(pool.Capacity(), 10);
+    GateService service(pool);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_GE(pool.TrySubmit(ScanJobFor(&service)), 0);
+    }
+    EXPECT_EQ(pool.TrySubmit(ScanJobFor(&service)), -1);
+    EXPECT_EQ(pool.ThreadCount(), 10);
+
+    // Submit waits for a free slot instead; it gets one when a job ends.
+    std::atomic<int> index{-2};
+    std::thread submitter([&] { index = pool.Submit(ScanJobFor(&service)); });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(index.load(), -2);
+    service.Release();
+    submitter.join();
+    EXPECT_GE(index.load(), 0);
+    EXPECT_LT(index.load(), 10);
+
+    committed = 0;
+    EXPECT_EQ(pool.Capacity(), JobPool::kMaxThreads);
+}
+
+TEST(JobPool, CommittedMemoryIsReadFromTheProcess)
+{
+    // The kernel's own count of data pages (statm) is the same figure in pages.
+    std::uint64_t size = 0, resident = 0, shared = 0, text = 0, library = 0, data = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    ASSERT_NE(statm, nullptr);
+    ASSERT_EQ(std::fscanf(statm, "%lu %lu %lu %lu %lu %lu", &size, &resident, &shared, &text, &library, &data), 6);
+    std::fclose(statm);
+    const std::uint64_t committed = JobPool::ReadCommittedMemory();
+    const std::uint64_t fromStatm = data * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    EXPECT_GT(committed, 0u);
+    EXPECT_LT(committed > fromStatm ? committed - fromStatm : fromStatm - committed, 4u << 20);
+}
+
+TEST(JobPool, StopFromInsideItsOwnJobDoesNotWaitForItself)
+{
+    class SelfStopping : public CServiceBasic
+    {
+    public:
+        using CServiceBasic::CServiceBasic;
+        int Run(JobSlot&) override
+        {
+            const auto begin = std::chrono::steady_clock::now();
+            Stop();
+            elapsed = std::chrono::steady_clock::now() - begin;
+            done = true;
+            return 1;
+        }
+        ~SelfStopping() override
+        {
+            while (m_pool.BusySlots(this) > 0) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        std::atomic<bool> done{false};
+        std::chrono::steady_clock::duration elapsed{};
+    };
+    JobPool pool([] { return std::uint64_t{0}; });
+    SelfStopping service(pool);
+    ASSERT_EQ(service.Start(), 1);
+    EXPECT_TRUE(service.IsRunning() || service.done);
+    for (int i = 0; i < 500 && !service.done; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(service.done);
+    EXPECT_FALSE(service.IsRunning());
+    EXPECT_LT(service.elapsed, 500ms);
+}
+
+TEST(JobPool, DestructionJoinsIdleThreads)
+{
+    for (int i = 0; i < 5; ++i) {
+        JobPool pool([] { return std::uint64_t{0}; });
+        EXPECT_EQ(pool.ThreadCount(), 10);
+    }
+}
+
+} // namespace
+} // namespace tessvale

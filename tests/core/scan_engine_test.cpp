@@ -1,0 +1,395 @@
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "fakes/fake_host_probe.h"
+#include "fakes/recording_scan_window.h"
+#include "scan/job_pool.h"
+#include "scan/service_auto_scan.h"
+#include "store/config_store.h"
+
+namespace tessvale {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeHostProbe;
+using testing::FakeInventory;
+using testing::FakeVendorLookup;
+using testing::kPostedStop;
+using testing::RecordingScanWindow;
+using testing::ScanEvent;
+
+std::string Address(int last)
+{
+    return "198.18.0." + std::to_string(last);
+}
+
+// The engine over scripted fakes, with its settings in a scratch configuration file.
+class ScanEngine : public ::testing::Test
+{
+protected:
+    explicit ScanEngine(std::uint64_t committedMemory = 0) : m_pool([committedMemory] { return committedMemory; })
+    {
+        m_folder =
+            std::filesystem::temp_directory_path() / ("tessvale-scan-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_folder);
+        m_store.Load((m_folder / "Tessvale.xml").string());
+        SetThreads("64");
+        m_vendors.Add("00:1B:21", "Intel Corporate");
+        m_service = std::make_unique<CServiceAutoScan>(m_pool, m_store, m_probe, m_vendors, &m_inventory);
+    }
+    ~ScanEngine() override
+    {
+        m_service->StopAndDrain({});
+        m_service.reset();
+        std::filesystem::remove_all(m_folder);
+    }
+
+    void SetThreads(const std::string& threads)
+    {
+        ConfigRecord settings = m_store.LoadSettings();
+        settings.SetValue(kAutoscanThreads, threads);
+        settings.id = 1;
+        if (m_store.WriteRecord(settings) == 0) {
+            const std::string table = settings.tablePath;
+            m_store.EnsurePath(table.substr(0, table.rfind('/')));
+            m_store.AddRecord(settings);
+        }
+        ASSERT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), threads);
+    }
+
+    // Scans and waits for the finish; false when it did not come.
+    bool ScanToEnd(const std::string& first, const std::string& last, bool macLookup = false)
+    {
+        EXPECT_EQ(m_service->StartScan(first, last, &m_window, macLookup), 1);
+        return m_window.WaitFor(WM_SCAN_FINISHED, 1);
+    }
+
+    // Waits until no job of the service is busy.
+    void WaitIdle()
+    {
+        for (int i = 0; i < 1000 && m_pool.BusySlots(m_service.get()) > 0; ++i) {
+            std::this_thread::sleep_for(5ms);
+        }
+        ASSERT_EQ(m_pool.BusySlots(m_service.get()), 0);
+    }
+
+    std::filesystem::path m_folder;
+    JobPool m_pool;
+    ConfigStore m_store;
+    FakeHostProbe m_probe;
+    FakeVendorLookup m_vendors;
+    FakeInventory m_inventory;
+    RecordingScanWindow m_window;
+    std::unique_ptr<CServiceAutoScan> m_service;
+};
+
+std::vector<int> Messages(const std::vector<ScanEvent>& events)
+{
+    std::vector<int> messages;
+    for (const auto& event : events) {
+        messages.push_back(event.message);
+    }
+    return messages;
+}
+
+TEST_F(ScanEngine, OneAnsweringAddressGivesTheMessagesInOrder)
+{
+    m_probe.AddNetbiosHost(Address(7), "00:1B:21:0A:0B:0C", "PC07");
+    ASSERT_TRUE(ScanToEnd(Address(7), Address(7)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(Messages(events),
+              (std::vector<int>{WM_SCAN_STARTED, WM_SCAN_ADDRESS, WM_SCAN_STEP, WM_SCAN_HOST_FOUND, WM_SCAN_FINISHED}));
+    EXPECT_EQ(events[0].total, 1);
+    EXPECT_EQ(events[1].address, Address(7));
+    const HostRecord& record = events[3].record;
+    EXPECT_EQ(record.ip, Address(7));
+    EXPECT_EQ(record.mac, "00:1B:21:0A:0B:0C");
+    EXPECT_EQ(record.hostName, "PC07");
+    EXPECT_EQ(record.inventory.vendor, "Intel Corporate");
+    EXPECT_EQ(record.inventory.cpu, "cpu of " + Address(7));
+    EXPECT_FALSE(m_service->IsRunning());
+    EXPECT_EQ(m_service->Done(), 1u);
+}
+
+TEST_F(ScanEngine, OneSilentAddressGivesStepThenSilent)
+{
+    ASSERT_TRUE(ScanToEnd(Address(9), Address(9)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(Messages(events), (std::vector<int>{WM_SCAN_STARTED, WM_SCAN_ADDRESS, WM_SCAN_STEP, WM_SCAN_HOST_SILENT,
+                                                  WM_SCAN_FINISHED}));
+    EXPECT_EQ(events[3].address, Address(9));
+    EXPECT_EQ(m_probe.NodeStatusCalls(), 1);
+    EXPECT_EQ(m_probe.ArpCalls(), 1);
+}
+
+TEST_F(ScanEngine, ArpAnswersWhenNetbiosDoesNotAndNamesStayDashes)
+{
+    m_probe.AddArpHost(Address(3), "00:1B:21:00:00:03");
+    m_probe.AddNetbiosHost(Address(4), "00:11:22:33:44:55", ""); // an answer listing no names
+    ASSERT_TRUE(ScanToEnd(Address(3), Address(4)));
+    WaitIdle();
+    std::map<std::string, HostRecord> found;
+    for (const auto& event : m_window.Events()) {
+        if (event.message == WM_SCAN_HOST_FOUND) {
+            found[event.address] = event.record;
+        }
+    }
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[Address(3)].mac, "00:1B:21:00:00:03");
+    EXPECT_EQ(found[Address(3)].hostName, "-");
+    EXPECT_EQ(found[Address(3)].inventory.vendor, "Intel Corporate");
+    EXPECT_EQ(found[Address(4)].hostName, "-");
+    EXPECT_EQ(found[Address(4)].inventory.vendor, "");
+}
+
+TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
+{
+    std::set<std::string> answering;
+    for (int i = 1; i <= 254; i += 5) {
+        m_probe.AddNetbiosHost(Address(i), "00:1B:21:00:00:" + std::string(i < 16 ? "0" : "") + std::to_string(i),
+                               "PC" + std::to_string(i));
+        answering.insert(Address(i));
+    }
+    for (int i = 3; i <= 254; i += 11) {
+        m_probe.AddArpHost(Address(i), "02:00:00:00:00:01");
+        answering.insert(Address(i));
+    }
+    m_probe.SetDelay(1ms);
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
+    EXPECT_EQ(events.front().total, 254);
+    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
+
+    std::multiset<std::string> taken, found, silent;
+    for (const auto& event : events) {
+        if (event.message == WM_SCAN_ADDRESS) {
+            taken.insert(event.address);
+        } else if (event.message == WM_SCAN_HOST_FOUND) {
+            found.insert(event.address);
+        } else if (event.message == WM_SCAN_HOST_SILENT) {
+            silent.insert(event.address);
+        }
+    }
+    EXPECT_EQ(taken.size(), 254u);
+    EXPECT_EQ(std::set<std::string>(taken.begin(), taken.end()).size(), 254u);
+    EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), answering);
+    EXPECT_EQ(found.size(), answering.size());
+    EXPECT_EQ(found.size() + silent.size(), 254u);
+    EXPECT_EQ(m_service->Total(), 254u);
+    EXPECT_EQ(m_service->Done(), 254u);
+    EXPECT_EQ(m_service->Workers(), 65);
+    EXPECT_GT(m_probe.MaxConcurrent(), 1);
+    EXPECT_LE(m_probe.MaxConcurrent(), 65);
+}
+
+TEST_F(ScanEngine, ThreadSettingGivesThatManyWorkersPlusOne)
+{
+    SetThreads("3");
+    m_probe.SetDelay(2ms);
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(40)));
+    EXPECT_EQ(m_service->Workers(), 4);
+    EXPECT_LE(m_probe.MaxConcurrent(), 4);
+    WaitIdle();
+
+    for (const char* threads : {"0", "-5", "none"}) {
+        SetThreads(threads);
+        m_window.Clear();
+        ASSERT_TRUE(ScanToEnd(Address(1), Address(20))) << threads;
+        EXPECT_EQ(m_service->Workers(), 1) << threads;
+        WaitIdle();
+    }
+    EXPECT_LE(m_probe.MaxConcurrent(), 4);
+}
+
+TEST_F(ScanEngine, EmptyRangeFinishesAtOnce)
+{
+    ASSERT_TRUE(ScanToEnd(Address(20), Address(10)));
+    WaitIdle();
+    EXPECT_EQ(Messages(m_window.Events()), (std::vector<int>{WM_SCAN_STARTED, WM_SCAN_FINISHED}));
+    EXPECT_EQ(m_window.Events().front().total, 0);
+    EXPECT_FALSE(m_service->IsRunning());
+    EXPECT_EQ(m_probe.NodeStatusCalls(), 0);
+}
+
+TEST_F(ScanEngine, FinishingWorkerDoesNotHoldTheScanForItsOwnSlot)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(1)));
+    WaitIdle();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1000ms);
+}
+
+TEST_F(ScanEngine, StopMidScanThenNewScan)
+{
+    m_probe.SetDelay(20ms);
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 30));
+    m_service->StopAndDrain([] {});
+    EXPECT_FALSE(m_service->IsRunning());
+    EXPECT_EQ(m_pool.BusySlots(m_service.get()), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    const std::size_t afterDrain = m_window.Events().size();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(m_window.Events().size(), afterDrain); // nothing arrives after the drain
+
+    m_window.Clear();
+    m_probe.SetDelay(0ms);
+    ASSERT_TRUE(ScanToEnd("198.18.1.1", "198.18.1.5"));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(events.front().total, 5);
+    EXPECT_EQ(m_window.Count(WM_SCAN_ADDRESS), 5);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 5);
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
+    EXPECT_EQ(m_service->Done(), 5u);
+}
+
+TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
+{
+    m_probe.AddNetbiosHost(Address(2), "00:1B:21:00:00:02", "OLD");
+    m_probe.AddNetbiosHost("198.18.2.2", "00:1B:21:00:02:02", "NEW");
+    m_probe.SetDelay(20ms);
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_ADDRESS, 70));
+
+    RecordingScanWindow second;
+    EXPECT_EQ(m_service->StartScan("198.18.2.1", "198.18.2.10", &second, false), 1);
+    ASSERT_TRUE(second.WaitFor(WM_SCAN_FINISHED, 1));
+    WaitIdle();
+
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    const auto events = second.Events();
+    EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
+    EXPECT_EQ(events.front().total, 10);
+    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
+    std::set<std::string> taken;
+    for (const auto& event : events) {
+        if (event.message == WM_SCAN_ADDRESS || event.message == WM_SCAN_HOST_FOUND ||
+            event.message == WM_SCAN_HOST_SILENT) {
+            EXPECT_EQ(event.address.rfind("198.18.2.", 0), 0u) << event.address;
+        }
+        if (event.message == WM_SCAN_ADDRESS) {
+            taken.insert(event.address);
+        }
+    }
+    EXPECT_EQ(taken.size(), 10u);
+    EXPECT_EQ(second.Count(WM_SCAN_ADDRESS), 10);
+    EXPECT_EQ(second.Count(WM_SCAN_STEP), 10);
+    EXPECT_EQ(second.Count(WM_SCAN_FINISHED), 1);
+    EXPECT_EQ(second.Count(WM_SCAN_HOST_FOUND), 1);
+    EXPECT_EQ(m_service->Done(), 10u);
+}
+
+TEST_F(ScanEngine, MacLookupPostsStopBeforeItsSingleReport)
+{
+    m_probe.AddNetbiosHost(Address(5), "00:1B:21:00:00:05", "PC05");
+    m_probe.AddNetbiosHost(Address(6), "00:11:22:33:44:55", "WANTED");
+    m_probe.AddArpHost(Address(8), "00:1B:21:00:00:08");
+    for (const char* lookup : {"00-11-22-33-44-55", "001122334455", "00:11:22:33:44:55"}) {
+        m_window.Clear();
+        m_window.SetLookupText(lookup);
+        ASSERT_TRUE(ScanToEnd(Address(1), Address(10), true)) << lookup;
+        WaitIdle();
+        const auto events = m_window.Events();
+        EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 1) << lookup;
+        EXPECT_EQ(m_window.Count(kPostedStop), 1) << lookup;
+        const auto found = std::find_if(events.begin(), events.end(),
+                                        [](const ScanEvent& event) { return event.message == WM_SCAN_HOST_FOUND; });
+        ASSERT_NE(found, events.end());
+        ASSERT_NE(found, events.begin());
+        EXPECT_EQ(std::prev(found)->message, kPostedStop);
+        EXPECT_EQ(found->record.mac, "00:11:22:33:44:55");
+        EXPECT_EQ(found->record.hostName, "WANTED");
+    }
+    EXPECT_EQ(m_inventory.Calls(), 0);
+}
+
+TEST_F(ScanEngine, MacLookupWithoutMatchReportsNothing)
+{
+    m_probe.AddNetbiosHost(Address(5), "00:1B:21:00:00:05", "PC05");
+    m_window.SetLookupText("not a mac");
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(10), true));
+    WaitIdle();
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 0);
+    EXPECT_EQ(m_window.Count(kPostedStop), 0);
+}
+
+TEST_F(ScanEngine, LongTextsAreCutToTheirFields)
+{
+    m_probe.AddNetbiosHost(Address(1), "00:1B:21:00:00:01", std::string(300, 'N'));
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(1)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(events[3].record.hostName.size(), HostRecord::kHostNameCapacity - 1);
+}
+
+TEST(ScanEngineInventory, WithoutInventoryTheFieldsStayEmpty)
+{
+    JobPool pool([] { return std::uint64_t{0}; });
+    ConfigStore store;
+    FakeHostProbe probe;
+    FakeVendorLookup vendors;
+    RecordingScanWindow window;
+    probe.AddArpHost(Address(1), "00:1B:21:00:00:01");
+    CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+    service.StartScan(Address(1), Address(1), &window, false);
+    ASSERT_TRUE(window.WaitFor(WM_SCAN_FINISHED, 1));
+    service.StopAndDrain({});
+    const auto events = window.Events();
+    ASSERT_EQ(window.Count(WM_SCAN_HOST_FOUND), 1);
+    EXPECT_EQ(events[3].record.inventory.cpu, "");
+    EXPECT_EQ(events[3].record.inventory.memoryMb, "");
+}
+
+// A pool that cannot grow: AutoscanThreads + 1 is clamped to its threads instead of
+// blocking the caller.
+class ScanEngineAtCeiling : public ScanEngine
+{
+protected:
+    ScanEngineAtCeiling() : ScanEngine(JobPool::kMemoryCeiling) {}
+};
+
+TEST_F(ScanEngineAtCeiling, WorkersAreClampedToWhatThePoolCanRun)
+{
+    m_probe.SetDelay(1ms);
+    EXPECT_EQ(m_service->MaxWorkers(), 10);
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(100), &m_window, false), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1000ms);
+    EXPECT_EQ(m_service->Workers(), 10);
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_FINISHED, 1));
+    WaitIdle();
+    EXPECT_EQ(m_pool.ThreadCount(), 10);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 100);
+}
+
+TEST(NormalMacText, AcceptsTheThreeWrittenForms)
+{
+    EXPECT_EQ(NormalMacText("00-11-22-aa-bb-cc"), "00:11:22:AA:BB:CC");
+    EXPECT_EQ(NormalMacText("001122aabbcc"), "00:11:22:AA:BB:CC");
+    EXPECT_EQ(NormalMacText(" 00:11:22:AA:BB:CC "), "00:11:22:AA:BB:CC");
+    EXPECT_EQ(NormalMacText("00:11-22:AA:BB:CC"), "");
+    EXPECT_EQ(NormalMacText("00112233445"), "");
+    EXPECT_EQ(NormalMacText("0011223344GG"), "");
+}
+
+} // namespace
+} // namespace tessvale

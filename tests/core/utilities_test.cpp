@@ -1,0 +1,228 @@
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/machine_identity.h"
+#include "common/paths.h"
+#include "common/process_launcher.h"
+#include "core/temp_folder.h"
+
+namespace tessvale {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+TEST(UrlEncode, PassesUnreservedAndEncodesEveryOtherByte)
+{
+    EXPECT_EQ(UrlEncode("a b"), "a+b");
+    EXPECT_EQ(UrlEncode("16:03"), "16%3A03");
+    EXPECT_EQ(UrlEncode("~"), "%7E");
+    EXPECT_EQ(UrlEncode("\xC3\xA4"), "%C3%A4"); // a-umlaut, one percent form per byte
+    EXPECT_EQ(UrlEncode("AZaz09-._"), "AZaz09-._");
+    EXPECT_EQ(UrlEncode("a&b=c/d+e"), "a%26b%3Dc%2Fd%2Be");
+    EXPECT_EQ(UrlEncode(std::string_view("\0\n", 2)), "%00%0A");
+}
+
+TEST(Md5Hex, GivesTheRfc1321Digests)
+{
+    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Md5Hex("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+}
+
+TEST(MachineId, HasTheDocumentedFormAndIsStable)
+{
+    const std::regex sixteenHex("[0-9a-f]{16}");
+    for (const MachineIdKind kind : {MachineIdKind::Processor, MachineIdKind::Volume, MachineIdKind::Combined}) {
+        const std::string id = MachineId(kind);
+        EXPECT_TRUE(std::regex_match(id, sixteenHex)) << id;
+        EXPECT_EQ(MachineId(kind), id);
+    }
+    EXPECT_NE(MachineId(MachineIdKind::Processor), MachineId(MachineIdKind::Volume));
+    // Any kind other than processor and combined is the volume identity.
+    EXPECT_EQ(MachineId(static_cast<MachineIdKind>(2)), MachineId(MachineIdKind::Volume));
+
+    EXPECT_TRUE(std::regex_match(ProcessorSourceText(), std::regex(".*-[0-9A-F]{32}"))) << ProcessorSourceText();
+    EXPECT_TRUE(std::regex_match(VolumeSourceText(), std::regex("[0-9A-F]{8}"))) << VolumeSourceText();
+    EXPECT_EQ(MachineId(MachineIdKind::Volume), Md5Hex(VolumeSourceText()).substr(0, 16));
+    EXPECT_EQ(MachineId(MachineIdKind::Combined),
+              Md5Hex(MachineId(MachineIdKind::Processor) + MachineId(MachineIdKind::Volume)).substr(0, 16));
+}
+
+TEST(CreateDirectoryPath, CreatesMissingParentsAndAcceptsWhatExists)
+{
+    TempFolder folder;
+    const std::string existing = folder.Path();
+    const auto before = std::filesystem::last_write_time(existing);
+    EXPECT_TRUE(CreateDirectoryPath(existing));
+    EXPECT_TRUE(CreateDirectoryPath(existing + "/"));
+    EXPECT_EQ(std::filesystem::last_write_time(existing), before); // nothing created
+
+    EXPECT_TRUE(CreateDirectoryPath(folder / "Update/"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "Update"));
+
+    EXPECT_TRUE(CreateDirectoryPath(folder / "a/b c/d"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "a/b c/d"));
+
+    ASSERT_TRUE(WriteFile(folder / "file", "x"));
+    EXPECT_TRUE(CreateDirectoryPath(folder / "file")); // something exists under that name
+    EXPECT_FALSE(CreateDirectoryPath(folder / "file/below"));
+    EXPECT_FALSE(CreateDirectoryPath("no-folder-of-this-name-here"));
+    EXPECT_FALSE(CreateDirectoryPath(""));
+}
+
+// Sets environment variables for one test and puts the old values back.
+class EnvironmentGuard
+{
+public:
+    void Set(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        m_saved.push_back({name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~EnvironmentGuard()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            if (it->second) {
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            } else {
+                unsetenv(it->first.c_str());
+            }
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST(Paths, DataFolderFollowsAppDataThenXdgThenHome)
+{
+    EnvironmentGuard environment;
+    environment.Set("APPDATA", "/srv/appdata/");
+    environment.Set("XDG_CONFIG_HOME", "/srv/xdg");
+    environment.Set("HOME", "/home/someone");
+    EXPECT_EQ(DataFolder(), "/srv/appdata/Tessvale");
+    EXPECT_EQ(ConfigFilePath(), "/srv/appdata/Tessvale/Tessvale.xml");
+
+    environment.Set("APPDATA", nullptr);
+    EXPECT_EQ(DataFolder(), "/srv/xdg/Tessvale");
+    environment.Set("XDG_CONFIG_HOME", "relative/xdg"); // not absolute: ignored
+    EXPECT_EQ(DataFolder(), "/home/someone/.config/Tessvale");
+    environment.Set("XDG_CONFIG_HOME", "");
+    environment.Set("APPDATA", "");
+    EXPECT_EQ(DataFolder(), "/home/someone/.config/Tessvale");
+}
+
+TEST(Paths, ProgramFolderAndSubfolders)
+{
+    const std::string folder = ProgramFolder();
+    EXPECT_EQ(ProgramPath(), folder + "/utilities_test");
+    EXPECT_NE(folder.back(), '/');
+
+    TempFolder data;
+    EnvironmentGuard environment;
+    environment.Set("APPDATA", data.Path().c_str());
+    const std::string name = "subfolder-" + std::to_string(getpid());
+    const std::string beside = ProgramSubfolder(name);
+    EXPECT_EQ(beside, folder + "/" + name);
+    EXPECT_TRUE(std::filesystem::is_directory(beside));
+    std::filesystem::remove(beside);
+
+    // Where nothing can be made beside the program, the data folder takes it.
+    const std::string blocked = "blocked-" + std::to_string(getpid());
+    ASSERT_TRUE(WriteFile(folder + "/" + blocked, "x"));
+    EXPECT_EQ(ProgramSubfolder(blocked), data.Path() + "/Tessvale/" + blocked);
+    EXPECT_TRUE(std::filesystem::is_directory(data.Path() + "/Tessvale/" + blocked));
+    std::filesystem::remove(folder + "/" + blocked);
+}
+
+class RunCommandLineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(std::filesystem::create_directories(m_folder / "tool folder"));
+        ASSERT_TRUE(std::filesystem::create_directories(m_folder / "work folder"));
+        // Reports its argument count (without its own name), each argument, its working folder and where its
+        // standard output goes, then ends with the code given as first argument.
+        m_script = m_folder / "tool folder/report args.sh";
+        ASSERT_TRUE(WriteFile(m_script, "#!/bin/sh\n"
+                                        "target=$(readlink /proc/$$/fd/1)\n"
+                                        "out=\"$2\"\n"
+                                        "echo \"$#\" > \"$out\"\n"
+                                        "for a in \"$@\"; do echo \"[$a]\" >> \"$out\"; done\n"
+                                        "pwd >> \"$out\"\n"
+                                        "echo \"$target\" >> \"$out\"\n"
+                                        "echo end >> \"$out\"\n"
+                                        "[ \"$1\" = kill ] && kill -9 $$\n"
+                                        "exit \"$1\"\n"));
+        ASSERT_EQ(chmod(m_script.c_str(), 0755), 0);
+    }
+
+    TempFolder m_folder;
+    std::string m_script;
+};
+
+TEST_F(RunCommandLineTest, PathWithBlanksStaysOneArgumentAndWaitGivesTheExitCode)
+{
+    const std::string out = m_folder / "out.txt";
+    LaunchOptions options;
+    options.workingFolder = m_folder / "work folder";
+    options.wait = true;
+    options.showWindow = false;
+    int exitCode = -1;
+    ASSERT_TRUE(RunCommandLine({m_script, "3", out, "two words"}, options, &exitCode));
+    EXPECT_EQ(exitCode, 3);
+    EXPECT_EQ(ReadFile(out),
+              "3\n[3]\n[" + out + "]\n[two words]\n" + m_folder.Path() + "/work folder\n/dev/null\nend\n");
+
+    ASSERT_TRUE(RunCommandLine({m_script, "kill", out}, options, &exitCode));
+    EXPECT_EQ(exitCode, 128 + 9);
+}
+
+TEST_F(RunCommandLineTest, WithoutWaitReturnsAtOnceAndTheProgramRuns)
+{
+    const std::string out = m_folder / "out.txt";
+    LaunchOptions options;
+    options.workingFolder = m_folder / "work folder";
+    ASSERT_TRUE(RunCommandLine({m_script, "0", out}, options));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReadFile(out).find("end\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(ReadFile(out).find("[" + out + "]\n"), std::string::npos);
+}
+
+TEST_F(RunCommandLineTest, ReportsWhatCannotBeStarted)
+{
+    LaunchOptions options;
+    options.wait = true;
+    EXPECT_FALSE(RunCommandLine({}, options));
+    EXPECT_FALSE(RunCommandLine({m_folder / "tool folder/absent program"}, options));
+    EXPECT_FALSE(RunCommandLine({"tessvale-no-such-program-on-path"}, options));
+    options.workingFolder = m_folder / "no such folder";
+    EXPECT_FALSE(RunCommandLine({m_script, "0", m_folder / "out.txt"}, options));
+    // A program found on PATH runs from the program's folder by default.
+    options.workingFolder.clear();
+    int exitCode = -1;
+    EXPECT_TRUE(RunCommandLine({"true"}, options, &exitCode));
+    EXPECT_EQ(exitCode, 0);
+}
+
+} // namespace
+} // namespace tessvale
