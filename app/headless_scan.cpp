@@ -14,6 +14,7 @@
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
+#include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/scan_window.h"
 #include "scan/service_auto_scan.h"
@@ -404,11 +405,12 @@ int RunHeadlessScanCommand(int argc, char** argv)
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);
+    const auto inventory = MakeSystemInventory(store);
 
     // Blocked before the pool starts its threads, which inherit the mask.
     const StopSignals signals;
     JobPool pool;
-    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, nullptr}, stdout, stderr,
+    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
                            [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); });
 }
 

@@ -1,7 +1,11 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "fakes/fake_inventory_provider.h"
 #include "scan/host_inventory_query.h"
+#include "store/config_store.h"
 
 namespace tessvale {
 namespace {
@@ -281,6 +285,39 @@ TEST_F(HostInventoryQueryTest, LongAnswersAreCutToTheFieldCapacity)
     Run(nullptr, One(std::move(provider)));
     EXPECT_EQ(inventory.cpu.size(), HostInventory::kCpuCapacity - 1);
     EXPECT_EQ(inventory.shares.size(), HostInventory::kSharesCapacity - 1);
+}
+
+TEST(InventoryCredentialsFromStore, DecodedAndReReadForEveryHost)
+{
+    ConfigStore store;
+    store.Load(
+        (std::filesystem::temp_directory_path() / ("tessvale-absent-" + std::to_string(::getpid())) / "Tessvale.xml")
+            .string());
+    EXPECT_EQ(ReadInventoryCredentials(store).login, ""); // nothing configured yet
+    ConfigRecord settings = store.LoadSettings();
+    settings.SetValue(kWmiLogin, EncodeCredential("admin"));
+    settings.SetValue(kWmiPassword, EncodeCredential("pa55 w=rd/+"));
+    store.AddRecord(settings);
+
+    auto provider = FullProvider();
+    FakeInventoryProvider* fake = provider.get();
+    std::vector<std::unique_ptr<InventoryProvider>> remote;
+    remote.push_back(std::move(provider));
+    InventorySources sources;
+    sources.workgroup = [] { return std::string("WORKGROUP"); };
+    sources.credentials = [&store] { return ReadInventoryCredentials(store); };
+    sources.isLocalAddress = [](const std::string&) { return false; };
+    HostInventoryQuery query(nullptr, std::move(remote), std::move(sources));
+
+    HostInventory inventory;
+    EXPECT_EQ(query.QueryInventory("10.1.1.1", inventory), 1);
+    settings.SetValue(kWmiPassword, EncodeCredential("changed"));
+    store.WriteRecord(settings);
+    EXPECT_EQ(query.QueryInventory("10.1.1.2", inventory), 1);
+    ASSERT_EQ(fake->connections.size(), 2u);
+    EXPECT_EQ(fake->connections[0].identity->user, "admin");
+    EXPECT_EQ(fake->connections[0].identity->password, "pa55 w=rd/+");
+    EXPECT_EQ(fake->connections[1].identity->password, "changed");
 }
 
 } // namespace
