@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <climits>
+#include <future>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
+#include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/scan_window.h"
 #include "scan/service_auto_scan.h"
@@ -26,7 +28,7 @@ namespace tessvale {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr auto kInterruptPoll = std::chrono::milliseconds(20);
+constexpr auto kInterruptPoll = std::chrono::milliseconds(5);
 
 std::optional<std::uint32_t> ParseAddress(const std::string& text)
 {
@@ -253,6 +255,30 @@ private:
     sigset_t m_previous{};
 };
 
+// The vendor listing, read on a thread of its own while the scan starts: reading the
+// whole IEEE listing takes longer than the first NetBIOS answers, and silent addresses
+// need no vendor at all. A lookup waits until the listing is in.
+class BackgroundVendorTable final : public VendorLookup
+{
+public:
+    explicit BackgroundVendorTable(std::string path)
+        : m_loaded(std::async(std::launch::async, [this, path = std::move(path)] { m_table.Load(path); }).share())
+    {}
+    ~BackgroundVendorTable() override { m_loaded.wait(); }
+    BackgroundVendorTable(const BackgroundVendorTable&) = delete;
+    BackgroundVendorTable& operator=(const BackgroundVendorTable&) = delete;
+
+    std::string LookupVendor(const std::string& mac) const override
+    {
+        m_loaded.wait();
+        return m_table.LookupVendor(mac);
+    }
+
+private:
+    VendorTable m_table;
+    std::shared_future<void> m_loaded;
+};
+
 // The range of the first local adapter: its subnet from the first host to the
 // broadcast address.
 std::optional<AddressRange> FirstAdapterRange()
@@ -401,14 +427,14 @@ int RunHeadlessScanCommand(int argc, char** argv)
 
     ConfigStore store;
     store.Load(ConfigFilePath());
-    VendorTable vendors;
-    vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);
+    const auto inventory = MakeSystemInventory(store);
 
-    // Blocked before the pool starts its threads, which inherit the mask.
+    // Blocked before any thread starts: threads inherit the mask.
     const StopSignals signals;
+    BackgroundVendorTable vendors(DefaultVendorListingPath(DataFolder()));
     JobPool pool;
-    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, nullptr}, stdout, stderr,
+    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
                            [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); });
 }
 

@@ -12,6 +12,7 @@
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/update_check.h"
+#include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
@@ -59,8 +60,9 @@ int RunMainWindow(int argc, char** argv)
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);
+    const auto inventory = MakeSystemInventory(store);
     JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
+    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
 
     SystemEnvironment environment(store, service.MaxWorkers());
     DialogPrompts prompts;

@@ -1,0 +1,158 @@
+#include "scan/inventory_provider.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "common/text_util.h"
+
+namespace tessvale {
+namespace {
+
+constexpr std::uint64_t kBytesPerMiB = 1048576;
+constexpr std::uint64_t kBitsPerMbit = 1000000;
+
+std::optional<std::uint64_t> ParseCount(const std::optional<std::string>& value)
+{
+    if (!value) {
+        return std::nullopt;
+    }
+    const std::string text = Trim(*value);
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::string FirstCountDividedBy(const InventoryObjects& objects, std::uint64_t divisor)
+{
+    if (objects.empty()) {
+        return {};
+    }
+    const std::optional<std::uint64_t> count = ParseCount(objects.front());
+    return count ? std::to_string(*count / divisor) : std::string();
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string InventoryResultText(InventoryItem item, const InventoryObjects& objects)
+{
+    switch (item) {
+    case InventoryItem::SystemVersion:
+    case InventoryItem::Processor:
+        return !objects.empty() && objects.front() ? *objects.front() : std::string();
+    case InventoryItem::Memory:
+        return FirstCountDividedBy(objects, kBytesPerMiB);
+    case InventoryItem::AdapterSpeed:
+        return FirstCountDividedBy(objects, kBitsPerMbit);
+    case InventoryItem::Shares: {
+        std::string list;
+        for (const std::optional<std::string>& name : objects) {
+            if (name) {
+                list += *name;
+                list += ';';
+            }
+        }
+        return list;
+    }
+    }
+    return {};
+}
+
+void StoreInventoryField(HostInventory& inventory, InventoryItem item, std::string_view text)
+{
+    switch (item) {
+    case InventoryItem::SystemVersion:
+        SetField(inventory.systemVersion, text, HostInventory::kSystemVersionCapacity);
+        break;
+    case InventoryItem::Processor:
+        SetField(inventory.cpu, text, HostInventory::kCpuCapacity);
+        break;
+    case InventoryItem::Memory:
+        SetField(inventory.memoryMb, text, HostInventory::kMemoryCapacity);
+        break;
+    case InventoryItem::Shares:
+        SetField(inventory.shares, text, HostInventory::kSharesCapacity);
+        break;
+    case InventoryItem::AdapterSpeed:
+        SetField(inventory.adapterSpeed, text, HostInventory::kAdapterSpeedCapacity);
+        break;
+    }
+}
+
+const std::string& InventoryField(const HostInventory& inventory, InventoryItem item)
+{
+    switch (item) {
+    case InventoryItem::SystemVersion:
+        return inventory.systemVersion;
+    case InventoryItem::Processor:
+        return inventory.cpu;
+    case InventoryItem::Memory:
+        return inventory.memoryMb;
+    case InventoryItem::Shares:
+        return inventory.shares;
+    case InventoryItem::AdapterSpeed:
+        break;
+    }
+    return inventory.adapterSpeed;
+}
+
+std::string CellText(std::string_view bytes)
+{
+    while (!bytes.empty() && bytes.back() == '\0') {
+        bytes.remove_suffix(1);
+    }
+    std::string text;
+    if (IsValidUtf8(bytes)) {
+        text.assign(bytes);
+    } else {
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                text += c;
+            } else {
+                text += static_cast<char>(0xC0 | (byte >> 6));
+                text += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+    }
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return Trim(text);
+}
+
+} // namespace tessvale

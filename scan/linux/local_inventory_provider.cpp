@@ -1,0 +1,228 @@
+#include "scan/linux/local_inventory_provider.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "common/text_util.h"
+#include "scan/host_inventory_query.h"
+#include "scan/samba_config.h"
+
+namespace tessvale {
+namespace {
+
+bool ReadWholeFile(const std::string& path, std::string& text)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << file.rdbuf();
+    text = buffer.str();
+    return !file.bad();
+}
+
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end == text.data()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The value of a "KEY=value" line of os-release, without its shell quoting.
+std::optional<std::string> OsReleaseValue(const std::string& text, std::string_view key)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        line = Trim(line);
+        if (line.size() <= key.size() || line.compare(0, key.size(), key) != 0 || line[key.size()] != '=') {
+            continue;
+        }
+        std::string value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+            const char quote = value.front();
+            value = value.substr(1, value.size() - 2);
+            if (quote == '"') {
+                std::string unescaped;
+                for (std::size_t i = 0; i < value.size(); ++i) {
+                    if (value[i] == '\\' && i + 1 < value.size()) {
+                        ++i;
+                    }
+                    unescaped += value[i];
+                }
+                value = unescaped;
+            }
+        }
+        return value;
+    }
+    return std::nullopt;
+}
+
+// The value after the colon of the first "key : value" line with this key.
+std::optional<std::string> ColonValue(const std::string& text, std::string_view key)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos && Trim(line.substr(0, colon)) == key) {
+            return Trim(line.substr(colon + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+class LocalSession : public InventorySession
+{
+public:
+    explicit LocalSession(const LocalInventoryPaths& paths) : m_paths(paths) {}
+
+    bool Query(InventoryItem item, InventoryObjects& objects) override
+    {
+        objects.clear();
+        switch (item) {
+        case InventoryItem::SystemVersion:
+            return SystemVersion(objects);
+        case InventoryItem::Processor:
+            return Processor(objects);
+        case InventoryItem::Memory:
+            return Memory(objects);
+        case InventoryItem::Shares:
+            return Shares(objects);
+        case InventoryItem::AdapterSpeed:
+            return AdapterSpeed(objects);
+        }
+        return false;
+    }
+
+private:
+    bool SystemVersion(InventoryObjects& objects) const
+    {
+        std::string text;
+        if (!ReadWholeFile(m_paths.osRelease, text) && !ReadWholeFile(m_paths.osReleaseFallback, text)) {
+            return false;
+        }
+        if (const std::optional<std::string> name = OsReleaseValue(text, "PRETTY_NAME")) {
+            objects.emplace_back(CellText(*name));
+        }
+        return true;
+    }
+
+    bool Processor(InventoryObjects& objects) const
+    {
+        std::string text;
+        if (!ReadWholeFile(m_paths.cpuInfo, text)) {
+            return false;
+        }
+        if (const std::optional<std::string> model = ColonValue(text, "model name")) {
+            objects.emplace_back(CellText(*model));
+        }
+        return true;
+    }
+
+    bool Memory(InventoryObjects& objects) const
+    {
+        std::string text;
+        if (!ReadWholeFile(m_paths.memInfo, text)) {
+            return false;
+        }
+        const std::optional<std::string> total = ColonValue(text, "MemTotal"); // "16303492 kB"
+        if (!total) {
+            return true;
+        }
+        const std::optional<std::uint64_t> kib = ParseUnsigned(*total);
+        if (!kib) {
+            return false;
+        }
+        objects.emplace_back(std::to_string(*kib * 1024));
+        return true;
+    }
+
+    bool Shares(InventoryObjects& objects) const
+    {
+        std::error_code error;
+        if (!std::filesystem::exists(m_paths.smbd, error)) {
+            return true; // no Samba, no shares
+        }
+        std::string text;
+        ReadWholeFile(m_paths.smbConf, text);
+        const std::vector<SambaSection> sections = ParseSambaConfig(text);
+        for (const std::string& name : SambaConfigShares(sections)) {
+            objects.emplace_back(name);
+        }
+        for (const std::string& name : SambaUserShares(SambaUserShareFolder(sections))) {
+            objects.emplace_back(name);
+        }
+        return true;
+    }
+
+    bool AdapterSpeed(InventoryObjects& objects) const
+    {
+        std::error_code error;
+        std::vector<std::pair<std::uint64_t, std::filesystem::path>> adapters;
+        for (const auto& entry : std::filesystem::directory_iterator(m_paths.netClass, error)) {
+            std::string index;
+            ReadWholeFile((entry.path() / "ifindex").string(), index);
+            adapters.emplace_back(ParseUnsigned(Trim(index)).value_or(UINT64_MAX), entry.path());
+        }
+        if (error) {
+            return false;
+        }
+        std::sort(adapters.begin(), adapters.end());
+        for (const auto& [index, path] : adapters) {
+            std::string state;
+            std::string speed;
+            if (!ReadWholeFile((path / "operstate").string(), state) || Trim(state) != "up" ||
+                !ReadWholeFile((path / "speed").string(), speed)) {
+                continue;
+            }
+            // Adapters without a link speed (virtual ones) report -1 or fail the read.
+            const std::optional<std::uint64_t> mbit = ParseUnsigned(Trim(speed));
+            if (mbit && *mbit > 0) {
+                objects.emplace_back(std::to_string(*mbit * 1000000));
+                break;
+            }
+        }
+        return true;
+    }
+
+    const LocalInventoryPaths& m_paths;
+};
+
+class LocalInventoryProvider : public InventoryProvider
+{
+public:
+    explicit LocalInventoryProvider(LocalInventoryPaths paths) : m_paths(std::move(paths)) {}
+
+    bool Answers(InventoryItem) const override { return true; }
+
+    std::unique_ptr<InventorySession> Connect(const std::string&, const InventoryIdentity*) override
+    {
+        return std::make_unique<LocalSession>(m_paths);
+    }
+
+private:
+    LocalInventoryPaths m_paths;
+};
+
+} // namespace
+
+std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider(const LocalInventoryPaths& paths)
+{
+    return std::make_unique<LocalInventoryProvider>(paths);
+}
+
+std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider()
+{
+    return MakeLocalInventoryProvider(LocalInventoryPaths());
+}
+
+} // namespace tessvale

@@ -1,0 +1,255 @@
+// Shares over SMB: the share list a host's server service gives an authenticated
+// client, read through libsmbclient with a context of its own per host.
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <libsmbclient.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "scan/host_inventory_query.h"
+#include "scan/smb_negotiate.h"
+
+namespace tessvale {
+namespace {
+
+constexpr std::uint16_t kSmbPort = 445;
+constexpr std::size_t kMaxShares = 4096;
+constexpr std::chrono::seconds kLockWait{10};
+
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// libsmbclient is not safe to enter from several threads, even with a context each,
+// so every call into it runs under one lock. Before taking it, a NEGOTIATE exchange on
+// a socket of our own tells within the bound whether the server answers at all: a
+// firewalled port (which libsmbclient would wait twenty seconds for) or a server that
+// accepts and then stalls never holds the lock.
+bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(kSmbPort);
+    if (inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) {
+        return false;
+    }
+    const UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.Get() < 0) {
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    const auto waitFor = [&](short events) {
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            pollfd waiting{fd.Get(), events, 0};
+            const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
+            if (ready > 0) {
+                return true;
+            }
+            if (ready == 0 || errno != EINTR) {
+                return false;
+            }
+        }
+    };
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (errno != EINPROGRESS || !waitFor(POLLOUT) ||
+            ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            return false;
+        }
+    }
+    std::array<std::uint8_t, 16> guid{};
+    thread_local std::mt19937 random(std::random_device{}());
+    for (std::uint8_t& byte : guid) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    const std::vector<std::uint8_t> request = BuildSmb2NegotiateRequest(guid);
+    if (::send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+        return false;
+    }
+    std::vector<std::uint8_t> received;
+    constexpr std::size_t kEnough = 4 + 20; // direct-TCP header and the SMB2 header up to its flags
+    while (received.size() < kEnough && waitFor(POLLIN)) {
+        std::uint8_t buffer[512];
+        const ssize_t size = ::recv(fd.Get(), buffer, sizeof buffer, 0);
+        if (size == 0 || (size < 0 && errno != EINTR && errno != EAGAIN)) {
+            return false;
+        }
+        if (size > 0) {
+            received.insert(received.end(), buffer, buffer + size);
+        }
+    }
+    return IsSmbReply(received);
+}
+
+std::timed_mutex& LibraryMutex()
+{
+    static std::timed_mutex mutex;
+    return mutex;
+}
+
+void CopyOut(const std::string& text, char* buffer, int size)
+{
+    if (size <= 0) {
+        return;
+    }
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+}
+
+void SupplyIdentity(SMBCCTX* context, const char*, const char*, char* workgroup, int workgroupSize, char* user,
+                    int userSize, char* password, int passwordSize)
+{
+    const auto* identity = static_cast<const InventoryIdentity*>(smbc_getOptionUserData(context));
+    CopyOut(identity->domain, workgroup, workgroupSize);
+    CopyOut(identity->user, user, userSize);
+    CopyOut(identity->password, password, passwordSize);
+}
+
+// One client context, freed with its connections.
+class SmbContext
+{
+public:
+    SmbContext(const InventoryIdentity& identity, std::chrono::milliseconds bound) : m_context(smbc_new_context())
+    {
+        if (!m_context) {
+            return;
+        }
+        smbc_setDebug(m_context, 0);
+        smbc_setTimeout(m_context, static_cast<int>(bound.count()));
+        smbc_setPort(m_context, kSmbPort);
+        smbc_setOptionUserData(m_context, const_cast<InventoryIdentity*>(&identity));
+        smbc_setFunctionAuthDataWithContext(m_context, SupplyIdentity);
+        smbc_setOptionNoAutoAnonymousLogin(m_context, 1);
+        smbc_setOptionUseKerberos(m_context, 0);
+        smbc_setOptionFallbackAfterKerberos(m_context, 1);
+        if (!smbc_init_context(m_context)) {
+            smbc_free_context(m_context, 1);
+            m_context = nullptr;
+        }
+    }
+    ~SmbContext()
+    {
+        if (m_context) {
+            smbc_free_context(m_context, 1);
+        }
+    }
+    SmbContext(const SmbContext&) = delete;
+    SmbContext& operator=(const SmbContext&) = delete;
+
+    SMBCCTX* Get() const { return m_context; }
+
+private:
+    SMBCCTX* m_context;
+};
+
+bool ListShares(const std::string& address, const InventoryIdentity& identity, std::chrono::milliseconds bound,
+                InventoryObjects& shares)
+{
+    const SmbContext context(identity, bound);
+    if (!context.Get()) {
+        return false;
+    }
+    const std::string url = "smb://" + address + "/";
+    SMBCFILE* folder = smbc_getFunctionOpendir(context.Get())(context.Get(), url.c_str());
+    if (!folder) {
+        return false;
+    }
+    const smbc_readdir_fn readFolder = smbc_getFunctionReaddir(context.Get());
+    while (const smbc_dirent* entry = readFolder(context.Get(), folder)) {
+        const bool isShare = entry->smbc_type == SMBC_FILE_SHARE || entry->smbc_type == SMBC_PRINTER_SHARE ||
+                             entry->smbc_type == SMBC_COMMS_SHARE || entry->smbc_type == SMBC_IPC_SHARE;
+        if (isShare && shares.size() < kMaxShares) {
+            shares.emplace_back(CellText(entry->name));
+        }
+    }
+    smbc_getFunctionClosedir(context.Get())(context.Get(), folder);
+    return true;
+}
+
+class SmbShareSession : public InventorySession
+{
+public:
+    explicit SmbShareSession(InventoryObjects shares) : m_shares(std::move(shares)) {}
+
+    bool Query(InventoryItem item, InventoryObjects& objects) override
+    {
+        objects.clear();
+        if (item != InventoryItem::Shares) {
+            return false;
+        }
+        objects = m_shares;
+        return true;
+    }
+
+private:
+    InventoryObjects m_shares;
+};
+
+class SmbShareProvider : public InventoryProvider
+{
+public:
+    explicit SmbShareProvider(std::chrono::milliseconds bound) : m_bound(bound) {}
+
+    bool Answers(InventoryItem item) const override { return item == InventoryItem::Shares; }
+
+    std::unique_ptr<InventorySession> Connect(const std::string& address, const InventoryIdentity* identity) override
+    {
+        if (!identity || !ServerAnswers(address, m_bound)) {
+            return nullptr;
+        }
+        const std::unique_lock<std::timed_mutex> lock(LibraryMutex(), kLockWait);
+        if (!lock.owns_lock()) {
+            return nullptr;
+        }
+        InventoryObjects shares;
+        if (!ListShares(address, *identity, m_bound, shares)) {
+            return nullptr;
+        }
+        return std::make_unique<SmbShareSession>(std::move(shares));
+    }
+
+private:
+    std::chrono::milliseconds m_bound;
+};
+
+} // namespace
+
+std::unique_ptr<InventoryProvider> MakeSmbShareProvider(std::chrono::milliseconds bound)
+{
+    return std::make_unique<SmbShareProvider>(bound);
+}
+
+} // namespace tessvale

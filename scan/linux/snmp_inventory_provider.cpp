@@ -1,0 +1,522 @@
+// System version, processor, memory and adapter speed over SNMPv3 (RFC 3414 user-based
+// security, SHA authentication with AES privacy or without privacy), read from the
+// standard MIBs: sysDescr (RFC 3418), hrDeviceDescr and hrMemorySize (RFC 2790),
+// ifOperStatus, ifType, ifSpeed and ifHighSpeed (RFC 2863).
+//
+// net-snmp keeps its users and engine ids in process-wide lists that it does not lock,
+// so every library call runs under one lock. Before taking it, a discovery request on a
+// socket of our own tells within the bound whether an agent answers at all; hosts
+// without an agent therefore never hold the lock.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "scan/host_inventory_query.h"
+#include "scan/snmp_discovery.h"
+
+namespace tessvale {
+namespace {
+
+constexpr std::uint16_t kSnmpPort = 161;
+constexpr int kDiscoveryTries = 2;
+constexpr int kMaxWalkRows = 1024;
+constexpr std::chrono::seconds kLockWait{10};
+
+// OIDs of the objects read.
+const oid kSysDescr[] = {1, 3, 6, 1, 2, 1, 1, 1, 0};
+const oid kHrMemorySize[] = {1, 3, 6, 1, 2, 1, 25, 2, 2, 0};
+const oid kHrDeviceType[] = {1, 3, 6, 1, 2, 1, 25, 3, 2, 1, 2};
+const oid kHrDeviceDescr[] = {1, 3, 6, 1, 2, 1, 25, 3, 2, 1, 3};
+const oid kHrDeviceProcessor[] = {1, 3, 6, 1, 2, 1, 25, 3, 1, 3};
+const oid kIfType[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 3};
+const oid kIfSpeed[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 5};
+const oid kIfOperStatus[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
+const oid kIfHighSpeed[] = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 15};
+constexpr long kOperStatusUp = 1;
+constexpr long kSoftwareLoopback = 24;
+
+using Oid = std::vector<oid>;
+
+template <std::size_t N> Oid MakeOid(const oid (&parts)[N])
+{
+    return Oid(parts, parts + N);
+}
+
+Oid Child(Oid base, oid index)
+{
+    base.push_back(index);
+    return base;
+}
+
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool AgentAnswers(const std::string& address, std::chrono::milliseconds bound)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(kSnmpPort);
+    if (inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) {
+        return false;
+    }
+    const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    // Connected, so that a port without an agent reports itself at once.
+    if (fd.Get() < 0 || ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        return false;
+    }
+    thread_local std::mt19937 random(std::random_device{}());
+    const std::uint32_t id = std::uniform_int_distribution<std::uint32_t>(1, 0x7FFFFFFF)(random);
+    const std::vector<std::uint8_t> request = BuildSnmpDiscoveryRequest(id);
+    const auto perTry = bound / kDiscoveryTries;
+    for (int attempt = 0; attempt < kDiscoveryTries; ++attempt) {
+        if (::send(fd.Get(), request.data(), request.size(), 0) < 0) {
+            return false;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + perTry;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            pollfd waiting{fd.Get(), POLLIN, 0};
+            const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0) {
+                break;
+            }
+            std::uint8_t answer[2048];
+            const ssize_t size = ::recv(fd.Get(), answer, sizeof answer, 0);
+            if (size < 0) {
+                if (errno == ECONNREFUSED) {
+                    return false;
+                }
+                continue;
+            }
+            if (IsSnmpDiscoveryAnswer(std::span<const std::uint8_t>(answer, static_cast<std::size_t>(size)), id)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::timed_mutex& LibraryMutex()
+{
+    static std::timed_mutex mutex;
+    return mutex;
+}
+
+// Called under the library lock.
+void InitLibrary()
+{
+    static bool ready = false;
+    if (ready) {
+        return;
+    }
+    ready = true;
+    // No configuration files, no persistent state on disk, no MIB files, no messages on
+    // the terminal: the inventory uses numeric OIDs and keys it derives itself.
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIBDIRS, "");
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
+    init_snmp("tessvale");
+}
+
+enum class Reply
+{
+    Value,    // the agent answered with a value
+    NoValue,  // the agent answered without one (no such object, end of the MIB, error)
+    NoAnswer, // timed out: the agent stalls
+    Refused,  // the library or the agent refused the request (authentication, security level)
+};
+
+struct Binding
+{
+    Oid name;
+    u_char type = 0;
+    std::string text;
+    long long number = 0;
+    Oid objectId;
+};
+
+// One open library session; every call runs under the library lock.
+class AgentSession
+{
+public:
+    AgentSession() = default;
+    ~AgentSession() { Close(); }
+    AgentSession(const AgentSession&) = delete;
+    AgentSession& operator=(const AgentSession&) = delete;
+
+    bool Open(const std::string& address, const InventoryIdentity& identity, int level,
+              std::chrono::milliseconds perTry)
+    {
+        Close();
+        netsnmp_session settings;
+        snmp_sess_init(&settings);
+        std::string peer = "udp:" + address + ":" + std::to_string(kSnmpPort);
+        std::string user = identity.user;
+        settings.version = SNMP_VERSION_3;
+        settings.peername = peer.data();
+        settings.securityName = user.data();
+        settings.securityNameLen = user.size();
+        settings.securityLevel = level;
+        settings.securityAuthProto = usmHMACSHA1AuthProtocol;
+        settings.securityAuthProtoLen = USM_AUTH_PROTO_SHA_LEN;
+        settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
+        auto* password = reinterpret_cast<u_char*>(const_cast<char*>(identity.password.data()));
+        if (generate_Ku(settings.securityAuthProto, settings.securityAuthProtoLen, password, identity.password.size(),
+                        settings.securityAuthKey, &settings.securityAuthKeyLen) != SNMPERR_SUCCESS) {
+            return false;
+        }
+        if (level == SNMP_SEC_LEVEL_AUTHPRIV) {
+            settings.securityPrivProto = usmAESPrivProtocol;
+            settings.securityPrivProtoLen = USM_PRIV_PROTO_AES_LEN;
+            settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
+            if (generate_Ku(settings.securityAuthProto, settings.securityAuthProtoLen, password,
+                            identity.password.size(), settings.securityPrivKey,
+                            &settings.securityPrivKeyLen) != SNMPERR_SUCCESS) {
+                return false;
+            }
+        }
+        settings.timeout = std::chrono::duration_cast<std::chrono::microseconds>(perTry).count();
+        settings.retries = 1;
+        m_handle = snmp_sess_open(&settings);
+        std::memset(settings.securityAuthKey, 0, sizeof settings.securityAuthKey);
+        std::memset(settings.securityPrivKey, 0, sizeof settings.securityPrivKey);
+        return m_handle != nullptr;
+    }
+
+    Reply Request(int command, const Oid& name, Binding& binding)
+    {
+        netsnmp_pdu* pdu = snmp_pdu_create(command);
+        if (!pdu) {
+            return Reply::Refused;
+        }
+        snmp_add_null_var(pdu, name.data(), name.size());
+        netsnmp_pdu* response = nullptr;
+        const int status = snmp_sess_synch_response(m_handle, pdu, &response); // takes pdu
+        const std::unique_ptr<netsnmp_pdu, void (*)(netsnmp_pdu*)> owned(response, snmp_free_pdu);
+        if (status == STAT_TIMEOUT) {
+            return Reply::NoAnswer;
+        }
+        if (status != STAT_SUCCESS || !response) {
+            return Reply::Refused;
+        }
+        const netsnmp_variable_list* variable = response->variables;
+        if (response->errstat != SNMP_ERR_NOERROR || !variable || variable->type == SNMP_NOSUCHOBJECT ||
+            variable->type == SNMP_NOSUCHINSTANCE || variable->type == SNMP_ENDOFMIBVIEW) {
+            return Reply::NoValue;
+        }
+        binding = Binding();
+        binding.name.assign(variable->name, variable->name + variable->name_length);
+        binding.type = variable->type;
+        switch (variable->type) {
+        case ASN_OCTET_STR:
+            binding.text.assign(reinterpret_cast<const char*>(variable->val.string), variable->val_len);
+            break;
+        case ASN_INTEGER:
+            binding.number = *variable->val.integer;
+            break;
+        case ASN_GAUGE:
+        case ASN_COUNTER:
+        case ASN_TIMETICKS:
+        case ASN_UINTEGER:
+            binding.number = static_cast<long long>(static_cast<unsigned long>(*variable->val.integer) & 0xFFFFFFFFu);
+            break;
+        case ASN_OBJECT_ID:
+            binding.objectId.assign(variable->val.objid, variable->val.objid + variable->val_len / sizeof(oid));
+            break;
+        default:
+            break;
+        }
+        return Reply::Value;
+    }
+
+private:
+    void Close()
+    {
+        if (!m_handle) {
+            return;
+        }
+        // The library keeps a user entry per engine id and name, keys included, and
+        // would reuse it for the next session even after the password changed.
+        std::vector<u_char> engineId;
+        std::string user;
+        if (const netsnmp_session* open = snmp_sess_session(m_handle)) {
+            if (open->securityEngineID) {
+                engineId.assign(open->securityEngineID, open->securityEngineID + open->securityEngineIDLen);
+            }
+            if (open->securityName) {
+                user.assign(open->securityName, open->securityNameLen);
+            }
+        }
+        snmp_sess_close(m_handle);
+        m_handle = nullptr;
+        if (!engineId.empty()) {
+            if (usmUser* entry = usm_get_user(engineId.data(), engineId.size(), user.data())) {
+                usm_remove_user(entry);
+                usm_free_user(entry);
+            }
+        }
+    }
+
+    void* m_handle = nullptr;
+};
+
+bool HasPrefix(const Oid& name, const Oid& prefix)
+{
+    return name.size() > prefix.size() && std::equal(prefix.begin(), prefix.end(), name.begin());
+}
+
+struct Answer
+{
+    bool ok = false;
+    InventoryObjects objects;
+};
+
+// Reads the inventory from an agent whose session is open; stops at the first request
+// the agent leaves unanswered.
+class InventoryReader
+{
+public:
+    explicit InventoryReader(AgentSession& session) : m_session(session) {}
+
+    bool Stalled() const { return m_stalled; }
+
+    Answer Processor()
+    {
+        Answer answer;
+        std::optional<oid> processor;
+        answer.ok = Walk(MakeOid(kHrDeviceType), [&](oid index, const Binding& binding) {
+            if (binding.objectId == MakeOid(kHrDeviceProcessor)) {
+                processor = index;
+                return false;
+            }
+            return true;
+        });
+        if (answer.ok && processor) {
+            Binding binding;
+            answer.ok = Get(Child(MakeOid(kHrDeviceDescr), *processor), binding) && binding.type == ASN_OCTET_STR;
+            if (answer.ok) {
+                answer.objects.emplace_back(CellText(binding.text));
+            }
+        }
+        return answer;
+    }
+
+    Answer Memory()
+    {
+        Binding binding;
+        Answer answer;
+        answer.ok = Get(MakeOid(kHrMemorySize), binding) && binding.type == ASN_INTEGER && binding.number >= 0;
+        if (answer.ok) {
+            answer.objects.emplace_back(std::to_string(static_cast<unsigned long long>(binding.number) * 1024));
+        }
+        return answer;
+    }
+
+    Answer AdapterSpeed()
+    {
+        Answer answer;
+        std::vector<oid> up;
+        answer.ok = Walk(MakeOid(kIfOperStatus), [&](oid index, const Binding& binding) {
+            if (binding.type == ASN_INTEGER && binding.number == kOperStatusUp) {
+                up.push_back(index);
+            }
+            return true;
+        });
+        for (std::size_t i = 0; answer.ok && i < up.size() && !m_stalled; ++i) {
+            Binding binding;
+            if (Get(Child(MakeOid(kIfType), up[i]), binding) && binding.number == kSoftwareLoopback) {
+                continue;
+            }
+            unsigned long long bits = 0;
+            if (Get(Child(MakeOid(kIfHighSpeed), up[i]), binding) && binding.number > 0) {
+                bits = static_cast<unsigned long long>(binding.number) * 1000000;
+            } else if (Get(Child(MakeOid(kIfSpeed), up[i]), binding) && binding.number > 0) {
+                bits = static_cast<unsigned long long>(binding.number);
+            }
+            if (bits > 0) {
+                answer.objects.emplace_back(std::to_string(bits));
+                break;
+            }
+        }
+        answer.ok = answer.ok && !m_stalled;
+        return answer;
+    }
+
+private:
+    bool Get(const Oid& name, Binding& binding)
+    {
+        if (m_stalled) {
+            return false;
+        }
+        const Reply reply = m_session.Request(SNMP_MSG_GET, name, binding);
+        m_stalled = reply == Reply::NoAnswer;
+        return reply == Reply::Value;
+    }
+
+    // Visits the rows of one table column in index order while visit returns true.
+    // False when the agent failed to answer.
+    template <typename Visit> bool Walk(const Oid& column, Visit visit)
+    {
+        Oid next = column;
+        for (int row = 0; row < kMaxWalkRows && !m_stalled; ++row) {
+            Binding binding;
+            const Reply reply = m_session.Request(SNMP_MSG_GETNEXT, next, binding);
+            m_stalled = reply == Reply::NoAnswer;
+            if (reply == Reply::NoValue) {
+                return true;
+            }
+            if (reply != Reply::Value) {
+                return false;
+            }
+            if (binding.name.size() != column.size() + 1 || !HasPrefix(binding.name, column) || binding.name <= next) {
+                return true; // left the column (or an agent that does not advance)
+            }
+            next = binding.name;
+            if (!visit(binding.name.back(), binding)) {
+                return true;
+            }
+        }
+        return !m_stalled;
+    }
+
+    AgentSession& m_session;
+    bool m_stalled = false;
+};
+
+class SnmpSession : public InventorySession
+{
+public:
+    SnmpSession(Answer systemVersion, Answer processor, Answer memory, Answer speed)
+        : m_systemVersion(std::move(systemVersion)), m_processor(std::move(processor)), m_memory(std::move(memory)),
+          m_speed(std::move(speed))
+    {}
+
+    bool Query(InventoryItem item, InventoryObjects& objects) override
+    {
+        const Answer* answer = nullptr;
+        switch (item) {
+        case InventoryItem::SystemVersion:
+            answer = &m_systemVersion;
+            break;
+        case InventoryItem::Processor:
+            answer = &m_processor;
+            break;
+        case InventoryItem::Memory:
+            answer = &m_memory;
+            break;
+        case InventoryItem::AdapterSpeed:
+            answer = &m_speed;
+            break;
+        case InventoryItem::Shares:
+            break;
+        }
+        objects = answer && answer->ok ? answer->objects : InventoryObjects();
+        return answer && answer->ok;
+    }
+
+private:
+    Answer m_systemVersion;
+    Answer m_processor;
+    Answer m_memory;
+    Answer m_speed;
+};
+
+class SnmpInventoryProvider : public InventoryProvider
+{
+public:
+    explicit SnmpInventoryProvider(std::chrono::milliseconds bound) : m_bound(bound) {}
+
+    bool Answers(InventoryItem item) const override { return item != InventoryItem::Shares; }
+
+    std::unique_ptr<InventorySession> Connect(const std::string& address, const InventoryIdentity* identity) override
+    {
+        if (!identity || identity->user.empty() || !AgentAnswers(address, m_bound)) {
+            return nullptr;
+        }
+        const std::unique_lock<std::timed_mutex> lock(LibraryMutex(), kLockWait);
+        if (!lock.owns_lock()) {
+            return nullptr;
+        }
+        InitLibrary();
+        // The agent decides which security level the user has: privacy first, then
+        // authentication alone when the agent refused the first.
+        const auto perTry = m_bound / 3;
+        for (const int level : {SNMP_SEC_LEVEL_AUTHPRIV, SNMP_SEC_LEVEL_AUTHNOPRIV}) {
+            AgentSession session;
+            if (!session.Open(address, *identity, level, perTry)) {
+                return nullptr; // no engine id within the bound, or a password the library rejects
+            }
+            Binding probe;
+            const Reply reply = session.Request(SNMP_MSG_GET, MakeOid(kSysDescr), probe);
+            if (reply == Reply::NoAnswer) {
+                return nullptr;
+            }
+            if (reply == Reply::Refused) {
+                continue;
+            }
+            Answer systemVersion;
+            systemVersion.ok = reply == Reply::Value && probe.type == ASN_OCTET_STR;
+            if (systemVersion.ok) {
+                systemVersion.objects.emplace_back(CellText(probe.text));
+            }
+            InventoryReader reader(session);
+            Answer processor = reader.Processor();
+            Answer memory = reader.Memory();
+            Answer speed = reader.AdapterSpeed();
+            return std::make_unique<SnmpSession>(std::move(systemVersion), std::move(processor), std::move(memory),
+                                                 std::move(speed));
+        }
+        return nullptr;
+    }
+
+private:
+    std::chrono::milliseconds m_bound;
+};
+
+} // namespace
+
+std::unique_ptr<InventoryProvider> MakeSnmpInventoryProvider(std::chrono::milliseconds bound)
+{
+    return std::make_unique<SnmpInventoryProvider>(bound);
+}
+
+} // namespace tessvale

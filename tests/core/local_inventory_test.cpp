@@ -1,0 +1,214 @@
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "scan/host_inventory_query.h"
+#include "scan/linux/local_inventory_provider.h"
+#include "scan/samba_config.h"
+
+namespace tessvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The output of a shell command with its final line end removed: an independent reading
+// of the same system files.
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        return output;
+    }
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) {
+        output += buffer.data();
+    }
+    ::pclose(pipe);
+    while (!output.empty() && output.back() == '\n') {
+        output.pop_back();
+    }
+    return output;
+}
+
+std::string Query(InventoryProvider& provider, InventoryItem item, bool* ok = nullptr)
+{
+    const auto session = provider.Connect("127.0.0.1", nullptr);
+    InventoryObjects objects;
+    const bool answered = session->Query(item, objects);
+    if (ok) {
+        *ok = answered;
+    }
+    return answered ? InventoryResultText(item, objects) : std::string();
+}
+
+TEST(LocalInventory, AgreesWithThisMachine)
+{
+    const auto provider = MakeLocalInventoryProvider();
+    EXPECT_EQ(Query(*provider, InventoryItem::SystemVersion),
+              Shell("sh -c '. /etc/os-release 2>/dev/null || . /usr/lib/os-release; printf %s \"$PRETTY_NAME\"'"));
+    EXPECT_EQ(Query(*provider, InventoryItem::Processor),
+              Shell("grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^[ \\t]*//; s/[ \\t]*$//'"));
+    EXPECT_EQ(Query(*provider, InventoryItem::Memory),
+              Shell("awk '/^MemTotal:/ { print int($2 / 1024) }' /proc/meminfo"));
+    const std::string speed = Shell("for d in $(ls /sys/class/net); do"
+                                    "  echo \"$(cat /sys/class/net/$d/ifindex) $d\"; done | sort -n |"
+                                    " while read i d; do"
+                                    "  [ \"$(cat /sys/class/net/$d/operstate)\" = up ] || continue;"
+                                    "  s=$(cat /sys/class/net/$d/speed 2>/dev/null) || continue;"
+                                    "  [ \"${s:-0}\" -gt 0 ] 2>/dev/null && { echo $s; break; }; done");
+    EXPECT_EQ(Query(*provider, InventoryItem::AdapterSpeed), speed);
+}
+
+class LocalInventoryTree : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root = fs::temp_directory_path() / ("tessvale-local-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "net");
+        paths.osRelease = (root / "os-release").string();
+        paths.osReleaseFallback = (root / "missing-os-release").string();
+        paths.cpuInfo = (root / "cpuinfo").string();
+        paths.memInfo = (root / "meminfo").string();
+        paths.netClass = (root / "net").string();
+        paths.smbConf = (root / "smb.conf").string();
+        paths.smbd = (root / "smbd").string();
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    void Write(const fs::path& path, const std::string& text)
+    {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+
+    void Adapter(const std::string& name, int index, const std::string& state, const std::string& speed)
+    {
+        Write(root / "net" / name / "ifindex", std::to_string(index) + "\n");
+        Write(root / "net" / name / "operstate", state + "\n");
+        if (!speed.empty()) {
+            Write(root / "net" / name / "speed", speed + "\n");
+        }
+    }
+
+    fs::path root;
+    LocalInventoryPaths paths;
+};
+
+TEST_F(LocalInventoryTree, ReadsOsReleaseCpuinfoAndMeminfo)
+{
+    Write(root / "os-release", "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian \\\"12\\\" (bookworm)\"\nID=debian\n");
+    Write(root / "cpuinfo", "processor\t: 0\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) Xeon(R) CPU @ 2.20GHz\n"
+                            "\nprocessor\t: 1\nmodel name\t: Other CPU\n");
+    Write(root / "meminfo", "MemTotal:        8388608 kB\nMemFree:         1024 kB\n");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    EXPECT_EQ(Query(*provider, InventoryItem::SystemVersion), "Debian \"12\" (bookworm)");
+    EXPECT_EQ(Query(*provider, InventoryItem::Processor), "Intel(R) Xeon(R) CPU @ 2.20GHz");
+    EXPECT_EQ(Query(*provider, InventoryItem::Memory), "8192");
+}
+
+TEST_F(LocalInventoryTree, MissingFilesFailOnlyTheirQuery)
+{
+    Write(root / "meminfo", "MemTotal: 2097152 kB\n");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    bool ok = true;
+    EXPECT_EQ(Query(*provider, InventoryItem::SystemVersion, &ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Query(*provider, InventoryItem::Processor, &ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Query(*provider, InventoryItem::Memory, &ok), "2048");
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(LocalInventoryTree, OsReleaseFallsBackToTheVendorCopy)
+{
+    Write(root / "missing-os-release", "PRETTY_NAME='Plain OS 1'\n");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    EXPECT_EQ(Query(*provider, InventoryItem::SystemVersion), "Plain OS 1");
+}
+
+TEST_F(LocalInventoryTree, SpeedOfTheFirstUpAdapterByIndexThatReportsOne)
+{
+    Adapter("lo", 1, "unknown", "");
+    Adapter("eth9", 2, "up", "-1");    // virtual: no speed
+    Adapter("eth0", 4, "up", "10000"); // later index, though its name sorts first
+    Adapter("eth1", 3, "down", "100"); // not enabled
+    Adapter("wlan0", 3, "up", "");     // no speed file
+    Adapter("eth2", 5, "up", "1000");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    EXPECT_EQ(Query(*provider, InventoryItem::AdapterSpeed), "10000");
+}
+
+TEST_F(LocalInventoryTree, NoAdapterWithSpeedGivesAnEmptyAnswer)
+{
+    Adapter("lo", 1, "unknown", "");
+    Adapter("veth0", 2, "up", "-1");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    bool ok = false;
+    EXPECT_EQ(Query(*provider, InventoryItem::AdapterSpeed, &ok), "");
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(LocalInventoryTree, SharesOfSmbConfAndUserSharesWhenSambaIsInstalled)
+{
+    Write(root / "smb.conf", "[global]\n  workgroup = OFFICE\n  usershare path = " + (root / "usershares").string() +
+                                 "\n[homes]\n  browseable = no\n[printers]\n  path = /var/tmp\n"
+                                 "[print$]\n  path = /var/lib/samba/printers\n[Data]\n  path = /srv/data\n"
+                                 "[old]\n  available = no\n");
+    Write(root / "usershares" / "music", "#VERSION 2\npath=/home/a/Music\nsharename=Music\n");
+    Write(root / "usershares" / "docs", "#VERSION 2\npath=/home/a/Docs\n");
+    const auto provider = MakeLocalInventoryProvider(paths);
+    bool ok = false;
+    EXPECT_EQ(Query(*provider, InventoryItem::Shares, &ok), "");
+    EXPECT_TRUE(ok); // Samba not installed: a query without objects
+    Write(root / "smbd", "");
+    EXPECT_EQ(Query(*provider, InventoryItem::Shares), "print$;Data;Music;docs;");
+}
+
+TEST(SambaConfig, ParsesSectionsContinuationsAndComments)
+{
+    const auto sections = ParseSambaConfig("workgroup = EARLY\n"
+                                           "# comment = x\n"
+                                           "[global]\r\n"
+                                           "   Work_Group = LONG\\\n"
+                                           "NAME\n"
+                                           "; server string = hidden\n"
+                                           "[ share one ]\n"
+                                           "path=/srv\n");
+    ASSERT_EQ(sections.size(), 3u);
+    EXPECT_EQ(sections[0].name, "global");
+    EXPECT_EQ(sections[0].Value("workgroup"), "EARLY");
+    EXPECT_EQ(sections[1].Value("workgroup"), "LONGNAME");
+    EXPECT_EQ(sections[1].Value("server string", "none"), "none");
+    EXPECT_EQ(sections[2].name, "share one");
+    EXPECT_EQ(sections[2].Value("PATH"), "/srv");
+}
+
+TEST_F(LocalInventoryTree, WorkgroupFromSmbConfElseWorkgroup)
+{
+    EXPECT_EQ(ReadSambaWorkgroup(paths.smbConf), "WORKGROUP"); // no file
+    Write(root / "smb.conf", "[global]\nserver role = standalone server\n");
+    EXPECT_EQ(ReadSambaWorkgroup(paths.smbConf), "WORKGROUP");
+    Write(root / "smb.conf", "[data]\nworkgroup = NOTHERE\n[global]\n\tworkgroup = Office\n");
+    EXPECT_EQ(ReadSambaWorkgroup(paths.smbConf), "Office");
+}
+
+TEST(LocalAddress, RecognisesOwnAddressesOnly)
+{
+    EXPECT_TRUE(IsLocalIpv4Address("127.0.0.1"));
+    EXPECT_FALSE(IsLocalIpv4Address("198.19.255.254"));
+    EXPECT_FALSE(IsLocalIpv4Address("not an address"));
+    const std::string own = Shell("ip -4 -o addr show scope global | awk '{ sub(\"/.*\", \"\", $4); print $4; exit }'");
+    if (!own.empty()) {
+        EXPECT_TRUE(IsLocalIpv4Address(own)) << own;
+    }
+}
+
+} // namespace
+} // namespace tessvale

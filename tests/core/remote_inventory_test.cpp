@@ -1,0 +1,245 @@
+// The inventory of a real host over the namespace test network: Samba's smbd for the
+// shares, Net-SNMP's snmpd for the rest, and a host that accepts and then stalls.
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sched.h>
+#include <thread>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "scan/host_inventory_query.h"
+#include "scan/samba_config.h"
+
+namespace tessvale {
+namespace {
+
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        return output;
+    }
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) {
+        output += buffer.data();
+    }
+    ::pclose(pipe);
+    while (!output.empty() && (output.back() == '\n' || output.back() == '"')) {
+        output.pop_back();
+    }
+    if (!output.empty() && output.front() == '"') {
+        output.erase(0, 1);
+    }
+    return output;
+}
+
+class RemoteInventory : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (::geteuid() != 0) {
+            return;
+        }
+        const std::string output =
+            Shell(std::string(TESSVALE_SOURCE_DIR) + "/scripts/testnet-inventory up " + std::to_string(::getpid()));
+        const std::string folder = output.substr(output.rfind('\n') + 1);
+        std::ifstream env(folder + "/env");
+        for (std::string line; std::getline(env, line);) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                s_env[line.substr(0, equals)] = line.substr(equals + 1);
+            }
+        }
+        if (!s_env.empty()) {
+            s_folder = folder;
+        }
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (!s_folder.empty()) {
+            Shell(std::string(TESSVALE_SOURCE_DIR) + "/scripts/testnet-inventory down " + s_folder);
+        }
+        s_folder.clear();
+        s_env.clear();
+    }
+
+    void SetUp() override
+    {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "the inventory test network needs root (network namespaces)";
+        }
+        ASSERT_FALSE(s_folder.empty()) << "the inventory test network did not come up";
+    }
+
+    static std::string Env(const std::string& key) { return s_env.at(key); }
+
+    // Runs work on a thread that lives in the scanner's network namespace.
+    template <typename Work> static void InScanner(Work work)
+    {
+        bool entered = false;
+        std::thread thread([&] {
+            const int fd = ::open(("/var/run/netns/" + Env("INV_SCANNER_NS")).c_str(), O_RDONLY | O_CLOEXEC);
+            entered = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            if (entered) {
+                work();
+            }
+        });
+        thread.join();
+        ASSERT_TRUE(entered) << "could not enter the scanner namespace";
+    }
+
+    static std::string InScannerShell(const std::string& command)
+    {
+        return Shell("ip netns exec " + Env("INV_SCANNER_NS") + " env MIBS= " + command);
+    }
+
+    static std::unique_ptr<HostInventoryQuery> MakeQuery(const InventoryCredentials& credentials)
+    {
+        std::vector<std::unique_ptr<InventoryProvider>> remote;
+        remote.push_back(MakeSmbShareProvider());
+        remote.push_back(MakeSnmpInventoryProvider());
+        InventorySources sources;
+        sources.workgroup = [] { return ReadSambaWorkgroup("/etc/samba/smb.conf"); };
+        sources.credentials = [credentials] { return credentials; };
+        sources.isLocalAddress = IsLocalIpv4Address;
+        return std::make_unique<HostInventoryQuery>(MakeLocalInventoryProvider(), std::move(remote),
+                                                    std::move(sources));
+    }
+
+    static std::string SnmpGet(const std::string& oid)
+    {
+        const std::string password = Env("INV_PASSWORD");
+        return InScannerShell("snmpget -v3 -l authPriv -u " + Env("INV_USER") + " -a SHA -A " + password +
+                              " -x AES -X " + password + " -Oqv " + Env("INV_HOST_IP") + " " + oid);
+    }
+
+    static inline std::string s_folder;
+    static inline std::map<std::string, std::string> s_env;
+};
+
+TEST_F(RemoteInventory, FillsEveryColumnWithTheHostsValues)
+{
+    // What the reference clients smbclient and snmpget read from the same host.
+    const std::string password = Env("INV_PASSWORD");
+    const std::string shares = InScannerShell("smbclient -L //" + Env("INV_HOST_IP") + " -U '" + Env("INV_WORKGROUP") +
+                                              "\\" + Env("INV_USER") + "%" + password +
+                                              "' -g 2>/dev/null | awk -F'|' "
+                                              "'$1==\"Disk\"||$1==\"IPC\"||$1==\"Printer\" { printf \"%s;\", $2 }'");
+    const std::string processorRow =
+        InScannerShell("snmpwalk -v3 -l authPriv -u " + Env("INV_USER") + " -a SHA -A " + password + " -x AES -X " +
+                       password + " -On -Oq " + Env("INV_HOST_IP") +
+                       " 1.3.6.1.2.1.25.3.2.1.2 | awk '$2==\".1.3.6.1.2.1.25.3.1.3\" { n=split($1,p,\".\"); "
+                       "print p[n]; exit }'");
+    const std::string memoryKib = SnmpGet("1.3.6.1.2.1.25.2.2.0");
+    const std::string speed =
+        Shell("ip netns exec " + Env("INV_HOST_NS") + " cat /sys/class/net/" + Env("INV_HOST_VETH") + "/speed");
+    ASSERT_EQ(shares, "alpha;beta;IPC$;");
+    ASSERT_FALSE(processorRow.empty());
+    EXPECT_EQ(std::stoll(memoryKib) / 1024, std::stoll(Shell("awk '/^MemTotal:/ { print $2 }' /proc/meminfo")) / 1024);
+
+    HostInventory inventory;
+    inventory.vendor = "Vendor of the MAC";
+    int result = 0;
+    InScanner([&] { result = MakeQuery({Env("INV_USER"), password})->QueryInventory(Env("INV_HOST_IP"), inventory); });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(inventory.shares, shares);
+    EXPECT_EQ(inventory.systemVersion, SnmpGet("1.3.6.1.2.1.1.1.0"));
+    EXPECT_EQ(inventory.cpu, SnmpGet("1.3.6.1.2.1.25.3.2.1.3." + processorRow));
+    EXPECT_EQ(inventory.memoryMb, std::to_string(std::stoll(memoryKib) / 1024));
+    EXPECT_EQ(inventory.adapterSpeed, speed);
+    EXPECT_EQ(inventory.vendor, "Vendor of the MAC");
+}
+
+TEST_F(RemoteInventory, WrongCredentialsLeaveDashes)
+{
+    for (const InventoryCredentials& wrong : {InventoryCredentials{Env("INV_USER"), "not-the-password"},
+                                              InventoryCredentials{"nobody-known", Env("INV_PASSWORD")}}) {
+        HostInventory inventory;
+        int result = -1;
+        InScanner([&] { result = MakeQuery(wrong)->QueryInventory(Env("INV_HOST_IP"), inventory); });
+        EXPECT_EQ(result, 0) << wrong.login;
+        for (const InventoryItem item : kInventoryItems) {
+            EXPECT_EQ(InventoryField(inventory, item), "-") << wrong.login << " " << static_cast<int>(item);
+        }
+    }
+    // The right password after a wrong one is not refused from a remembered key.
+    HostInventory inventory;
+    InScanner([&] {
+        MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")})->QueryInventory(Env("INV_HOST_IP"), inventory);
+    });
+    EXPECT_NE(inventory.systemVersion, "-");
+    EXPECT_EQ(inventory.shares, "alpha;beta;IPC$;");
+}
+
+TEST_F(RemoteInventory, AgentUserWithoutPrivacyStillAnswers)
+{
+    // tvauth exists only for the agent, with authentication and no privacy: the shares
+    // stay "-", the rest comes over SNMP.
+    HostInventory inventory;
+    int result = 0;
+    InScanner([&] {
+        result = MakeQuery({"tvauth", Env("INV_PASSWORD")})->QueryInventory(Env("INV_HOST_IP"), inventory);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(inventory.shares, "-");
+    EXPECT_EQ(inventory.systemVersion, SnmpGet("1.3.6.1.2.1.1.1.0"));
+    EXPECT_EQ(inventory.memoryMb, std::to_string(std::stoll(SnmpGet("1.3.6.1.2.1.25.2.2.0")) / 1024));
+}
+
+TEST_F(RemoteInventory, StalledHostIsLeftWithinTheBound)
+{
+    HostInventory inventory;
+    int result = -1;
+    const auto start = std::chrono::steady_clock::now();
+    InScanner([&] {
+        result = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")})->QueryInventory(Env("INV_STALLED_IP"), inventory);
+    });
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result, 0);
+    for (const InventoryItem item : kInventoryItems) {
+        EXPECT_EQ(InventoryField(inventory, item), "-");
+    }
+    // One bound for the shares, one for the agent, and some slack for a loaded machine.
+    EXPECT_LT(elapsed, 2 * kInventoryAnswerBound + std::chrono::milliseconds(1500))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
+}
+
+TEST_F(RemoteInventory, WorkersQueryingAtOnceAllGetTheFullInventory)
+{
+    constexpr int kWorkers = 4;
+    std::array<HostInventory, kWorkers> inventories;
+    const auto query = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")});
+    std::vector<std::thread> workers;
+    for (int i = 0; i < kWorkers; ++i) {
+        workers.emplace_back([&, i] {
+            InScanner([&] {
+                // Half the workers ask the stalled host, which must not hold the others.
+                const std::string address = i % 2 ? Env("INV_STALLED_IP") : Env("INV_HOST_IP");
+                query->QueryInventory(address, inventories[i]);
+            });
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (int i = 0; i < kWorkers; i += 2) {
+        EXPECT_EQ(inventories[i].shares, "alpha;beta;IPC$;") << i;
+        EXPECT_EQ(inventories[i].adapterSpeed, inventories[0].adapterSpeed) << i;
+        EXPECT_NE(inventories[i].cpu, "-") << i;
+        EXPECT_EQ(inventories[i + 1].cpu, "-") << i + 1;
+    }
+}
+
+} // namespace
+} // namespace tessvale

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# tessvale --scan over the test network's /24 lists exactly the answering hosts, each
+# with its MAC, its NetBIOS name ("-" for ARP-only hosts) and its vendor.
+# Usage: headless_scan_testnet.sh TESSVALE_BINARY SOURCE_DIR. Exit 77: skipped.
+set -euo pipefail
+tessvale=$1
+source_dir=$2
+
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
+    echo "skipped: needs root, network namespaces and Samba's nmbd"
+    exit 77
+fi
+
+work=$(mktemp -d)
+net=""
+cleanup() {
+    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 4 --arp-only 4 \
+    --id "hs$(printf '%x' $(($$ % 65536)))" | tail -n 1)
+# shellcheck disable=SC1091
+. "$net/env"
+
+# A data folder of its own: default settings and a vendor listing that names the OUI
+# of the first host.
+mkdir -p "$work/data/Tessvale"
+first_mac=$(awk 'NR == 1 { print $2 }' "$net/hosts.txt")
+oui=$(echo "${first_mac:0:8}" | tr ':' '-')
+printf 'OUI/MA-L\t\t\tOrganization\r\n%s   (hex)\t\tTessvale Test Vendor\r\n' "$oui" >"$work/data/Tessvale/oui.txt"
+
+# Expected table: IP, MAC, name, vendor of every host; nothing for silent addresses.
+while read -r ip mac name kind; do
+    vendor=""
+    [ "${mac:0:8}" = "${first_mac:0:8}" ] && vendor="Tessvale Test Vendor"
+    printf '%s\t%s\t%s\t%s\n' "$ip" "$mac" "$name" "$vendor"
+done <"$net/hosts.txt" | sort >"$work/expected"
+hosts=$(wc -l <"$net/hosts.txt")
+
+status=0
+ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "198.18.0.1" "$BROADCAST" \
+    >"$work/out" 2>"$work/err" || status=$?
+[ "$status" -eq 0 ] || { echo "tessvale --scan exited with $status"; cat "$work/err"; exit 1; }
+
+head -n 1 "$work/out" | grep -q '^IP	MAC	HostName	CPU' || { echo "no header line"; exit 1; }
+tail -n +2 "$work/out" | awk -F '\t' '{ print $1 "\t" $2 "\t" $3 "\t" $9 }' | sort >"$work/actual"
+if ! diff -u "$work/expected" "$work/actual"; then
+    echo "the listed hosts differ from the answering hosts"
+    exit 1
+fi
+grep -qx "Online:$hosts/Offline:$((254 - hosts))" "$work/err" || {
+    echo "unexpected counts:"
+    cat "$work/err"
+    exit 1
+}
+echo "ok: $hosts hosts listed with their names, MACs and vendors"
