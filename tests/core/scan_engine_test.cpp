@@ -195,7 +195,19 @@ TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
     EXPECT_EQ(found.size() + silent.size(), 254u);
     EXPECT_EQ(m_service->Total(), 254u);
     EXPECT_EQ(m_service->Done(), 254u);
+    // Workers are no longer started once the scan is over, which a slow machine can see.
+    EXPECT_LE(m_service->Workers(), 65);
+    EXPECT_LE(m_probe.MaxConcurrent(), m_service->Workers());
+}
+
+TEST_F(ScanEngine, DefaultSettingsRunSixtyFiveWorkers)
+{
+    m_probe.SetDelay(100ms);
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
     EXPECT_EQ(m_service->Workers(), 65);
+    EXPECT_GE(m_pool.ThreadCount(), 65);
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 70));
+    m_service->StopAndDrain({});
     EXPECT_GT(m_probe.MaxConcurrent(), 1);
     EXPECT_LE(m_probe.MaxConcurrent(), 65);
 }
@@ -203,7 +215,7 @@ TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
 TEST_F(ScanEngine, ThreadSettingGivesThatManyWorkersPlusOne)
 {
     SetThreads("3");
-    m_probe.SetDelay(2ms);
+    m_probe.SetDelay(5ms);
     ASSERT_TRUE(ScanToEnd(Address(1), Address(40)));
     EXPECT_EQ(m_service->Workers(), 4);
     EXPECT_LE(m_probe.MaxConcurrent(), 4);
