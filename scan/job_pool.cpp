@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/crash_handler.h"
 #include "scan/service_basic.h"
 
 namespace tessvale {
@@ -59,6 +60,8 @@ private:
     static void* Entry(void* self)
     {
         auto* thread = static_cast<Thread*>(self);
+        // Fatal signals on this thread run the crash handler on its own alternate stack.
+        InstallThreadCrashHandler();
         thread->m_pool.ThreadMain(thread->m_index);
         return nullptr;
     }
