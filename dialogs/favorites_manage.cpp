@@ -66,11 +66,13 @@ CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices s
 
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(QStringLiteral("Name:"), this), 0, 0);
-    fields->addWidget(m_nameEdit, 0, 1);
+    fields->addWidget(m_nameEdit, 0, 1, 1, 2);
     fields->addWidget(new QLabel(QStringLiteral("From IP:"), this), 1, 0);
     fields->addWidget(m_fromEdit, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("To IP:"), this), 2, 0);
     fields->addWidget(m_toEdit, 2, 1);
+    // The address entries keep their natural width; the space right of them stays free.
+    fields->setColumnStretch(2, 1);
 
     auto* clearButton = MakeButton("Clear", "clearButton", this);
     auto* selectAllButton = MakeButton("Select all", "selectAllButton", this);

@@ -1,12 +1,18 @@
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "app/address_edit.h"
+#include "app/system_environment.h"
+#include "app/tessvale_dlg.h"
 #include "dialogs/favorites_manage.h"
+#include "fakes/fake_scan_service.h"
+#include "fakes/recording_prompts.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -201,6 +207,46 @@ private slots:
         std::vector<ConfigRecord> results;
         store.ListRecords(MakeResultRecord(), results);
         QCOMPARE(results.size(), size_t(1));
+    }
+
+    void mainWindowChooserListsTheFavoritesAfterOk()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        // No update check from a test: the window starts one when AutoUpdate is "1".
+        ConfigRecord settings = MakeSettingsRecord();
+        settings.SetValue(kAutoUpdate, "0");
+        store.AddRecord(settings);
+        FakeScanService service;
+        SystemEnvironment environment(store);
+        RecordingPrompts prompts;
+        CTessvaleDlg window(service, environment, prompts);
+        auto* chooser = window.findChild<QComboBox*>(QStringLiteral("resultComboBox"));
+        QVERIFY(chooser != nullptr);
+        QCOMPARE(chooser->findText(QStringLiteral("Office")), -1);
+
+        // The Favorites command runs the dialog modally: answer it once it is up.
+        bool answered = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<CFavoritesManage*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            Fill(*dialog, "Office", "10.0.0.1", "10.0.0.50");
+            Click(*dialog, "addButton");
+            Click(*dialog, "okButton");
+            answered = true;
+        });
+        window.OnCommand(32784);
+        QVERIFY(answered);
+        const int index = chooser->findText(QStringLiteral("Office"));
+        QVERIFY(index >= 0);
+        // Choosing it puts its range into the address entries.
+        chooser->setCurrentIndex(index);
+        QCOMPARE(window.findChild<AddressEdit*>(QStringLiteral("firstAddressEdit"))->Text(),
+                 QStringLiteral("10.0.0.1"));
+        QCOMPARE(window.findChild<AddressEdit*>(QStringLiteral("lastAddressEdit"))->Text(),
+                 QStringLiteral("10.0.0.50"));
     }
 
 private:

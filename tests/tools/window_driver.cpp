@@ -20,12 +20,16 @@
 #include <QTreeView>
 
 #include "app/about_dlg.h"
+#include "app/language_switch.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
 #include "app/window_prompts.h"
 #include "common/paths.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/dlg_prompt.h"
+#include "dialogs/favorites_manage.h"
+#include "dialogs/setting_dlg.h"
+#include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
@@ -166,8 +170,9 @@ int main(int argc, char** argv)
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);
+    const auto inventory = MakeSystemInventory(store);
     JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
+    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
     SystemEnvironment environment(store);
     DriverPrompts prompts(shots ? QString::fromLocal8Bit(argv[2]) : QString());
     CTessvaleDlg window(service, environment, prompts);
@@ -214,6 +219,21 @@ int main(int argc, char** argv)
         Save(&properties, folder, "properties.png");
         properties.hide();
     }
+    SettingsDialogServices settingsServices;
+    AddLanguageServices(settingsServices, &window);
+    CSettingDlg settings(store, std::move(settingsServices), service.MaxWorkers(), &window);
+    Save(&settings, folder, "settings.png");
+    settings.hide();
+    for (const auto& [name, range] :
+         {std::pair{"Office", "198.18.60.1-198.18.60.254"}, std::pair{"Lab printers", "198.18.61.1-198.18.61.40"}}) {
+        ConfigRecord result = MakeResultRecord();
+        result.SetValue(kResultName, name);
+        result.SetValue(kResultIpRange, range);
+        store.AddRecord(result);
+    }
+    CFavoritesManage favorites(store, FavoritesDialogServices{}, &window);
+    Save(&favorites, folder, "favorites.png");
+    favorites.hide();
     window.OnCommand(1);
     return 0;
 }
