@@ -1,10 +1,9 @@
 #include "app/build_info.h"
 
-#include <array>
 #include <cstdio>
-#include <cstring>
 
 #include "app/string_table.h"
+#include "common/update_check.h"
 
 namespace tessvale {
 
@@ -22,33 +21,10 @@ std::string FormatTitle(const std::string& version, std::time_t fileTime)
     return "Tessvale v" + version + " Build " + build;
 }
 
-std::string FormatBuildStamp(const char* date, const char* time)
-{
-    static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    char month[4] = {};
-    int day = 0;
-    int year = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    if (date == nullptr || time == nullptr || std::sscanf(date, "%3s %d %d", month, &day, &year) != 3 ||
-        std::sscanf(time, "%d:%d:%d", &hour, &minute, &second) != 3) {
-        return {};
-    }
-    for (std::size_t i = 0; i < kMonths.size(); ++i) {
-        if (std::strcmp(month, kMonths[i]) == 0) {
-            char text[32];
-            std::snprintf(text, sizeof text, "%04d-%02zu-%02d %02d:%02d:%02d", year, i + 1, day, hour, minute, second);
-            return text;
-        }
-    }
-    return {};
-}
-
 std::string BuildStamp()
 {
-    return FormatBuildStamp(__DATE__, __TIME__);
+    // The same stamp the update check sends as the release time.
+    return ReleaseTime();
 }
 
 } // namespace tessvale

@@ -13,10 +13,6 @@ std::string VersionText();
 // executable's file could not be found.
 std::string FormatTitle(const std::string& version, std::time_t fileTime);
 
-// The compiler's __DATE__ ("Mar  3 2021") and __TIME__ ("14:05:09") as
-// "2021-03-03 14:05:09"; empty when either is malformed.
-std::string FormatBuildStamp(const char* date, const char* time);
-
 // The stamp of this build.
 std::string BuildStamp();
 

@@ -11,6 +11,7 @@
 #include "app/window_prompts.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
+#include "common/text_util.h"
 #include "common/update_check.h"
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
@@ -78,18 +79,6 @@ int RunMainWindow(int argc, char** argv)
 }
 
 } // namespace
-
-std::string CommandLineText(int argc, char** argv)
-{
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) {
-            text += ' ';
-        }
-        text += argv[i];
-    }
-    return text;
-}
 
 int CTessvaleApp::InitInstance(int argc, char** argv)
 {

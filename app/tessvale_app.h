@@ -13,7 +13,4 @@ public:
     int InitInstance(int argc, char** argv);
 };
 
-// The command line after the program's path: the arguments joined by single blanks.
-std::string CommandLineText(int argc, char** argv);
-
 } // namespace tessvale

@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include "common/crash_report.h"
+#include "common/unique_fd.h"
 
 namespace tessvale {
 namespace {
@@ -49,24 +50,6 @@ constexpr std::uint64_t kLargeMappingLimit = 512ULL << 20;
 constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr Elf64_Word kNoteFile = 0x46494c45;    // NT_FILE, "FILE"
 constexpr Elf64_Word kNoteSiginfo = 0x53494749; // NT_SIGINFO, "SIGI"
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 struct ThreadState
 {

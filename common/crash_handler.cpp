@@ -24,6 +24,7 @@
 #include "common/core_dump.h"
 #include "common/crash_report.h"
 #include "common/paths.h"
+#include "common/text_util.h"
 
 extern char** environ;
 
@@ -254,18 +255,6 @@ void InstallHandlers()
     }
 }
 
-std::string JoinArguments(int argc, char** argv)
-{
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) {
-            text += ' ';
-        }
-        text += argv[i];
-    }
-    return text;
-}
-
 // "%04d-%02d-%02d-%02d-%02d-%02d-%02d-%02d.dmp" in the dump folder: local time to the
 // millisecond and a random number below 100.
 std::string DumpFilePath(const std::string& folder)
@@ -288,7 +277,7 @@ CCrashHandler::~CCrashHandler() = default;
 bool InstallCrashHandler(int argc, char** argv)
 {
     if (argc >= 2 && strncasecmp(argv[1], "-dump", 5) == 0) {
-        WriteCrashDump(JoinArguments(argc, argv));
+        WriteCrashDump(CommandLineText(argc, argv));
         return false;
     }
     static const std::unique_ptr<CCrashHandler> handler = [] {

@@ -251,6 +251,18 @@ std::string ToLowerAscii(std::string_view text)
     return out;
 }
 
+std::string CommandLineText(int argc, char** argv)
+{
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            text += ' ';
+        }
+        text += argv[i];
+    }
+    return text;
+}
+
 std::string Trim(std::string_view text)
 {
     const char* blanks = " \t\r\n";

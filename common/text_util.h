@@ -38,6 +38,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string ToUpperAscii(std::string_view text);
 std::string ToLowerAscii(std::string_view text);
 
+// The command line after the program's path: the arguments joined by single blanks.
+std::string CommandLineText(int argc, char** argv);
+
 // Trims blanks, tabs, CR and LF at both ends.
 std::string Trim(std::string_view text);
 

@@ -16,6 +16,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/ui_text.h"
 #include "common/text_util.h"
 #include "store/config_store.h"
 
@@ -187,7 +188,7 @@ void CSettingDlg::UpdateThreadNote()
     const int threads = m_threadsEdit->text().toInt(&ok);
     // The scan runs the thread count plus one worker.
     if (ok && m_maxWorkers > 0 && threads + 1 > m_maxWorkers) {
-        m_threadNoteLabel->setText(QStringLiteral("The scan will use at most %1 threads.").arg(m_maxWorkers - 1));
+        m_threadNoteLabel->setText(QUiText("The scan will use at most %1 threads.").arg(m_maxWorkers - 1));
         m_threadNoteLabel->show();
     } else {
         m_threadNoteLabel->clear();

@@ -13,6 +13,7 @@
 
 #include "common/paths.h"
 #include "common/text_util.h"
+#include "common/unique_fd.h"
 
 namespace tessvale {
 
@@ -79,32 +80,6 @@ public:
     std::string text;
 };
 
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return m_fd; }
-    // Closes now and reports whether the close succeeded (a late write error shows here).
-    bool Close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 bool WriteAll(int fd, const std::string& data)
 {
     std::size_t done = 0;
@@ -146,7 +121,7 @@ std::string ResolveLink(const std::string& path)
 // Makes the rename itself durable; a failure here leaves a correct file, so it is ignored.
 void SyncFolder(const std::string& folder)
 {
-    FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() >= 0) {
         fsync(fd.Get());
     }
@@ -263,7 +238,7 @@ bool ConfigStore::Save()
     // A temporary file beside the target, renamed over it once complete: a crash or a
     // full disk never leaves a half-written configuration behind.
     std::string temporary = path + ".XXXXXX";
-    FileDescriptor fd(mkstemp(temporary.data()));
+    UniqueFd fd(mkstemp(temporary.data()));
     if (fd.Get() < 0) {
         return false;
     }

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/smb_negotiate.h"
 
@@ -27,24 +28,6 @@ namespace {
 constexpr std::uint16_t kSmbPort = 445;
 constexpr std::size_t kMaxShares = 4096;
 constexpr std::chrono::seconds kLockWait{10};
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // libsmbclient is not safe to enter from several threads, even with a context each,
 // so every call into it runs under one lock. Before taking it, a NEGOTIATE exchange on

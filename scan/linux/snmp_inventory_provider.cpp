@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/snmp_discovery.h"
 
@@ -61,24 +62,6 @@ Oid Child(Oid base, oid index)
     base.push_back(index);
     return base;
 }
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool AgentAnswers(const std::string& address, std::chrono::milliseconds bound)
 {
