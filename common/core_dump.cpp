@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include "common/crash_report.h"
+#include "common/file_util.h"
 #include "common/unique_fd.h"
 
 namespace tessvale {
@@ -185,14 +186,6 @@ private:
     std::vector<ThreadState> m_threads;
 };
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 std::vector<Mapping> ReadMappings(pid_t pid)
 {
     std::vector<Mapping> mappings;
@@ -305,7 +298,7 @@ template <typename T> void AppendNote(std::vector<char>& notes, Elf64_Word type,
 // The process's parent, process group and session, from /proc/PID/stat.
 void ReadProcessIds(pid_t pid, pid_t& parent, pid_t& group, pid_t& session)
 {
-    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
     const std::size_t close = stat.rfind(')');
     parent = group = session = 0;
     if (close == std::string::npos) {
@@ -484,12 +477,12 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
             info.pr_sid = session;
             info.pr_uid = getuid();
             info.pr_gid = getgid();
-            std::string name = ReadWholeFile(procFolder + "/comm");
+            std::string name = ReadWholeFile(procFolder + "/comm").value_or("");
             if (!name.empty() && name.back() == '\n') {
                 name.pop_back();
             }
             std::memcpy(info.pr_fname, name.c_str(), std::min(name.size(), sizeof info.pr_fname));
-            std::string arguments = ReadWholeFile(procFolder + "/cmdline");
+            std::string arguments = ReadWholeFile(procFolder + "/cmdline").value_or("");
             std::replace(arguments.begin(), arguments.end(), '\0', ' ');
             while (!arguments.empty() && arguments.back() == ' ') {
                 arguments.pop_back();
@@ -501,7 +494,7 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
                 signalInfo.si_signo = report.signal;
                 AppendNote(notes, kNoteSiginfo, signalInfo);
             }
-            const std::string auxv = ReadWholeFile(procFolder + "/auxv");
+            const std::string auxv = ReadWholeFile(procFolder + "/auxv").value_or("");
             if (!auxv.empty()) {
                 AppendNote(notes, NT_AUXV, auxv.data(), auxv.size());
             }

@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "common/file_util.h"
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -17,17 +18,6 @@ struct ProfileLines
     std::vector<std::string> lines; // without line ends
     bool crlf = false;              // the file used CR LF line ends
 };
-
-std::optional<std::string> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 ProfileLines SplitLines(std::string_view content)
 {

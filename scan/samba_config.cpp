@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file_util.h"
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -22,18 +23,6 @@ std::string NormaliseKey(std::string_view key)
         }
     }
     return ToLowerAscii(normal);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    text = buffer.str();
-    return true;
 }
 
 bool IsFalse(std::string_view value)

@@ -9,24 +9,13 @@
 #include <sstream>
 #include <vector>
 
+#include "common/file_util.h"
 #include "common/text_util.h"
 #include "scan/host_inventory_query.h"
 #include "scan/samba_config.h"
 
 namespace tessvale {
 namespace {
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    text = buffer.str();
-    return !file.bad();
-}
 
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text)
 {
