@@ -25,6 +25,10 @@ std::u16string FromAnsi(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
 
+// True when the bytes are well-formed UTF-8 (no overlong two-byte forms, no lead byte
+// above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
 // Number of characters (code points) in UTF-8 text.
 std::size_t CharCount(std::string_view utf8);
 

@@ -19,6 +19,7 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
 
     // Closes now and reports whether the close succeeded (a late write error shows here).
     bool Close()

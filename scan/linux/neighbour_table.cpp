@@ -15,30 +15,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "scan/arp_resolver.h"
 
 namespace tessvale {
 
 namespace {
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 std::atomic<std::uint32_t> g_sequence{1};
 
@@ -47,7 +29,7 @@ class KernelNeighbourTable final : public NeighbourTable
 public:
     std::optional<NeighbourEntry> Find(std::uint32_t address) override
     {
-        const Descriptor socketFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+        const UniqueFd socketFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
         if (!socketFd.Valid()) {
             return std::nullopt;
         }
@@ -115,7 +97,7 @@ public:
 
     void Trigger(std::uint32_t address) override
     {
-        const Descriptor socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        const UniqueFd socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
         if (!socketFd.Valid()) {
             return;
         }

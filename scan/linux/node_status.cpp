@@ -9,34 +9,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "scan/address_forms.h"
 #include "scan/arp_resolver.h"
 #include "scan/netbios_packet.h"
 
 namespace tessvale {
 
-namespace {
-
-class UdpSocket
-{
-public:
-    UdpSocket() : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~UdpSocket()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    UdpSocket(const UdpSocket&) = delete;
-    UdpSocket& operator=(const UdpSocket&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
+namespace {} // namespace
 
 int QueryNodeStatus(const std::string& address, std::string& mac, std::string& hostName, int timeoutMs)
 {
@@ -50,7 +30,7 @@ int QueryNodeStatus(const std::string& address, std::string& mac, std::string& h
     if (!value) {
         return 0;
     }
-    const UdpSocket udp;
+    const UniqueFd udp(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!udp.Valid() || udp.Get() >= FD_SETSIZE) {
         return 0;
     }
