@@ -174,7 +174,7 @@ TEST(NodeStatusQuery, ZeroTimeoutReturnsAtOnce)
     const auto start = std::chrono::steady_clock::now();
     // Port 9 (discard) on loopback: nothing answers.
     EXPECT_EQ(QueryNodeStatus("127.0.0.1", mac, hostName, 0, 9), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
     EXPECT_EQ(QueryNodeStatus("not an address", mac, hostName, 0, 9), 0);
 }
 

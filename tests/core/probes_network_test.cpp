@@ -97,7 +97,7 @@ TEST_F(ProbesNetwork, ArpGivesNothingForSilentAndOffLinkAddresses)
         // A second look finds the kernel's incomplete or failed entry and answers at once.
         const auto again = std::chrono::steady_clock::now();
         EXPECT_EQ(ResolveByArp(mac, address), 0) << address;
-        EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(100)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(400)) << address;
     }
     std::string mac = "before";
     EXPECT_EQ(ResolveByArp(mac, "198.19.255.1"), 0); // off the scanner's subnet
