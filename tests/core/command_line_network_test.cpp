@@ -37,30 +37,12 @@ private:
     HostProbe& m_inner;
 };
 
-class CommandLineNetwork : public ::testing::Test
+class CommandLineNetwork : public test::NetworkSuite<CommandLineNetwork>
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_network = new TestNetwork;
-        if (!s_network->Up("--netbios 3 --arp-only 3 --gap 1")) {
-            s_skipReason = s_network->Error();
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_network;
-        s_network = nullptr;
-    }
-    void SetUp() override
-    {
-        if (!s_skipReason.empty()) {
-            GTEST_SKIP() << s_skipReason;
-        }
-    }
-    static const TestNetwork& Network() { return *s_network; }
-    static std::string Scanner() { return s_network->Env("SCANNER_NS"); }
+public:
+    static constexpr const char* kNetworkOptions = "--netbios 3 --arp-only 3 --gap 1";
 
+protected:
     // Runs a lookup as start-up does: the system probe over a store that was never
     // loaded, output into the temporary folder.
     bool Run(const std::string& commandLine)
@@ -97,12 +79,7 @@ protected:
 
     test::TempFolder m_folder;
     std::vector<std::string> asked;
-    static TestNetwork* s_network;
-    static std::string s_skipReason;
 };
-
-TestNetwork* CommandLineNetwork::s_network = nullptr;
-std::string CommandLineNetwork::s_skipReason;
 
 TEST_F(CommandLineNetwork, IpToMacListsEveryAnsweringHost)
 {

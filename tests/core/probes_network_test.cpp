@@ -24,36 +24,13 @@ using test::NamespaceScope;
 using test::NetworkHost;
 using test::TestNetwork;
 
-class ProbesNetwork : public ::testing::Test
+class ProbesNetwork : public test::NetworkSuite<ProbesNetwork>
 {
+public:
+    static constexpr const char* kNetworkOptions = "--netbios 3 --arp-only 3 --gap 1";
+
 protected:
-    static void SetUpTestSuite()
-    {
-        s_network = new TestNetwork;
-        if (!s_network->Up("--netbios 3 --arp-only 3 --gap 1")) {
-            s_skipReason = s_network->Error();
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_network;
-        s_network = nullptr;
-    }
-    void SetUp() override
-    {
-        if (!s_skipReason.empty()) {
-            GTEST_SKIP() << s_skipReason;
-        }
-    }
-    static const TestNetwork& Network() { return *s_network; }
-    static std::string Scanner() { return s_network->Env("SCANNER_NS"); }
-
-    static TestNetwork* s_network;
-    static std::string s_skipReason;
 };
-
-TestNetwork* ProbesNetwork::s_network = nullptr;
-std::string ProbesNetwork::s_skipReason;
 
 // The first name of the table nmblookup -A prints.
 std::string NmblookupFirstName(const std::string& scanner, const std::string& address)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace tessvale::test {
@@ -159,5 +160,36 @@ inline std::string NeighbourMac(const std::string& scannerNamespace, const std::
     }
     return {};
 }
+
+// A fixture whose tests share one test network, brought up once for the suite with
+// Suite::kNetworkOptions. Without it (no root, a failed set-up) every test skips with
+// the reason.
+template <class Suite> class NetworkSuite : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_network = new TestNetwork;
+        if (!s_network->Up(Suite::kNetworkOptions)) {
+            s_skipReason = s_network->Error();
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_network;
+        s_network = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!s_skipReason.empty()) {
+            GTEST_SKIP() << s_skipReason;
+        }
+    }
+    static const TestNetwork& Network() { return *s_network; }
+    static std::string Scanner() { return s_network->Env("SCANNER_NS"); }
+
+    static inline TestNetwork* s_network = nullptr;
+    static inline std::string s_skipReason;
+};
 
 } // namespace tessvale::test
