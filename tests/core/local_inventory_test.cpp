@@ -9,31 +9,12 @@
 #include "scan/host_inventory_query.h"
 #include "scan/linux/local_inventory_provider.h"
 #include "scan/samba_config.h"
+#include "shell_output.h"
 
 namespace tessvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The output of a shell command with its final line end removed: an independent reading
-// of the same system files.
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return output;
-    }
-    std::array<char, 512> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe)) {
-        output += buffer.data();
-    }
-    ::pclose(pipe);
-    while (!output.empty() && output.back() == '\n') {
-        output.pop_back();
-    }
-    return output;
-}
 
 std::string Query(InventoryProvider& provider, InventoryItem item, bool* ok = nullptr)
 {
@@ -50,17 +31,19 @@ TEST(LocalInventory, AgreesWithThisMachine)
 {
     const auto provider = MakeLocalInventoryProvider();
     EXPECT_EQ(Query(*provider, InventoryItem::SystemVersion),
-              Shell("sh -c '. /etc/os-release 2>/dev/null || . /usr/lib/os-release; printf %s \"$PRETTY_NAME\"'"));
-    EXPECT_EQ(Query(*provider, InventoryItem::Processor),
-              Shell("grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^[ \\t]*//; s/[ \\t]*$//'"));
+              test::ShellOutput(
+                  "sh -c '. /etc/os-release 2>/dev/null || . /usr/lib/os-release; printf %s \"$PRETTY_NAME\"'"));
+    EXPECT_EQ(
+        Query(*provider, InventoryItem::Processor),
+        test::ShellOutput("grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^[ \\t]*//; s/[ \\t]*$//'"));
     EXPECT_EQ(Query(*provider, InventoryItem::Memory),
-              Shell("awk '/^MemTotal:/ { print int($2 / 1024) }' /proc/meminfo"));
-    const std::string speed = Shell("for d in $(ls /sys/class/net); do"
-                                    "  echo \"$(cat /sys/class/net/$d/ifindex) $d\"; done | sort -n |"
-                                    " while read i d; do"
-                                    "  [ \"$(cat /sys/class/net/$d/operstate)\" = up ] || continue;"
-                                    "  s=$(cat /sys/class/net/$d/speed 2>/dev/null) || continue;"
-                                    "  [ \"${s:-0}\" -gt 0 ] 2>/dev/null && { echo $s; break; }; done");
+              test::ShellOutput("awk '/^MemTotal:/ { print int($2 / 1024) }' /proc/meminfo"));
+    const std::string speed = test::ShellOutput("for d in $(ls /sys/class/net); do"
+                                                "  echo \"$(cat /sys/class/net/$d/ifindex) $d\"; done | sort -n |"
+                                                " while read i d; do"
+                                                "  [ \"$(cat /sys/class/net/$d/operstate)\" = up ] || continue;"
+                                                "  s=$(cat /sys/class/net/$d/speed 2>/dev/null) || continue;"
+                                                "  [ \"${s:-0}\" -gt 0 ] 2>/dev/null && { echo $s; break; }; done");
     EXPECT_EQ(Query(*provider, InventoryItem::AdapterSpeed), speed);
 }
 
@@ -204,7 +187,8 @@ TEST(LocalAddress, RecognisesOwnAddressesOnly)
     EXPECT_TRUE(IsLocalIpv4Address("127.0.0.1"));
     EXPECT_FALSE(IsLocalIpv4Address("198.19.255.254"));
     EXPECT_FALSE(IsLocalIpv4Address("not an address"));
-    const std::string own = Shell("ip -4 -o addr show scope global | awk '{ sub(\"/.*\", \"\", $4); print $4; exit }'");
+    const std::string own =
+        test::ShellOutput("ip -4 -o addr show scope global | awk '{ sub(\"/.*\", \"\", $4); print $4; exit }'");
     if (!own.empty()) {
         EXPECT_TRUE(IsLocalIpv4Address(own)) << own;
     }

@@ -10,6 +10,7 @@
 
 #include "scan/netbios_packet.h"
 #include "scan/node_status.h"
+#include "udp_test_socket.h"
 
 namespace tessvale {
 namespace {
@@ -27,16 +28,9 @@ class LoopbackPeer
 public:
     explicit LoopbackPeer(std::vector<Reply> replies) : m_replies(std::move(replies))
     {
-        m_fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        socklen_t length = sizeof local;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
-        m_port = ntohs(local.sin_port);
-        timeval wait{2, 0};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const test::UdpBinding binding = test::BindUdp(INADDR_LOOPBACK, 0, 2000000);
+        m_fd = binding.fd;
+        m_port = binding.port;
         m_thread = std::thread([this] { Serve(); });
     }
     ~LoopbackPeer()

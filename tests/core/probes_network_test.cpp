@@ -16,6 +16,7 @@
 #include "scan/node_status.h"
 #include "scan/wake_on_lan.h"
 #include "test_network.h"
+#include "udp_test_socket.h"
 
 namespace tessvale {
 namespace {
@@ -139,26 +140,13 @@ public:
     explicit WakeListener(const std::string& hostNamespace)
     {
         const NamespaceScope inHost(hostNamespace);
-        m_fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_port = htons(4000);
-        m_bound = inHost.Entered() && bind(m_fd, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
-        timeval wait{0, 500000};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const test::UdpBinding binding = test::BindUdp(INADDR_ANY, 4000, 500000);
+        m_fd = binding.fd;
+        m_bound = inHost.Entered() && binding.bound;
     }
     ~WakeListener() { close(m_fd); }
     bool Bound() const { return m_bound; }
-    std::vector<std::vector<std::uint8_t>> ReceiveAll()
-    {
-        std::vector<std::vector<std::uint8_t>> datagrams;
-        std::vector<std::uint8_t> buffer(2048);
-        ssize_t received;
-        while ((received = recv(m_fd, buffer.data(), buffer.size(), 0)) >= 0) {
-            datagrams.emplace_back(buffer.begin(), buffer.begin() + received);
-        }
-        return datagrams;
-    }
+    std::vector<std::vector<std::uint8_t>> ReceiveAll() { return test::ReceiveAll(m_fd); }
 
 private:
     int m_fd = -1;

@@ -14,23 +14,16 @@
 
 #include "scan/host_inventory_query.h"
 #include "scan/samba_config.h"
+#include "shell_output.h"
 
 namespace tessvale {
 namespace {
 
+// SNMP tools quote string values: the value without its quotes.
 std::string Shell(const std::string& command)
 {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return output;
-    }
-    std::array<char, 512> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe)) {
-        output += buffer.data();
-    }
-    ::pclose(pipe);
-    while (!output.empty() && (output.back() == '\n' || output.back() == '"')) {
+    std::string output = test::ShellOutput(command);
+    if (!output.empty() && output.back() == '"') {
         output.pop_back();
     }
     if (!output.empty() && output.front() == '"') {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "scan/wake_on_lan.h"
+#include "udp_test_socket.h"
 
 namespace tessvale {
 namespace {
@@ -43,29 +44,13 @@ class Listener
 public:
     Listener()
     {
-        m_fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        socklen_t length = sizeof local;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
-        m_port = ntohs(local.sin_port);
-        timeval wait{0, 300000};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const test::UdpBinding binding = test::BindUdp(INADDR_LOOPBACK, 0, 300000);
+        m_fd = binding.fd;
+        m_port = binding.port;
     }
     ~Listener() { close(m_fd); }
     std::uint16_t Port() const { return m_port; }
-    std::vector<std::vector<std::uint8_t>> ReceiveAll()
-    {
-        std::vector<std::vector<std::uint8_t>> datagrams;
-        std::vector<std::uint8_t> buffer(2048);
-        ssize_t received;
-        while ((received = recv(m_fd, buffer.data(), buffer.size(), 0)) >= 0) {
-            datagrams.emplace_back(buffer.begin(), buffer.begin() + received);
-        }
-        return datagrams;
-    }
+    std::vector<std::vector<std::uint8_t>> ReceiveAll() { return test::ReceiveAll(m_fd); }
 
 private:
     int m_fd = -1;
