@@ -11,6 +11,7 @@
 #include "app/icons.h"
 #include "app/string_table.h"
 #include "app/ui_text.h"
+#include "dialogs/dialog_buttons.h"
 
 namespace tessvale {
 
@@ -40,14 +41,7 @@ CDlgPrompt::CDlgPrompt(bool hostNameLink, bool systemInfoLink, QWidget* parent) 
         layout->addWidget(link);
     }
 
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(QUiText("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton(QUiText("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
     layout->addWidget(buttons);
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/address_edit.h"
 #include "app/string_table.h"
+#include "dialogs/dialog_buttons.h"
 
 namespace tessvale {
 namespace {
@@ -84,13 +85,7 @@ CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices s
         actions->addWidget(button);
     }
 
-    auto* buttons = new QDialogButtonBox(this);
-    auto* okButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    auto* cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CFavoritesManage::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CFavoritesManage::reject);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_listView);

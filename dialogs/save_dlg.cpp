@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui_text.h"
+#include "dialogs/dialog_buttons.h"
 
 namespace tessvale {
 
@@ -25,14 +26,7 @@ CSave::CSave(const QString& proposedName, QWidget* parent) : QDialog(parent), m_
     row->addWidget(label);
     row->addWidget(m_nameEdit, 1);
     layout->addLayout(row);
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(QUiText("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton(QUiText("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CSave::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CSave::reject);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
     layout->addWidget(buttons);
     m_nameEdit->selectAll();
 }

@@ -18,6 +18,7 @@
 
 #include "app/ui_text.h"
 #include "common/text_util.h"
+#include "dialogs/dialog_buttons.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -107,14 +108,7 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     wmiGrid->addWidget(new QLabel(QStringLiteral("Password:"), wmi), 1, 0);
     wmiGrid->addWidget(m_passwordEdit, 1, 1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    auto* okButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setDefault(true);
-    auto* cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CSettingDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CSettingDlg::reject);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(general);
