@@ -1,7 +1,6 @@
-// The chart command wired to the program's own files and the .vsdx canvas; kept apart
-// from RunChartCommand so that tests of the command need no program folders.
+// The chart's files in the running program; kept apart from RunChartCommand so that
+// tests of the command need no program folders.
 #include "chart/chart_command.h"
-#include "chart/vsdx_canvas.h"
 #include "common/paths.h"
 
 namespace tessvale {
@@ -9,12 +8,6 @@ namespace tessvale {
 ChartPaths DefaultChartPaths()
 {
     return ChartPaths{ProgramFolder() + "/NET_1.vssx", DataFolder() + "/subnet.vsdx"};
-}
-
-bool DrawFlowChart(const ChartLists& lists, ChartMessageSink& sink)
-{
-    VsdxCanvasProvider provider;
-    return RunChartCommand(lists, sink, provider, DefaultChartPaths());
 }
 
 } // namespace tessvale
