@@ -1,17 +1,26 @@
-// The chart command as the main window runs it: message boxes for the chart's messages,
-// the drawing written with the .vsdx canvas and then opened with the desktop's default
-// application.
+// The chart's messages as the main window shows them: plain message boxes without an
+// owner, localised ones over the window, and the Yes/No question before an empty chart.
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "chart/network_chart.h"
 
 class QWidget;
 
 namespace tessvale {
 
-// rows: each row's texts from column "IP" on, in display order. Runs on the GUI thread
-// and returns when the drawing is done or has failed.
-void RunChartForWindow(QWidget* owner, const std::vector<std::vector<std::string>>& rows);
+// Runs on the GUI thread; each call returns when its message box has closed.
+class ChartWindowMessages : public ChartMessageSink
+{
+public:
+    explicit ChartWindowMessages(QWidget* owner) : m_owner(owner) {}
+
+    void ShowChartMessage(ChartMessageKind kind, const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+
+private:
+    QWidget* m_owner;
+};
 
 } // namespace tessvale

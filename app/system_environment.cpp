@@ -1,6 +1,12 @@
 #include "app/system_environment.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/chart_window.h"
 #include "app/window_hooks.h"
+#include "chart/chart_command.h"
+#include "chart/vsdx_canvas.h"
 #include "common/paths.h"
 #include "scan/address_forms.h"
 #include "scan/wake_on_lan.h"
@@ -90,7 +96,14 @@ void SystemEnvironment::RunFavoritesDialog(QWidget* owner)
 
 void SystemEnvironment::DrawFlowChart(QWidget* owner, const std::vector<ListRowTexts>& rows)
 {
-    DrawFlowChartCommand(owner, rows);
+    ChartWindowMessages messages(owner);
+    VsdxCanvasProvider canvas;
+    const ChartPaths paths = DefaultChartPaths();
+    if (RunChartCommand(ChartListsFromRows(rows), messages, canvas, paths)) {
+        // The saved drawing opens in the desktop's drawing program, where the user goes
+        // on editing it.
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(paths.savePath)));
+    }
 }
 
 void SystemEnvironment::CheckForUpdates(QWidget* owner, int mode)

@@ -1,6 +1,5 @@
 #include "app/window_hooks.h"
 
-#include "app/chart_window.h"
 #include "app/language_switch.h"
 #include "app/ui_text.h"
 #include "app/window_translation.h"
@@ -31,11 +30,6 @@ void RunFavoritesDialogCommand(QWidget* owner, ConfigStore& store)
     services.translateWindow = [](QWidget* dialog) { TranslateWindow(dialog, true); };
     CFavoritesManage dialog(store, std::move(services), owner);
     dialog.exec();
-}
-
-void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::string>>& rows)
-{
-    RunChartForWindow(owner, rows);
 }
 
 void CheckForUpdatesCommand(QWidget* /*owner*/, int mode)

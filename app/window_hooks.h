@@ -2,9 +2,6 @@
 // function here.
 #pragma once
 
-#include <string>
-#include <vector>
-
 class QWidget;
 
 namespace tessvale {
@@ -15,8 +12,6 @@ class ConfigStore;
 void RunSettingsDialogCommand(QWidget* owner, ConfigStore& store, int maxWorkers);
 // The favorites management dialog (modal).
 void RunFavoritesDialogCommand(QWidget* owner, ConfigStore& store);
-// Draws the list as a network chart; rows hold the nine column texts of each row.
-void DrawFlowChartCommand(QWidget* owner, const std::vector<std::vector<std::string>>& rows);
 // The update check; mode 0 interactive (Help menu), 1 at start-up, 2 periodic.
 void CheckForUpdatesCommand(QWidget* owner, int mode);
 

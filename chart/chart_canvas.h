@@ -64,6 +64,8 @@ class CanvasWindow;
 class CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Unknown;
+
     virtual std::uint32_t AddRef() = 0;
     virtual std::uint32_t Release() = 0;
     // On success *out holds one new reference to the object under the asked interface.
@@ -76,6 +78,8 @@ protected:
 class CanvasApplication : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Application;
+
     virtual ChartStatus GetDocuments(CanvasDocuments** out) = 0;
     virtual ChartStatus GetActiveWindow(CanvasWindow** out) = 0;
 };
@@ -83,6 +87,8 @@ public:
 class CanvasDocuments : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Documents;
+
     // Opens the file (a stencil) or creates a new drawing from a template name.
     virtual ChartStatus Add(const std::string& fileName, CanvasDocument** out) = 0;
 };
@@ -90,6 +96,8 @@ public:
 class CanvasDocument : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Document;
+
     virtual ChartStatus GetPages(CanvasPages** out) = 0;
     virtual ChartStatus GetMasters(CanvasMasters** out) = 0;
     virtual ChartStatus SaveAs(const std::string& fileName, short* result) = 0;
@@ -98,6 +106,8 @@ public:
 class CanvasPages : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Pages;
+
     // index counts from 1.
     virtual ChartStatus GetItem(int index, CanvasPage** out) = 0;
 };
@@ -105,6 +115,8 @@ public:
 class CanvasPage : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Page;
+
     // A new shape from the master (or shape) whose pin is at (x, y).
     virtual ChartStatus Drop(CanvasUnknown* objectToDrop, double x, double y, CanvasShape** out) = 0;
     virtual ChartStatus ResizeToFitContents() = 0;
@@ -115,15 +127,22 @@ public:
 class CanvasMasters : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Masters;
+
     virtual ChartStatus GetItem(const std::string& name, CanvasMaster** out) = 0;
 };
 
 class CanvasMaster : public CanvasUnknown
-{};
+{
+public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Master;
+};
 
 class CanvasShape : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Shape;
+
     virtual ChartStatus PutText(const std::string& text) = 0;
     virtual ChartStatus GetCells(const std::string& cellName, CanvasCell** out) = 0;
 };
@@ -131,6 +150,8 @@ public:
 class CanvasCell : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Cell;
+
     // Glues this cell (a 1-D shape's BeginX or EndX) to the target (a connection point).
     virtual ChartStatus GlueTo(CanvasCell* target) = 0;
     virtual ChartStatus GetResultIU(double* value) = 0;
@@ -140,6 +161,8 @@ public:
 class CanvasSelection : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Selection;
+
     virtual ChartStatus Select(CanvasShape* shape, short action) = 0;
     virtual ChartStatus Group(CanvasShape** out) = 0;
 };
@@ -147,8 +170,51 @@ public:
 class CanvasWindow : public CanvasUnknown
 {
 public:
+    static constexpr CanvasInterface kInterface = CanvasInterface::Window;
+
     virtual ChartStatus GetSelection(CanvasSelection** out) = 0;
     virtual ChartStatus PutViewFit(int fit) = 0;
+};
+
+// The reference counting and interface query every canvas backend shares. An object is
+// created holding the one reference that is handed to its receiver, and deletes itself
+// when the last reference is dropped. A chart run stays on one thread, so the count is
+// a plain number.
+template <typename Interface> class CanvasObject : public Interface
+{
+public:
+    CanvasObject() = default;
+    CanvasObject(const CanvasObject&) = delete;
+    CanvasObject& operator=(const CanvasObject&) = delete;
+
+    std::uint32_t AddRef() override { return ++m_refs; }
+
+    std::uint32_t Release() override
+    {
+        const std::uint32_t refs = --m_refs;
+        if (refs == 0) {
+            delete this;
+        }
+        return refs;
+    }
+
+    // Answers for its own interface and for CanvasInterface::Unknown.
+    ChartStatus QueryInterface(CanvasInterface iid, CanvasUnknown** out) override
+    {
+        if (out == nullptr) {
+            return kChartFailed;
+        }
+        *out = nullptr;
+        if (iid != Interface::kInterface && iid != CanvasInterface::Unknown) {
+            return kChartNoInterface;
+        }
+        AddRef();
+        *out = this;
+        return kChartOk;
+    }
+
+private:
+    std::uint32_t m_refs = 1;
 };
 
 // Where the application object comes from: a running instance, or a new one.

@@ -34,9 +34,4 @@ bool RunChartCommand(const ChartLists& lists, ChartMessageSink& sink, CanvasProv
 // "subnet.vsdx" in the per-user data folder.
 ChartPaths DefaultChartPaths();
 
-// The command as the main window runs it: the .vsdx canvas and the program's files.
-// True when the drawing was saved at DefaultChartPaths().savePath; the caller then opens
-// it with the desktop's default application.
-bool DrawFlowChart(const ChartLists& lists, ChartMessageSink& sink);
-
 } // namespace tessvale

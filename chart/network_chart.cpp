@@ -18,7 +18,47 @@ constexpr const char* kConnectionPoint = "Connections.X1";
 // The value is the single-precision 1.6 as the layout has always used it.
 constexpr double kConnectorDropY = static_cast<double>(1.6f);
 
+constexpr ChartMessageKind kPlain = ChartMessageKind::Plain;
+constexpr ChartMessageKind kLocalised = ChartMessageKind::Localised;
+
+constexpr ChartFailure kNoApplication{kPlain,
+                                      "Can not get the Visio Application!\n\nHave you install the Visio Application?"};
+constexpr ChartFailure kNoDocuments{kPlain,
+                                    "Can not get the Visio Documents!\n\nPlease close all visio windows,and retry!"};
+constexpr ChartFailure kNoStencil{kPlain, "Can not get the Visio Stencil Documents!\n\nCan not crete Visio chart!"};
+constexpr ChartFailure kNoPages{kPlain, "Can not get the Visio Pages !\n\nCan not crete Visio chart!"};
+constexpr ChartFailure kNoMasters{kPlain, "Can not get the Visio Master !\n\nCan not crete Visio chart!"};
+constexpr ChartFailure kNoSelection{kLocalised, "Get selection error!"};
+constexpr ChartFailure kSelectFailed{kLocalised, "Select error!"};
+constexpr ChartFailure kGroupFailed{kLocalised, "Group err!"};
+constexpr ChartFailure kNoSwitchPoint{kPlain, "start - Connections.X1!"};
+constexpr ChartFailure kNoConnectorEnd{kPlain, "begin!"};
+constexpr ChartFailure kGlueFailed{kPlain, "GlueTo error!"};
+constexpr ChartFailure kNoHostPoint{kPlain, "end Connections.X4!"};
+constexpr ChartFailure kResizeFailed{kLocalised, "Resize error!"};
+constexpr ChartFailure kNoPageSheet{kLocalised, "page sheet error!"};
+constexpr ChartFailure kNoWidthCell{kLocalised, "width cell error!"};
+constexpr ChartFailure kGetWidthFailed{kLocalised, "get page width error!"};
+constexpr ChartFailure kPutWidthFailed{kLocalised, "put page width error!"};
+constexpr ChartFailure kCenterFailed{kLocalised, "centerdrawing error!"};
+constexpr ChartFailure kViewFitFailed{kLocalised, "putViewFit error!"};
+constexpr ChartFailure kSaveFailed{kLocalised, "SaveError!"};
+
+// The status of a call that yields an object, failed also when no object came back.
+ChartStatus Obtained(ChartStatus status, const CVisioUnknown& out)
+{
+    return ChartSucceeded(status) && !out.IsSet() ? kChartEmptyHandle : status;
+}
+
 } // namespace
+
+struct CNetworkChart::DrawingRun
+{
+    CVisioPage page;
+    CVisioWindow window;
+    CVisioSelection selection;
+    CVisioCell switchPoint;
+};
 
 std::string ChartLabelText(const std::string& hostName, const std::string& address, const std::string& mac,
                            const std::string& vendor)
@@ -39,14 +79,31 @@ CNetworkChart::CNetworkChart(const std::vector<std::string>& addresses, const st
       m_sink(sink), m_paths(std::move(paths))
 {}
 
-void CNetworkChart::Plain(const char* text)
+ChartRowPlace ChartRowLayout(std::size_t row, const std::string& address)
 {
-    m_sink.ShowChartMessage(ChartMessageKind::Plain, text);
+    const char* host = IsRouterAddress(address) ? kRouterMaster : kPcMaster;
+    if (row == 0) {
+        return {host, 6.0, 6.5, kLabelMaster, 6.75};
+    }
+    const double y = 5.0 - static_cast<double>(row);
+    if (row % 2 == 1) {
+        return {host, 4.0, y, kLeftLabelMaster, 3.5};
+    }
+    return {host, 8.0, y, kLabelMaster, 8.75};
 }
 
-void CNetworkChart::Localised(const char* text)
+void CNetworkChart::Show(const ChartFailure& failure)
 {
-    m_sink.ShowChartMessage(ChartMessageKind::Localised, text);
+    m_sink.ShowChartMessage(failure.kind, failure.text);
+}
+
+bool CNetworkChart::Step(ChartStatus status, const ChartFailure& failure)
+{
+    if (ChartSucceeded(status)) {
+        return true;
+    }
+    Show(failure);
+    return false;
 }
 
 const std::string& CNetworkChart::Entry(const std::vector<std::string>& list, std::size_t i)
@@ -55,9 +112,8 @@ const std::string& CNetworkChart::Entry(const std::vector<std::string>& list, st
     return i < list.size() ? list[i] : empty;
 }
 
-bool CNetworkChart::OpenVisio()
+void CNetworkChart::GetApplication()
 {
-    // A running application is reused; otherwise a new one is started.
     {
         CVisioUnknown active;
         CanvasUnknown* running = nullptr;
@@ -77,31 +133,34 @@ bool CNetworkChart::OpenVisio()
             created->Release();
         }
     }
+}
+
+bool CNetworkChart::OpenVisio()
+{
+    GetApplication();
     if (!m_application.IsSet()) {
-        Plain("Can not get the Visio Application!\n\nHave you install the Visio Application?");
+        Show(kNoApplication);
         return false;
     }
-    if (!ChartSucceeded(m_application.Documents(m_documents)) || !m_documents.IsSet()) {
-        Plain("Can not get the Visio Documents!\n\nPlease close all visio windows,and retry!");
-        return false;
-    }
-    if (!ChartSucceeded(m_documents.Add(m_paths.stencilPath, m_stencil)) || !m_stencil.IsSet()) {
-        Plain("Can not get the Visio Stencil Documents!\n\nCan not crete Visio chart!");
-        return false;
-    }
-    if (!ChartSucceeded(m_documents.Add(kChartTemplateName, m_drawing)) || !m_drawing.IsSet()) {
-        Plain("Can not get the Visio Stencil Documents!\n\nCan not crete Visio chart!");
-        return false;
-    }
-    if (!ChartSucceeded(m_drawing.Pages(m_pages)) || !m_pages.IsSet()) {
-        Plain("Can not get the Visio Pages !\n\nCan not crete Visio chart!");
-        return false;
-    }
-    if (!ChartSucceeded(m_stencil.Masters(m_masters)) || !m_masters.IsSet()) {
-        Plain("Can not get the Visio Master !\n\nCan not crete Visio chart!");
-        return false;
-    }
-    return true;
+    return Step(Obtained(m_application.Documents(m_documents), m_documents), kNoDocuments) &&
+           Step(Obtained(m_documents.Add(m_paths.stencilPath, m_stencil), m_stencil), kNoStencil) &&
+           Step(Obtained(m_documents.Add(kChartTemplateName, m_drawing), m_drawing), kNoStencil) &&
+           Step(Obtained(m_drawing.Pages(m_pages), m_pages), kNoPages) &&
+           Step(Obtained(m_stencil.Masters(m_masters), m_masters), kNoMasters);
+}
+
+void CNetworkChart::DropMaster(CVisioPage& page, const char* masterName, double x, double y, CVisioShape& shape)
+{
+    CVisioMaster master;
+    m_masters.Item(masterName, master);
+    page.Drop(master, x, y, shape);
+}
+
+bool CNetworkChart::GroupPair(CVisioSelection& selection, const CVisioShape& first, const CVisioShape& second)
+{
+    CVisioShape group;
+    return Step(selection.Select(first, kSelectDeselectAllThenSelect), kSelectFailed) &&
+           Step(selection.Select(second, kSelectSelect), kSelectFailed) && Step(selection.Group(group), kGroupFailed);
 }
 
 bool CNetworkChart::Draw()
@@ -109,157 +168,72 @@ bool CNetworkChart::Draw()
     if (!OpenVisio()) {
         return false;
     }
-
-    CVisioPage page;
-    m_pages.Item(1, page);
-    CVisioWindow window;
-    CVisioSelection selection;
-    if (!ChartSucceeded(m_application.ActiveWindow(window)) || !ChartSucceeded(window.Selection(selection))) {
-        Localised("Get selection error!");
+    DrawingRun run;
+    m_pages.Item(1, run.page);
+    if (!Step(m_application.ActiveWindow(run.window), kNoSelection) ||
+        !Step(run.window.Selection(run.selection), kNoSelection) || !DrawSwitch(run)) {
         return false;
     }
+    const std::size_t rows = m_addresses.size();
+    for (std::size_t i = 0; i < rows; ++i) {
+        if (!DrawHost(run, i)) {
+            return false;
+        }
+    }
+    return FitAndSave(run);
+}
 
-    // The switch with its label, grouped.
-    CVisioMaster switchMaster;
-    m_masters.Item(kSwitchMaster, switchMaster);
+bool CNetworkChart::DrawSwitch(DrawingRun& run)
+{
     CVisioShape switchShape;
-    page.Drop(switchMaster, 6.0, 5.0, switchShape);
-    CVisioMaster switchLabelMaster;
-    m_masters.Item(kLabelMaster, switchLabelMaster);
+    DropMaster(run.page, kSwitchMaster, 6.0, 5.0, switchShape);
     CVisioShape switchLabel;
-    page.Drop(switchLabelMaster, 7.0, 5.0, switchLabel);
+    DropMaster(run.page, kLabelMaster, 7.0, 5.0, switchLabel);
     if (switchLabel.IsSet()) {
         switchLabel.PutText("Switch");
     }
-    if (!ChartSucceeded(selection.Select(switchShape, kSelectDeselectAllThenSelect)) ||
-        !ChartSucceeded(selection.Select(switchLabel, kSelectSelect))) {
-        Localised("Select error!");
-        return false;
-    }
-    CVisioShape switchGroup;
-    if (!ChartSucceeded(selection.Group(switchGroup))) {
-        Localised("Group err!");
-        return false;
-    }
-    CVisioCell switchPoint;
-    if (!ChartSucceeded(switchShape.Cells(kConnectionPoint, switchPoint))) {
-        Plain("start - Connections.X1!");
-        return false;
-    }
+    return GroupPair(run.selection, switchShape, switchLabel) &&
+           Step(switchShape.Cells(kConnectionPoint, run.switchPoint), kNoSwitchPoint);
+}
 
-    const std::size_t rows = m_addresses.size();
-    for (std::size_t i = 0; i < rows; ++i) {
-        CVisioMaster connectorMaster;
-        m_masters.Item(kConnectorMaster, connectorMaster);
-        CVisioShape connector;
-        page.Drop(connectorMaster, static_cast<double>(i) + 6.0, kConnectorDropY, connector);
-
-        const std::string& address = m_addresses[i];
-        CVisioMaster hostMaster;
-        m_masters.Item(IsRouterAddress(address) ? kRouterMaster : kPcMaster, hostMaster);
-
-        // Row 0 above the switch, then alternately left (odd rows) and right (even rows),
-        // one inch lower per row.
-        const double y = 5.0 - static_cast<double>(i);
-        double hostX = 0;
-        double hostY = y;
-        double labelX = 0;
-        const char* labelMasterName = kLabelMaster;
-        if (i == 0) {
-            hostX = 6.0;
-            hostY = 6.5;
-            labelX = 6.75;
-        } else if (i % 2 == 1) {
-            hostX = 4.0;
-            labelX = 3.5;
-            labelMasterName = kLeftLabelMaster;
-        } else {
-            hostX = 8.0;
-            labelX = 8.75;
-        }
-        CVisioShape host;
-        page.Drop(hostMaster, hostX, hostY, host);
-        CVisioMaster labelMaster;
-        m_masters.Item(labelMasterName, labelMaster);
-        CVisioShape label;
-        page.Drop(labelMaster, labelX, hostY, label);
-        if (label.IsSet()) {
-            label.PutText(ChartLabelText(Entry(m_hostNames, i), address, Entry(m_macs, i), Entry(m_vendors, i)));
-        }
-
-        CVisioCell beginCell;
-        if (!ChartSucceeded(connector.Cells("BeginX", beginCell))) {
-            Plain("begin!");
-            return false;
-        }
-        if (!ChartSucceeded(beginCell.GlueTo(switchPoint))) {
-            Plain("GlueTo error!");
-            return false;
-        }
-        CVisioCell endCell;
-        if (!ChartSucceeded(connector.Cells("EndX", endCell))) {
-            Plain("begin!");
-            return false;
-        }
-        CVisioCell hostPoint;
-        if (!ChartSucceeded(host.Cells(kConnectionPoint, hostPoint))) {
-            Plain("end Connections.X4!");
-            return false;
-        }
-        if (!ChartSucceeded(endCell.GlueTo(hostPoint))) {
-            Plain("GlueTo error!");
-            return false;
-        }
-
-        if (!ChartSucceeded(selection.Select(label, kSelectDeselectAllThenSelect)) ||
-            !ChartSucceeded(selection.Select(host, kSelectSelect))) {
-            Localised("Select error!");
-            return false;
-        }
-        CVisioShape hostGroup;
-        if (!ChartSucceeded(selection.Group(hostGroup))) {
-            Localised("Group err!");
-            return false;
-        }
+bool CNetworkChart::DrawHost(DrawingRun& run, std::size_t i)
+{
+    CVisioShape connector;
+    DropMaster(run.page, kConnectorMaster, static_cast<double>(i) + 6.0, kConnectorDropY, connector);
+    const std::string& address = m_addresses[i];
+    const ChartRowPlace place = ChartRowLayout(i, address);
+    CVisioShape host;
+    DropMaster(run.page, place.hostMaster, place.hostX, place.y, host);
+    CVisioShape label;
+    DropMaster(run.page, place.labelMaster, place.labelX, place.y, label);
+    if (label.IsSet()) {
+        label.PutText(ChartLabelText(Entry(m_hostNames, i), address, Entry(m_macs, i), Entry(m_vendors, i)));
     }
 
-    if (!ChartSucceeded(page.ResizeToFitContents())) {
-        Localised("Resize error!");
-        return false;
-    }
+    CVisioCell beginCell;
+    CVisioCell endCell;
+    CVisioCell hostPoint;
+    return Step(connector.Cells("BeginX", beginCell), kNoConnectorEnd) &&
+           Step(beginCell.GlueTo(run.switchPoint), kGlueFailed) &&
+           Step(connector.Cells("EndX", endCell), kNoConnectorEnd) &&
+           Step(host.Cells(kConnectionPoint, hostPoint), kNoHostPoint) &&
+           Step(endCell.GlueTo(hostPoint), kGlueFailed) && GroupPair(run.selection, label, host);
+}
+
+bool CNetworkChart::FitAndSave(DrawingRun& run)
+{
     CVisioShape sheet;
-    if (!ChartSucceeded(page.PageSheet(sheet))) {
-        Localised("page sheet error!");
-        return false;
-    }
     CVisioCell widthCell;
-    if (!ChartSucceeded(sheet.Cells("PageWidth", widthCell))) {
-        Localised("width cell error!");
-        return false;
-    }
     double width = 0;
-    if (!ChartSucceeded(widthCell.GetResultIU(&width))) {
-        Localised("get page width error!");
-        return false;
-    }
-    if (!ChartSucceeded(widthCell.PutResultIU(width + 0.5))) {
-        Localised("put page width error!");
-        return false;
-    }
-    if (!ChartSucceeded(page.CenterDrawing())) {
-        Localised("centerdrawing error!");
-        return false;
-    }
-    if (!ChartSucceeded(window.PutViewFit(kViewFitPageWidth))) {
-        Localised("putViewFit error!");
-        return false;
-    }
     short saveResult = 0;
-    if (!ChartSucceeded(m_drawing.SaveAs(m_paths.savePath, &saveResult))) {
-        Localised("SaveError!");
-        return false;
-    }
-    return true;
+    // Each step runs only after the one before it has succeeded, so width is read before
+    // it is widened.
+    return Step(run.page.ResizeToFitContents(), kResizeFailed) && Step(run.page.PageSheet(sheet), kNoPageSheet) &&
+           Step(sheet.Cells("PageWidth", widthCell), kNoWidthCell) &&
+           Step(widthCell.GetResultIU(&width), kGetWidthFailed) &&
+           Step(widthCell.PutResultIU(width + 0.5), kPutWidthFailed) && Step(run.page.CenterDrawing(), kCenterFailed) &&
+           Step(run.window.PutViewFit(kViewFitPageWidth), kViewFitFailed) &&
+           Step(m_drawing.SaveAs(m_paths.savePath, &saveResult), kSaveFailed);
 }
 
 } // namespace tessvale

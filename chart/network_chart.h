@@ -18,6 +18,13 @@ enum class ChartMessageKind
     Localised, // through the localisation service, text and caption "Error" translated
 };
 
+// The message of a step that failed.
+struct ChartFailure
+{
+    ChartMessageKind kind;
+    const char* text;
+};
+
 // Where the chart shows its messages; the GUI shows them, tests record them.
 class ChartMessageSink
 {
@@ -46,6 +53,21 @@ std::string ChartLabelText(const std::string& hostName, const std::string& addre
 // when shorter).
 bool IsRouterAddress(const std::string& address);
 
+// Where row i of the list stands: the host's master and position, and its label's master
+// and x (the label stands at the host's height).
+struct ChartRowPlace
+{
+    const char* hostMaster;
+    double hostX;
+    double y;
+    const char* labelMaster;
+    double labelX;
+};
+
+// Row 0 above the switch, then alternately left (odd rows) and right (even rows), one
+// inch lower per row; a router for an address ending in ".1", else a PC.
+ChartRowPlace ChartRowLayout(std::size_t row, const std::string& address);
+
 class CNetworkChart
 {
 public:
@@ -63,8 +85,27 @@ public:
     bool Draw();
 
 private:
-    void Plain(const char* text);
-    void Localised(const char* text);
+    // The handles local to one drawing run.
+    struct DrawingRun;
+
+    // Shows the failure's message.
+    void Show(const ChartFailure& failure);
+    // One examined step: true when its call succeeded, else shows the failure's message.
+    bool Step(ChartStatus status, const ChartFailure& failure);
+    // The master of that name from the stencil, dropped at (x, y); neither call is examined.
+    void DropMaster(CVisioPage& page, const char* masterName, double x, double y, CVisioShape& shape);
+    // Selects first, then adds second, and groups them.
+    bool GroupPair(CVisioSelection& selection, const CVisioShape& first, const CVisioShape& second);
+    // The application: a running one is reused, otherwise a new one is started.
+    void GetApplication();
+
+    // The switch with its label, grouped; its connection point goes to run.switchPoint.
+    bool DrawSwitch(DrawingRun& run);
+    // Row i: connector, host and label, the connector glued from the switch to the host.
+    bool DrawHost(DrawingRun& run, std::size_t i);
+    // Fits the page around the drawing, widens it, centres it, zooms and saves.
+    bool FitAndSave(DrawingRun& run);
+
     // Entry i of a list, empty when the list is shorter.
     static const std::string& Entry(const std::vector<std::string>& list, std::size_t i);
 

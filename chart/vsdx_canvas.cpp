@@ -35,38 +35,6 @@ struct ApplicationState
     std::shared_ptr<WindowState> activeWindow;
 };
 
-// Reference counting shared by every canvas object: created with the one reference that
-// is handed to the caller.
-template <typename Interface, CanvasInterface Iid> class Counted : public Interface
-{
-public:
-    std::uint32_t AddRef() override { return ++m_refs; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t refs = --m_refs;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
-    }
-    ChartStatus QueryInterface(CanvasInterface iid, CanvasUnknown** out) override
-    {
-        if (out == nullptr) {
-            return kChartFailed;
-        }
-        *out = nullptr;
-        if (iid != Iid && iid != CanvasInterface::Unknown) {
-            return kChartNoInterface;
-        }
-        AddRef();
-        *out = this;
-        return kChartOk;
-    }
-
-private:
-    std::uint32_t m_refs = 1;
-};
-
 // Hands a new object to an out parameter.
 template <typename T, typename I> ChartStatus Give(T* object, I** out)
 {
@@ -134,7 +102,7 @@ std::optional<CellName> ParseShapeCell(std::string_view name)
     return CellName{axis == 'X' ? CellKind::ConnectionX : CellKind::ConnectionY, row - 1};
 }
 
-class CellObject : public Counted<CanvasCell, CanvasInterface::Cell>
+class CellObject : public CanvasObject<CanvasCell>
 {
 public:
     CellObject(std::shared_ptr<DocumentState> document, int shapeId, CellName name)
@@ -243,7 +211,7 @@ private:
     CellName m_name;
 };
 
-class ShapeObject : public Counted<CanvasShape, CanvasInterface::Shape>
+class ShapeObject : public CanvasObject<CanvasShape>
 {
 public:
     ShapeObject(std::shared_ptr<DocumentState> document, int shapeId)
@@ -285,7 +253,7 @@ private:
 };
 
 // The page's own sheet: its cells are the page size.
-class PageSheetObject : public Counted<CanvasShape, CanvasInterface::Shape>
+class PageSheetObject : public CanvasObject<CanvasShape>
 {
 public:
     explicit PageSheetObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
@@ -307,7 +275,7 @@ private:
     std::shared_ptr<DocumentState> m_document;
 };
 
-class MasterObject : public Counted<CanvasMaster, CanvasInterface::Master>
+class MasterObject : public CanvasObject<CanvasMaster>
 {
 public:
     MasterObject(std::shared_ptr<DocumentState> document, VsdxMaster master)
@@ -320,7 +288,7 @@ private:
     VsdxMaster m_master;
 };
 
-class MastersObject : public Counted<CanvasMasters, CanvasInterface::Masters>
+class MastersObject : public CanvasObject<CanvasMasters>
 {
 public:
     explicit MastersObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
@@ -340,7 +308,7 @@ private:
     std::shared_ptr<DocumentState> m_document;
 };
 
-class PageObject : public Counted<CanvasPage, CanvasInterface::Page>
+class PageObject : public CanvasObject<CanvasPage>
 {
 public:
     explicit PageObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
@@ -374,7 +342,7 @@ private:
     std::shared_ptr<DocumentState> m_document;
 };
 
-class PagesObject : public Counted<CanvasPages, CanvasInterface::Pages>
+class PagesObject : public CanvasObject<CanvasPages>
 {
 public:
     explicit PagesObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
@@ -392,7 +360,7 @@ private:
     std::shared_ptr<DocumentState> m_document;
 };
 
-class DocumentObject : public Counted<CanvasDocument, CanvasInterface::Document>
+class DocumentObject : public CanvasObject<CanvasDocument>
 {
 public:
     explicit DocumentObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
@@ -413,7 +381,7 @@ private:
     std::shared_ptr<DocumentState> m_document;
 };
 
-class SelectionObject : public Counted<CanvasSelection, CanvasInterface::Selection>
+class SelectionObject : public CanvasObject<CanvasSelection>
 {
 public:
     explicit SelectionObject(std::shared_ptr<WindowState> window) : m_window(std::move(window)) {}
@@ -456,7 +424,7 @@ private:
     std::shared_ptr<WindowState> m_window;
 };
 
-class WindowObject : public Counted<CanvasWindow, CanvasInterface::Window>
+class WindowObject : public CanvasObject<CanvasWindow>
 {
 public:
     explicit WindowObject(std::shared_ptr<WindowState> window) : m_window(std::move(window)) {}
@@ -476,7 +444,7 @@ private:
     std::shared_ptr<WindowState> m_window;
 };
 
-class DocumentsObject : public Counted<CanvasDocuments, CanvasInterface::Documents>
+class DocumentsObject : public CanvasObject<CanvasDocuments>
 {
 public:
     explicit DocumentsObject(std::shared_ptr<ApplicationState> app) : m_app(std::move(app)) {}
@@ -506,7 +474,7 @@ private:
     std::shared_ptr<ApplicationState> m_app;
 };
 
-class ApplicationObject : public Counted<CanvasApplication, CanvasInterface::Application>
+class ApplicationObject : public CanvasObject<CanvasApplication>
 {
 public:
     ApplicationObject() : m_app(std::make_shared<ApplicationState>()) {}

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <elf.h>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -141,6 +142,7 @@ public:
     }
 
     std::vector<ThreadState>& Threads() { return m_threads; }
+    const std::vector<ThreadState>& Threads() const { return m_threads; }
 
 private:
     int Attach(pid_t tid)
@@ -295,24 +297,32 @@ template <typename T> void AppendNote(std::vector<char>& notes, Elf64_Word type,
     AppendNote(notes, type, &description, sizeof description);
 }
 
+struct ProcessIds
+{
+    pid_t parent = 0;
+    pid_t group = 0;
+    pid_t session = 0;
+};
+
 // The process's parent, process group and session, from /proc/PID/stat.
-void ReadProcessIds(pid_t pid, pid_t& parent, pid_t& group, pid_t& session)
+ProcessIds ReadProcessIds(pid_t pid)
 {
     const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
     const std::size_t close = stat.rfind(')');
-    parent = group = session = 0;
+    ProcessIds ids;
     if (close == std::string::npos) {
-        return;
+        return ids;
     }
     char state = 0;
     int parentId = 0;
     int groupId = 0;
     int sessionId = 0;
     if (std::sscanf(stat.c_str() + close + 1, " %c %d %d %d", &state, &parentId, &groupId, &sessionId) == 4) {
-        parent = parentId;
-        group = groupId;
-        session = sessionId;
+        ids.parent = parentId;
+        ids.group = groupId;
+        ids.session = sessionId;
     }
+    return ids;
 }
 
 // The registers of the failure itself, so that the core's first frame is the failing
@@ -394,45 +404,60 @@ bool CopyMemory(int memoryFd, int fd, std::uint64_t address, std::uint64_t size,
     return true;
 }
 
-} // namespace
-
-int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddress, int fd)
+// The failing process while its core is written: every thread stopped, the failing
+// thread first, its memory open, and the report the failing side left, when there is one.
+class StoppedProcess
 {
-    ProcessAttachment attachment(pid);
-    if (const int error = attachment.AttachAll(); error != 0) {
-        return error;
-    }
-    std::vector<ThreadState>& threads = attachment.Threads();
-    const std::string procFolder = "/proc/" + std::to_string(pid);
-    const UniqueFd memory(open((procFolder + "/mem").c_str(), O_RDONLY | O_CLOEXEC));
-    if (memory.Get() < 0) {
-        return errno;
-    }
-    const long pageSize = sysconf(_SC_PAGESIZE);
+public:
+    explicit StoppedProcess(pid_t pid) : m_pid(pid), m_attachment(pid) {}
 
-    // The failing thread leads: the debugger shows the first thread of a core.
-    const auto failing =
-        std::find_if(threads.begin(), threads.end(), [&](const ThreadState& t) { return t.tid == crashedThread; });
-    if (failing != threads.end()) {
-        std::rotate(threads.begin(), failing, failing + 1);
-    }
-    CrashReport report{};
-    bool haveReport = false;
-    if (reportAddress != 0) {
-        haveReport = pread(memory.Get(), &report, sizeof report, static_cast<off_t>(reportAddress)) ==
-                         static_cast<ssize_t>(sizeof report) &&
-                     report.magic == kCrashReportMagic;
-    }
-    if (haveReport && failing != threads.end()) {
-        ApplyFailureContext(threads.front(), report);
+    // Stops the threads, opens the memory and takes the failure's report and registers.
+    // 0 or the errno value of the step that failed.
+    int Attach(pid_t crashedThread, std::uintptr_t reportAddress)
+    {
+        if (const int error = m_attachment.AttachAll(); error != 0) {
+            return error;
+        }
+        m_memory.emplace(open((ProcFolder() + "/mem").c_str(), O_RDONLY | O_CLOEXEC));
+        if (m_memory->Get() < 0) {
+            return errno;
+        }
+        // The failing thread leads: the debugger shows the first thread of a core.
+        std::vector<ThreadState>& threads = m_attachment.Threads();
+        const auto failing =
+            std::find_if(threads.begin(), threads.end(), [&](const ThreadState& t) { return t.tid == crashedThread; });
+        if (failing != threads.end()) {
+            std::rotate(threads.begin(), failing, failing + 1);
+        }
+        if (reportAddress != 0) {
+            m_haveReport = pread(Memory(), &m_report, sizeof m_report, static_cast<off_t>(reportAddress)) ==
+                               static_cast<ssize_t>(sizeof m_report) &&
+                           m_report.magic == kCrashReportMagic;
+        }
+        if (m_haveReport && failing != threads.end()) {
+            ApplyFailureContext(threads.front(), m_report);
+        }
+        return 0;
     }
 
-    pid_t parent = 0;
-    pid_t group = 0;
-    pid_t session = 0;
-    ReadProcessIds(pid, parent, group, session);
+    pid_t Pid() const { return m_pid; }
+    std::string ProcFolder() const { return "/proc/" + std::to_string(m_pid); }
+    const std::vector<ThreadState>& Threads() const { return m_attachment.Threads(); }
+    int Memory() const { return m_memory->Get(); }
+    // The failing side's report; nullptr when it left none.
+    const CrashReport* Report() const { return m_haveReport ? &m_report : nullptr; }
 
-    // Mappings and their dumped sizes.
+private:
+    pid_t m_pid;
+    ProcessAttachment m_attachment;
+    std::optional<UniqueFd> m_memory; // closed before the threads are let go
+    CrashReport m_report{};
+    bool m_haveReport = false;
+};
+
+// The mappings that go into the core, each with its dumped size.
+std::vector<Mapping> ChooseMappings(pid_t pid, const std::vector<ThreadState>& threads, long pageSize)
+{
     std::vector<std::uint64_t> stackPointers;
     for (const ThreadState& thread : threads) {
         stackPointers.push_back(StackPointer(thread));
@@ -445,90 +470,115 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
         mapping.dumpedSize = DumpedSize(mapping, pageSize, stackPointers);
         mappings.push_back(mapping);
     }
-    if (mappings.empty()) {
-        return ESRCH;
-    }
+    return mappings;
+}
 
-    // Notes.
+elf_prstatus ThreadStatus(const ThreadState& thread, const ProcessIds& ids, const CrashReport* report)
+{
+    elf_prstatus status{};
+    status.pr_pid = thread.tid;
+    status.pr_ppid = ids.parent;
+    status.pr_pgrp = ids.group;
+    status.pr_sid = ids.session;
+    // Every thread carries the signal, as in the kernel's cores: gdb takes the last one.
+    if (report != nullptr) {
+        status.pr_cursig = static_cast<short>(report->signal);
+        status.pr_info.si_signo = report->signal;
+        status.pr_info.si_code = report->info.si_code;
+        status.pr_info.si_errno = report->info.si_errno;
+    }
+    std::memcpy(&status.pr_reg, &thread.registers, sizeof status.pr_reg);
+    status.pr_fpvalid = thread.hasFpRegisters ? 1 : 0;
+    return status;
+}
+
+elf_prpsinfo ProcessInfo(const StoppedProcess& process, const ProcessIds& ids)
+{
+    elf_prpsinfo info{};
+    info.pr_sname = 'R';
+    info.pr_pid = process.Pid();
+    info.pr_ppid = ids.parent;
+    info.pr_pgrp = ids.group;
+    info.pr_sid = ids.session;
+    info.pr_uid = getuid();
+    info.pr_gid = getgid();
+    std::string name = ReadWholeFile(process.ProcFolder() + "/comm").value_or("");
+    if (!name.empty() && name.back() == '\n') {
+        name.pop_back();
+    }
+    std::memcpy(info.pr_fname, name.c_str(), std::min(name.size(), sizeof info.pr_fname));
+    std::string arguments = ReadWholeFile(process.ProcFolder() + "/cmdline").value_or("");
+    std::replace(arguments.begin(), arguments.end(), '\0', ' ');
+    while (!arguments.empty() && arguments.back() == ' ') {
+        arguments.pop_back();
+    }
+    std::strncpy(info.pr_psargs, arguments.c_str(), sizeof info.pr_psargs - 1);
+    return info;
+}
+
+// NT_FILE: the count of file mappings and the page size, then start, end and page offset
+// of each, then their paths, each ended by a zero byte.
+std::vector<char> FileNote(const std::vector<Mapping>& mappings, long pageSize)
+{
+    std::vector<std::uint64_t> files;
+    std::string names;
+    for (const Mapping& mapping : mappings) {
+        if (mapping.path.rfind('/', 0) == 0) {
+            files.push_back(mapping.start);
+            files.push_back(mapping.end);
+            files.push_back(mapping.offset / static_cast<std::uint64_t>(pageSize));
+            names += mapping.path;
+            names += '\0';
+        }
+    }
+    std::vector<char> fileNote;
+    const std::uint64_t head[2] = {files.size() / 3, static_cast<std::uint64_t>(pageSize)};
+    const char* headBytes = reinterpret_cast<const char*>(head);
+    fileNote.insert(fileNote.end(), headBytes, headBytes + sizeof head);
+    const char* fileBytes = reinterpret_cast<const char*>(files.data());
+    fileNote.insert(fileNote.end(), fileBytes, fileBytes + files.size() * sizeof(std::uint64_t));
+    fileNote.insert(fileNote.end(), names.begin(), names.end());
+    return fileNote;
+}
+
+// The notes of the whole process, which follow the first thread's NT_PRSTATUS.
+void AppendProcessNotes(std::vector<char>& notes, const StoppedProcess& process, const ProcessIds& ids,
+                        const std::vector<Mapping>& mappings, long pageSize)
+{
+    AppendNote(notes, NT_PRPSINFO, ProcessInfo(process, ids));
+    if (const CrashReport* report = process.Report()) {
+        siginfo_t signalInfo = report->info;
+        signalInfo.si_signo = report->signal;
+        AppendNote(notes, kNoteSiginfo, signalInfo);
+    }
+    const std::string auxv = ReadWholeFile(process.ProcFolder() + "/auxv").value_or("");
+    if (!auxv.empty()) {
+        AppendNote(notes, NT_AUXV, auxv.data(), auxv.size());
+    }
+    const std::vector<char> fileNote = FileNote(mappings, pageSize);
+    AppendNote(notes, kNoteFile, fileNote.data(), fileNote.size());
+}
+
+std::vector<char> BuildNotes(const StoppedProcess& process, const std::vector<Mapping>& mappings, long pageSize)
+{
+    const ProcessIds ids = ReadProcessIds(process.Pid());
+    const std::vector<ThreadState>& threads = process.Threads();
     std::vector<char> notes;
     for (std::size_t i = 0; i < threads.size(); ++i) {
         const ThreadState& thread = threads[i];
-        elf_prstatus status{};
-        status.pr_pid = thread.tid;
-        status.pr_ppid = parent;
-        status.pr_pgrp = group;
-        status.pr_sid = session;
-        // Every thread carries the signal, as in the kernel's cores: gdb takes the last one.
-        if (haveReport) {
-            status.pr_cursig = static_cast<short>(report.signal);
-            status.pr_info.si_signo = report.signal;
-            status.pr_info.si_code = report.info.si_code;
-            status.pr_info.si_errno = report.info.si_errno;
-        }
-        std::memcpy(&status.pr_reg, &thread.registers, sizeof status.pr_reg);
-        status.pr_fpvalid = thread.hasFpRegisters ? 1 : 0;
-        AppendNote(notes, NT_PRSTATUS, status);
+        AppendNote(notes, NT_PRSTATUS, ThreadStatus(thread, ids, process.Report()));
         if (i == 0) {
-            elf_prpsinfo info{};
-            info.pr_sname = 'R';
-            info.pr_pid = pid;
-            info.pr_ppid = parent;
-            info.pr_pgrp = group;
-            info.pr_sid = session;
-            info.pr_uid = getuid();
-            info.pr_gid = getgid();
-            std::string name = ReadWholeFile(procFolder + "/comm").value_or("");
-            if (!name.empty() && name.back() == '\n') {
-                name.pop_back();
-            }
-            std::memcpy(info.pr_fname, name.c_str(), std::min(name.size(), sizeof info.pr_fname));
-            std::string arguments = ReadWholeFile(procFolder + "/cmdline").value_or("");
-            std::replace(arguments.begin(), arguments.end(), '\0', ' ');
-            while (!arguments.empty() && arguments.back() == ' ') {
-                arguments.pop_back();
-            }
-            std::strncpy(info.pr_psargs, arguments.c_str(), sizeof info.pr_psargs - 1);
-            AppendNote(notes, NT_PRPSINFO, info);
-            if (haveReport) {
-                siginfo_t signalInfo = report.info;
-                signalInfo.si_signo = report.signal;
-                AppendNote(notes, kNoteSiginfo, signalInfo);
-            }
-            const std::string auxv = ReadWholeFile(procFolder + "/auxv").value_or("");
-            if (!auxv.empty()) {
-                AppendNote(notes, NT_AUXV, auxv.data(), auxv.size());
-            }
-            std::vector<std::uint64_t> files;
-            std::string names;
-            for (const Mapping& mapping : mappings) {
-                if (mapping.path.rfind('/', 0) == 0) {
-                    files.push_back(mapping.start);
-                    files.push_back(mapping.end);
-                    files.push_back(mapping.offset / static_cast<std::uint64_t>(pageSize));
-                    names += mapping.path;
-                    names += '\0';
-                }
-            }
-            std::vector<char> fileNote;
-            const std::uint64_t head[2] = {files.size() / 3, static_cast<std::uint64_t>(pageSize)};
-            const char* headBytes = reinterpret_cast<const char*>(head);
-            fileNote.insert(fileNote.end(), headBytes, headBytes + sizeof head);
-            const char* fileBytes = reinterpret_cast<const char*>(files.data());
-            fileNote.insert(fileNote.end(), fileBytes, fileBytes + files.size() * sizeof(std::uint64_t));
-            fileNote.insert(fileNote.end(), names.begin(), names.end());
-            AppendNote(notes, kNoteFile, fileNote.data(), fileNote.size());
+            AppendProcessNotes(notes, process, ids, mappings, pageSize);
         }
         if (thread.hasFpRegisters) {
             AppendNote(notes, NT_PRFPREG, thread.fpRegisters);
         }
     }
+    return notes;
+}
 
-    // Headers.
-    const std::size_t headerCount = mappings.size() + 1;
-    const std::uint64_t notesOffset = sizeof(Elf64_Ehdr) + headerCount * sizeof(Elf64_Phdr);
-    const auto page = static_cast<std::uint64_t>(pageSize);
-    std::uint64_t dataOffset = (notesOffset + notes.size() + page - 1) / page * page;
-
+Elf64_Ehdr CoreHeader(std::size_t headerCount)
+{
     Elf64_Ehdr header{};
     std::memcpy(header.e_ident, ELFMAG, SELFMAG);
     header.e_ident[EI_CLASS] = ELFCLASS64;
@@ -542,15 +592,18 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
     header.e_ehsize = sizeof(Elf64_Ehdr);
     header.e_phentsize = sizeof(Elf64_Phdr);
     header.e_phnum = static_cast<Elf64_Half>(std::min<std::size_t>(headerCount, PN_XNUM - 1));
-    if (headerCount >= PN_XNUM) {
-        return E2BIG;
-    }
+    return header;
+}
 
+// PT_NOTE, then one PT_LOAD per mapping with its bytes from dataOffset on, one after another.
+std::vector<Elf64_Phdr> ProgramHeaders(std::uint64_t notesOffset, std::size_t notesSize, std::uint64_t dataOffset,
+                                       const std::vector<Mapping>& mappings, std::uint64_t page)
+{
     std::vector<Elf64_Phdr> programHeaders;
     Elf64_Phdr noteHeader{};
     noteHeader.p_type = PT_NOTE;
     noteHeader.p_offset = notesOffset;
-    noteHeader.p_filesz = notes.size();
+    noteHeader.p_filesz = notesSize;
     programHeaders.push_back(noteHeader);
     for (const Mapping& mapping : mappings) {
         Elf64_Phdr load{};
@@ -564,6 +617,22 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
         programHeaders.push_back(load);
         dataOffset += mapping.dumpedSize;
     }
+    return programHeaders;
+}
+
+// Writes headers, notes and the memory of each mapping. 0 or an errno value.
+int WriteCore(int fd, int memoryFd, const std::vector<char>& notes, const std::vector<Mapping>& mappings, long pageSize)
+{
+    const std::size_t headerCount = mappings.size() + 1;
+    if (headerCount >= PN_XNUM) {
+        return E2BIG;
+    }
+    const std::uint64_t notesOffset = sizeof(Elf64_Ehdr) + headerCount * sizeof(Elf64_Phdr);
+    const auto page = static_cast<std::uint64_t>(pageSize);
+    const std::uint64_t dataOffset = (notesOffset + notes.size() + page - 1) / page * page;
+    const Elf64_Ehdr header = CoreHeader(headerCount);
+    const std::vector<Elf64_Phdr> programHeaders =
+        ProgramHeaders(notesOffset, notes.size(), dataOffset, mappings, page);
 
     if (!WriteAll(fd, &header, sizeof header) ||
         !WriteAll(fd, programHeaders.data(), programHeaders.size() * sizeof(Elf64_Phdr)) ||
@@ -571,16 +640,33 @@ int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddres
         return errno;
     }
     const std::uint64_t written = notesOffset + notes.size();
-    const std::vector<char> padding(static_cast<std::size_t>(programHeaders[1].p_offset - written), '\0');
+    const std::vector<char> padding(static_cast<std::size_t>(dataOffset - written), '\0');
     if (!WriteAll(fd, padding.data(), padding.size())) {
         return errno;
     }
     for (const Mapping& mapping : mappings) {
-        if (mapping.dumpedSize > 0 && !CopyMemory(memory.Get(), fd, mapping.start, mapping.dumpedSize, pageSize)) {
+        if (mapping.dumpedSize > 0 && !CopyMemory(memoryFd, fd, mapping.start, mapping.dumpedSize, pageSize)) {
             return errno;
         }
     }
     return 0;
+}
+
+} // namespace
+
+int WriteProcessCore(pid_t pid, pid_t crashedThread, std::uintptr_t reportAddress, int fd)
+{
+    StoppedProcess process(pid);
+    if (const int error = process.Attach(crashedThread, reportAddress); error != 0) {
+        return error;
+    }
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    const std::vector<Mapping> mappings = ChooseMappings(pid, process.Threads(), pageSize);
+    if (mappings.empty()) {
+        return ESRCH;
+    }
+    const std::vector<char> notes = BuildNotes(process, mappings, pageSize);
+    return WriteCore(fd, process.Memory(), notes, mappings, pageSize);
 }
 
 } // namespace tessvale

@@ -6,6 +6,52 @@
 namespace tessvale {
 namespace {
 
+// The counting base both canvas backends share, on an object that reports its deletion.
+class CountedMaster : public CanvasObject<CanvasMaster>
+{
+public:
+    explicit CountedMaster(bool& deleted) : m_deleted(deleted) {}
+    ~CountedMaster() override { m_deleted = true; }
+
+private:
+    bool& m_deleted;
+};
+
+TEST(CanvasObject, DeletesItselfWithTheLastReference)
+{
+    bool deleted = false;
+    auto* object = new CountedMaster(deleted);
+    EXPECT_EQ(object->AddRef(), 2u);
+    EXPECT_EQ(object->Release(), 1u);
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_TRUE(deleted);
+}
+
+TEST(CanvasObject, AnswersForItsOwnInterfaceAndUnknownOnly)
+{
+    bool deleted = false;
+    CVisioMaster master;
+    {
+        auto* object = new CountedMaster(deleted);
+        master.TakeOver(object);
+        object->Release();
+    }
+    CanvasUnknown* out = master.Get();
+    EXPECT_EQ(master.Get()->QueryInterface(CanvasInterface::Shape, &out), kChartNoInterface);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(master.Get()->QueryInterface(CanvasInterface::Master, nullptr), kChartFailed);
+    EXPECT_EQ(master.RefCount(), 1u);
+    for (const CanvasInterface iid : {CanvasInterface::Master, CanvasInterface::Unknown}) {
+        ASSERT_EQ(master.Get()->QueryInterface(iid, &out), kChartOk);
+        EXPECT_EQ(out, master.Get());
+        EXPECT_EQ(master.RefCount(), 2u);
+        out->Release();
+    }
+    master.Release();
+    EXPECT_TRUE(deleted);
+}
+
 TEST(VisioHandles, EmptyHandlesFailWithoutCalling)
 {
     const ChartStatus empty = kChartEmptyHandle;

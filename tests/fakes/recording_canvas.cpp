@@ -33,7 +33,7 @@ std::string Number(double value)
     return out.str();
 }
 
-template <typename Interface, CanvasInterface Iid> class Recorded : public Interface
+template <typename Interface> class Recorded : public CanvasObject<Interface>
 {
 public:
     Recorded(std::shared_ptr<CanvasRecord> record, std::string name)
@@ -43,27 +43,14 @@ public:
     }
     ~Recorded() override { --m_record->liveObjects; }
 
-    std::uint32_t AddRef() override { return ++m_refs; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t refs = --m_refs;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
-    }
+    // Logged, and can be made to fail like any other call.
     ChartStatus QueryInterface(CanvasInterface iid, CanvasUnknown** out) override
     {
-        *out = nullptr;
         if (m_record->Call("Object.QueryInterface", m_name)) {
+            *out = nullptr;
             return kChartFailed;
         }
-        if (iid != Iid && iid != CanvasInterface::Unknown) {
-            return kChartNoInterface;
-        }
-        AddRef();
-        *out = this;
-        return kChartOk;
+        return CanvasObject<Interface>::QueryInterface(iid, out);
     }
 
     const std::string& Name() const { return m_name; }
@@ -87,9 +74,6 @@ protected:
 
     std::shared_ptr<CanvasRecord> m_record;
     std::string m_name;
-
-private:
-    std::uint32_t m_refs = 1;
 };
 
 template <typename T> std::string NameOf(T* object)
@@ -97,7 +81,7 @@ template <typename T> std::string NameOf(T* object)
     return object == nullptr ? std::string("null") : object->Name();
 }
 
-class Cell : public Recorded<CanvasCell, CanvasInterface::Cell>
+class Cell : public Recorded<CanvasCell>
 {
 public:
     using Recorded::Recorded;
@@ -116,7 +100,7 @@ public:
     ChartStatus PutResultIU(double value) override { return Plain("Cell.PutResultIU", m_name + " = " + Number(value)); }
 };
 
-class Shape : public Recorded<CanvasShape, CanvasInterface::Shape>
+class Shape : public Recorded<CanvasShape>
 {
 public:
     using Recorded::Recorded;
@@ -134,13 +118,13 @@ public:
     }
 };
 
-class Master : public Recorded<CanvasMaster, CanvasInterface::Master>
+class Master : public Recorded<CanvasMaster>
 {
 public:
     using Recorded::Recorded;
 };
 
-class Masters : public Recorded<CanvasMasters, CanvasInterface::Masters>
+class Masters : public Recorded<CanvasMasters>
 {
 public:
     using Recorded::Recorded;
@@ -150,7 +134,7 @@ public:
     }
 };
 
-class Page : public Recorded<CanvasPage, CanvasInterface::Page>
+class Page : public Recorded<CanvasPage>
 {
 public:
     using Recorded::Recorded;
@@ -179,7 +163,7 @@ public:
     ChartStatus CenterDrawing() override { return Plain("Page.CenterDrawing", ""); }
 };
 
-class Pages : public Recorded<CanvasPages, CanvasInterface::Pages>
+class Pages : public Recorded<CanvasPages>
 {
 public:
     using Recorded::Recorded;
@@ -189,7 +173,7 @@ public:
     }
 };
 
-class Document : public Recorded<CanvasDocument, CanvasInterface::Document>
+class Document : public Recorded<CanvasDocument>
 {
 public:
     using Recorded::Recorded;
@@ -205,7 +189,7 @@ public:
     }
 };
 
-class Selection : public Recorded<CanvasSelection, CanvasInterface::Selection>
+class Selection : public Recorded<CanvasSelection>
 {
 public:
     using Recorded::Recorded;
@@ -222,7 +206,7 @@ private:
     int m_groups = 0;
 };
 
-class Window : public Recorded<CanvasWindow, CanvasInterface::Window>
+class Window : public Recorded<CanvasWindow>
 {
 public:
     using Recorded::Recorded;
@@ -233,7 +217,7 @@ public:
     ChartStatus PutViewFit(int fit) override { return Plain("Window.ViewFit", std::to_string(fit)); }
 };
 
-class Documents : public Recorded<CanvasDocuments, CanvasInterface::Documents>
+class Documents : public Recorded<CanvasDocuments>
 {
 public:
     using Recorded::Recorded;
@@ -243,7 +227,7 @@ public:
     }
 };
 
-class Application : public Recorded<CanvasApplication, CanvasInterface::Application>
+class Application : public Recorded<CanvasApplication>
 {
 public:
     using Recorded::Recorded;
