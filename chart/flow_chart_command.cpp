@@ -8,7 +8,7 @@ namespace tessvale {
 
 ChartPaths DefaultChartPaths()
 {
-    return ChartPaths{ProgramFolder() + "/NET_1.vssx", DataFolder() + "/subnet.vsdx"};
+    return ChartPaths{ShippedFilePath("NET_1.vssx"), DataFolder() + "/subnet.vsdx"};
 }
 
 bool DrawFlowChart(const ChartLists& lists, ChartMessageSink& sink)
