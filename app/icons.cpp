@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QSvgRenderer>
 
 #include "app/command_ids.h"
 
@@ -207,27 +208,20 @@ void Save(QPainter& p)
 
 QIcon AppIcon()
 {
-    static const QIcon icon = Render([](QPainter& p) {
-        // A radar sweep over a network node: the scanner's emblem.
-        Disc(p, QPointF(16, 16), 14.5, QColor(0x0d, 0x47, 0xa1));
-        p.setPen(QPen(QColor(255, 255, 255, 110), 1.2));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(16, 16), 9.5, 9.5);
-        p.drawEllipse(QPointF(16, 16), 4.5, 4.5);
-        QConicalGradient sweep(QPointF(16, 16), 45);
-        sweep.setColorAt(0, QColor(0x69, 0xf0, 0xae, 230));
-        sweep.setColorAt(0.25, QColor(0x69, 0xf0, 0xae, 0));
-        p.setPen(Qt::NoPen);
-        p.setBrush(sweep);
-        p.drawPie(QRectF(2.5, 2.5, 27, 27), 45 * 16, 90 * 16);
-        p.setPen(QPen(QColor(0x69, 0xf0, 0xae), 1.6, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(16, 16), QPointF(25.5, 6.5));
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawEllipse(QPointF(20.5, 10.5), 2.0, 2.0);
-        p.drawEllipse(QPointF(10, 20), 1.6, 1.6);
-        p.drawEllipse(QPointF(16, 16), 1.6, 1.6);
-    });
+    // The same artwork the desktop shows for the installed program.
+    static const QIcon icon = [] {
+        QIcon rendered;
+        QSvgRenderer renderer(QStringLiteral(":/tessvale/tessvale.svg"));
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+            QPixmap pixmap(size, size);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            renderer.render(&painter);
+            painter.end();
+            rendered.addPixmap(pixmap);
+        }
+        return rendered;
+    }();
     return icon;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/command_line_help.h"
 #include "app/command_line_lookup.h"
 #include "app/headless_scan.h"
 #include "app/single_instance.h"
@@ -46,6 +47,8 @@ int RunMainWindow(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
+    // Ties the window to the installed desktop entry and its icon (Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.tessvale.Tessvale"));
     // The window hides into the tray and its dialogs close; only the window's own end
     // ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -91,6 +94,12 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
     SetUpdateRunFrontEnd(MakeUpdateRunFrontEnd);
     if (RunUpdateCheck(argc, argv) != -1) {
         return 0;
+    }
+
+    // "--help", "--version" and unknown "--" options: answered on the console, before
+    // any display is needed.
+    if (const auto exitCode = RunInformationalOption(argc, argv, stdout, stderr)) {
+        return *exitCode;
     }
 
     // "--scan": the scanner without a window, also where no display exists.

@@ -30,8 +30,9 @@ inline constexpr const char* kChartNoDataQuestion = "There is no data to draw fl
 bool RunChartCommand(const ChartLists& lists, ChartMessageSink& sink, CanvasProvider& provider,
                      const ChartPaths& paths);
 
-// The program's own files: the stencil "NET_1.vssx" beside the executable and
-// "subnet.vsdx" in the per-user data folder.
+// The program's own files: the stencil "NET_1.vssx" (the data folder's copy, else the
+// one beside the executable, else the installed one) and "subnet.vsdx" in the per-user
+// data folder.
 ChartPaths DefaultChartPaths();
 
 } // namespace tessvale

@@ -7,7 +7,7 @@ namespace tessvale {
 
 ChartPaths DefaultChartPaths()
 {
-    return ChartPaths{ProgramFolder() + "/NET_1.vssx", DataFolder() + "/subnet.vsdx"};
+    return ChartPaths{ShippedFilePath("NET_1.vssx"), DataFolder() + "/subnet.vsdx"};
 }
 
 } // namespace tessvale

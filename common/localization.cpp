@@ -44,9 +44,33 @@ std::string LanguageFilePath(const std::string& name)
     return folder + "/" + name;
 }
 
+bool FolderOverridden()
+{
+    const std::lock_guard lock(g_folderMutex);
+    return !g_folderOverride.empty();
+}
+
+// The file to read for `name`: the language folder's copy (the user's own or a
+// download) when it is there, else the one the installed program ships.
+std::string LanguageReadPath(const std::string& name)
+{
+    std::string path = LanguageFilePath(name);
+    if (name.empty() || FolderOverridden() || (!path.empty() && std::ifstream(path).good())) {
+        return path;
+    }
+    const std::string shared = SharedDataFolder();
+    if (!shared.empty()) {
+        std::string shipped = shared + "/Language/" + name;
+        if (std::ifstream(shipped).good()) {
+            return shipped;
+        }
+    }
+    return path;
+}
+
 std::unique_ptr<pugi::xml_document> LoadLanguageList()
 {
-    const std::string path = LanguageFilePath(kListFile);
+    const std::string path = LanguageReadPath(kListFile);
     if (path.empty()) {
         return nullptr;
     }
@@ -102,9 +126,16 @@ std::string Unescape(const std::string& text)
     return plain;
 }
 
+// Where a download of the translation file of `code` goes.
 std::string TranslationFilePath(const std::string& code)
 {
     return LanguageFilePath(LanguageFileName(code));
+}
+
+// The translation file of `code` to read.
+std::string TranslationReadPath(const std::string& code)
+{
+    return LanguageReadPath(LanguageFileName(code));
 }
 
 // Downloads `url` beside `target` and moves it into place only when it arrived whole,
@@ -250,7 +281,7 @@ std::string TranslateText(const std::string& text, const std::string& code)
         return text;
     }
     std::string result = Escape(text);
-    const std::string path = TranslationFilePath(code.empty() ? std::string(kEnglishCode) : code);
+    const std::string path = TranslationReadPath(code.empty() ? std::string(kEnglishCode) : code);
     if (!path.empty()) {
         std::string value = ReadProfileString(path, kTranslationSection, result);
         if (!value.empty()) {
@@ -271,7 +302,7 @@ std::string RetranslateText(const std::string& text, const std::string& newCode)
         return {};
     }
     const std::string escaped = Escape(text);
-    const std::string path = TranslationFilePath(GetLanguageCode());
+    const std::string path = TranslationReadPath(GetLanguageCode());
     if (path.empty()) {
         return text;
     }

@@ -2,15 +2,24 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <mutex>
 #include <vector>
 
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef TESSVALE_SHARED_FROM_BIN
+#define TESSVALE_SHARED_FROM_BIN "../share/tessvale"
+#endif
+
 namespace tessvale {
 
 namespace {
+
+std::mutex g_programFolderMutex;
+std::string g_programFolderOverride;
 
 std::string Environment(const char* name)
 {
@@ -41,6 +50,20 @@ bool IsWritableFolder(const std::string& path)
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsFolder(const std::string& path)
+{
+    struct stat info
+    {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& path)
+{
+    struct stat info
+    {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 std::string ProgramPath()
@@ -60,12 +83,67 @@ std::string ProgramPath()
 
 std::string ProgramFolder()
 {
+    {
+        const std::lock_guard lock(g_programFolderMutex);
+        if (!g_programFolderOverride.empty()) {
+            return g_programFolderOverride;
+        }
+    }
     const std::string path = ProgramPath();
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
         return {};
     }
     return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+void SetProgramFolderOverride(const std::string& folder)
+{
+    const std::lock_guard lock(g_programFolderMutex);
+    g_programFolderOverride = folder;
+}
+
+std::string SharedDataFolderOf(const std::string& programFolder)
+{
+    if (programFolder.empty() || programFolder.front() != '/') {
+        return {};
+    }
+    std::string shared = (std::filesystem::path(programFolder) / TESSVALE_SHARED_FROM_BIN).lexically_normal().string();
+    while (shared.size() > 1 && shared.back() == '/') {
+        shared.pop_back();
+    }
+    return IsFolder(shared) ? shared : std::string();
+}
+
+std::string SharedDataFolder()
+{
+    return SharedDataFolderOf(ProgramFolder());
+}
+
+bool InstalledLayout()
+{
+    return !SharedDataFolder().empty();
+}
+
+std::string ShippedFilePathIn(const std::string& programFolder, const std::string& dataFolder, const std::string& name)
+{
+    if (!dataFolder.empty() && IsFile(dataFolder + "/" + name)) {
+        return dataFolder + "/" + name;
+    }
+    const std::string beside = programFolder.empty() ? std::string() : programFolder + "/" + name;
+    if (!beside.empty() && IsFile(beside)) {
+        return beside;
+    }
+    const std::string shared = SharedDataFolderOf(programFolder);
+    if (!shared.empty()) {
+        return shared + "/" + name;
+    }
+    return beside;
+}
+
+std::string ShippedFilePath(const std::string& name)
+{
+    return ShippedFilePathIn(ProgramFolder(), DataFolder(), name);
 }
 
 std::string DataFolder()
@@ -125,14 +203,19 @@ bool CreateDirectoryPath(const std::string& path)
 
 std::string ProgramSubfolder(const std::string& name)
 {
-    const std::string programFolder = ProgramFolder();
-    if (!programFolder.empty() && programFolder != "/") {
+    return ProgramSubfolderIn(ProgramFolder(), DataFolder(), name);
+}
+
+std::string ProgramSubfolderIn(const std::string& programFolder, const std::string& dataFolder, const std::string& name)
+{
+    // An installed program's folder belongs to the package manager: what it would put
+    // beside itself goes to the user's data folder.
+    if (!programFolder.empty() && programFolder != "/" && SharedDataFolderOf(programFolder).empty()) {
         const std::string beside = programFolder + "/" + name;
         if (CreateDirectoryPath(beside) && IsWritableFolder(beside)) {
             return beside;
         }
     }
-    const std::string dataFolder = DataFolder();
     if (dataFolder.empty()) {
         return {};
     }

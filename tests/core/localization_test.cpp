@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,78 @@ TEST_F(LanguageDownloadTest, FailedListDownloadKeepsTheOldList)
     }();
     EXPECT_FALSE(outcome.listArrived);
     EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+}
+
+// An installed program: usr/bin/ beside usr/share/tessvale/Language/ with the shipped
+// list and German file, and the user's data folder.
+class InstalledLanguageFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_temp.Path().empty());
+        SetLanguageFolderOverride({});
+        std::filesystem::create_directories(m_bin);
+        std::filesystem::create_directories(m_shipped);
+        ASSERT_TRUE(WriteFile(m_shipped + "/Language.xml", kTwoLanguages));
+        ASSERT_TRUE(WriteFile(m_shipped + "/deu.ini", "[Language]\nStart=Starten\n&File=&Datei\n"));
+        SetProgramFolderOverride(m_bin);
+        const char* appData = std::getenv("APPDATA");
+        m_savedAppData = appData != nullptr ? std::optional<std::string>(appData) : std::nullopt;
+        ::setenv("APPDATA", m_temp.File("data").c_str(), 1);
+        for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+            ::unsetenv(variable);
+        }
+    }
+    void TearDown() override
+    {
+        SetProgramFolderOverride({});
+        if (m_savedAppData) {
+            ::setenv("APPDATA", m_savedAppData->c_str(), 1);
+        } else {
+            ::unsetenv("APPDATA");
+        }
+    }
+
+    TempFolder m_temp;
+    const std::string m_bin = m_temp.File("usr/bin");
+    const std::string m_shipped = m_temp.File("usr/share/tessvale/Language");
+    const std::string m_userFolder = m_temp.File("data/Tessvale/Language");
+    std::optional<std::string> m_savedAppData;
+};
+
+TEST_F(InstalledLanguageFiles, ShippedFilesAreReadAndTheChoiceIsKeptInTheDataFolder)
+{
+    EXPECT_EQ(LanguageFolder(), m_userFolder);
+    EXPECT_EQ(ListLanguages(), (std::vector<std::string>{"Deutsch", kFrancais}));
+    EXPECT_EQ(TranslateText("&File", "DEU"), "&Datei");
+    // The German locale is found in the shipped list and recorded for the user.
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(Translate("Start"), "Starten");
+    EXPECT_EQ(ReadProfileString(m_userFolder + "/Language.ini", "Settings", "Language"), "DEU");
+    EXPECT_TRUE(WriteLanguageCode("FRA"));
+    EXPECT_EQ(ReadProfileString(m_userFolder + "/Language.ini", "Settings", "Language"), "FRA");
+    EXPECT_EQ(Translate("Start"), "Start"); // no French file anywhere
+    // Nothing was written beside the program or among the shipped files.
+    EXPECT_FALSE(std::filesystem::exists(m_bin + "/Language"));
+    EXPECT_FALSE(std::filesystem::exists(m_shipped + "/Language.ini"));
+}
+
+TEST_F(InstalledLanguageFiles, TheDataFolderCopyWins)
+{
+    std::filesystem::create_directories(m_userFolder);
+    ASSERT_TRUE(WriteFile(m_userFolder + "/deu.ini", "[Language]\nStart=Los\n"));
+    EXPECT_EQ(TranslateText("Start", "DEU"), "Los");
+    // The user's own list names only French; its file is still missing there.
+    ASSERT_TRUE(
+        WriteFile(m_userFolder + "/Language.xml",
+                  "<root><LANG ITEM=\"FRA\" VALUE=\"Francais\" URL=\"http://example.invalid/fra.ini\"/></root>"));
+    EXPECT_EQ(ListLanguages(), std::vector<std::string>{"Francais"});
+    EXPECT_EQ(TranslateText("Start", "FRA"), "Start");
+    // Removing the user's copies brings the shipped ones back.
+    std::filesystem::remove_all(m_userFolder);
+    EXPECT_EQ(ListLanguages(), (std::vector<std::string>{"Deutsch", kFrancais}));
+    EXPECT_EQ(TranslateText("Start", "DEU"), "Starten");
 }
 
 } // namespace

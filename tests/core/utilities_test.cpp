@@ -151,6 +151,84 @@ TEST(Paths, ProgramFolderAndSubfolders)
     std::filesystem::remove(folder + "/" + blocked);
 }
 
+// An unpacked package: usr/bin/ beside usr/share/tessvale/, and a data folder.
+class InstalledLayoutTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(std::filesystem::create_directories(m_root / "usr/bin"));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root / "usr/share/tessvale"));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root / "data"));
+    }
+
+    TempFolder m_root;
+    const std::string m_bin = m_root / "usr/bin";
+    const std::string m_shared = m_root / "usr/share/tessvale";
+    const std::string m_data = m_root / "data";
+};
+
+TEST_F(InstalledLayoutTest, SharedFolderIsFoundFromTheBinFolderOnly)
+{
+    EXPECT_EQ(SharedDataFolderOf(m_bin), m_shared);
+    EXPECT_EQ(SharedDataFolderOf(m_bin + "/"), m_shared);
+    // A build tree has no share/tessvale beside it; relative or empty folders never count.
+    EXPECT_EQ(SharedDataFolderOf(m_root / "build"), "");
+    EXPECT_EQ(SharedDataFolderOf(m_data), "");
+    EXPECT_EQ(SharedDataFolderOf("usr/bin"), "");
+    EXPECT_EQ(SharedDataFolderOf(""), "");
+    // A file of that name is not the folder.
+    std::filesystem::remove(m_shared);
+    ASSERT_TRUE(WriteFile(m_shared, "x"));
+    EXPECT_EQ(SharedDataFolderOf(m_bin), "");
+}
+
+TEST_F(InstalledLayoutTest, InstalledProgramWritesItsFoldersToTheDataFolder)
+{
+    // The bin folder can be written here (as by root), yet nothing goes into it.
+    EXPECT_EQ(ProgramSubfolderIn(m_bin, m_data, "dump"), m_data + "/dump");
+    EXPECT_TRUE(std::filesystem::is_directory(m_data + "/dump"));
+    EXPECT_FALSE(std::filesystem::exists(m_bin + "/dump"));
+    // Without share/tessvale the same folder is a portable copy that keeps them beside itself.
+    std::filesystem::remove_all(m_root / "usr/share");
+    EXPECT_EQ(ProgramSubfolderIn(m_bin, m_data, "Update"), m_bin + "/Update");
+    EXPECT_TRUE(std::filesystem::is_directory(m_bin + "/Update"));
+    // Neither place: empty, never the root.
+    EXPECT_EQ(ProgramSubfolderIn("/", "", "Update"), "");
+}
+
+TEST_F(InstalledLayoutTest, ShippedFileFromDataFolderThenBesideThenShared)
+{
+    // None present: where an installed program expects it.
+    EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_shared + "/NET_1.vssx");
+    ASSERT_TRUE(WriteFile(m_shared + "/NET_1.vssx", "shipped"));
+    EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_shared + "/NET_1.vssx");
+    ASSERT_TRUE(WriteFile(m_bin + "/NET_1.vssx", "beside"));
+    EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_bin + "/NET_1.vssx");
+    ASSERT_TRUE(WriteFile(m_data + "/NET_1.vssx", "own"));
+    EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_data + "/NET_1.vssx");
+    // A folder of that name in the data folder is no copy of the file.
+    std::filesystem::remove(m_data + "/NET_1.vssx");
+    ASSERT_TRUE(std::filesystem::create_directory(m_data + "/NET_1.vssx"));
+    EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_bin + "/NET_1.vssx");
+    // A build tree without any copy expects it beside the program.
+    EXPECT_EQ(ShippedFilePathIn(m_root / "build", "", "NET_1.vssx"), m_root / "build/NET_1.vssx");
+}
+
+TEST_F(InstalledLayoutTest, OverriddenProgramFolderDecidesTheLayout)
+{
+    EnvironmentGuard environment;
+    environment.Set("APPDATA", m_data.c_str());
+    SetProgramFolderOverride(m_bin);
+    EXPECT_EQ(ProgramFolder(), m_bin);
+    EXPECT_TRUE(InstalledLayout());
+    EXPECT_EQ(SharedDataFolder(), m_shared);
+    EXPECT_EQ(ProgramSubfolder("Language"), m_data + "/Tessvale/Language");
+    SetProgramFolderOverride({});
+    EXPECT_EQ(ProgramFolder() + "/utilities_test", ProgramPath());
+    EXPECT_FALSE(InstalledLayout());
+}
+
 class RunCommandLineTest : public ::testing::Test
 {
 protected:

@@ -1,0 +1,133 @@
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/command_line_help.h"
+
+namespace tessvale {
+namespace {
+
+// Runs the informational options over `arguments` (after the program's name) and keeps
+// what they wrote.
+struct Answer
+{
+    std::optional<int> exitCode;
+    std::string out;
+    std::string err;
+};
+
+class StreamText
+{
+public:
+    StreamText() : m_file(open_memstream(&m_buffer, &m_size)) {}
+    ~StreamText()
+    {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+        std::free(m_buffer);
+    }
+    StreamText(const StreamText&) = delete;
+    StreamText& operator=(const StreamText&) = delete;
+
+    std::FILE* File() const { return m_file; }
+    std::string Text()
+    {
+        std::fflush(m_file);
+        return std::string(m_buffer, m_size);
+    }
+
+private:
+    char* m_buffer = nullptr;
+    std::size_t m_size = 0;
+    std::FILE* m_file;
+};
+
+Answer Invoke(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "tessvale");
+    StreamText out;
+    StreamText err;
+    Answer answer;
+    answer.exitCode =
+        RunInformationalOption(static_cast<int>(arguments.size()), arguments.data(), out.File(), err.File());
+    answer.out = out.Text();
+    answer.err = err.Text();
+    return answer;
+}
+
+TEST(CommandLineHelp, HelpShowsEveryFormAndTheExitCodesOnStandardOutput)
+{
+    for (const char* option : {"--help", "-h"}) {
+        const Answer answer = Invoke({option});
+        EXPECT_EQ(answer.exitCode, 0) << option;
+        EXPECT_EQ(answer.out, UsageText()) << option;
+        EXPECT_EQ(answer.err, "") << option;
+    }
+    const std::string usage = UsageText();
+    for (const char* form : {"--scan [RANGE]...", "--threads N", "--timeout MS", "--format tsv|csv|json", "--csv",
+                             "--header", "--sorted", "-m FIRST [LAST]", "-i MAC FIRST [LAST]", "-w MAC", "-uninstall",
+                             "--version", "198.18.0.0/24", "IP2MAC.txt", "MAC2IP.txt"}) {
+        EXPECT_NE(usage.find(form), std::string::npos) << form;
+    }
+    for (const char* code : {"0    hosts found", "1    no host found", "2    usage error", "130  interrupted"}) {
+        EXPECT_NE(usage.find(code), std::string::npos) << code;
+    }
+    // Help wins wherever it stands, also after a scan's arguments.
+    EXPECT_EQ(Invoke({"--scan", "198.18.0.1", "198.18.0.9", "--help"}).exitCode, 0);
+}
+
+TEST(CommandLineHelp, VersionLineCarriesTheBuildDate)
+{
+    EXPECT_EQ(VersionLine("3.9", "2026-03-03 08:15:00"), "tessvale 3.9 (build 20260303)");
+    EXPECT_EQ(VersionLine("3.9", ""), "tessvale 3.9 (build unknown)");
+    EXPECT_EQ(VersionLine("3.9", "20x6-03-03 08:15:00"), "tessvale 3.9 (build unknown)");
+    EXPECT_EQ(VersionLine("3.9", "2026/03/03"), "tessvale 3.9 (build unknown)");
+
+    const Answer answer = Invoke({"--version"});
+    EXPECT_EQ(answer.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(answer.out, std::regex("tessvale 3\\.9 \\(build [0-9]{8}\\)\n"))) << answer.out;
+    EXPECT_EQ(answer.err, "");
+}
+
+TEST(CommandLineHelp, UnknownDoubleDashOptionIsAUsageError)
+{
+    const Answer answer = Invoke({"--bogus", "x"});
+    EXPECT_EQ(answer.exitCode, 2);
+    EXPECT_EQ(answer.out, "");
+    EXPECT_EQ(answer.err, "tessvale: unknown option '--bogus'\nTry 'tessvale --help' for more information.\n");
+    EXPECT_EQ(Invoke({"--"}).exitCode, 2);
+    EXPECT_EQ(Invoke({"--SCAN"}).exitCode, 2); // long options are matched exactly
+
+    // An option of the scan given without it says so.
+    const Answer scanOption = Invoke({"--threads", "4"});
+    EXPECT_EQ(scanOption.exitCode, 2);
+    EXPECT_EQ(scanOption.err.rfind("tessvale: --threads is an option of --scan\n", 0), 0u) << scanOption.err;
+}
+
+TEST(CommandLineHelp, OtherFormsAreLeftToTheirOwnPaths)
+{
+    for (const std::vector<const char*>& arguments : std::vector<std::vector<const char*>>{
+             {},
+             {"--scan", "198.18.0.1", "198.18.0.9", "--bogus"}, // the scan's parser reports it
+             {"-m", "198.18.0.1"},
+             {"-i", "001122334455", "198.18.0.1"},
+             {"-w", "001122334455"},
+             {"-uninstall"},
+             {"-Upgrade", "-Quiet=1"},
+             {"-dump", "1", "0", "1"},
+             {"-help"},
+         }) {
+        const Answer answer = Invoke(arguments);
+        EXPECT_FALSE(answer.exitCode.has_value()) << (arguments.empty() ? "(none)" : arguments[0]);
+        EXPECT_EQ(answer.out + answer.err, "");
+    }
+}
+
+} // namespace
+} // namespace tessvale

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The program unpacked from the Debian package into an empty folder scans the test
+# network from there: every answering host with its MAC and NetBIOS name, nothing for
+# the silent addresses, and nothing written into the unpacked folder.
+# Usage: package_scan_testnet.sh PACKAGE_FOLDER SOURCE_DIR. Exit 77: skipped.
+set -euo pipefail
+folder=$1
+source_dir=$2
+deb=${TESSVALE_PACKAGE:-$(ls "$folder"/tessvale_*.deb 2>/dev/null | head -n 1 || true)}
+if [ -z "$deb" ] || [ ! -f "$deb" ]; then
+    echo "skipped: no package in $folder (scripts/package builds it; scripts/test does so first)"
+    exit 77
+fi
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
+    echo "skipped: needs root, network namespaces and Samba's nmbd"
+    exit 77
+fi
+
+work=$(mktemp -d)
+net=""
+cleanup() {
+    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+find "$root" | sort >"$work/before"
+
+net=$("$source_dir/scripts/testnet" up --subnet 198.18.1.0/24 --netbios 3 --arp-only 3 \
+    --id "pk$(printf '%x' $(($$ % 65536)))" | tail -n 1)
+# shellcheck disable=SC1091
+. "$net/env"
+
+awk '{ print $1 "\t" $2 "\t" $3 }' "$net/hosts.txt" | sort >"$work/expected"
+hosts=$(wc -l <"$net/hosts.txt")
+
+status=0
+ip netns exec "$SCANNER_NS" env -u DISPLAY -u WAYLAND_DISPLAY APPDATA="$work/data" \
+    "$root/usr/bin/tessvale" --scan "$FIRST_HOST" "$LAST_HOST" >"$work/out" 2>"$work/err" || status=$?
+[ "$status" -eq 0 ] || {
+    echo "tessvale --scan exited with $status"
+    cat "$work/err"
+    exit 1
+}
+# Host lines start with their address; a header line, when there is one, does not.
+grep -E '^[0-9]' "$work/out" | awk -F '\t' '{ print $1 "\t" $2 "\t" $3 }' | sort >"$work/actual"
+if ! diff -u "$work/expected" "$work/actual"; then
+    echo "the listed hosts differ from the answering hosts"
+    exit 1
+fi
+grep -q "^Online:$hosts/" "$work/err" || {
+    echo "unexpected counts:"
+    cat "$work/err"
+    exit 1
+}
+find "$root" | sort >"$work/after"
+if ! diff -u "$work/before" "$work/after"; then
+    echo "the scan wrote into the unpacked package"
+    exit 1
+fi
+echo "ok: the unpacked package listed its $hosts hosts"
