@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/build_info.h"
 #include "app/icons.h"
+#include "app/logic/build_info.h"
 #include "app/ui_text.h"
 
 namespace tessvale {

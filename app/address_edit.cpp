@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 namespace tessvale {
 

@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "app/command_ids.h"
+#include "app/logic/command_ids.h"
 
 namespace tessvale {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "app/command_line_lookup.h"
-#include "app/headless_scan.h"
+#include "app/logic/command_line_lookup.h"
+#include "app/logic/headless_scan.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"

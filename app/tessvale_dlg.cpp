@@ -32,11 +32,11 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
-#include "app/build_info.h"
-#include "app/command_ids.h"
 #include "app/icons.h"
-#include "app/list_export.h"
-#include "app/remote_desktop.h"
+#include "app/logic/build_info.h"
+#include "app/logic/command_ids.h"
+#include "app/logic/list_export.h"
+#include "app/logic/remote_desktop.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
 #include "app/update_run_ui.h"

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 
 namespace tessvale {
 

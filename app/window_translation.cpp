@@ -21,7 +21,7 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 #include "common/localization.h"
 #include "common/text_util.h"
 

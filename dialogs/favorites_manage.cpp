@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 #include "dialogs/dialog_buttons.h"
 
 namespace tessvale {

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "dialogs/favorites_list.h"
+#include "app/logic/favorites_list.h"
 
 class QLineEdit;
 class QTreeWidget;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/command_line_lookup.h"
+#include "app/logic/command_line_lookup.h"
 #include "scan/host_probe.h"
 
 namespace tessvale {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line_lookup.h"
+#include "app/logic/command_line_lookup.h"
 #include "scan/address_forms.h"
 #include "scan/system_probe.h"
 #include "store/config_store.h"

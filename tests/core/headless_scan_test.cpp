@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/headless_scan.h"
+#include "app/logic/headless_scan.h"
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"

@@ -17,9 +17,9 @@
 #include <QtTest>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
 #include "app/language_switch.h"
-#include "app/string_table.h"
+#include "app/logic/command_ids.h"
+#include "app/logic/string_table.h"
 #include "app/tessvale_dlg.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"

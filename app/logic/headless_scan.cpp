@@ -1,4 +1,4 @@
-#include "app/headless_scan.h"
+#include "app/logic/headless_scan.h"
 
 #include <atomic>
 #include <climits>

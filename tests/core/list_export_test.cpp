@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/list_export.h"
+#include "app/logic/list_export.h"
 
 namespace tessvale {
 namespace {

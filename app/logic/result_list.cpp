@@ -1,4 +1,4 @@
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 #include <algorithm>
 

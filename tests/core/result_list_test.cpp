@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 namespace tessvale {
 namespace {
