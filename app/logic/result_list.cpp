@@ -39,12 +39,6 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text)
     return address;
 }
 
-std::string FormatDottedQuad(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
-           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
-}
-
 namespace {
 
 std::array<std::string, kColumnCount> RecordTexts(const HostRecord& record)

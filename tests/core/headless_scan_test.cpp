@@ -16,8 +16,8 @@
 namespace tessvale {
 namespace {
 
-using testing::FakeHostProbe;
-using testing::FakeVendorLookup;
+using fakes::FakeHostProbe;
+using fakes::FakeVendorLookup;
 
 HeadlessParse Parse(std::vector<const char*> arguments, HeadlessScanOptions& options, std::string& error)
 {

@@ -28,7 +28,7 @@
 #include "common/profile_file.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/setting_dlg.h"
-#include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 #include "scan/scan_service.h"
 #include "store/config_store.h"
 

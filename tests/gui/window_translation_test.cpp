@@ -22,6 +22,7 @@
 #include "app/window_translation.h"
 #include "common/localization.h"
 #include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 using namespace tessvale;
 
