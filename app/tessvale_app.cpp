@@ -56,7 +56,7 @@ int RunMainWindow(int argc, char** argv)
         return 0;
     }
 
-    ConfigStore& store = ConfigStore::Instance();
+    ConfigStore store;
     store.Load(ConfigFilePath());
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));

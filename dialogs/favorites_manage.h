@@ -36,8 +36,6 @@ public:
 
     void accept() override;
 
-    const FavoritesList& WorkingCopy() const { return m_list; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

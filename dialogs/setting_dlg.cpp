@@ -113,15 +113,11 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     connect(downloadButton, &QPushButton::clicked, this, [this] {
         if (m_services.downloadLanguages) {
             m_services.downloadLanguages(m_languageCombo);
-        } else {
-            ShowMessage(QStringLiteral("The language service is not available yet."));
         }
     });
     connect(checkUpdateButton, &QPushButton::clicked, this, [this] {
         if (m_services.checkUpdateNow) {
             m_services.checkUpdateNow();
-        } else {
-            ShowMessage(QStringLiteral("The update service is not available yet."));
         }
     });
 

@@ -175,12 +175,6 @@ ConfigStore::ConfigStore() : m_impl(std::make_unique<Impl>()) {}
 
 ConfigStore::~ConfigStore() = default;
 
-ConfigStore& ConfigStore::Instance()
-{
-    static ConfigStore store;
-    return store;
-}
-
 bool ConfigStore::Load(const std::string& path)
 {
     std::lock_guard lock(m_mutex);

@@ -24,9 +24,6 @@ public:
     ConfigStore(const ConfigStore&) = delete;
     ConfigStore& operator=(const ConfigStore&) = delete;
 
-    // The one store of the running program.
-    static ConfigStore& Instance();
-
     // Remembers the path, empties the document and parses the file. A file that
     // exists but does not parse keeps what was parsed before the error, and is kept
     // as "<path>.bad" when the next save replaces it. False when the file is

@@ -88,7 +88,6 @@ public:
     // A click on a column header: the same column again flips the direction, another
     // column sorts ascending. Equal rows keep their relative order.
     void SortByColumn(int column);
-    int SortColumn() const { return m_sortColumn; }
     bool SortAscending() const { return m_sortAscending; }
 
     // Compares two rows by one column in ascending order: negative, zero or positive.
