@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/build_info.h"
 #include "app/icons.h"
+#include "app/logic/build_info.h"
 #include "app/ui_text.h"
 
 namespace tessvale {
@@ -23,12 +23,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setAlignment(Qt::AlignTop);
     layout->addWidget(icon, 0, 0, 3, 1);
 
-    auto* name = new QLabel(QStringLiteral("<b>Tessvale %1</b>").arg(QString::fromStdString(VersionText())), this);
+    auto* name = new QLabel(QStringLiteral("<b>Tessvale %1</b>").arg(ToQString(VersionText())), this);
     name->setObjectName(QStringLiteral("versionLabel"));
     layout->addWidget(name, 0, 1);
     auto* what = new QLabel(QUiText("IP range scanner: MAC, NetBIOS name and vendor of every host."), this);
     layout->addWidget(what, 1, 1);
-    auto* built = new QLineEdit(QString::fromStdString(BuildStamp()), this);
+    auto* built = new QLineEdit(ToQString(BuildStamp()), this);
     built->setObjectName(QStringLiteral("buildLineEdit"));
     built->setReadOnly(true);
     built->setFrame(false);

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
+#include "app/qt_text.h"
+#include "scan/address_forms.h"
 
 namespace tessvale {
 
@@ -73,7 +75,7 @@ std::optional<std::uint32_t> AddressEdit::Address() const
 QString AddressEdit::Text() const
 {
     const auto address = Address();
-    return address ? QString::fromStdString(FormatDottedQuad(*address)) : QString();
+    return address ? ToQString(FormatIpv4(*address)) : QString();
 }
 
 void AddressEdit::SetAddress(std::uint32_t address)
@@ -86,7 +88,7 @@ void AddressEdit::SetAddress(std::uint32_t address)
 
 void AddressEdit::SetText(const QString& text)
 {
-    const auto address = ParseDottedQuad(text.trimmed().toStdString());
+    const auto address = ParseDottedQuad(ToStdString(text.trimmed()));
     if (address) {
         SetAddress(*address);
     } else {

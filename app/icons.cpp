@@ -8,7 +8,7 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
-#include "app/command_ids.h"
+#include "app/logic/command_ids.h"
 
 namespace tessvale {
 namespace {

@@ -1,6 +1,7 @@
 #include "app/result_list_model.h"
 
 #include "app/icons.h"
+#include "app/qt_text.h"
 
 namespace tessvale {
 
@@ -28,7 +29,7 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
         if (index.column() == kColumnStatus) {
             return {};
         }
-        return QString::fromStdString(row.text[index.column()]);
+        return ToQString(row.text[index.column()]);
     case Qt::DecorationRole:
         return index.column() == kColumnStatus ? QVariant(StatusIcon(row.image)) : QVariant();
     case kAddressRole:

@@ -5,7 +5,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 namespace tessvale {
 

@@ -13,6 +13,9 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include "app/qt_text.h"
+#include "common/unique_fd.h"
+
 namespace tessvale {
 namespace {
 
@@ -20,27 +23,6 @@ constexpr const char* kShow = "show\n";
 constexpr const char* kClose = "close\n";
 constexpr const char* kNewVersion = "new-version\n";
 constexpr const char* kDone = "done\n";
-
-// The client side is plain POSIX, so that "-uninstall" needs no application object.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(Descriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -53,30 +35,31 @@ std::string InstanceSocketPath()
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
         folder = runtime;
     } else {
-        folder = QDir::tempPath().toStdString();
+        folder = ToStdString(QDir::tempPath());
     }
     return folder + "/Tessvale-" + std::to_string(::getuid());
 }
 
 namespace {
 
-// A connection to the running copy's socket; not open when no copy listens.
-Descriptor ConnectToRunningInstance()
+// A connection to the running copy's socket; not open when no copy listens. The client
+// side is plain POSIX, so that "-uninstall" needs no application object.
+UniqueFd ConnectToRunningInstance()
 {
     const std::string path = InstanceSocketPath();
     sockaddr_un address{};
     if (path.size() >= sizeof address.sun_path) {
-        return Descriptor(-1);
+        return UniqueFd();
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.Get() < 0) {
         return socket;
     }
     // A refused connection is a socket file without a listener: no copy runs.
     if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        return Descriptor(-1);
+        return UniqueFd();
     }
     return socket;
 }
@@ -85,12 +68,12 @@ Descriptor ConnectToRunningInstance()
 
 bool IsInstanceRunning()
 {
-    return ConnectToRunningInstance().Get() >= 0;
+    return ConnectToRunningInstance().Valid();
 }
 
 bool SendToRunningInstance(InstanceRequest request, int timeoutMs)
 {
-    const Descriptor socket = ConnectToRunningInstance();
+    const UniqueFd socket = ConnectToRunningInstance();
     if (socket.Get() < 0) {
         return false;
     }
@@ -122,7 +105,7 @@ InstanceServer::~InstanceServer() = default;
 
 bool InstanceServer::Listen()
 {
-    const QString path = QString::fromStdString(InstanceSocketPath());
+    const QString path = ToQString(InstanceSocketPath());
     if (m_server->listen(path)) {
         return true;
     }

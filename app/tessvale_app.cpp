@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
-#include "app/command_line_help.h"
-#include "app/command_line_lookup.h"
-#include "app/headless_scan.h"
+#include "app/logic/command_line_help.h"
+#include "app/logic/command_line_lookup.h"
+#include "app/logic/headless_scan.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
@@ -59,7 +59,7 @@ int RunMainWindow(int argc, char** argv)
         return 0;
     }
 
-    ConfigStore& store = ConfigStore::Instance();
+    ConfigStore store;
     store.Load(ConfigFilePath());
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));

@@ -32,11 +32,11 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
-#include "app/build_info.h"
-#include "app/command_ids.h"
 #include "app/icons.h"
-#include "app/list_export.h"
-#include "app/remote_desktop.h"
+#include "app/logic/build_info.h"
+#include "app/logic/command_ids.h"
+#include "app/logic/list_export.h"
+#include "app/logic/remote_desktop.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
 #include "app/update_run_ui.h"
@@ -44,6 +44,7 @@
 #include "app/window_prompts.h"
 #include "app/window_translation.h"
 #include "common/text_util.h"
+#include "scan/address_forms.h"
 #include "store/config_record.h"
 
 namespace tessvale {
@@ -58,18 +59,13 @@ void PumpEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 class SaveUi : public StoreScanUi
 {
 public:
     SaveUi(WindowPrompts& prompts, QWidget* owner, QString proposal, std::function<void(const std::string&)> changed)
         : m_prompts(prompts), m_owner(owner), m_proposal(std::move(proposal)), m_changed(std::move(changed))
     {}
-    std::string AskResultName() override { return m_prompts.AskResultName(m_owner, m_proposal).toStdString(); }
+    std::string AskResultName() override { return ToStdString(m_prompts.AskResultName(m_owner, m_proposal)); }
     void RangesChanged(const std::string& newName) override { m_changed(newName); }
 
 private:
@@ -113,7 +109,7 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
 
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     const std::time_t built = executable.exists() ? executable.lastModified().toSecsSinceEpoch() : 0;
-    setWindowTitle(Q(FormatTitle(VersionText(), built)));
+    setWindowTitle(ToQString(FormatTitle(VersionText(), built)));
     RetranslateUi();
 
     m_autoScanTimer = new QTimer(this);
@@ -380,7 +376,7 @@ void CTessvaleDlg::BuildTray()
             ShowFromTray();
         }
     });
-    const QString tip = QStringLiteral("Tessvale ") + Q(VersionText());
+    const QString tip = QStringLiteral("Tessvale ") + ToQString(VersionText());
     m_tray->setToolTip(tip.left(127));
     m_tray->show();
     if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
@@ -401,13 +397,13 @@ void CTessvaleDlg::RetranslateUi()
                                     kIdFavorites, 0,           kIdSaveAs, kIdSave};
     for (std::size_t i = 0; i < order.size() && i < labels.size(); ++i) {
         if (order[i] != 0) {
-            m_toolActions[order[i]]->setText(Q(labels[i]));
-            m_toolActions[order[i]]->setToolTip(Q(labels[i]));
+            m_toolActions[order[i]]->setText(ToQString(labels[i]));
+            m_toolActions[order[i]]->setToolTip(ToQString(labels[i]));
         }
     }
     QStringList headers;
     for (const std::string& header : SplitBarList(UiString(IDS_LIST_HEADERS))) {
-        headers << Q(header);
+        headers << ToQString(header);
     }
     m_model->SetHeaders(headers);
     m_chooserLabel->setText(QUiText("Select:"));
@@ -458,7 +454,7 @@ void CTessvaleDlg::ScanFinished()
 
 void CTessvaleDlg::ScanAddress(const std::string& address)
 {
-    Deliver([this, &address] { SetStatus(FormatOne(QUiString(IDS_SCANNING), Q(address))); });
+    Deliver([this, &address] { SetStatus(FormatOne(QUiString(IDS_SCANNING), ToQString(address))); });
 }
 
 void CTessvaleDlg::HostSilent(const std::string& address)
@@ -578,10 +574,10 @@ void CTessvaleDlg::FillChooser()
         const QSignalBlocker block(m_chooser);
         m_chooser->clear();
         for (const AdapterEntry& adapter : m_env.Adapters()) {
-            m_chooser->addItem(ChooserIcon(false), Q(adapter.address + "(" + adapter.description + ")"), 0u);
+            m_chooser->addItem(ChooserIcon(false), ToQString(adapter.address + "(" + adapter.description + ")"), 0u);
         }
         for (const StoredResultEntry& result : m_env.StoredResults()) {
-            m_chooser->addItem(ChooserIcon(true), Q(result.name), result.id);
+            m_chooser->addItem(ChooserIcon(true), ToQString(result.name), result.id);
         }
         if (remembered >= 0 && remembered < m_chooser->count()) {
             m_chooser->setCurrentIndex(remembered);
@@ -611,11 +607,11 @@ void CTessvaleDlg::ApplyChooserSelection()
     if (index < 0) {
         return;
     }
-    const std::string text = m_chooser->itemText(index).toStdString();
+    const std::string text = ToStdString(m_chooser->itemText(index));
     const std::string name = text.substr(0, text.find('('));
     if (const auto range = m_env.DefaultRange(name)) {
-        m_firstAddress->SetText(Q(range->first));
-        m_lastAddress->SetText(Q(range->last));
+        m_firstAddress->SetText(ToQString(range->first));
+        m_lastAddress->SetText(ToQString(range->last));
     } else {
         m_firstAddress->Clear();
         m_lastAddress->Clear();
@@ -627,8 +623,8 @@ void CTessvaleDlg::ApplyChooserSelection()
     for (const StoredResultEntry& result : m_env.StoredResults()) {
         if (result.id == id) {
             const std::size_t dash = result.ipRange.find('-');
-            m_firstAddress->SetText(Q(result.ipRange.substr(0, dash)));
-            m_lastAddress->SetText(dash == std::string::npos ? QString() : Q(result.ipRange.substr(dash + 1)));
+            m_firstAddress->SetText(ToQString(result.ipRange.substr(0, dash)));
+            m_lastAddress->SetText(dash == std::string::npos ? QString() : ToQString(result.ipRange.substr(dash + 1)));
             break;
         }
     }
@@ -646,12 +642,12 @@ bool CTessvaleDlg::RangeComplete() const
 
 std::string CTessvaleDlg::FirstAddressText() const
 {
-    return FormatDottedQuad(m_firstAddress->Address().value_or(0));
+    return FormatIpv4(m_firstAddress->Address().value_or(0));
 }
 
 std::string CTessvaleDlg::LastAddressText() const
 {
-    return FormatDottedQuad(m_lastAddress->Address().value_or(0));
+    return FormatIpv4(m_lastAddress->Address().value_or(0));
 }
 
 int CTessvaleDlg::SelectedRow() const
@@ -760,7 +756,7 @@ void CTessvaleDlg::OnCommand(int commandId)
     case kIdWeb: {
         const int row = SelectedRow();
         if (row >= 0) {
-            QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + Q(m_results.Row(row).Ip())));
+            QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
         }
         break;
     }
@@ -803,7 +799,7 @@ void CTessvaleDlg::OnCommand(int commandId)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
         break;
     case kIdDataFolder:
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Q(m_env.DataFolder())));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
         break;
     case kIdDrawChart: {
         std::vector<ListRowTexts> rows;
@@ -858,7 +854,7 @@ void CTessvaleDlg::OnStop()
 void CTessvaleDlg::OnLookup()
 {
     m_strLookup = m_lookupEdit->text().trimmed();
-    const std::string text = m_strLookup.toStdString();
+    const std::string text = ToStdString(m_strLookup);
     {
         std::lock_guard lock(m_lookupMutex);
         m_lookupShared = text;
@@ -924,12 +920,12 @@ void CTessvaleDlg::OnSave()
     }
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
-    const std::string text = m_chooser->itemText(index).toStdString();
+    const std::string text = ToStdString(m_chooser->itemText(index));
     const std::uint32_t id = m_chooser->itemData(index).toUInt();
-    SaveUi ui(m_prompts, this, Q(first + "-" + last), [this](const std::string& name) {
+    SaveUi ui(m_prompts, this, ToQString(first + "-" + last), [this](const std::string& name) {
         RangesChanged();
         // Select the new entry without reloading the list.
-        const int found = m_chooser->findText(Q(name), Qt::MatchFixedString);
+        const int found = m_chooser->findText(ToQString(name), Qt::MatchFixedString);
         if (found >= 0) {
             const QSignalBlocker block(m_chooser);
             m_chooser->setCurrentIndex(found);
@@ -950,8 +946,8 @@ void CTessvaleDlg::OnSaveAs()
     if (!choice) {
         return;
     }
-    const std::string path = ExportPath(choice->path.toStdString(), choice->type);
-    if (QFile::exists(Q(path)) && !m_prompts.AskYesNo(this, QUiString(IDS_FILE_EXISTS))) {
+    const std::string path = ExportPath(ToStdString(choice->path), choice->type);
+    if (QFile::exists(ToQString(path)) && !m_prompts.AskYesNo(this, QUiString(IDS_FILE_EXISTS))) {
         return;
     }
     if (!WriteExportFile(path, FormatExport(m_results.Rows(), choice->type))) {
@@ -963,7 +959,7 @@ void CTessvaleDlg::OnCopy()
 {
     const int row = SelectedRow();
     const std::string text = CopyText(row >= 0 ? &m_results.Row(row) : nullptr);
-    QGuiApplication::clipboard()->setText(Q(text));
+    QGuiApplication::clipboard()->setText(ToQString(text));
 }
 
 void CTessvaleDlg::OnRemoteDesktop()
@@ -973,7 +969,7 @@ void CTessvaleDlg::OnRemoteDesktop()
         return;
     }
     const auto command = RemoteDesktopCommand(m_results.Row(row).Ip(), [](const std::string& program) {
-        return !QStandardPaths::findExecutable(Q(program)).isEmpty();
+        return !QStandardPaths::findExecutable(ToQString(program)).isEmpty();
     });
     if (!command) {
         m_prompts.ShowMessage(this, QUiText("No Remote Desktop client was found. Install xfreerdp or Remmina."));
@@ -981,9 +977,9 @@ void CTessvaleDlg::OnRemoteDesktop()
     }
     QStringList arguments;
     for (std::size_t i = 1; i < command->size(); ++i) {
-        arguments << Q((*command)[i]);
+        arguments << ToQString((*command)[i]);
     }
-    if (!QProcess::startDetached(Q(command->front()), arguments)) {
+    if (!QProcess::startDetached(ToQString(command->front()), arguments)) {
         m_prompts.ShowMessage(this, QUiText("The Remote Desktop client could not be started."));
     }
 }

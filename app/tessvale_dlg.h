@@ -10,8 +10,8 @@
 #include <QDialog>
 #include <QTimer>
 
-#include "app/result_list.h"
-#include "app/scan_state.h"
+#include "app/logic/result_list.h"
+#include "app/logic/scan_state.h"
 #include "scan/scan_service.h"
 #include "scan/scan_window.h"
 

@@ -5,18 +5,19 @@
 
 #include <QString>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
+#include "app/qt_text.h"
 
 namespace tessvale {
 
 inline QString QUiString(int id)
 {
-    return QString::fromStdString(UiString(id));
+    return ToQString(UiString(id));
 }
 
 inline QString QUiText(std::string_view english)
 {
-    return QString::fromStdString(UiText(english));
+    return ToQString(UiText(english));
 }
 
 // "&About Tessvale..." style texts that carry one "%s" or "%d": the first is replaced.

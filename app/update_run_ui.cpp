@@ -10,17 +10,13 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
+#include "app/qt_text.h"
 #include "app/single_instance.h"
 #include "common/localization.h"
 #include "common/text_util.h"
 
 namespace tessvale {
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 // The progress window: 240 x 46 dialog units with the bar at 29,16, 181 x 13, in the
 // pixels of an 8-point dialog font (one unit is 1.5 pixels across and 1.625 down).
@@ -31,7 +27,7 @@ public:
     {
         m_window.setObjectName(QStringLiteral("updateProgressWindow"));
         m_window.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint);
-        m_window.setWindowTitle(Q(title));
+        m_window.setWindowTitle(ToQString(title));
         m_window.setFixedSize(360, 75);
         m_bar = new QProgressBar(&m_window);
         m_bar->setObjectName(QStringLiteral("updateProgressBar"));
@@ -88,7 +84,7 @@ void QtUpdateUi::ShowMessage(const std::string& text, const std::string& caption
     if (!EnsureApplication()) {
         return;
     }
-    QMessageBox box(QMessageBox::Information, Q(caption), Q(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, ToQString(caption), ToQString(text), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("updateMessageBox"));
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
@@ -99,7 +95,7 @@ bool QtUpdateUi::AskYesNo(const std::string& text, const std::string& caption)
     if (!EnsureApplication()) {
         return false;
     }
-    QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(QMessageBox::Question, ToQString(caption), ToQString(text), QMessageBox::Yes | QMessageBox::No);
     box.setObjectName(QStringLiteral("updateQuestionBox"));
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setDefaultButton(QMessageBox::Yes);
@@ -139,7 +135,7 @@ QAction* AppendNewVersionMenuItem(QMenuBar& menuBar)
     if (!actions.isEmpty() && actions.back()->data().toInt() == kCheckForUpdatesCommand) {
         return nullptr;
     }
-    QAction* action = menuBar.addAction(Q(Translate(kNewVersionMenuText)));
+    QAction* action = menuBar.addAction(ToQString(Translate(kNewVersionMenuText)));
     action->setObjectName(QStringLiteral("newVersionMenuAction"));
     action->setData(kCheckForUpdatesCommand);
     return action;

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "app/list_export.h"
+#include "app/logic/list_export.h"
 #include "scan/host_record.h"
 
 class QWidget;

@@ -21,7 +21,8 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
+#include "app/qt_text.h"
 #include "common/localization.h"
 #include "common/text_util.h"
 
@@ -30,16 +31,6 @@ namespace {
 
 // Holds the whole translated text of a widget that shows only its first line.
 constexpr char kFullTextProperty[] = "tessvaleFullText";
-
-std::string ToCore(const QString& text)
-{
-    return text.toStdString();
-}
-
-QString FromCore(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 // One translatable text of a window: how to read and write it, and the widget that
 // can carry a tooltip for it (none for texts that cannot).
@@ -184,7 +175,7 @@ std::vector<TextSlot> WindowSlots(QWidget* window, std::vector<QMenuBar*>& menuB
 
 void SelectLanguage(QComboBox* combo)
 {
-    const QString current = FromCore(LanguageNameOf(GetLanguageCode())).trimmed();
+    const QString current = ToQString(LanguageNameOf(GetLanguageCode())).trimmed();
     int index = current.isEmpty() ? -1 : combo->findText(current, Qt::MatchStartsWith);
     if (index < 0) {
         index = combo->findText(QString::fromLatin1(kEnglishName), Qt::MatchStartsWith);
@@ -202,12 +193,12 @@ void InstallTranslationHooks()
 
 QString Translated(const QString& text)
 {
-    return FromCore(Translate(ToCore(text)));
+    return ToQString(Translate(ToStdString(text)));
 }
 
 QString LoadTranslatedString(unsigned id)
 {
-    return FromCore(Translate(DefaultString(static_cast<int>(id))));
+    return ToQString(Translate(DefaultString(static_cast<int>(id))));
 }
 
 void TranslateWindow(QWidget* window, bool withTooltips)
@@ -324,7 +315,7 @@ int ShowMessage(unsigned flags, const QString& text)
 
 int ShowMessage(unsigned flags, unsigned stringId)
 {
-    return ShowMessage(flags, FromCore(DefaultString(static_cast<int>(stringId))));
+    return ShowMessage(flags, ToQString(DefaultString(static_cast<int>(stringId))));
 }
 
 void FillLanguageList(QComboBox* combo)
@@ -334,14 +325,14 @@ void FillLanguageList(QComboBox* combo)
     }
     combo->clear();
     for (const std::string& name : ListLanguages()) {
-        combo->addItem(FromCore(name));
+        combo->addItem(ToQString(name));
     }
     SelectLanguage(combo);
 }
 
 void ApplyLanguage(QWidget* window, const QString& name)
 {
-    const std::string code = LanguageCodeOf(ToCore(name));
+    const std::string code = LanguageCodeOf(ToStdString(name));
     SwitchWindowLanguage(window, code);
     WriteLanguageCode(code);
 }
@@ -361,7 +352,7 @@ void SwitchWindowLanguage(QWidget* window, const std::string& code)
     std::vector<QMenuBar*> menuBars;
     for (const TextSlot& slot : WindowSlots(window, menuBars)) {
         const QString shown = FullText(slot);
-        const QString retranslated = FromCore(RetranslateText(ToCore(shown), newCode));
+        const QString retranslated = ToQString(RetranslateText(ToStdString(shown), newCode));
         if (!retranslated.isEmpty()) {
             const bool split = slot.tooltipOwner != nullptr && slot.tooltipOwner->property(kFullTextProperty).isValid();
             ShowText(slot, retranslated, split);
@@ -388,7 +379,7 @@ void SwitchMenuLanguage(QWidget* menu, const std::string& code)
         if (action->isSeparator() || action->text().isEmpty()) {
             continue;
         }
-        const QString retranslated = FromCore(RetranslateText(ToCore(action->text()), newCode));
+        const QString retranslated = ToQString(RetranslateText(ToStdString(action->text()), newCode));
         if (retranslated.isEmpty()) {
             continue;
         }
@@ -417,7 +408,7 @@ int DownloadLanguageFiles(QComboBox* combo)
     if (combo != nullptr) {
         combo->clear();
         for (const std::string& name : outcome.arrivedNames) {
-            combo->addItem(FromCore(name));
+            combo->addItem(ToQString(name));
         }
         SelectLanguage(combo);
     }

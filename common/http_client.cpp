@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
+
 namespace tessvale {
 namespace {
 
@@ -29,32 +31,6 @@ struct CurlDeleter
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 using CurlUrl = std::unique_ptr<CURLU, CurlDeleter>;
 using CurlList = std::unique_ptr<curl_slist, CurlDeleter>;
-
-// Owns a file descriptor.
-class FileHandle
-{
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { Close(); }
-
-    bool IsOpen() const { return m_fd >= 0; }
-    int Get() const { return m_fd; }
-    bool Close()
-    {
-        if (m_fd < 0) {
-            return true;
-        }
-        const bool ok = ::close(m_fd) == 0;
-        m_fd = -1;
-        return ok;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 // Where the body of a 200 answer goes.
 class BodySink
@@ -226,14 +202,14 @@ public:
 
     bool Begin() override
     {
-        m_file = std::make_unique<FileHandle>(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        return m_file->IsOpen();
+        m_file = UniqueFd(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        return m_file.Valid();
     }
 
     bool Write(std::string_view chunk) override
     {
         while (!chunk.empty()) {
-            const ssize_t written = ::write(m_file->Get(), chunk.data(), chunk.size());
+            const ssize_t written = ::write(m_file.Get(), chunk.data(), chunk.size());
             if (written <= 0) {
                 return false;
             }
@@ -243,12 +219,13 @@ public:
         return true;
     }
 
-    bool Close() { return !m_file || m_file->Close(); }
+    // True when nothing was opened or the file closed cleanly.
+    bool Close() { return !m_file.Valid() || m_file.Close(); }
     std::uint64_t Written() const { return m_written; }
 
 private:
     std::string m_path;
-    std::unique_ptr<FileHandle> m_file;
+    UniqueFd m_file;
     std::uint64_t m_written = 0;
 };
 

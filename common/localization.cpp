@@ -196,7 +196,7 @@ std::string SystemLocale()
         std::string line;
         while (std::getline(in, line)) {
             const std::string trimmed = Trim(line);
-            if (trimmed.rfind("LANG=", 0) == 0) {
+            if (trimmed.starts_with("LANG=")) {
                 std::string value = trimmed.substr(5);
                 if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                     value.back() == value.front()) {

@@ -23,7 +23,7 @@ ProfileLines SplitLines(std::string_view content)
 {
     ProfileLines result;
     // A byte-order mark left by an editor is not part of the first line.
-    if (content.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (content.starts_with("\xEF\xBB\xBF")) {
         content.remove_prefix(3);
     }
     while (!content.empty()) {

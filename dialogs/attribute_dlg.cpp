@@ -52,7 +52,7 @@ void CAttribute::Fill(const HostRecord& record)
                                                              &record.inventory.adapterSpeed,
                                                              &record.inventory.vendor};
     for (int i = 0; i < kBoxCount; ++i) {
-        m_boxes[i]->setText(QString::fromStdString(*texts[i]));
+        m_boxes[i]->setText(ToQString(*texts[i]));
         m_boxes[i]->setCursorPosition(0);
     }
 }

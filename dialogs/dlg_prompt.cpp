@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/icons.h"
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 #include "app/ui_text.h"
 #include "dialogs/dialog_buttons.h"
 

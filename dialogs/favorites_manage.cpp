@@ -13,16 +13,11 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
-#include "app/string_table.h"
+#include "app/ui_text.h"
 #include "dialogs/dialog_buttons.h"
 
 namespace tessvale {
 namespace {
-
-QString Str(int id)
-{
-    return QString::fromStdString(UiString(id));
-}
 
 QPushButton* MakeButton(const char* text, const char* objectName, QWidget* parent)
 {
@@ -47,7 +42,7 @@ CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices s
     m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
     QStringList headers;
     for (const std::string& header : SplitBarList(UiString(IDS_FAVORITES_HEADERS))) {
-        headers << QString::fromStdString(header);
+        headers << ToQString(header);
         if (headers.size() == 2) {
             break;
         }
@@ -114,8 +109,8 @@ void CFavoritesManage::Refill()
     m_listView->clear();
     for (const FavoriteRow& row : m_list.Rows()) {
         auto* item = new QTreeWidgetItem(m_listView);
-        item->setText(0, QString::fromStdString(row.name));
-        item->setText(1, QString::fromStdString(row.range));
+        item->setText(0, ToQString(row.name));
+        item->setText(1, ToQString(row.range));
         item->setData(0, Qt::UserRole, row.id);
     }
 }
@@ -135,9 +130,9 @@ void CFavoritesManage::OnSelectionChanged()
     }
     std::string from;
     std::string to;
-    FavoritesList::SplitRange(first->text(1).toStdString(), from, to);
-    m_fromEdit->SetText(QString::fromStdString(from));
-    m_toEdit->SetText(QString::fromStdString(to));
+    FavoritesList::SplitRange(ToStdString(first->text(1)), from, to);
+    m_fromEdit->SetText(ToQString(from));
+    m_toEdit->SetText(ToQString(to));
     SetNameExistsNotice(false);
     m_nameEdit->setText(first->text(0));
 }
@@ -158,13 +153,13 @@ void CFavoritesManage::OnSelectAll()
 
 void CFavoritesManage::OnAdd()
 {
-    const std::string name = m_nameEdit->text().toStdString();
-    switch (m_list.Add(name, m_fromEdit->Text().toStdString(), m_toEdit->Text().toStdString())) {
+    const std::string name = ToStdString(m_nameEdit->text());
+    switch (m_list.Add(name, ToStdString(m_fromEdit->Text()), ToStdString(m_toEdit->Text()))) {
     case FavoritesList::AddResult::Incomplete:
         return;
     case FavoritesList::AddResult::Duplicate:
         OnClear();
-        m_nameEdit->setText(Str(IDS_NAME_EXISTS));
+        m_nameEdit->setText(QUiString(IDS_NAME_EXISTS));
         SetNameExistsNotice(true);
         return;
     case FavoritesList::AddResult::Added:
@@ -183,15 +178,15 @@ void CFavoritesManage::OnModify()
     for (QTreeWidgetItem* item : selected) {
         index = std::min(index, m_listView->indexOfTopLevelItem(item));
     }
-    if (!m_list.Modify(static_cast<std::size_t>(index), m_nameEdit->text().toStdString(),
-                       m_fromEdit->Text().toStdString(), m_toEdit->Text().toStdString())) {
+    if (!m_list.Modify(static_cast<std::size_t>(index), ToStdString(m_nameEdit->text()),
+                       ToStdString(m_fromEdit->Text()), ToStdString(m_toEdit->Text()))) {
         return;
     }
     const FavoriteRow& row = m_list.Rows()[static_cast<std::size_t>(index)];
     QTreeWidgetItem* item = m_listView->topLevelItem(index);
     const QSignalBlocker blocker(m_listView);
-    item->setText(0, QString::fromStdString(row.name));
-    item->setText(1, QString::fromStdString(row.range));
+    item->setText(0, ToQString(row.name));
+    item->setText(1, ToQString(row.range));
 }
 
 void CFavoritesManage::OnDelete()
@@ -199,13 +194,13 @@ void CFavoritesManage::OnDelete()
     const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
     if (selected.isEmpty()) {
         if (m_services.showMessage) {
-            m_services.showMessage(this, Str(IDS_NO_DATA_SELECTED));
+            m_services.showMessage(this, QUiString(IDS_NO_DATA_SELECTED));
         } else {
-            QMessageBox::information(this, QStringLiteral("Tessvale"), Str(IDS_NO_DATA_SELECTED));
+            QMessageBox::information(this, QStringLiteral("Tessvale"), QUiString(IDS_NO_DATA_SELECTED));
         }
         return;
     }
-    const QString question = Str(IDS_CONFIRM_DELETE);
+    const QString question = QUiString(IDS_CONFIRM_DELETE);
     const bool yes = m_services.ask
                          ? m_services.ask(this, question)
                          : QMessageBox::question(this, QStringLiteral("Tessvale"), question) == QMessageBox::Yes;
@@ -232,7 +227,7 @@ bool CFavoritesManage::eventFilter(QObject* watched, QEvent* event)
     // Entering the name box removes the "name exists" notice.
     if (watched == m_nameEdit && event->type() == QEvent::FocusIn && m_nameExists) {
         SetNameExistsNotice(false);
-        if (m_nameEdit->text() == Str(IDS_NAME_EXISTS)) {
+        if (m_nameEdit->text() == QUiString(IDS_NAME_EXISTS)) {
             m_nameEdit->clear();
         }
     }

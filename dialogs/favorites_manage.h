@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "dialogs/favorites_list.h"
+#include "app/logic/favorites_list.h"
 
 class QLineEdit;
 class QTreeWidget;
@@ -35,8 +35,6 @@ public:
     CFavoritesManage(ConfigStore& store, FavoritesDialogServices services, QWidget* parent = nullptr);
 
     void accept() override;
-
-    const FavoritesList& WorkingCopy() const { return m_list; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <mutex>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,11 +31,6 @@ QLineEdit* MakeNumberEdit(QWidget* parent, const char* objectName)
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     edit->setMaximumWidth(90);
     return edit;
-}
-
-QString FromStd(const std::string& text)
-{
-    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -119,15 +113,11 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     connect(downloadButton, &QPushButton::clicked, this, [this] {
         if (m_services.downloadLanguages) {
             m_services.downloadLanguages(m_languageCombo);
-        } else {
-            ShowMessage(QStringLiteral("The language service is not available yet."));
         }
     });
     connect(checkUpdateButton, &QPushButton::clicked, this, [this] {
         if (m_services.checkUpdateNow) {
             m_services.checkUpdateNow();
-        } else {
-            ShowMessage(QStringLiteral("The update service is not available yet."));
         }
     });
 
@@ -139,20 +129,8 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
 
 void CSettingDlg::Load()
 {
-    // The settings record over its defaults; created in the document when missing
-    // (it reaches the file with the next save).
-    ConfigRecord settings = MakeSettingsRecord();
-    {
-        std::lock_guard lock(m_store.Mutex());
-        settings.id = 1;
-        settings.SetValue(kAutoscanSpanSeconds, "0");
-        settings.SetValue(kAutoscanThreads, "64");
-        settings.SetValue(kNetbiosTimeoutMSeconds, "1000");
-        settings.SetValue(kAutoUpdate, "1");
-        if (m_store.ReadRecord(settings) == 0) {
-            m_store.AddRecord(settings);
-        }
-    }
+    // Created in the document when missing (it reaches the file with the next save).
+    const ConfigRecord settings = m_store.LoadSettings(ConfigStore::MissingSettings::Create);
     // Stored numbers are read as signed decimal integers.
     const auto asInt = [](const std::string& text) {
         long long value = ParseDecimal(text);
@@ -163,8 +141,8 @@ void CSettingDlg::Load()
     m_threadsEdit->setText(asInt(settings.Value(kAutoscanThreads)));
     m_timeoutEdit->setText(asInt(settings.Value(kNetbiosTimeoutMSeconds)));
     m_autoUpdateCheck->setChecked(settings.Value(kAutoUpdate) == "1");
-    m_loginEdit->setText(FromStd(DecodeCredential(settings.Value(kWmiLogin))));
-    m_passwordEdit->setText(FromStd(DecodeCredential(settings.Value(kWmiPassword))));
+    m_loginEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiLogin))));
+    m_passwordEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiPassword))));
 
     if (m_services.fillLanguageList) {
         m_services.fillLanguageList(m_languageCombo);
@@ -223,8 +201,8 @@ void CSettingDlg::accept()
         !ReadInteger(m_timeoutEdit, timeout)) {
         return;
     }
-    const std::string login = m_loginEdit->text().toStdString();
-    const std::string password = m_passwordEdit->text().toStdString();
+    const std::string login = ToStdString(m_loginEdit->text());
+    const std::string password = ToStdString(m_passwordEdit->text());
     // The stored field holds 511 characters: refuse what would not fit rather than cut it.
     if (!CredentialFits(login)) {
         ShowMessage(QStringLiteral("The login is too long to be stored."));
@@ -244,21 +222,14 @@ void CSettingDlg::accept()
         m_services.applyLanguage(m_languageCombo->itemText(languageIndex));
     }
 
-    {
-        std::lock_guard lock(m_store.Mutex());
-        ConfigRecord settings = MakeSettingsRecord();
-        settings.id = 1;
-        settings.SetValue(kAutoscanSpanSeconds, std::to_string(interval));
-        settings.SetValue(kAutoscanThreads, std::to_string(threads));
-        settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(timeout));
-        settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
-        settings.SetValue(kWmiLogin, EncodeCredential(login));
-        settings.SetValue(kWmiPassword, EncodeCredential(password));
-        if (m_store.WriteRecord(settings) == 0) {
-            m_store.AddRecord(settings);
-        }
-        m_store.Save();
-    }
+    ConfigRecord settings = MakeSettingsRecord();
+    settings.SetValue(kAutoscanSpanSeconds, std::to_string(interval));
+    settings.SetValue(kAutoscanThreads, std::to_string(threads));
+    settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(timeout));
+    settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kWmiLogin, EncodeCredential(login));
+    settings.SetValue(kWmiPassword, EncodeCredential(password));
+    m_store.SaveSettings(settings);
     QDialog::accept();
 }
 

@@ -16,8 +16,9 @@ namespace tessvale {
 
 class ConfigStore;
 
-// Services the dialog starts but does not own. Each may be left empty; the dialog then
-// offers English only and says that the service is not available yet.
+// Services the dialog starts but does not own. Each may be left empty (the tests leave
+// out what they do not drive): the language list then offers English only, and a
+// button without its service does nothing.
 struct SettingsDialogServices
 {
     // Fills the combo with the language names and selects the current language.

@@ -7,9 +7,6 @@
 #include <pthread.h>
 #include <string>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "common/crash_handler.h"
 #include "scan/service_basic.h"
 
@@ -244,10 +241,6 @@ void JobPool::ThreadMain(int index)
             service->Run(slot);
         }
         lock.lock();
-        if (slot.socket != -1) {
-            ::shutdown(slot.socket, SHUT_WR);
-            ::close(slot.socket);
-        }
         slot = JobSlot{};
         m_slotFreed.notify_all();
     }

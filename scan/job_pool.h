@@ -15,26 +15,18 @@
 #include <mutex>
 #include <vector>
 
-#include <netinet/in.h>
-
 namespace tessvale {
 
 class CServiceBasic;
 
-// Job kinds, carried in the address word of the slot's peer area.
-inline constexpr std::uint32_t kScanJob = 0;
-
+// Every job of this program is a scanning job: the slot names only its service.
 struct JobSlot
 {
     static constexpr std::int32_t kFree = 0;
     static constexpr std::int32_t kAssigned = 2;
 
     std::int32_t state = kFree;
-    int socket = -1;                  // connection handed over with the job; closed by the pool at its end
-    sockaddr_in peer{};               // peer of a connection job; for other jobs only sin_addr: the job kind
     CServiceBasic* service = nullptr; // whose Run executes the job
-
-    std::uint32_t JobKind() const { return peer.sin_addr.s_addr; }
 };
 
 class JobPool

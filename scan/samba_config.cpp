@@ -141,7 +141,7 @@ std::vector<std::string> SambaUserShares(const std::string& folder)
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
             line = Trim(line);
-            if (line.rfind("sharename=", 0) == 0 && line.size() > 10) {
+            if (line.starts_with("sharename=") && line.size() > 10) {
                 name = line.substr(10);
             }
         }

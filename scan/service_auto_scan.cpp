@@ -112,7 +112,6 @@ int CServiceAutoScan::StartScan(const std::string& start, const std::string& end
         // Never more than the pool can run at once: the window's thread must not wait
         // in Submit while the workers wait for the window.
         JobSlot job;
-        job.peer.sin_addr.s_addr = kScanJob;
         job.service = this;
         for (long long i = 0; i < further && IsRunning(); ++i) {
             if (m_pool.TrySubmit(job) < 0) {

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "scan/job_pool.h"
@@ -36,33 +35,19 @@ CServiceBasic::~CServiceBasic()
     RequestStop();
 }
 
-int CServiceBasic::Serve()
-{
-    return 0;
-}
-
 int CServiceBasic::Start()
 {
     if (m_running.exchange(1) != 0) {
         return 1;
     }
     JobSlot job;
-    job.peer.sin_addr.s_addr = kScanJob;
     job.service = this;
     return m_pool.Submit(job) >= 0 ? 1 : 0;
 }
 
 bool CServiceBasic::RequestStop()
 {
-    if (m_running.exchange(0) == 0) {
-        return false;
-    }
-    const int socket = m_socket.exchange(-1);
-    if (socket != -1) {
-        ::shutdown(socket, SHUT_RDWR);
-        ::close(socket);
-    }
-    return true;
+    return m_running.exchange(0) != 0;
 }
 
 int CServiceBasic::Stop()

@@ -18,20 +18,16 @@ public:
     CServiceBasic(const CServiceBasic&) = delete;
     CServiceBasic& operator=(const CServiceBasic&) = delete;
 
-    // The serving loop of a service with a listening socket. No service of this
-    // program listens, so the base has nothing to serve; returns 0.
-    virtual int Serve();
-
     // The job routine, run on a pool thread with the job's slot.
     virtual int Run(JobSlot& slot) = 0;
 
-    // Sets the running flag and submits one job of kind kScanJob. Returns 1 when it
-    // was already running, else whether the submission succeeded.
+    // Sets the running flag and submits one job. Returns 1 when it was already
+    // running, else whether the submission succeeded.
     int Start();
 
-    // Clears the running flag, closes the service's socket, then waits up to 1.5 s
-    // for the service's jobs to end. Called from one of those jobs it does not wait:
-    // that job's own slot stays busy until it returns. Always returns 1.
+    // Clears the running flag, then waits up to 1.5 s for the service's jobs to end.
+    // Called from one of those jobs it does not wait: that job's own slot stays busy
+    // until it returns. Always returns 1.
     int Stop();
 
     bool IsRunning() const { return m_running.load() != 0; }
@@ -40,15 +36,12 @@ public:
     const std::string& ProgramFolder() const { return m_programFolder; }
 
 protected:
-    // Clears the running flag and closes the socket without waiting. True when this
-    // call cleared the flag.
+    // Clears the running flag without waiting. True when this call cleared the flag.
     bool RequestStop();
 
     JobPool& m_pool;
-    std::string m_address = "0.0.0.0";
 
 private:
-    std::atomic<int> m_socket{-1};
     std::atomic<int> m_running{0};
     std::string m_programFolder;
 };

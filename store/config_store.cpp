@@ -175,12 +175,6 @@ ConfigStore::ConfigStore() : m_impl(std::make_unique<Impl>()) {}
 
 ConfigStore::~ConfigStore() = default;
 
-ConfigStore& ConfigStore::Instance()
-{
-    static ConfigStore store;
-    return store;
-}
-
 bool ConfigStore::Load(const std::string& path)
 {
     std::lock_guard lock(m_mutex);
@@ -333,6 +327,12 @@ int ConfigStore::WriteRecord(const ConfigRecord& record)
     return 1;
 }
 
+int ConfigStore::WriteOrAddRecord(ConfigRecord& record)
+{
+    std::lock_guard lock(m_mutex);
+    return WriteRecord(record) != 0 ? 1 : AddRecord(record);
+}
+
 int ConfigStore::ReadRecord(ConfigRecord& record)
 {
     std::lock_guard lock(m_mutex);
@@ -411,7 +411,7 @@ int ConfigStore::DeleteResult(const ConfigRecord& result)
     return DeleteRecord(result);
 }
 
-ConfigRecord ConfigStore::LoadSettings()
+ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
 {
     std::lock_guard lock(m_mutex);
     ConfigRecord settings = MakeSettingsRecord();
@@ -420,8 +420,19 @@ ConfigRecord ConfigStore::LoadSettings()
     settings.SetValue(kAutoscanThreads, "64");
     settings.SetValue(kNetbiosTimeoutMSeconds, "1000");
     settings.SetValue(kAutoUpdate, "1");
-    ReadRecord(settings);
+    if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
+        AddRecord(settings);
+    }
     return settings;
+}
+
+bool ConfigStore::SaveSettings(const ConfigRecord& settings)
+{
+    std::lock_guard lock(m_mutex);
+    ConfigRecord record = settings;
+    record.id = 1;
+    WriteOrAddRecord(record);
+    return Save();
 }
 
 std::string EncodeCredential(const std::string& utf8)

@@ -24,9 +24,6 @@ public:
     ConfigStore(const ConfigStore&) = delete;
     ConfigStore& operator=(const ConfigStore&) = delete;
 
-    // The one store of the running program.
-    static ConfigStore& Instance();
-
     // Remembers the path, empties the document and parses the file. A file that
     // exists but does not parse keeps what was parsed before the error, and is kept
     // as "<path>.bad" when the next save replaces it. False when the file is
@@ -49,6 +46,9 @@ public:
     int AddRecord(ConfigRecord& record);
     // 1 when the record with the buffer's id was found and written, else 0.
     int WriteRecord(const ConfigRecord& record);
+    // Writes the record with the buffer's id, or adds it (AddRecord: the next free id
+    // goes into the buffer) when there is none. 1, or 0 when it could not be added.
+    int WriteOrAddRecord(ConfigRecord& record);
     // 1 when found: fields present in the file replace the buffer's values (a field
     // without "value" reads empty); absent fields keep the buffer's values. 0 when not
     // found; the buffer is left as it was.
@@ -62,9 +62,19 @@ public:
     // Deletes every item whose ResultId names the result, then the result. Returns 1.
     int DeleteResult(const ConfigRecord& result);
 
+    // What LoadSettings does when the document holds no settings record.
+    enum class MissingSettings
+    {
+        Leave,  // the defaults are returned, the document stays as it is
+        Create, // the record is added with the defaults (it reaches the file with the next save)
+    };
+
     // The settings record (id 1) over the defaults "0", "64", "1000", "1"; the two
     // credential values are empty unless the file holds them.
-    ConfigRecord LoadSettings();
+    ConfigRecord LoadSettings(MissingSettings missing = MissingSettings::Leave);
+    // Writes the six values of the settings record (id 1), adding the record when it is
+    // missing, and saves the document. Save's result.
+    bool SaveSettings(const ConfigRecord& settings);
 
     std::recursive_mutex& Mutex() { return m_mutex; }
 

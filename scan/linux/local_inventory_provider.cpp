@@ -33,7 +33,7 @@ std::optional<std::string> OsReleaseValue(const std::string& text, std::string_v
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         line = Trim(line);
-        if (line.size() <= key.size() || line.compare(0, key.size(), key) != 0 || line[key.size()] != '=') {
+        if (line.size() <= key.size() || !line.starts_with(key) || line[key.size()] != '=') {
             continue;
         }
         std::string value = line.substr(key.size() + 1);

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/fd_wait.h"
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/smb_negotiate.h"
@@ -47,27 +48,10 @@ bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    const auto waitFor = [&](short events) {
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                return false;
-            }
-            pollfd waiting{fd.Get(), events, 0};
-            const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
-            if (ready > 0) {
-                return true;
-            }
-            if (ready == 0 || errno != EINTR) {
-                return false;
-            }
-        }
-    };
     if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
         int error = 0;
         socklen_t length = sizeof error;
-        if (errno != EINPROGRESS || !waitFor(POLLOUT) ||
+        if (errno != EINPROGRESS || !WaitForDescriptor(fd.Get(), POLLOUT, deadline) ||
             ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
             return false;
         }
@@ -83,7 +67,7 @@ bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
     }
     std::vector<std::uint8_t> received;
     constexpr std::size_t kEnough = 4 + 20; // direct-TCP header and the SMB2 header up to its flags
-    while (received.size() < kEnough && waitFor(POLLIN)) {
+    while (received.size() < kEnough && WaitForDescriptor(fd.Get(), POLLIN, deadline)) {
         std::uint8_t buffer[512];
         const ssize_t size = ::recv(fd.Get(), buffer, sizeof buffer, 0);
         if (size == 0 || (size < 0 && errno != EINTR && errno != EAGAIN)) {

@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/fd_wait.h"
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/snmp_discovery.h"
@@ -85,20 +86,7 @@ bool AgentAnswers(const std::string& address, std::chrono::milliseconds bound)
             return false;
         }
         const auto deadline = std::chrono::steady_clock::now() + perTry;
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                break;
-            }
-            pollfd waiting{fd.Get(), POLLIN, 0};
-            const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            if (ready <= 0) {
-                break;
-            }
+        while (WaitForDescriptor(fd.Get(), POLLIN, deadline)) {
             std::uint8_t answer[2048];
             const ssize_t size = ::recv(fd.Get(), answer, sizeof answer, 0);
             if (size < 0) {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line_help.h"
+#include "app/logic/command_line_help.h"
 
 namespace tessvale {
 namespace {

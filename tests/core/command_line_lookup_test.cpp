@@ -1,12 +1,11 @@
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include "app/command_line_lookup.h"
+#include "app/logic/command_line_lookup.h"
+#include "fakes/temp_folder.h"
 #include "scan/host_probe.h"
 
 namespace tessvale {
@@ -47,21 +46,16 @@ class CommandLineLookup : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_folder =
-            std::filesystem::temp_directory_path() / ("lookup_" + std::to_string(getpid()) + "_" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_folder);
         probe.netbios["10.0.0.3"] = "00:11:22:33:44:03";
         probe.arp["10.0.0.5"] = "00:11:22:33:44:55";
         probe.netbios["10.0.0.7"] = "00:11:22:33:44:55";
         probe.arp["10.0.0.255"] = "00:11:22:33:44:FF";
         probe.netbios["10.0.1.2"] = "00:11:22:33:45:02";
     }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
 
     bool Run(const std::string& commandLine)
     {
-        const LookupContext context{probe, m_folder.string(), [this](const std::string& mac) {
+        const LookupContext context{probe, m_folder.Path(), [this](const std::string& mac) {
                                         woken.push_back(mac);
                                         return 1;
                                     }};
@@ -69,7 +63,7 @@ protected:
     }
     std::optional<std::string> File(const char* name) const
     {
-        std::ifstream file(m_folder / name, std::ios::binary);
+        std::ifstream file(m_folder.File(name), std::ios::binary);
         if (!file) {
             return std::nullopt;
         }
@@ -80,7 +74,7 @@ protected:
     std::vector<std::string> woken;
 
 private:
-    std::filesystem::path m_folder;
+    test::TempFolder m_folder;
 };
 
 TEST_F(CommandLineLookup, SwitchesMatchTheirFirstThreeCharactersInAnyCase)

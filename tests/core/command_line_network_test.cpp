@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line_lookup.h"
+#include "app/logic/command_line_lookup.h"
+#include "fakes/temp_folder.h"
 #include "scan/address_forms.h"
 #include "scan/system_probe.h"
 #include "store/config_store.h"
-#include "temp_folder.h"
 #include "test_network.h"
 
 namespace tessvale {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "core/temp_folder.h"
+#include "fakes/temp_folder.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -40,7 +40,7 @@ protected:
     // Loads a copy of a file from the test data, so that saves never touch the original.
     bool LoadCopy(const std::string& name)
     {
-        const std::string copy = m_folder / "Tessvale.xml";
+        const std::string copy = m_folder.File("Tessvale.xml");
         EXPECT_TRUE(WriteFile(copy, ReadFile(kDataFolder + "/" + name)));
         return m_store.Load(copy);
     }
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(ConfigStoreTest, MissingFileGivesDefaultsAndEmptyTables)
 {
-    EXPECT_FALSE(m_store.Load(m_folder / "absent/Tessvale.xml"));
+    EXPECT_FALSE(m_store.Load(m_folder.File("absent/Tessvale.xml")));
     const ConfigRecord settings = m_store.LoadSettings();
     EXPECT_EQ(settings.id, 1u);
     EXPECT_EQ(settings.Value(kAutoscanSpanSeconds), "0");
@@ -173,14 +173,84 @@ TEST_F(ConfigStoreTest, EnsurePathCreatesEachElementOnce)
     ConfigRecord result = MakeResultRecord();
     m_store.AddRecord(result);
     EXPECT_EQ(result.id, 1u);
-    m_store.Load(m_folder / "Tessvale.xml"); // nothing there: empties the document
+    m_store.Load(m_folder.File("Tessvale.xml")); // nothing there: empties the document
     EXPECT_TRUE(List(m_store, MakeResultRecord()).empty());
+}
+
+TEST_F(ConfigStoreTest, WriteOrAddRecordWritesInPlaceElseAddsWithTheNextId)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    ConfigRecord second = MakeResultRecord();
+    second.id = 2;
+    ASSERT_EQ(m_store.ReadRecord(second), 1);
+    second.SetValue(kResultIpRange, "10.0.0.1-10.0.0.9");
+    EXPECT_EQ(m_store.WriteOrAddRecord(second), 1);
+    EXPECT_EQ(second.id, 2u);
+
+    ConfigRecord absent = MakeResultRecord();
+    absent.id = 42;
+    absent.SetValue(kResultName, "New");
+    EXPECT_EQ(m_store.WriteOrAddRecord(absent), 1);
+    EXPECT_EQ(absent.id, 8u); // the records hold ids up to 7
+
+    const std::vector<ConfigRecord> listed = List(m_store, MakeResultRecord());
+    EXPECT_EQ(Ids(listed), (std::vector<std::uint32_t>{1, 2, 7, 7, 8})); // "07" lists as 7
+    EXPECT_EQ(listed[1].Value(kResultName), "Second");
+    EXPECT_EQ(listed[1].Value(kResultIpRange), "10.0.0.1-10.0.0.9");
+    EXPECT_EQ(listed[4].Value(kResultName), "New");
+}
+
+TEST_F(ConfigStoreTest, SettingsRecordIsCreatedOnlyOnRequestAndSavedInPlace)
+{
+    const std::string path = m_folder.File("Tessvale/Tessvale.xml");
+    m_store.Load(path);
+    ConfigRecord probe = MakeSettingsRecord();
+    probe.id = 1;
+    m_store.LoadSettings();
+    EXPECT_EQ(m_store.ReadRecord(probe), 0); // reading leaves the document alone
+
+    const ConfigRecord created = m_store.LoadSettings(ConfigStore::MissingSettings::Create);
+    EXPECT_EQ(created.Value(kAutoscanThreads), "64");
+    ASSERT_EQ(m_store.ReadRecord(probe), 1);
+    EXPECT_EQ(probe.Value(kNetbiosTimeoutMSeconds), "1000");
+    EXPECT_EQ(probe.Value(kAutoUpdate), "1");
+
+    for (const char* threads : {"250", "8"}) {
+        ConfigRecord settings = MakeSettingsRecord();
+        settings.SetValue(kAutoscanSpanSeconds, "5");
+        settings.SetValue(kAutoscanThreads, threads);
+        settings.SetValue(kNetbiosTimeoutMSeconds, "300");
+        settings.SetValue(kAutoUpdate, "0");
+        ASSERT_TRUE(m_store.SaveSettings(settings));
+    }
+    ConfigStore reread;
+    ASSERT_TRUE(reread.Load(path));
+    EXPECT_EQ(List(reread, MakeSettingsRecord()).size(), 1u);
+    const ConfigRecord saved = reread.LoadSettings();
+    EXPECT_EQ(saved.Value(kAutoscanSpanSeconds), "5");
+    EXPECT_EQ(saved.Value(kAutoscanThreads), "8");
+    EXPECT_EQ(saved.Value(kAutoUpdate), "0");
+}
+
+TEST_F(ConfigStoreTest, SavingSettingsIntoAFileWithoutThemAddsTheRecord)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    ConfigRecord settings = MakeSettingsRecord();
+    // The file holds a settings record; after deleting it, a save must add it again.
+    settings.id = 1;
+    m_store.DeleteRecord(settings);
+    settings.SetValue(kAutoscanThreads, "12");
+    ASSERT_TRUE(m_store.SaveSettings(settings));
+    const std::vector<ConfigRecord> listed = List(m_store, MakeSettingsRecord());
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].id, 1u);
+    EXPECT_EQ(listed[0].Value(kAutoscanThreads), "12");
 }
 
 TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
 {
     // The folder does not exist yet: the first save creates it.
-    const std::string path = m_folder / "data/Tessvale/Tessvale.xml";
+    const std::string path = m_folder.File("data/Tessvale/Tessvale.xml");
     m_store.Load(path);
 
     ConfigRecord settings = m_store.LoadSettings();
@@ -207,12 +277,12 @@ TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     // Nothing but the file itself is left in the folder (no temporary, no backup).
-    const auto entries = std::distance(std::filesystem::directory_iterator(m_folder / "data/Tessvale"),
+    const auto entries = std::distance(std::filesystem::directory_iterator(m_folder.File("data/Tessvale")),
                                        std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 1);
 
     // The written file reads back the same, also with Windows line ends.
-    const std::string crlfPath = m_folder / "crlf.xml";
+    const std::string crlfPath = m_folder.File("crlf.xml");
     std::string crlf;
     for (const char c : ReadFile(path)) {
         if (c == '\n') {
@@ -254,7 +324,7 @@ TEST_F(ConfigStoreTest, MalformedFileKeepsItsParsedPartAndABackup)
 
 TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
 {
-    const std::string blocker = m_folder / "not-a-folder";
+    const std::string blocker = m_folder.File("not-a-folder");
     ASSERT_TRUE(WriteFile(blocker, "x"));
     m_store.Load(blocker + "/Tessvale.xml");
     ConfigRecord result = MakeResultRecord();
@@ -266,7 +336,7 @@ TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
     EXPECT_FALSE(noPath.Save());
 
     // A folder where the file should be is neither read nor replaced.
-    const std::string folderPath = m_folder / "folder.xml";
+    const std::string folderPath = m_folder.File("folder.xml");
     ASSERT_TRUE(std::filesystem::create_directory(folderPath));
     ConfigStore onFolder;
     EXPECT_FALSE(onFolder.Load(folderPath));
@@ -277,8 +347,8 @@ TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
 
 TEST_F(ConfigStoreTest, SaveThroughASymbolicLinkWritesItsTarget)
 {
-    const std::string target = m_folder / "real.xml";
-    const std::string link = m_folder / "Tessvale.xml";
+    const std::string target = m_folder.File("real.xml");
+    const std::string link = m_folder.File("Tessvale.xml");
     ASSERT_TRUE(WriteFile(target, ReadFile(kDataFolder + "/records.xml")));
     std::filesystem::create_symlink(target, link);
     ASSERT_TRUE(m_store.Load(link));
@@ -318,7 +388,7 @@ StoredHost Host(const std::string& ip)
 
 TEST_F(ConfigStoreTest, StoringAScanTwiceReplacesItsHosts)
 {
-    const std::string path = m_folder / "Tessvale.xml";
+    const std::string path = m_folder.File("Tessvale.xml");
     m_store.Load(path);
     FakeStoreScanUi ui;
     ui.name = "Lab";
@@ -352,7 +422,7 @@ TEST_F(ConfigStoreTest, StoringAScanTwiceReplacesItsHosts)
 
 TEST_F(ConfigStoreTest, StoringAScanStoresNothingWithoutANameOrForAVanishedResult)
 {
-    const std::string path = m_folder / "Tessvale.xml";
+    const std::string path = m_folder.File("Tessvale.xml");
     m_store.Load(path);
     FakeStoreScanUi ui;
     EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);

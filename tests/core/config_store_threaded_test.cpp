@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/temp_folder.h"
+#include "fakes/temp_folder.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -16,7 +16,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
 {
     test::TempFolder folder;
     ConfigStore store;
-    store.Load(folder / "Tessvale.xml");
+    store.Load(folder.File("Tessvale.xml"));
 
     std::atomic<bool> done{false};
     std::atomic<int> reads{0};
@@ -76,7 +76,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
     EXPECT_EQ(failedSaves, 0);
     EXPECT_EQ(store.LoadSettings().Value(kAutoscanThreads), "100");
     ConfigStore reloaded;
-    ASSERT_TRUE(reloaded.Load(folder / "Tessvale.xml"));
+    ASSERT_TRUE(reloaded.Load(folder.File("Tessvale.xml")));
     std::vector<ConfigRecord> results;
     reloaded.ListRecords(MakeResultRecord(), results);
     EXPECT_EQ(results.size(), 100u);

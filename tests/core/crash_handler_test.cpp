@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "common/crash_handler.h"
+#include "fakes/temp_folder.h"
 
 extern char** environ;
 
@@ -32,18 +33,10 @@ class CrashHandlerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tessvale-crash-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        m_program = m_folder / "crash fixture"; // a blank in the path must not matter
+        ASSERT_FALSE(m_folder.Path().empty());
+        m_program = m_folder.File("crash fixture"); // a blank in the path must not matter
         fs::copy_file(TESSVALE_CRASH_FIXTURE, m_program);
         fs::permissions(m_program, fs::perms::owner_all);
-    }
-
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
     }
 
     // Runs the copy and returns its exit code (-1 when it hung and was killed).
@@ -77,7 +70,7 @@ protected:
     {
         std::vector<fs::path> files;
         std::error_code error;
-        for (const auto& entry : fs::directory_iterator(m_folder / "dump", error)) {
+        for (const auto& entry : fs::directory_iterator(m_folder.File("dump"), error)) {
             files.push_back(entry.path());
         }
         return files;
@@ -110,7 +103,7 @@ protected:
 
     static bool HasDebugger() { return std::system("gdb --version >/dev/null 2>&1") == 0; }
 
-    fs::path m_folder;
+    tessvale::test::TempFolder m_folder;
     fs::path m_program;
 };
 

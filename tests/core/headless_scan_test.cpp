@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/headless_scan.h"
+#include "app/logic/headless_scan.h"
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
@@ -16,8 +16,8 @@
 namespace tessvale {
 namespace {
 
-using testing::FakeHostProbe;
-using testing::FakeVendorLookup;
+using fakes::FakeHostProbe;
+using fakes::FakeVendorLookup;
 
 HeadlessParse Parse(std::vector<const char*> arguments, HeadlessScanOptions& options, std::string& error)
 {

@@ -1,9 +1,8 @@
-#include <filesystem>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "fakes/fake_inventory_provider.h"
+#include "fakes/temp_folder.h"
 #include "scan/host_inventory_query.h"
 #include "store/config_store.h"
 
@@ -289,10 +288,9 @@ TEST_F(HostInventoryQueryTest, LongAnswersAreCutToTheFieldCapacity)
 
 TEST(InventoryCredentialsFromStore, DecodedAndReReadForEveryHost)
 {
+    const test::TempFolder folder;
     ConfigStore store;
-    store.Load(
-        (std::filesystem::temp_directory_path() / ("tessvale-absent-" + std::to_string(::getpid())) / "Tessvale.xml")
-            .string());
+    store.Load(folder.File("absent/Tessvale.xml"));
     EXPECT_EQ(ReadInventoryCredentials(store).login, ""); // nothing configured yet
     ConfigRecord settings = store.LoadSettings();
     settings.SetValue(kWmiLogin, EncodeCredential("admin"));

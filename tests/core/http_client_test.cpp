@@ -9,6 +9,7 @@
 
 #include "common/http_client.h"
 #include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
@@ -181,7 +182,7 @@ TEST_F(HttpsClient, FetchesOverTlsWhenTheCertificateIsTrusted)
     HttpOptions options;
     options.caFile = m_folder.File("cert.pem");
     const std::string url = m_server->BaseUrl() + "/length/70000";
-    ASSERT_EQ(url.rfind("https://", 0), 0u);
+    ASSERT_TRUE(url.starts_with("https://"));
     EXPECT_EQ(HttpGetText(url, options), ServerBody(70000));
     EXPECT_EQ(HttpDownloadToFile({}, url, m_folder.File("tls"), options), 70000u);
     EXPECT_EQ(ReadFile(m_folder.File("tls")), ServerBody(70000));

@@ -35,8 +35,7 @@ public:
     {
         std::unique_lock lock(m_mutex);
         ++m_started;
-        m_sawSelf = m_sawSelf && JobPool::CurrentService() == this && slot.service == this &&
-                    slot.JobKind() == kScanJob && slot.socket == -1;
+        m_sawSelf = m_sawSelf && JobPool::CurrentService() == this && slot.service == this;
         m_changed.notify_all();
         m_changed.wait(lock, [this] { return m_open; });
         ++m_ended;
@@ -77,7 +76,6 @@ private:
 JobSlot ScanJobFor(CServiceBasic* service)
 {
     JobSlot job;
-    job.peer.sin_addr.s_addr = kScanJob;
     job.service = service;
     return job;
 }

@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "fakes/temp_folder.h"
 #include "scan/host_inventory_query.h"
 #include "scan/linux/local_inventory_provider.h"
 #include "scan/samba_config.h"
@@ -52,8 +52,8 @@ class LocalInventoryTree : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("tessvale-local-" + std::to_string(::getpid()));
-        fs::remove_all(root);
+        ASSERT_FALSE(m_folder.Path().empty());
+        root = m_folder.Path();
         fs::create_directories(root / "net");
         paths.osRelease = (root / "os-release").string();
         paths.osReleaseFallback = (root / "missing-os-release").string();
@@ -63,8 +63,6 @@ protected:
         paths.smbConf = (root / "smb.conf").string();
         paths.smbd = (root / "smbd").string();
     }
-    void TearDown() override { fs::remove_all(root); }
-
     void Write(const fs::path& path, const std::string& text)
     {
         fs::create_directories(path.parent_path());
@@ -80,6 +78,7 @@ protected:
         }
     }
 
+    test::TempFolder m_folder;
     fs::path root;
     LocalInventoryPaths paths;
 };

@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "common/profile_file.h"
 #include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {

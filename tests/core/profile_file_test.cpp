@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/profile_file.h"
-#include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {

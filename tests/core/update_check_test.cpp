@@ -11,6 +11,7 @@
 #include "common/localization.h"
 #include "common/update_check.h"
 #include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {

@@ -6,14 +6,19 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/fd_wait.h"
 #include "common/machine_identity.h"
 #include "common/paths.h"
 #include "common/process_launcher.h"
-#include "core/temp_folder.h"
+#include "common/unique_fd.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
@@ -68,15 +73,15 @@ TEST(CreateDirectoryPath, CreatesMissingParentsAndAcceptsWhatExists)
     EXPECT_TRUE(CreateDirectoryPath(existing + "/"));
     EXPECT_EQ(std::filesystem::last_write_time(existing), before); // nothing created
 
-    EXPECT_TRUE(CreateDirectoryPath(folder / "Update/"));
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "Update"));
+    EXPECT_TRUE(CreateDirectoryPath(folder.File("Update/")));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("Update")));
 
-    EXPECT_TRUE(CreateDirectoryPath(folder / "a/b c/d"));
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "a/b c/d"));
+    EXPECT_TRUE(CreateDirectoryPath(folder.File("a/b c/d")));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("a/b c/d")));
 
-    ASSERT_TRUE(WriteFile(folder / "file", "x"));
-    EXPECT_TRUE(CreateDirectoryPath(folder / "file")); // something exists under that name
-    EXPECT_FALSE(CreateDirectoryPath(folder / "file/below"));
+    ASSERT_TRUE(WriteFile(folder.File("file"), "x"));
+    EXPECT_TRUE(CreateDirectoryPath(folder.File("file"))); // something exists under that name
+    EXPECT_FALSE(CreateDirectoryPath(folder.File("file/below")));
     EXPECT_FALSE(CreateDirectoryPath("no-folder-of-this-name-here"));
     EXPECT_FALSE(CreateDirectoryPath(""));
 }
@@ -157,15 +162,15 @@ class InstalledLayoutTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(std::filesystem::create_directories(m_root / "usr/bin"));
-        ASSERT_TRUE(std::filesystem::create_directories(m_root / "usr/share/tessvale"));
-        ASSERT_TRUE(std::filesystem::create_directories(m_root / "data"));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root.File("usr/bin")));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root.File("usr/share/tessvale")));
+        ASSERT_TRUE(std::filesystem::create_directories(m_root.File("data")));
     }
 
     TempFolder m_root;
-    const std::string m_bin = m_root / "usr/bin";
-    const std::string m_shared = m_root / "usr/share/tessvale";
-    const std::string m_data = m_root / "data";
+    const std::string m_bin = m_root.File("usr/bin");
+    const std::string m_shared = m_root.File("usr/share/tessvale");
+    const std::string m_data = m_root.File("data");
 };
 
 TEST_F(InstalledLayoutTest, SharedFolderIsFoundFromTheBinFolderOnly)
@@ -173,7 +178,7 @@ TEST_F(InstalledLayoutTest, SharedFolderIsFoundFromTheBinFolderOnly)
     EXPECT_EQ(SharedDataFolderOf(m_bin), m_shared);
     EXPECT_EQ(SharedDataFolderOf(m_bin + "/"), m_shared);
     // A build tree has no share/tessvale beside it; relative or empty folders never count.
-    EXPECT_EQ(SharedDataFolderOf(m_root / "build"), "");
+    EXPECT_EQ(SharedDataFolderOf(m_root.File("build")), "");
     EXPECT_EQ(SharedDataFolderOf(m_data), "");
     EXPECT_EQ(SharedDataFolderOf("usr/bin"), "");
     EXPECT_EQ(SharedDataFolderOf(""), "");
@@ -190,7 +195,7 @@ TEST_F(InstalledLayoutTest, InstalledProgramWritesItsFoldersToTheDataFolder)
     EXPECT_TRUE(std::filesystem::is_directory(m_data + "/dump"));
     EXPECT_FALSE(std::filesystem::exists(m_bin + "/dump"));
     // Without share/tessvale the same folder is a portable copy that keeps them beside itself.
-    std::filesystem::remove_all(m_root / "usr/share");
+    std::filesystem::remove_all(m_root.File("usr/share"));
     EXPECT_EQ(ProgramSubfolderIn(m_bin, m_data, "Update"), m_bin + "/Update");
     EXPECT_TRUE(std::filesystem::is_directory(m_bin + "/Update"));
     // Neither place: empty, never the root.
@@ -212,7 +217,7 @@ TEST_F(InstalledLayoutTest, ShippedFileFromDataFolderThenBesideThenShared)
     ASSERT_TRUE(std::filesystem::create_directory(m_data + "/NET_1.vssx"));
     EXPECT_EQ(ShippedFilePathIn(m_bin, m_data, "NET_1.vssx"), m_bin + "/NET_1.vssx");
     // A build tree without any copy expects it beside the program.
-    EXPECT_EQ(ShippedFilePathIn(m_root / "build", "", "NET_1.vssx"), m_root / "build/NET_1.vssx");
+    EXPECT_EQ(ShippedFilePathIn(m_root.File("build"), "", "NET_1.vssx"), m_root.File("build/NET_1.vssx"));
 }
 
 TEST_F(InstalledLayoutTest, OverriddenProgramFolderDecidesTheLayout)
@@ -234,11 +239,11 @@ class RunCommandLineTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(std::filesystem::create_directories(m_folder / "tool folder"));
-        ASSERT_TRUE(std::filesystem::create_directories(m_folder / "work folder"));
+        ASSERT_TRUE(std::filesystem::create_directories(m_folder.File("tool folder")));
+        ASSERT_TRUE(std::filesystem::create_directories(m_folder.File("work folder")));
         // Reports its argument count (without its own name), each argument, its working folder and where its
         // standard output goes, then ends with the code given as first argument.
-        m_script = m_folder / "tool folder/report args.sh";
+        m_script = m_folder.File("tool folder/report args.sh");
         ASSERT_TRUE(WriteFile(m_script, "#!/bin/sh\n"
                                         "target=$(readlink /proc/$$/fd/1)\n"
                                         "out=\"$2\"\n"
@@ -258,9 +263,9 @@ protected:
 
 TEST_F(RunCommandLineTest, PathWithBlanksStaysOneArgumentAndWaitGivesTheExitCode)
 {
-    const std::string out = m_folder / "out.txt";
+    const std::string out = m_folder.File("out.txt");
     LaunchOptions options;
-    options.workingFolder = m_folder / "work folder";
+    options.workingFolder = m_folder.File("work folder");
     options.wait = true;
     options.showWindow = false;
     int exitCode = -1;
@@ -275,9 +280,9 @@ TEST_F(RunCommandLineTest, PathWithBlanksStaysOneArgumentAndWaitGivesTheExitCode
 
 TEST_F(RunCommandLineTest, WithoutWaitReturnsAtOnceAndTheProgramRuns)
 {
-    const std::string out = m_folder / "out.txt";
+    const std::string out = m_folder.File("out.txt");
     LaunchOptions options;
-    options.workingFolder = m_folder / "work folder";
+    options.workingFolder = m_folder.File("work folder");
     ASSERT_TRUE(RunCommandLine({m_script, "0", out}, options));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (ReadFile(out).find("end\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
@@ -291,15 +296,71 @@ TEST_F(RunCommandLineTest, ReportsWhatCannotBeStarted)
     LaunchOptions options;
     options.wait = true;
     EXPECT_FALSE(RunCommandLine({}, options));
-    EXPECT_FALSE(RunCommandLine({m_folder / "tool folder/absent program"}, options));
+    EXPECT_FALSE(RunCommandLine({m_folder.File("tool folder/absent program")}, options));
     EXPECT_FALSE(RunCommandLine({"tessvale-no-such-program-on-path"}, options));
-    options.workingFolder = m_folder / "no such folder";
-    EXPECT_FALSE(RunCommandLine({m_script, "0", m_folder / "out.txt"}, options));
+    options.workingFolder = m_folder.File("no such folder");
+    EXPECT_FALSE(RunCommandLine({m_script, "0", m_folder.File("out.txt")}, options));
     // A program found on PATH runs from the program's folder by default.
     options.workingFolder.clear();
     int exitCode = -1;
     EXPECT_TRUE(RunCommandLine({"true"}, options, &exitCode));
     EXPECT_EQ(exitCode, 0);
+}
+
+bool IsOpen(int fd)
+{
+    return ::fcntl(fd, F_GETFD) != -1;
+}
+
+TEST(UniqueFd, MovesOwnershipAndClosesExactlyOnce)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    {
+        UniqueFd first(ends[0]);
+        UniqueFd second(std::move(first));
+        EXPECT_FALSE(first.Valid()); // NOLINT(bugprone-use-after-move): the moved-from state is the point
+        EXPECT_EQ(second.Get(), ends[0]);
+
+        UniqueFd third(ends[1]);
+        third = std::move(second); // the write end goes, the read end stays open
+        EXPECT_FALSE(IsOpen(ends[1]));
+        EXPECT_TRUE(IsOpen(ends[0]));
+        EXPECT_EQ(third.Get(), ends[0]);
+        EXPECT_FALSE(second.Close()); // NOLINT(bugprone-use-after-move): nothing left to close
+    }
+    EXPECT_FALSE(IsOpen(ends[0]));
+
+    UniqueFd none;
+    EXPECT_FALSE(none.Valid());
+    ASSERT_EQ(::pipe(ends), 0);
+    UniqueFd reader(ends[0]);
+    ::close(ends[1]);
+    EXPECT_TRUE(reader.Close());
+    EXPECT_FALSE(reader.Valid());
+}
+
+TEST(WaitForDescriptor, ReadyBeforeTheDeadlineOnly)
+{
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    const UniqueFd here(pair[0]);
+    UniqueFd there(pair[1]);
+    const auto soon = [] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(20); };
+    const auto later = [] { return std::chrono::steady_clock::now() + std::chrono::seconds(30); };
+
+    EXPECT_FALSE(WaitForDescriptor(here.Get(), POLLIN, soon())); // nothing sent
+    EXPECT_TRUE(WaitForDescriptor(here.Get(), POLLOUT, later()));
+    ASSERT_EQ(::send(there.Get(), "x", 1, 0), 1);
+    EXPECT_TRUE(WaitForDescriptor(here.Get(), POLLIN, later()));
+    // A deadline already passed gives up without looking.
+    EXPECT_FALSE(WaitForDescriptor(here.Get(), POLLIN, std::chrono::steady_clock::now()));
+    // A peer that went away counts as ready: the read then tells the end.
+    char byte = 0;
+    ASSERT_EQ(::recv(here.Get(), &byte, 1, 0), 1);
+    there.Close();
+    EXPECT_TRUE(WaitForDescriptor(here.Get(), POLLIN, later()));
+    EXPECT_EQ(::recv(here.Get(), &byte, 1, 0), 0);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "fakes/temp_folder.h"
 #include "scan/vendor_table.h"
 
 namespace tessvale {
@@ -57,27 +56,22 @@ TEST(VendorTable, ShortOrUnendedLinesGiveNothing)
 
 TEST(VendorTable, ListingInTheLocaleEncodingIsConverted)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("vendor_latin1_" + std::to_string(getpid()) + ".txt");
-    {
-        std::ofstream file(path, std::ios::binary);
-        file << "00-1B-21   (hex)\t\tCaf\xE9 Networks\r\n"; // not UTF-8
-    }
+    const test::TempFolder folder;
+    const std::string path = folder.File("oui.txt");
+    ASSERT_TRUE(test::WriteFile(path, "00-1B-21   (hex)\t\tCaf\xE9 Networks\r\n")); // not UTF-8
     VendorTable table;
-    ASSERT_TRUE(table.Load(path.string()));
+    ASSERT_TRUE(table.Load(path));
     const std::string vendor = table.LookupVendor("00:1B:21:0A:0B:0C");
-    EXPECT_EQ(vendor.rfind("Caf", 0), 0u);
+    EXPECT_TRUE(vendor.starts_with("Caf"));
     EXPECT_EQ(vendor.find('\xE9'), std::string::npos); // never an invalid UTF-8 byte
-    std::filesystem::remove(path);
 }
 
 TEST(VendorTable, DataFolderListingComesFirst)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("vendor_folder_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    EXPECT_EQ(DefaultVendorListingPath(folder.string()), kIeeeListing);
-    std::ofstream(folder / "oui.txt") << "00-1B-21   (hex)\t\tOwn Copy\n";
-    EXPECT_EQ(DefaultVendorListingPath(folder.string()), (folder / "oui.txt").string());
-    std::filesystem::remove_all(folder);
+    const test::TempFolder folder;
+    EXPECT_EQ(DefaultVendorListingPath(folder.Path()), kIeeeListing);
+    ASSERT_TRUE(test::WriteFile(folder.File("oui.txt"), "00-1B-21   (hex)\t\tOwn Copy\n"));
+    EXPECT_EQ(DefaultVendorListingPath(folder.Path()), folder.File("oui.txt"));
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 
 #include "scan/host_probe.h"
 
-namespace tessvale::testing {
+namespace tessvale::fakes {
 
 class FakeHostProbe : public HostProbe
 {
@@ -126,4 +126,4 @@ private:
     std::atomic<int> m_calls{0};
 };
 
-} // namespace tessvale::testing
+} // namespace tessvale::fakes

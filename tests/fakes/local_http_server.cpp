@@ -2,9 +2,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -78,37 +75,6 @@ LocalHttpServer::~LocalHttpServer()
 std::string LocalHttpServer::BaseUrl() const
 {
     return std::string(m_tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port);
-}
-
-TempFolder::TempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessvale-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        m_path = pattern;
-    }
-}
-
-TempFolder::~TempFolder()
-{
-    if (!m_path.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-bool WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    return static_cast<bool>(out);
 }
 
 } // namespace tessvale::test

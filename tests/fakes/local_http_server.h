@@ -32,24 +32,4 @@ private:
     std::string m_error;
 };
 
-// A fresh folder below the system's temporary folder, removed with its content.
-class TempFolder
-{
-public:
-    TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder();
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-// Whole content of a file; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-// Writes a file; false on failure.
-bool WriteFile(const std::string& path, const std::string& content);
-
 } // namespace tessvale::test

@@ -10,7 +10,7 @@
 
 #include "scan/scan_window.h"
 
-namespace tessvale::testing {
+namespace tessvale::fakes {
 
 // The Stop command a worker posts, recorded in the same sequence as the messages.
 inline constexpr int kPostedStop = -kCommandStop;
@@ -94,4 +94,4 @@ private:
     std::string m_lookupText;
 };
 
-} // namespace tessvale::testing
+} // namespace tessvale::fakes

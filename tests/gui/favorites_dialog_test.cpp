@@ -1,8 +1,6 @@
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -13,6 +11,7 @@
 #include "dialogs/favorites_manage.h"
 #include "fakes/fake_scan_service.h"
 #include "fakes/recording_prompts.h"
+#include "fakes/temp_folder.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -28,12 +27,6 @@ template <typename T> T* Child(QWidget* parent, const char* name)
     return child;
 }
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class FavoritesDialogTest : public QObject
@@ -43,8 +36,8 @@ class FavoritesDialogTest : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_path = m_dir->filePath(QStringLiteral("Tessvale.xml"));
+        m_dir = std::make_unique<test::TempFolder>();
+        m_path = QString::fromStdString(m_dir->File("Tessvale.xml"));
         m_messages.clear();
         m_rangesChanged = 0;
         m_answerYes = true;
@@ -158,12 +151,12 @@ private slots:
         store.Load(m_path.toStdString());
         CFavoritesManage dialog(store, Services());
         Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
-        const QByteArray before = ReadAll(m_path);
+        const std::string before = test::ReadFile(m_path.toStdString());
         Click(dialog, "deleteButton");
         std::vector<ConfigRecord> items;
         store.ListRecords(MakeItemRecord(), items);
         QCOMPARE(items.size(), size_t(3)); // nothing removed before OK
-        QCOMPARE(ReadAll(m_path), before);
+        QCOMPARE(test::ReadFile(m_path.toStdString()), before);
 
         Click(dialog, "okButton");
         ConfigStore reread;
@@ -192,7 +185,7 @@ private slots:
     void cancelLeavesTheFileByteIdentical()
     {
         Seed({{"Lab", "10.0.0.1-10.0.0.9"}});
-        const QByteArray before = ReadAll(m_path);
+        const std::string before = test::ReadFile(m_path.toStdString());
         ConfigStore store;
         store.Load(m_path.toStdString());
         CFavoritesManage dialog(store, Services());
@@ -202,7 +195,7 @@ private slots:
         Click(dialog, "deleteButton");
         Click(dialog, "cancelButton");
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(ReadAll(m_path), before);
+        QCOMPARE(test::ReadFile(m_path.toStdString()), before);
         QCOMPARE(m_rangesChanged, 0);
         std::vector<ConfigRecord> results;
         store.ListRecords(MakeResultRecord(), results);
@@ -281,7 +274,7 @@ private:
 
     static void Click(QWidget& dialog, const char* button) { Child<QPushButton>(&dialog, button)->click(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::TempFolder> m_dir;
     QString m_path;
     QStringList m_messages;
     int m_rangesChanged = 0;

@@ -17,9 +17,9 @@
 #include <QtTest>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
 #include "app/language_switch.h"
-#include "app/string_table.h"
+#include "app/logic/command_ids.h"
+#include "app/logic/string_table.h"
 #include "app/tessvale_dlg.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
@@ -28,7 +28,7 @@
 #include "common/profile_file.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/setting_dlg.h"
-#include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 #include "scan/scan_service.h"
 #include "store/config_store.h"
 

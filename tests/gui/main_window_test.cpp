@@ -1,5 +1,4 @@
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include <QAction>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -27,6 +25,7 @@
 #include "fakes/fake_scan_service.h"
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
+#include "fakes/temp_folder.h"
 
 using namespace tessvale;
 
@@ -44,8 +43,7 @@ HostRecord Host(const std::string& ip, const std::string& name = "PC", const std
 
 std::string ReadAll(const QString& path)
 {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return test::ReadFile(path.toStdString());
 }
 
 } // namespace
@@ -371,13 +369,13 @@ private slots:
 
     void exportAsksBeforeOverwritingAndAppliesExtensionRules()
     {
-        QTemporaryDir folder;
+        const test::TempFolder folder;
         window->OnCommand(32771);
         HostRecord host = Host("198.18.0.4", "PC \"4\"");
         host.inventory.vendor = "Acme, Inc.";
         FoundFromWorker(host);
 
-        const QString existing = folder.filePath(QStringLiteral("report.csv.txt"));
+        const QString existing = QString::fromStdString(folder.File("report.csv.txt"));
         std::ofstream(existing.toStdString()) << "old";
         prompts.exportChoice = ExportChoice{existing, ExportType::Csv};
         prompts.answers = {false};
@@ -393,7 +391,7 @@ private slots:
                              "\"198.18.0.4\",\"00:11:22:33:44:4\",\"PC \"\"4\"\"\",\"x86\",\"\",\"\",\"\",\"\","
                              "\"Acme, Inc.\"\r"));
 
-        const QString upper = folder.filePath(QStringLiteral("data.TXT"));
+        const QString upper = QString::fromStdString(folder.File("data.TXT"));
         prompts.exportChoice = ExportChoice{upper, ExportType::Txt};
         const int asked = prompts.questions.size();
         window->OnCommand(32773);
@@ -402,7 +400,7 @@ private slots:
                  std::string("IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n"
                              "198.18.0.4\t00:11:22:33:44:4\tPC \"4\"\tx86\t\t\t\t\tAcme, Inc.\r\n"));
 
-        prompts.exportChoice = ExportChoice{folder.filePath(QStringLiteral("missing/x")), ExportType::Txt};
+        prompts.exportChoice = ExportChoice{QString::fromStdString(folder.File("missing/x")), ExportType::Txt};
         window->OnCommand(32773);
         QCOMPARE(prompts.messages.last(), QStringLiteral("The file could not be written."));
     }
@@ -509,8 +507,8 @@ private slots:
 
     void secondStartShowsTheHiddenWindow()
     {
-        QTemporaryDir folder;
-        qputenv("TESSVALE_INSTANCE_SOCKET", folder.filePath(QStringLiteral("instance")).toUtf8());
+        const test::TempFolder folder;
+        qputenv("TESSVALE_INSTANCE_SOCKET", QByteArray::fromStdString(folder.File("instance")));
         InstanceServer server;
         QVERIFY(server.Listen());
         connect(&server, &InstanceServer::ShowRequested, window.get(), &CTessvaleDlg::ShowFromTray);

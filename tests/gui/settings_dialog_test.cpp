@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "dialogs/setting_dlg.h"
+#include "fakes/temp_folder.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -55,8 +55,8 @@ class SettingsDialogTest : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_path = m_dir->filePath(QStringLiteral("Tessvale/Tessvale.xml"));
+        m_dir = std::make_unique<test::TempFolder>();
+        m_path = QString::fromStdString(m_dir->File("Tessvale/Tessvale.xml"));
     }
 
     void withoutFileShowsDefaultsAndOkWritesThem()
@@ -203,7 +203,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::TempFolder> m_dir;
     QString m_path;
 };
 

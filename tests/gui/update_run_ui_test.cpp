@@ -23,6 +23,7 @@
 #include "fakes/fake_window_environment.h"
 #include "fakes/local_http_server.h"
 #include "fakes/recording_prompts.h"
+#include "fakes/temp_folder.h"
 
 using namespace tessvale;
 

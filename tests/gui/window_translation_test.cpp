@@ -18,10 +18,11 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 #include "app/window_translation.h"
 #include "common/localization.h"
 #include "fakes/local_http_server.h"
+#include "fakes/temp_folder.h"
 
 using namespace tessvale;
 

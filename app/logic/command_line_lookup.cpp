@@ -1,4 +1,4 @@
-#include "app/command_line_lookup.h"
+#include "app/logic/command_line_lookup.h"
 
 #include <cstdio>
 #include <memory>

@@ -31,7 +31,6 @@ public:
     void Load(ConfigStore& store);
 
     const std::vector<FavoriteRow>& Rows() const { return m_rows; }
-    const std::vector<std::uint32_t>& RemovedIds() const { return m_removed; }
 
     // first/last empty means the address control is blank.
     AddResult Add(const std::string& name, const std::string& first, const std::string& last);

@@ -1,6 +1,6 @@
-#include "app/scan_state.h"
+#include "app/logic/scan_state.h"
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 #include "common/text_util.h"
 
 namespace tessvale {

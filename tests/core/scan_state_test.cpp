@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/scan_state.h"
+#include "app/logic/scan_state.h"
 
 namespace tessvale {
 namespace {

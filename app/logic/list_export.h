@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 namespace tessvale {
 

@@ -1,4 +1,4 @@
-#include "app/list_export.h"
+#include "app/logic/list_export.h"
 
 #include <cstdio>
 #include <filesystem>

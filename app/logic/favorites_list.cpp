@@ -1,4 +1,4 @@
-#include "dialogs/favorites_list.h"
+#include "app/logic/favorites_list.h"
 
 #include <algorithm>
 #include <mutex>

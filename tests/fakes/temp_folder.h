@@ -1,5 +1,5 @@
-// A fresh folder under the system's temporary folder, removed with everything in it
-// when the test ends.
+// The tests' temporary folder: a fresh folder under the system's temporary folder,
+// removed with everything in it when the test ends; and whole-file reads and writes.
 #pragma once
 
 #include <cstdlib>
@@ -32,19 +32,23 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
+    // Empty when the folder could not be made.
     const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    // The path of a file or folder below it ("a/b.txt").
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
 
 private:
     std::string m_path;
 };
 
+// Whole content of a file; empty when it cannot be read.
 inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Writes a file; false on failure.
 inline bool WriteFile(const std::string& path, const std::string& content)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,4 +1,4 @@
-#include "app/command_line_help.h"
+#include "app/logic/command_line_help.h"
 
 #include <array>
 #include <cstdio>

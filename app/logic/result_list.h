@@ -40,10 +40,9 @@ enum StatusImage : int
 // Initial widths of the ten columns in pixels.
 inline constexpr std::array<int, kColumnCount> kColumnWidths = {43, 90, 110, 80, 80, 80, 80, 80, 73, 80};
 
-// A dotted quad ("10.0.0.1", four decimal octets 0-255) as a host-order number.
+// A dotted quad ("10.0.0.1", four decimal octets 0-255) as a host-order number; its text
+// form is FormatIpv4's.
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
-// A host-order number as dotted quad.
-std::string FormatDottedQuad(std::uint32_t address);
 
 struct ResultRow
 {
@@ -89,7 +88,6 @@ public:
     // A click on a column header: the same column again flips the direction, another
     // column sorts ascending. Equal rows keep their relative order.
     void SortByColumn(int column);
-    int SortColumn() const { return m_sortColumn; }
     bool SortAscending() const { return m_sortAscending; }
 
     // Compares two rows by one column in ascending order: negative, zero or positive.

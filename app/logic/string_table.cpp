@@ -1,10 +1,10 @@
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 
 #include <map>
 #include <mutex>
 #include <utility>
 
-#include "app/command_ids.h"
+#include "app/logic/command_ids.h"
 
 namespace tessvale {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/remote_desktop.h"
+#include "app/logic/remote_desktop.h"
 
 namespace tessvale {
 

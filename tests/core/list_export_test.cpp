@@ -1,12 +1,12 @@
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/list_export.h"
+#include "app/logic/list_export.h"
+#include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
@@ -16,12 +16,6 @@ ResultRow Row(std::array<std::string, 9> texts)
     ResultRow row;
     std::copy(texts.begin(), texts.end(), row.text.begin() + kColumnIp);
     return row;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 const std::vector<ResultRow> kRows = {
@@ -63,23 +57,19 @@ TEST(ListExport, ExtensionAppendedOnlyWhenNotContainedCaseSensitive)
 class ExportFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        folder = std::filesystem::temp_directory_path() / ("tessvale-export-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-    std::filesystem::path folder;
+    void SetUp() override { ASSERT_FALSE(folder.Path().empty()); }
+    test::TempFolder folder;
 };
 
 TEST_F(ExportFileTest, WritesWholeFileAndReplacesAnOldOne)
 {
-    const std::string path = (folder / "out.txt").string();
+    const std::string path = folder.File("out.txt");
     std::ofstream(path) << "old content that is longer than the new one ......................";
     ASSERT_TRUE(WriteExportFile(path, "abc\r\n"));
-    EXPECT_EQ(ReadAll(path), "abc\r\n");
+    EXPECT_EQ(test::ReadFile(path), "abc\r\n");
     // Nothing is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST_F(ExportFileTest, UnwritableFolderReportsFailureAndKeepsOldFile)
@@ -87,17 +77,17 @@ TEST_F(ExportFileTest, UnwritableFolderReportsFailureAndKeepsOldFile)
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes into read-only folders";
     }
-    const std::string path = (folder / "keep.txt").string();
+    const std::string path = folder.File("keep.txt");
     std::ofstream(path) << "keep";
-    ::chmod(folder.c_str(), 0500);
+    ::chmod(folder.Path().c_str(), 0500);
     EXPECT_FALSE(WriteExportFile(path, "new"));
-    ::chmod(folder.c_str(), 0700);
-    EXPECT_EQ(ReadAll(path), "keep");
+    ::chmod(folder.Path().c_str(), 0700);
+    EXPECT_EQ(test::ReadFile(path), "keep");
 }
 
 TEST_F(ExportFileTest, MissingFolderReportsFailure)
 {
-    EXPECT_FALSE(WriteExportFile((folder / "no" / "such" / "x.txt").string(), "x"));
+    EXPECT_FALSE(WriteExportFile(folder.File("no/such/x.txt"), "x"));
 }
 
 TEST(CopyText, JoinsNineColumnsWithSingleBlanks)

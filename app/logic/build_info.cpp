@@ -1,8 +1,8 @@
-#include "app/build_info.h"
+#include "app/logic/build_info.h"
 
 #include <cstdio>
 
-#include "app/string_table.h"
+#include "app/logic/string_table.h"
 #include "common/update_check.h"
 
 namespace tessvale {

@@ -1,4 +1,4 @@
-#include "app/headless_scan.h"
+#include "app/logic/headless_scan.h"
 
 #include <atomic>
 #include <climits>
@@ -124,12 +124,7 @@ void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
     if (options.timeoutMs) {
         settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(*options.timeoutMs));
     }
-    settings.id = 1;
-    if (store.WriteRecord(settings) == 0) {
-        const std::string& table = settings.tablePath;
-        store.EnsurePath(table.substr(0, table.rfind('/')));
-        store.AddRecord(settings);
-    }
+    store.WriteOrAddRecord(settings);
 }
 
 // The window of a scan without a display. Its calls arrive on the workers' threads

@@ -1,4 +1,4 @@
-#include "app/result_list.h"
+#include "app/logic/result_list.h"
 
 #include <algorithm>
 
@@ -37,12 +37,6 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text)
         return std::nullopt;
     }
     return address;
-}
-
-std::string FormatDottedQuad(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
-           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
 }
 
 namespace {

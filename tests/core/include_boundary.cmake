@@ -1,0 +1,42 @@
+# Compiles one include line at a time with the include folders of a library's own files:
+# each header of FOUND must be found, each header of HIDDEN must not.
+#   cmake -DCOMPILER=c++ -DINCLUDES="dir|dir" -DFOUND="h|h" -DHIDDEN="h|h" -DWORK=dir -P include_boundary.cmake
+foreach(name INCLUDES FOUND HIDDEN)
+    string(REPLACE "|" ";" ${name} "${${name}}")
+endforeach()
+set(flags)
+foreach(folder ${INCLUDES})
+    list(APPEND flags "-I${folder}")
+endforeach()
+file(MAKE_DIRECTORY "${WORK}")
+
+function(compile header result output)
+    set(probe "${WORK}/probe.cpp")
+    file(WRITE "${probe}" "#include \"${header}\"\n")
+    execute_process(COMMAND ${COMPILER} -std=c++20 -fsyntax-only ${flags} "${probe}"
+                    RESULT_VARIABLE code ERROR_VARIABLE errors OUTPUT_QUIET)
+    set(${result} ${code} PARENT_SCOPE)
+    set(${output} "${errors}" PARENT_SCOPE)
+endfunction()
+
+set(failures 0)
+foreach(header ${FOUND})
+    compile("${header}" code errors)
+    if(NOT code EQUAL 0)
+        message("${header} should be found:\n${errors}")
+        math(EXPR failures "${failures} + 1")
+    endif()
+endforeach()
+foreach(header ${HIDDEN})
+    compile("${header}" code errors)
+    # The header itself must be missing, not something it includes (GCC's and Clang's words).
+    string(FIND "${errors}" "${header}: No such file" gccMissing)
+    string(FIND "${errors}" "'${header}' file not found" clangMissing)
+    if(code EQUAL 0 OR (gccMissing EQUAL -1 AND clangMissing EQUAL -1))
+        message("${header} should not be found:\n${errors}")
+        math(EXPR failures "${failures} + 1")
+    endif()
+endforeach()
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} include checks failed")
+endif()
