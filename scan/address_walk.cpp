@@ -142,7 +142,11 @@ bool AddressWalk::Next(std::string& address)
 std::uint64_t AddressWalk::Count() const
 {
     const auto [s1, s2, s3, s4] = m_start;
-    const auto [e1, e2, e3, e4] = m_end;
+    // Plain variables, not a structured binding: clang before 16 cannot capture bindings.
+    const std::uint32_t e1 = m_end[0];
+    const std::uint32_t e2 = m_end[1];
+    const std::uint32_t e3 = m_end[2];
+    const std::uint32_t e4 = m_end[3];
     // Addresses of one run of the last level starting at d.
     const auto level4 = [&](std::uint32_t d) { return Passes(d, e4, kLastOctetPasses); };
     // Addresses of one entry of level 3 starting at c, its first run of level 4 at d;

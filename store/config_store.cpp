@@ -23,6 +23,33 @@ namespace {
 // and at most kMaxEncodedCredential characters are read back.
 constexpr std::size_t kMaxEncoderOutput = 1020;
 
+// The program's own documents are four levels deep. A save indents every line by its
+// depth, so a document nested thousands of levels deep would write (and hold in memory)
+// a file that grows with the square of its depth: such documents are refused at load.
+constexpr int kMaxDocumentDepth = 64;
+
+class DepthCheck : public pugi::xml_tree_walker
+{
+public:
+    bool for_each(pugi::xml_node& node) override
+    {
+        // depth() counts from 0 for the document's top element.
+        if (node.type() == pugi::node_element && depth() >= kMaxDocumentDepth) {
+            tooDeep = true;
+            return false;
+        }
+        return true;
+    }
+    bool tooDeep = false;
+};
+
+bool NestedTooDeep(pugi::xml_document& document)
+{
+    DepthCheck check;
+    document.traverse(check);
+    return check.tooDeep;
+}
+
 // Every query is either a table path from the program's own record buffers or such a
 // path with a decimal number appended; no user text ever becomes part of a query.
 pugi::xpath_node_set Select(const pugi::xml_node& context, const std::string& query)
@@ -207,6 +234,11 @@ bool ConfigStore::Load(const std::string& path)
     // with that part.
     const pugi::xml_parse_result result =
         m_impl->document.load_buffer(content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
+    if (NestedTooDeep(m_impl->document)) {
+        m_impl->document.reset();
+        m_impl->backupPending = true;
+        return false;
+    }
     if (!result) {
         m_impl->backupPending = !content.empty();
         return false;

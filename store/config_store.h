@@ -26,8 +26,9 @@ public:
 
     // Remembers the path, empties the document and parses the file. A file that
     // exists but does not parse keeps what was parsed before the error, and is kept
-    // as "<path>.bad" when the next save replaces it. False when the file is
-    // missing or malformed.
+    // as "<path>.bad" when the next save replaces it. A document with elements nested
+    // deeper than 64 levels is refused as a whole: the document stays empty and the
+    // file is kept the same way. False when the file is missing, malformed or refused.
     bool Load(const std::string& path);
 
     // Writes the document to the remembered path: declaration, tab indentation,

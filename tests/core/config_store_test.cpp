@@ -322,6 +322,42 @@ TEST_F(ConfigStoreTest, MalformedFileKeepsItsParsedPartAndABackup)
     EXPECT_EQ(ReadFile(backup), original);
 }
 
+TEST_F(ConfigStoreTest, DocumentNestedThousandsDeepIsRefusedAndKeptAsBackup)
+{
+    // Sixty thousand Items inside one another: its save would indent them into gigabytes.
+    const std::string original = ReadFile(kDataFolder + "/nested_too_deep.xml");
+    EXPECT_FALSE(LoadCopy("nested_too_deep.xml"));
+    EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), "64");
+
+    ASSERT_TRUE(m_store.Save());
+    EXPECT_EQ(ReadFile(m_store.Path() + ".bad"), original);
+    EXPECT_LT(ReadFile(m_store.Path()).size(), 100u);
+}
+
+TEST_F(ConfigStoreTest, SixtyFourLevelsLoadAndSixtyFiveAreRefused)
+{
+    // The settings record sits at the usual depth; a chain of elements beside it makes
+    // the document `levels` deep.
+    const auto document = [](int levels) {
+        std::string chain;
+        for (int i = 1; i < levels; ++i) {
+            chain = "<d>" + chain + "</d>";
+        }
+        return "<config><settings><settings><id value=\"1\"/><AutoscanThreads value=\"8\"/></settings></settings>" +
+               chain + "</config>";
+    };
+    const std::string path = m_folder / "Tessvale.xml";
+
+    ASSERT_TRUE(WriteFile(path, document(64)));
+    EXPECT_TRUE(m_store.Load(path));
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), "8");
+
+    ASSERT_TRUE(WriteFile(path, document(65)));
+    EXPECT_FALSE(m_store.Load(path));
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), "64");
+}
+
 TEST_F(ConfigStoreTest, FailedSaveReportsFalseAndKeepsTheTree)
 {
     const std::string blocker = m_folder.File("not-a-folder");

@@ -1,0 +1,112 @@
+// The configuration file is the user's, but another local user or a copied file can
+// hand the program anything. Every input is loaded as the configuration, read the way
+// the program reads it at start-up (settings, credentials, the stored results and their
+// hosts) and saved; what the save wrote must load again and read the same, or the next
+// start would lose data.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+#include <unistd.h>
+
+#include "common/file_util.h"
+#include "fuzz_support.h"
+#include "store/config_record.h"
+#include "store/config_store.h"
+
+namespace {
+
+using tessvale::ConfigRecord;
+using tessvale::ConfigStore;
+using tessvale::fuzz::Require;
+
+// How many stored results are also read one by one, as the favorites dialog does.
+constexpr std::size_t kResultsRead = 4;
+
+struct Snapshot
+{
+    ConfigRecord settings;
+    std::vector<ConfigRecord> results;
+    std::vector<ConfigRecord> items;
+};
+
+bool SameValues(const ConfigRecord& a, const ConfigRecord& b)
+{
+    return a.id == b.id && a.values == b.values;
+}
+
+bool SameRecords(const std::vector<ConfigRecord>& a, const std::vector<ConfigRecord>& b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!SameValues(a[i], b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when the text holds an element at its top level, read as leniently as pugixml can.
+bool HasElement(const std::string& text)
+{
+    pugi::xml_document document;
+    document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_fragment);
+    for (const pugi::xml_node& node : document.children()) {
+        if (node.type() == pugi::node_element) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Snapshot Read(ConfigStore& store)
+{
+    Snapshot snapshot;
+    snapshot.settings = store.LoadSettings();
+    tessvale::DecodeCredential(snapshot.settings.Value(tessvale::kWmiLogin));
+    tessvale::DecodeCredential(snapshot.settings.Value(tessvale::kWmiPassword));
+    store.ListRecords(tessvale::MakeResultRecord(), snapshot.results);
+    store.ListRecords(tessvale::MakeItemRecord(), snapshot.items);
+    for (std::size_t i = 0; i < snapshot.results.size() && i < kResultsRead; ++i) {
+        ConfigRecord result = tessvale::MakeResultRecord();
+        result.id = snapshot.results[i].id;
+        // Not always found: the lookup compares the id's text, and "07" lists as 7.
+        store.ReadRecord(result);
+    }
+    return snapshot;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const std::string path = tessvale::fuzz::ScratchFolder() + "/Tessvale.xml";
+    static const std::string backup = path + ".bad";
+    tessvale::fuzz::PutFile(path, data, size);
+
+    Snapshot before;
+    {
+        ConfigStore store;
+        store.Load(path);
+        before = Read(store);
+        Require(store.Save(), "the loaded document cannot be saved");
+    }
+    ::unlink(backup.c_str());
+
+    // A document without any element (at most a CDATA section is left of such a file)
+    // saves as no document; anything else must parse.
+    std::string saved;
+    Require(tessvale::ReadWholeFile(path, saved), "the saved document cannot be read");
+    ConfigStore again;
+    const bool reloaded = again.Load(path);
+    Require(reloaded || !HasElement(saved), "a saved document does not load");
+    const Snapshot after = Read(again);
+    Require(SameValues(before.settings, after.settings), "the settings changed through a save");
+    Require(SameRecords(before.results, after.results), "the stored results changed through a save");
+    Require(SameRecords(before.items, after.items), "the stored hosts changed through a save");
+    return 0;
+}
