@@ -393,7 +393,7 @@ private slots:
 
         const QString upper = QString::fromStdString(folder.File("data.TXT"));
         prompts.exportChoice = ExportChoice{upper, ExportType::Txt};
-        const int asked = prompts.questions.size();
+        const qsizetype asked = prompts.questions.size();
         window->OnCommand(32773);
         QCOMPARE(prompts.questions.size(), asked); // data.TXT.txt did not exist
         QCOMPARE(ReadAll(upper + QStringLiteral(".txt")),
