@@ -10,7 +10,7 @@ void ChartWindowMessages::ShowChartMessage(ChartMessageKind kind, const std::str
 {
     if (kind == ChartMessageKind::Plain) {
         // No owner, not translated.
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromStdString(text), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), ToQString(text), QMessageBox::Ok);
         box.exec();
         return;
     }

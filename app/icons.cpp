@@ -291,7 +291,7 @@ QIcon ToolbarIcon(int commandId)
     case kIdSave:
         return save;
     default:
-        return QIcon();
+        return {};
     }
 }
 

@@ -1,7 +1,7 @@
 #include "app/single_instance.h"
 
+#include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include <poll.h>
@@ -28,12 +28,14 @@ constexpr const char* kDone = "done\n";
 
 std::string InstanceSocketPath()
 {
-    if (const char* path = std::getenv("TESSVALE_INSTANCE_SOCKET"); path != nullptr && *path != '\0') {
-        return path;
+    // Qt's reading of the environment is guarded against a concurrent change; the bytes
+    // are taken as they are.
+    if (const QByteArray path = qgetenv("TESSVALE_INSTANCE_SOCKET"); !path.isEmpty()) {
+        return path.toStdString();
     }
     std::string folder;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
-        folder = runtime;
+    if (const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"); !runtime.isEmpty()) {
+        folder = runtime.toStdString();
     } else {
         folder = ToStdString(QDir::tempPath());
     }
@@ -49,7 +51,7 @@ UniqueFd ConnectToRunningInstance()
     const std::string path = InstanceSocketPath();
     sockaddr_un address{};
     if (path.size() >= sizeof address.sun_path) {
-        return UniqueFd();
+        return {};
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -59,7 +61,7 @@ UniqueFd ConnectToRunningInstance()
     }
     // A refused connection is a socket file without a listener: no copy runs.
     if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        return UniqueFd();
+        return {};
     }
     return socket;
 }
@@ -87,10 +89,10 @@ bool SendToRunningInstance(InstanceRequest request, int timeoutMs)
     // The running copy answers once it has acted; it may also just close the socket
     // while it ends.
     pollfd waitFor{socket.Get(), POLLIN, 0};
-    char answer[16];
+    std::array<char, 16> answer{};
     const int ready = ::poll(&waitFor, 1, timeoutMs);
     if (ready > 0) {
-        [[maybe_unused]] const ssize_t received = ::recv(socket.Get(), answer, sizeof answer, 0);
+        [[maybe_unused]] const ssize_t received = ::recv(socket.Get(), answer.data(), answer.size(), 0);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <QUrl>
 
 #include "app/chart_window.h"
+#include "app/qt_text.h"
 #include "app/window_hooks.h"
 #include "chart/chart_command.h"
 #include "chart/vsdx_canvas.h"
@@ -102,7 +103,7 @@ void SystemEnvironment::DrawFlowChart(QWidget* owner, const std::vector<ListRowT
     if (RunChartCommand(ChartListsFromRows(rows), messages, canvas, paths)) {
         // The saved drawing opens in the desktop's drawing program, where the user goes
         // on editing it.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(paths.savePath)));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(paths.savePath)));
     }
 }
 

@@ -245,7 +245,13 @@ void CTessvaleDlg::BuildControls()
     auto* bodyLayout = new QVBoxLayout(body);
     bodyLayout->setContentsMargins(8, 6, 8, 4);
     bodyLayout->setSpacing(6);
+    bodyLayout->addLayout(BuildRangeRow(body));
+    bodyLayout->addWidget(BuildResultList(body), 1);
+    layout()->addWidget(body);
+}
 
+QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
+{
     auto* row = new QHBoxLayout;
     row->setSpacing(6);
     m_chooserLabel = new QLabel(body);
@@ -283,7 +289,6 @@ void CTessvaleDlg::BuildControls()
     m_lookupButton->setDefault(true); // Enter in the window runs the lookup
     connect(m_lookupButton, &QPushButton::clicked, this, [this] { OnCommand(kIdLookupButton); });
     row->addWidget(m_lookupButton);
-    bodyLayout->addLayout(row);
 
     // The lookup box shows the grey hint until it first gets the focus.
     m_strLookup = QString::fromLatin1(kLookupHint);
@@ -291,7 +296,11 @@ void CTessvaleDlg::BuildControls()
     QPalette hint = m_lookupEdit->palette();
     hint.setColor(QPalette::Text, kHintColour);
     m_lookupEdit->setPalette(hint);
+    return row;
+}
 
+QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
+{
     m_listView = new QTreeView(body);
     m_listView->setObjectName(QStringLiteral("resultListView"));
     m_listView->setModel(m_model);
@@ -335,8 +344,7 @@ void CTessvaleDlg::BuildControls()
             m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
         }
     });
-    bodyLayout->addWidget(m_listView, 1);
-    layout()->addWidget(body);
+    return m_listView;
 }
 
 void CTessvaleDlg::BuildStatusBar()
@@ -718,106 +726,123 @@ void CTessvaleDlg::accept()
 
 void CTessvaleDlg::OnCommand(int commandId)
 {
-    switch (commandId) {
-    case kIdOk:
-        CloseWindow(QDialog::Accepted);
-        break;
-    case kIdCancel:
-        CloseWindow(QDialog::Rejected);
-        break;
-    case kIdLookupButton:
-        OnLookup();
-        break;
-    case kIdStart:
-        OnStart();
-        break;
-    case kIdStop:
-        OnStop();
-        break;
-    case kIdSaveAs:
-        OnSaveAs();
-        break;
-    case kIdRescan:
-        OnRescan();
-        break;
-    case kIdWakeOnLan: {
-        const int row = SelectedRow();
-        if (row >= 0 && !m_results.Row(row).text[kColumnMac].empty()) {
-            m_env.WakeOnLan(m_results.Row(row).text[kColumnMac]);
-        }
-        break;
+    using Handler = void (CTessvaleDlg::*)();
+    struct Command
+    {
+        int id;
+        Handler handler;
+    };
+    // Every command the window answers; an id without an entry does nothing.
+    static constexpr std::array kCommands = {
+        Command{kIdOk, &CTessvaleDlg::OnOk},
+        Command{kIdCancel, &CTessvaleDlg::OnCancel},
+        Command{kIdLookupButton, &CTessvaleDlg::OnLookup},
+        Command{kIdStart, &CTessvaleDlg::OnStart},
+        Command{kIdStop, &CTessvaleDlg::OnStop},
+        Command{kIdSaveAs, &CTessvaleDlg::OnSaveAs},
+        Command{kIdRescan, &CTessvaleDlg::OnRescan},
+        Command{kIdWakeOnLan, &CTessvaleDlg::OnWakeOnLan},
+        Command{kIdCopy, &CTessvaleDlg::OnCopy},
+        Command{kIdRemoteDesktop, &CTessvaleDlg::OnRemoteDesktop},
+        Command{kIdWeb, &CTessvaleDlg::OnWeb},
+        Command{kIdSettings, &CTessvaleDlg::OnSettings},
+        Command{kIdFavorites, &CTessvaleDlg::OnFavorites},
+        Command{kIdAbout, &CTessvaleDlg::OnAbout},
+        Command{kIdAboutBox, &CTessvaleDlg::OnAbout},
+        Command{kIdHome, &CTessvaleDlg::OnHome},
+        Command{kIdSave, &CTessvaleDlg::OnSave},
+        Command{kIdDelete, &CTessvaleDlg::OnDeleteSelected},
+        Command{kIdDeleteAll, &CTessvaleDlg::OnDeleteAll},
+        Command{kIdAutoScan, &CTessvaleDlg::OnAutoScan},
+        Command{kIdTrayShow, &CTessvaleDlg::ShowFromTray},
+        Command{kIdTrayExit, &CTessvaleDlg::OnOk},
+        Command{kIdFeedback, &CTessvaleDlg::OnFeedback},
+        Command{kIdInstallFolder, &CTessvaleDlg::OnInstallFolder},
+        Command{kIdDataFolder, &CTessvaleDlg::OnDataFolder},
+        Command{kIdDrawChart, &CTessvaleDlg::OnDrawChart},
+        Command{kIdFaceBook, &CTessvaleDlg::OnFaceBook},
+        Command{kIdCheckUpdates, &CTessvaleDlg::OnCheckUpdates},
+    };
+    const auto* command = std::ranges::find(kCommands, commandId, &Command::id);
+    if (command != kCommands.end()) {
+        (this->*(command->handler))();
     }
-    case kIdCopy:
-        OnCopy();
-        break;
-    case kIdRemoteDesktop:
-        OnRemoteDesktop();
-        break;
-    case kIdWeb: {
-        const int row = SelectedRow();
-        if (row >= 0) {
-            QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
-        }
-        break;
+}
+
+void CTessvaleDlg::OnOk()
+{
+    CloseWindow(QDialog::Accepted);
+}
+
+void CTessvaleDlg::OnCancel()
+{
+    CloseWindow(QDialog::Rejected);
+}
+
+void CTessvaleDlg::OnWakeOnLan()
+{
+    const int row = SelectedRow();
+    if (row >= 0 && !m_results.Row(row).text[kColumnMac].empty()) {
+        m_env.WakeOnLan(m_results.Row(row).text[kColumnMac]);
     }
-    case kIdSettings:
-        OnSettings();
-        break;
-    case kIdFavorites:
-        m_env.RunFavoritesDialog(this);
-        RangesChanged();
-        break;
-    case kIdAbout:
-    case kIdAboutBox:
-        m_prompts.ShowAbout(this);
-        break;
-    case kIdHome:
-        QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
-        break;
-    case kIdSave:
-        OnSave();
-        break;
-    case kIdDelete:
-        OnDelete(false);
-        break;
-    case kIdDeleteAll:
-        OnDelete(true);
-        break;
-    case kIdAutoScan:
-        OnAutoScan();
-        break;
-    case kIdTrayShow:
-        ShowFromTray();
-        break;
-    case kIdTrayExit:
-        OnCommand(kIdOk);
-        break;
-    case kIdFeedback:
-        QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
-        break;
-    case kIdInstallFolder:
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
-        break;
-    case kIdDataFolder:
-        QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
-        break;
-    case kIdDrawChart: {
-        std::vector<ListRowTexts> rows;
-        for (const ResultRow& row : m_results.Rows()) {
-            rows.emplace_back(row.text.begin() + kColumnIp, row.text.end());
-        }
-        m_env.DrawFlowChart(this, rows);
-        break;
+}
+
+void CTessvaleDlg::OnWeb()
+{
+    const int row = SelectedRow();
+    if (row >= 0) {
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
     }
-    case kIdFaceBook:
-        QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
-        break;
-    case kIdCheckUpdates:
-        m_env.CheckForUpdates(this, 0);
-        break;
-    default:
-        break;
+}
+
+void CTessvaleDlg::OnFavorites()
+{
+    m_env.RunFavoritesDialog(this);
+    RangesChanged();
+}
+
+void CTessvaleDlg::OnAbout()
+{
+    m_prompts.ShowAbout(this);
+}
+
+void CTessvaleDlg::OnHome()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
+}
+
+void CTessvaleDlg::OnFeedback()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
+}
+
+void CTessvaleDlg::OnFaceBook()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
+}
+
+void CTessvaleDlg::OnInstallFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
+}
+
+void CTessvaleDlg::OnDataFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
+}
+
+void CTessvaleDlg::OnDrawChart()
+{
+    std::vector<ListRowTexts> rows;
+    for (const ResultRow& row : m_results.Rows()) {
+        rows.emplace_back(row.text.begin() + kColumnIp, row.text.end());
     }
+    m_env.DrawFlowChart(this, rows);
+}
+
+void CTessvaleDlg::OnCheckUpdates()
+{
+    m_env.CheckForUpdates(this, 0);
 }
 
 void CTessvaleDlg::OnStart()
@@ -982,6 +1007,16 @@ void CTessvaleDlg::OnRemoteDesktop()
     if (!QProcess::startDetached(ToQString(command->front()), arguments)) {
         m_prompts.ShowMessage(this, QUiText("The Remote Desktop client could not be started."));
     }
+}
+
+void CTessvaleDlg::OnDeleteSelected()
+{
+    OnDelete(false);
+}
+
+void CTessvaleDlg::OnDeleteAll()
+{
+    OnDelete(true);
 }
 
 void CTessvaleDlg::OnDelete(bool all)

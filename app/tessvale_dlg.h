@@ -17,6 +17,7 @@
 
 class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -93,6 +94,8 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
+    QHBoxLayout* BuildRangeRow(QWidget* body);
+    QTreeView* BuildResultList(QWidget* body);
     void BuildStatusBar();
     void BuildTray();
     void RetranslateUi();
@@ -112,6 +115,9 @@ private:
     std::string FirstAddressText() const;
     std::string LastAddressText() const;
 
+    // The commands' handlers, one per id (OnCommand's table).
+    void OnOk();
+    void OnCancel();
     void OnStart();
     void OnStop();
     void OnLookup();
@@ -121,8 +127,21 @@ private:
     void OnSaveAs();
     void OnCopy();
     void OnRemoteDesktop();
+    void OnWakeOnLan();
+    void OnWeb();
+    void OnDeleteSelected();
+    void OnDeleteAll();
     void OnDelete(bool all);
     void OnSettings();
+    void OnFavorites();
+    void OnAbout();
+    void OnHome();
+    void OnFeedback();
+    void OnFaceBook();
+    void OnInstallFolder();
+    void OnDataFolder();
+    void OnDrawChart();
+    void OnCheckUpdates();
     void CloseWindow(int result);
     void OfferSaveAndChart();
     void DrainScan();

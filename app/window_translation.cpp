@@ -30,7 +30,7 @@ namespace tessvale {
 namespace {
 
 // Holds the whole translated text of a widget that shows only its first line.
-constexpr char kFullTextProperty[] = "tessvaleFullText";
+constexpr const char* kFullTextProperty = "tessvaleFullText";
 
 // One translatable text of a window: how to read and write it, and the widget that
 // can carry a tooltip for it (none for texts that cannot).

@@ -48,7 +48,7 @@ enum MessageBoxResult : int
 };
 
 // A widget carrying this property with value true is never translated (nor its children).
-inline constexpr char kNoTranslateProperty[] = "tessvaleNoTranslate";
+inline constexpr const char* kNoTranslateProperty = "tessvaleNoTranslate";
 
 // Routes every text the windows fetch from the string table (UiString, UiText) through
 // the language files. Called once before the main window is built.

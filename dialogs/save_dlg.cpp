@@ -1,5 +1,7 @@
 #include "dialogs/save_dlg.h"
 
+#include <utility>
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +14,7 @@
 
 namespace tessvale {
 
-CSave::CSave(const QString& proposedName, QWidget* parent) : QDialog(parent), m_name(proposedName)
+CSave::CSave(QString proposedName, QWidget* parent) : QDialog(parent), m_name(std::move(proposedName))
 {
     setObjectName(QStringLiteral("saveDialog"));
     setWindowTitle(QUiText("Save"));

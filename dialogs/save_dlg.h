@@ -13,7 +13,7 @@ class CSave : public QDialog
 
 public:
     // proposedName: "first-last" of the scanned range.
-    explicit CSave(const QString& proposedName, QWidget* parent = nullptr);
+    explicit CSave(QString proposedName, QWidget* parent = nullptr);
 
     // The name entered; empty after Cancel.
     QString GetName() const { return m_name; }

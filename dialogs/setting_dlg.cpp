@@ -41,6 +41,23 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     setObjectName(QStringLiteral("settingDialog"));
     setWindowTitle(QStringLiteral("Settings"));
 
+    QGroupBox* general = BuildGeneralGroup();
+    QGroupBox* wmi = BuildWmiGroup();
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(general);
+    layout->addWidget(wmi);
+    layout->addWidget(buttons);
+
+    Load();
+    if (m_services.translateWindow) {
+        m_services.translateWindow(this);
+    }
+}
+
+QGroupBox* CSettingDlg::BuildGeneralGroup()
+{
     auto* general = new QGroupBox(this);
     general->setObjectName(QStringLiteral("generalGroupBox"));
     auto* grid = new QGridLayout(general);
@@ -51,6 +68,7 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     m_threadNoteLabel = new QLabel(general);
     m_threadNoteLabel->setObjectName(QStringLiteral("threadNoteLabel"));
     m_threadNoteLabel->setStyleSheet(QStringLiteral("color: #6d6d6d"));
+    connect(m_threadsEdit, &QLineEdit::textChanged, this, &CSettingDlg::UpdateThreadNote);
 
     int row = 0;
     grid->addWidget(new QLabel(QStringLiteral("Autoscan:"), general), row, 0);
@@ -67,7 +85,15 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     grid->addWidget(m_timeoutEdit, row, 1);
     grid->addWidget(new QLabel(QStringLiteral("Milliseconds"), general), row, 2);
     ++row;
+    AddLanguageRow(general, grid, row);
+    ++row;
+    AddUpdateRow(general, grid, row);
+    grid->setColumnStretch(2, 1);
+    return general;
+}
 
+void CSettingDlg::AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row)
+{
     m_languageCombo = new QComboBox(general);
     m_languageCombo->setObjectName(QStringLiteral("languageComboBox"));
     m_languageCombo->setEditable(true);
@@ -78,8 +104,15 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     grid->addWidget(new QLabel(QStringLiteral("Language:"), general), row, 0);
     grid->addWidget(m_languageCombo, row, 1, 1, 2);
     grid->addWidget(downloadButton, row, 3);
-    ++row;
+    connect(downloadButton, &QPushButton::clicked, this, [this] {
+        if (m_services.downloadLanguages) {
+            m_services.downloadLanguages(m_languageCombo);
+        }
+    });
+}
 
+void CSettingDlg::AddUpdateRow(QGroupBox* general, QGridLayout* grid, int row)
+{
     m_autoUpdateCheck = new QCheckBox(QStringLiteral("Auto Update"), general);
     m_autoUpdateCheck->setObjectName(QStringLiteral("autoUpdateCheckBox"));
     auto* checkUpdateButton = new QPushButton(QStringLiteral("Check Update Now"), general);
@@ -87,8 +120,15 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     checkUpdateButton->setAutoDefault(false);
     grid->addWidget(m_autoUpdateCheck, row, 0, 1, 2);
     grid->addWidget(checkUpdateButton, row, 2, 1, 2);
-    grid->setColumnStretch(2, 1);
+    connect(checkUpdateButton, &QPushButton::clicked, this, [this] {
+        if (m_services.checkUpdateNow) {
+            m_services.checkUpdateNow();
+        }
+    });
+}
 
+QGroupBox* CSettingDlg::BuildWmiGroup()
+{
     auto* wmi = new QGroupBox(QStringLiteral("WMI Authentication"), this);
     wmi->setObjectName(QStringLiteral("wmiGroupBox"));
     auto* wmiGrid = new QGridLayout(wmi);
@@ -101,30 +141,7 @@ CSettingDlg::CSettingDlg(ConfigStore& store, SettingsDialogServices services, in
     wmiGrid->addWidget(m_loginEdit, 0, 1);
     wmiGrid->addWidget(new QLabel(QStringLiteral("Password:"), wmi), 1, 0);
     wmiGrid->addWidget(m_passwordEdit, 1, 1);
-
-    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(general);
-    layout->addWidget(wmi);
-    layout->addWidget(buttons);
-
-    connect(m_threadsEdit, &QLineEdit::textChanged, this, &CSettingDlg::UpdateThreadNote);
-    connect(downloadButton, &QPushButton::clicked, this, [this] {
-        if (m_services.downloadLanguages) {
-            m_services.downloadLanguages(m_languageCombo);
-        }
-    });
-    connect(checkUpdateButton, &QPushButton::clicked, this, [this] {
-        if (m_services.checkUpdateNow) {
-            m_services.checkUpdateNow();
-        }
-    });
-
-    Load();
-    if (m_services.translateWindow) {
-        m_services.translateWindow(this);
-    }
+    return wmi;
 }
 
 void CSettingDlg::Load()

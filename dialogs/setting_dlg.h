@@ -9,6 +9,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 
@@ -45,6 +47,10 @@ public:
     void accept() override;
 
 private:
+    QGroupBox* BuildGeneralGroup();
+    void AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row);
+    void AddUpdateRow(QGroupBox* general, QGridLayout* grid, int row);
+    QGroupBox* BuildWmiGroup();
     void Load();
     void UpdateThreadNote();
     bool ReadInteger(QLineEdit* edit, int& value);
@@ -54,14 +60,14 @@ private:
     SettingsDialogServices m_services;
     int m_maxWorkers;
 
-    QLineEdit* m_autoscanEdit;
-    QLineEdit* m_threadsEdit;
-    QLineEdit* m_timeoutEdit;
-    QLabel* m_threadNoteLabel;
-    QComboBox* m_languageCombo;
-    QCheckBox* m_autoUpdateCheck;
-    QLineEdit* m_loginEdit;
-    QLineEdit* m_passwordEdit;
+    QLineEdit* m_autoscanEdit = nullptr;
+    QLineEdit* m_threadsEdit = nullptr;
+    QLineEdit* m_timeoutEdit = nullptr;
+    QLabel* m_threadNoteLabel = nullptr;
+    QComboBox* m_languageCombo = nullptr;
+    QCheckBox* m_autoUpdateCheck = nullptr;
+    QLineEdit* m_loginEdit = nullptr;
+    QLineEdit* m_passwordEdit = nullptr;
 };
 
 } // namespace tessvale

@@ -53,9 +53,9 @@ private slots:
         Click(dialog, "addButton");
         Fill(dialog, "Office", "10.0.1.1", "10.0.1.50");
         Click(dialog, "addButton");
-        QTreeWidget* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
+        auto* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
         QCOMPARE(list->topLevelItemCount(), 1);
-        QLineEdit* name = Child<QLineEdit>(&dialog, "nameLineEdit");
+        auto* name = Child<QLineEdit>(&dialog, "nameLineEdit");
         QCOMPARE(name->text(), QStringLiteral("This name already exists."));
         QVERIFY(Child<AddressEdit>(&dialog, "fromAddressEdit")->Text().isEmpty());
         QVERIFY(Child<AddressEdit>(&dialog, "toAddressEdit")->Text().isEmpty());
@@ -88,7 +88,7 @@ private slots:
         store.Load(m_path.toStdString());
         CFavoritesManage dialog(store, Services());
         dialog.show();
-        QTreeWidget* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
+        auto* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
         list->topLevelItem(1)->setSelected(true);
         // Selecting loads the row into the fields.
         QCOMPARE(Child<QLineEdit>(&dialog, "nameLineEdit")->text(), QStringLiteral("B"));

@@ -81,9 +81,9 @@ public:
 };
 
 // Patterns of the texts in the sources: UiText("..."), a kLabels = {...} list, a "..." literal.
-const char* const kUiTextCall = "UiText\\(\"((?:[^\"\\\\]|\\\\.)*)\"\\)";
-const char* const kLabelList = "kLabels = \\{([^}]*)\\}";
-const char* const kQuoted = "\"((?:[^\"\\\\]|\\\\.)*)\"";
+const char* const kUiTextCall = R"re(UiText\("((?:[^"\\]|\\.)*)"\))re";
+const char* const kLabelList = R"(kLabels = \{([^}]*)\})";
+const char* const kQuoted = R"re("((?:[^"\\]|\\.)*)")re";
 
 std::string ShippedGermanFile()
 {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +47,18 @@ std::string ReadAll(const QString& path)
 {
     return test::ReadFile(path.toStdString());
 }
+
+// Takes the addresses the window opens instead of a browser or file manager.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
 
 } // namespace
 
@@ -393,7 +407,7 @@ private slots:
 
         const QString upper = QString::fromStdString(folder.File("data.TXT"));
         prompts.exportChoice = ExportChoice{upper, ExportType::Txt};
-        const int asked = prompts.questions.size();
+        const qsizetype asked = prompts.questions.size();
         window->OnCommand(32773);
         QCOMPARE(prompts.questions.size(), asked); // data.TXT.txt did not exist
         QCOMPARE(ReadAll(upper + QStringLiteral(".txt")),
@@ -503,6 +517,91 @@ private slots:
         window->CloseInstance();
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+    }
+
+    void menuEntriesRunTheirOwnCommand()
+    {
+        Find<QAction>("aboutMenuAction")->trigger();
+        QCOMPARE(prompts.aboutRuns, 1);
+        window->OnCommand(16); // the system menu's About entry
+        QCOMPARE(prompts.aboutRuns, 2);
+        Find<QAction>("settingsMenuAction")->trigger();
+        QCOMPARE(env.settingsRuns, 1);
+        Find<QAction>("favoritesMenuAction")->trigger();
+        QCOMPARE(env.favoritesRuns, 1);
+        Find<QAction>("checkUpdatesMenuAction")->trigger();
+        QCOMPARE(env.updateModes, (std::vector<int>{1, 0})); // at start, then the interactive check
+        Find<QAction>("drawChartMenuAction")->trigger();
+        QCOMPARE(env.charts.size(), std::size_t(1));
+        Find<QAction>("saveMenuAction")->trigger(); // an adapter's range: a new result is named
+        QCOMPARE(prompts.proposedNames, QStringList{QStringLiteral("198.18.0.1-198.18.0.254")});
+        Find<QAction>("saveAsMenuAction")->trigger();
+        QCOMPARE(prompts.exportProposals.size(), 1);
+        window->hide();
+        Find<QAction>("showTrayAction")->trigger();
+        QVERIFY(window->isVisible());
+        window->OnCommand(12345); // no such command: nothing
+        // Each entry ran its command once and no other's.
+        QCOMPARE(prompts.aboutRuns, 2);
+        QCOMPARE(env.settingsRuns, 1);
+        QCOMPARE(env.favoritesRuns, 1);
+        QCOMPARE(env.updateModes.size(), std::size_t(2));
+        QCOMPARE(env.charts.size(), std::size_t(1));
+        QCOMPARE(prompts.proposedNames.size(), 1);
+        QCOMPARE(prompts.exportProposals.size(), 1);
+        QVERIFY(prompts.questions.empty());
+        QVERIFY(service.starts.empty());
+        QVERIFY(window->isVisible());
+    }
+
+    void exitEntriesCloseWithTheirResult_data()
+    {
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<int>("result");
+        QTest::newRow("File menu") << QByteArray("exitMenuAction") << int(QDialog::Rejected);
+        QTest::newRow("tray menu") << QByteArray("exitTrayAction") << int(QDialog::Accepted);
+    }
+
+    void exitEntriesCloseWithTheirResult()
+    {
+        QFETCH(QByteArray, action);
+        QFETCH(int, result);
+        QSignalSpy exit(window.get(), &CTessvaleDlg::ExitSignalled);
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        Find<QAction>(action.constData())->trigger();
+        QCOMPARE(exit.count(), 1);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), result);
+    }
+
+    void linkEntriesOpenTheirAddresses()
+    {
+        UrlRecorder recorder;
+        const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file")};
+        for (const QString& scheme : schemes) {
+            QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
+        }
+        const auto restore = qScopeGuard([&schemes] {
+            for (const QString& scheme : schemes) {
+                QDesktopServices::unsetUrlHandler(scheme);
+            }
+        });
+        Find<QAction>("webMenuAction")->trigger(); // no row selected: nothing
+        QVERIFY(recorder.urls.isEmpty());
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.8"));
+        Finish();
+        SelectRows({0});
+        for (const char* name : {"homeMenuAction", "feedbackMenuAction", "faceBookMenuAction", "webMenuAction",
+                                 "installFolderMenuAction", "dataFolderMenuAction"}) {
+            Find<QAction>(name)->trigger();
+        }
+        const QString home = QStringLiteral(TESSVALE_HOME_URL);
+        QCOMPARE(recorder.urls, (QList<QUrl>{QUrl(home), QUrl(home + QStringLiteral("/feedback.htm")),
+                                             QUrl(QStringLiteral("https://www.facebook.com/tessvale")),
+                                             QUrl(QStringLiteral("http://198.18.0.8")),
+                                             QUrl::fromLocalFile(QCoreApplication::applicationDirPath()),
+                                             QUrl::fromLocalFile(QStringLiteral("/tmp"))}));
     }
 
     void secondStartShowsTheHiddenWindow()

@@ -135,7 +135,7 @@ private slots:
         ConfigStore store;
         Recorder recorder;
         CSettingDlg dialog(store, recorder.Services(), 0);
-        QLineEdit* threads = Child<QLineEdit>(&dialog, "threadsLineEdit");
+        auto* threads = Child<QLineEdit>(&dialog, "threadsLineEdit");
         threads->clear();
         QTest::keyClicks(threads, QStringLiteral("-12a3"));
         QCOMPARE(threads->text(), QStringLiteral("123"));
@@ -148,7 +148,7 @@ private slots:
         Recorder recorder;
         CSettingDlg dialog(store, recorder.Services(), 101);
         dialog.show();
-        QLabel* note = Child<QLabel>(&dialog, "threadNoteLabel");
+        auto* note = Child<QLabel>(&dialog, "threadNoteLabel");
         QVERIFY(!note->isVisible());
         Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("250"));
         QVERIFY(note->isVisible());

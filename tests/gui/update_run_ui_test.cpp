@@ -1,7 +1,6 @@
 // The update run's windows and its request to the running main window over the
 // single-instance socket.
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -92,14 +91,14 @@ private slots:
     {
         SetLanguageFolderOverride(m_languages.Path());
         const std::string socket = m_sockets.File("instance");
-        setenv("TESSVALE_INSTANCE_SOCKET", socket.c_str(), 1);
+        qputenv("TESSVALE_INSTANCE_SOCKET", QByteArray::fromStdString(socket));
     }
 
     void cleanup()
     {
         SetLanguageFolderOverride({});
-        unsetenv("TESSVALE_INSTANCE_SOCKET");
-        unsetenv("TESSVALE_UPDATE_SERVER");
+        qunsetenv("TESSVALE_INSTANCE_SOCKET");
+        qunsetenv("TESSVALE_UPDATE_SERVER");
     }
 
     void newVersionItemIsAppendedOnlyOnce()
@@ -212,7 +211,7 @@ private slots:
                                 "<Url value=\"http://127.0.0.1:1/setup.sh\"/></Config></Config></QmUpdate>"));
         test::LocalHttpServer http({"--root", root.Path()});
         QVERIFY2(http.Running(), http.Error().c_str());
-        setenv("TESSVALE_UPDATE_SERVER", http.BaseUrl().c_str(), 1);
+        qputenv("TESSVALE_UPDATE_SERVER", QByteArray::fromStdString(http.BaseUrl()));
 
         InstanceMainWindowLink link;
         QVERIFY(link.IsRunning("Tessvale"));
