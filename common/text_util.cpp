@@ -238,6 +238,25 @@ std::string CutToCapacity(std::string_view utf8, std::size_t capacity)
     return std::string(utf8.substr(0, i));
 }
 
+std::string BlankControlCharacters(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += ' ';
+        } else if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            out += ' '; // a C1 control, two bytes in UTF-8
+            ++i;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) {

@@ -37,6 +37,11 @@ std::size_t CharCount(std::string_view utf8);
 // never splitting a character.
 std::string CutToCapacity(std::string_view utf8, std::size_t capacity);
 
+// Host texts as the program shows, stores and exports them: every control character
+// (U+0000-U+001F, U+007F and U+0080-U+009F, tabs and line breaks included) becomes a
+// blank; everything else is kept.
+std::string BlankControlCharacters(std::string_view utf8);
+
 // ASCII case-insensitive comparison.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string ToUpperAscii(std::string_view text);

@@ -47,6 +47,39 @@ std::optional<std::uint32_t> ParseIpv4(std::string_view text)
     return ntohl(address.s_addr);
 }
 
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view text)
+{
+    std::uint32_t address = 0;
+    int octets = 0;
+    std::size_t i = 0;
+    while (octets < 4) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+        unsigned value = 0;
+        int digits = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            if (++digits > 3 || value > 255) {
+                return std::nullopt;
+            }
+            ++i;
+        }
+        address = (address << 8) | value;
+        ++octets;
+        if (octets < 4) {
+            if (i >= text.size() || text[i] != '.') {
+                return std::nullopt;
+            }
+            ++i;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    return address;
+}
+
 std::string FormatIpv4(std::uint32_t hostOrder)
 {
     char text[16];
@@ -121,6 +154,31 @@ std::optional<AddressRange> DefaultRange(std::string_view address, std::string_v
     // 2^n - 2 wraps to "one below start" for a /32, as the walk expects.
     range.end = range.start + static_cast<std::uint32_t>((std::uint64_t{1} << trailingZeros) - 2);
     return range;
+}
+
+std::optional<AddressRange> ParseCidr(std::string_view text)
+{
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto address = ParseDottedQuad(text.substr(0, slash));
+    const std::string_view prefixText = text.substr(slash + 1);
+    if (!address || prefixText.empty() || prefixText.size() > 2 ||
+        prefixText.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const int prefix = std::stoi(std::string(prefixText));
+    if (prefix > 32) {
+        return std::nullopt;
+    }
+    const std::uint32_t mask = prefix == 0 ? 0u : ~std::uint32_t{0} << (32 - prefix);
+    const std::uint32_t network = *address & mask;
+    const std::uint32_t broadcast = network | ~mask;
+    if (prefix >= 31) {
+        return AddressRange{network, broadcast};
+    }
+    return AddressRange{network + 1, broadcast - 1};
 }
 
 } // namespace tessvale

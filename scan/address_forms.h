@@ -20,6 +20,10 @@ inline constexpr std::string_view kNoAnswerMac = "FF:FF:FF:FF:FF:FF";
 // octal or hexadecimal forms it accepts). Returns the host-order value.
 std::optional<std::uint32_t> ParseIpv4(std::string_view text);
 
+// A dotted quad ("10.0.0.1", exactly four decimal octets 0-255, nothing else) as a
+// host-order number; its text form is FormatIpv4's.
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
+
 // "%u.%u.%u.%u" from the most significant byte down.
 std::string FormatIpv4(std::uint32_t hostOrder);
 
@@ -43,5 +47,11 @@ struct AddressRange
 // subnet address + 1 to the subnet's directed broadcast address. No range for a mask
 // of 0.0.0.0 or unparsable texts.
 std::optional<AddressRange> DefaultRange(std::string_view address, std::string_view mask);
+
+// A range written as a subnet, "198.18.0.0/24" (a dotted quad, "/", a prefix length
+// 0-32; host bits in the address are ignored): from the subnet address + 1 to its
+// broadcast address - 1. A /31 gives both of its addresses, a /32 its one. No range
+// for any other text.
+std::optional<AddressRange> ParseCidr(std::string_view text);
 
 } // namespace tessvale

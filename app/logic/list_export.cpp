@@ -31,6 +31,24 @@ std::string CsvField(const std::string& value)
 
 } // namespace
 
+std::string SpreadsheetSafe(std::string_view field)
+{
+    if (field.empty() || field == "-") {
+        return std::string(field);
+    }
+    switch (field.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return "'" + std::string(field);
+    default:
+        return std::string(field);
+    }
+}
+
 std::string ExportPath(const std::string& chosenPath, ExportType type)
 {
     const std::string extension = type == ExportType::Csv ? ".csv" : ".txt";

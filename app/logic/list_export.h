@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/logic/result_list.h"
@@ -14,6 +15,11 @@ enum class ExportType
     Txt, // tab-separated, CR LF line ends
     Csv, // every field quoted, CR line ends
 };
+
+// A field as a spreadsheet must take it for text: one that starts with "=", "+", "-",
+// "@", a tab or a carriage return gets a leading "'" (a lone "-", the mark of a value
+// that could not be learned, stays as it is).
+std::string SpreadsheetSafe(std::string_view field);
 
 // The path the export writes: the type's extension (".txt", ".csv") is appended when
 // the chosen path does not contain it anywhere (case-sensitive).

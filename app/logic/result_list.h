@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"
 
@@ -39,10 +40,6 @@ enum StatusImage : int
 
 // Initial widths of the ten columns in pixels.
 inline constexpr std::array<int, kColumnCount> kColumnWidths = {43, 90, 110, 80, 80, 80, 80, 80, 73, 80};
-
-// A dotted quad ("10.0.0.1", four decimal octets 0-255) as a host-order number; its text
-// form is FormatIpv4's.
-std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 
 struct ResultRow
 {

