@@ -347,7 +347,7 @@ TEST_F(ConfigStoreTest, SixtyFourLevelsLoadAndSixtyFiveAreRefused)
         return "<config><settings><settings><id value=\"1\"/><AutoscanThreads value=\"8\"/></settings></settings>" +
                chain + "</config>";
     };
-    const std::string path = m_folder / "Tessvale.xml";
+    const std::string path = m_folder.File("Tessvale.xml");
 
     ASSERT_TRUE(WriteFile(path, document(64)));
     EXPECT_TRUE(m_store.Load(path));
