@@ -27,24 +27,16 @@
 #include <sys/procfs.h>
 #include <sys/ptrace.h>
 #include <sys/uio.h>
-#include <sys/user.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/crash_report.h"
 #include "common/file_util.h"
+#include "common/linux/core_registers.h"
 #include "common/unique_fd.h"
 
 namespace tessvale {
 namespace {
-
-#if defined(__x86_64__)
-constexpr Elf64_Half kMachine = EM_X86_64;
-#elif defined(__aarch64__)
-constexpr Elf64_Half kMachine = EM_AARCH64;
-#else
-#error "The core writer knows the register layout of x86-64 and AArch64 only"
-#endif
 
 // Anonymous mappings larger than this are left out unless a thread's stack is in them:
 // a backtrace needs the stacks and the program's data, not a huge heap arena.
@@ -232,19 +224,6 @@ bool EndsWith(const std::string& text, const std::string& tail)
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::uint64_t StackPointer(const ThreadState& thread)
-{
-#if defined(__x86_64__)
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, std::min(sizeof registers, sizeof thread.registers));
-    return registers.rsp;
-#else
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, std::min(sizeof registers, sizeof thread.registers));
-    return registers.sp;
-#endif
-}
-
 // How many bytes of a mapping go into the core, the way the kernel's default filter
 // decides: all private and anonymous data, only the ELF header page of unchanged files.
 std::uint64_t DumpedSize(const Mapping& mapping, long pageSize, const std::vector<std::uint64_t>& stackPointers)
@@ -325,42 +304,6 @@ ProcessIds ReadProcessIds(pid_t pid)
     return ids;
 }
 
-// The registers of the failure itself, so that the core's first frame is the failing
-// instruction and not the handler the thread waits in.
-void ApplyFailureContext(ThreadState& thread, const CrashReport& report)
-{
-#if defined(__x86_64__)
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, sizeof registers);
-    const greg_t* general = report.context.uc_mcontext.gregs;
-    registers.r8 = static_cast<unsigned long long>(general[REG_R8]);
-    registers.r9 = static_cast<unsigned long long>(general[REG_R9]);
-    registers.r10 = static_cast<unsigned long long>(general[REG_R10]);
-    registers.r11 = static_cast<unsigned long long>(general[REG_R11]);
-    registers.r12 = static_cast<unsigned long long>(general[REG_R12]);
-    registers.r13 = static_cast<unsigned long long>(general[REG_R13]);
-    registers.r14 = static_cast<unsigned long long>(general[REG_R14]);
-    registers.r15 = static_cast<unsigned long long>(general[REG_R15]);
-    registers.rdi = static_cast<unsigned long long>(general[REG_RDI]);
-    registers.rsi = static_cast<unsigned long long>(general[REG_RSI]);
-    registers.rbp = static_cast<unsigned long long>(general[REG_RBP]);
-    registers.rbx = static_cast<unsigned long long>(general[REG_RBX]);
-    registers.rdx = static_cast<unsigned long long>(general[REG_RDX]);
-    registers.rax = static_cast<unsigned long long>(general[REG_RAX]);
-    registers.rcx = static_cast<unsigned long long>(general[REG_RCX]);
-    registers.rsp = static_cast<unsigned long long>(general[REG_RSP]);
-    registers.rip = static_cast<unsigned long long>(general[REG_RIP]);
-    registers.eflags = static_cast<unsigned long long>(general[REG_EFL]);
-    registers.orig_rax = static_cast<unsigned long long>(-1);
-    std::memcpy(&thread.registers, &registers, sizeof registers);
-#else
-    // Elsewhere the core keeps the registers of the waiting handler; the debugger
-    // unwinds through the signal frame to the failure.
-    (void)thread;
-    (void)report;
-#endif
-}
-
 bool WriteAll(int fd, const void* data, std::size_t size)
 {
     const char* bytes = static_cast<const char*>(data);
@@ -435,7 +378,7 @@ public:
                            m_report.magic == kCrashReportMagic;
         }
         if (m_haveReport && failing != threads.end()) {
-            ApplyFailureContext(threads.front(), m_report);
+            ApplyFailureContext(threads.front().registers, m_report.context);
         }
         return 0;
     }
@@ -460,7 +403,7 @@ std::vector<Mapping> ChooseMappings(pid_t pid, const std::vector<ThreadState>& t
 {
     std::vector<std::uint64_t> stackPointers;
     for (const ThreadState& thread : threads) {
-        stackPointers.push_back(StackPointer(thread));
+        stackPointers.push_back(StackPointer(thread.registers));
     }
     std::vector<Mapping> mappings;
     for (Mapping& mapping : ReadMappings(pid)) {
@@ -586,7 +529,7 @@ Elf64_Ehdr CoreHeader(std::size_t headerCount)
     header.e_ident[EI_VERSION] = EV_CURRENT;
     header.e_ident[EI_OSABI] = ELFOSABI_NONE;
     header.e_type = ET_CORE;
-    header.e_machine = kMachine;
+    header.e_machine = CoreMachine();
     header.e_version = EV_CURRENT;
     header.e_phoff = sizeof(Elf64_Ehdr);
     header.e_ehsize = sizeof(Elf64_Ehdr);
