@@ -10,12 +10,14 @@
 
 #include "common/localization.h"
 #include "common/update_check.h"
+#include "fakes/environment_guard.h"
 #include "fakes/local_http_server.h"
 #include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
 
+using test::EnvironmentGuard;
 using test::LocalHttpServer;
 using test::ReadFile;
 using test::TempFolder;
@@ -62,9 +64,10 @@ TEST(UpdateCommand, ReleaseTimeFromTheBuildStamps)
 
 TEST(UpdateCommand, ServerComesFromTheEnvironmentWithoutTrailingSlash)
 {
-    setenv("TESSVALE_UPDATE_SERVER", "http://127.0.0.1:9/", 1);
+    EnvironmentGuard environment;
+    environment.Set("TESSVALE_UPDATE_SERVER", "http://127.0.0.1:9/");
     EXPECT_EQ(UpdateServer(), "http://127.0.0.1:9");
-    unsetenv("TESSVALE_UPDATE_SERVER");
+    environment.Unset("TESSVALE_UPDATE_SERVER");
     const std::string built = UpdateServer();
     EXPECT_FALSE(built.empty());
     EXPECT_NE(built.back(), '/');
@@ -173,7 +176,7 @@ protected:
         ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), kInstallerScript));
         m_server = std::make_unique<LocalHttpServer>(std::vector<std::string>{"--root", m_root.Path()});
         ASSERT_TRUE(m_server->Running()) << m_server->Error();
-        setenv("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str(), 1);
+        m_environment.Set("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str());
         SetLanguageFolderOverride(m_languages.Path());
         m_context.ui = &m_ui;
         m_context.mainWindow = &m_mainWindow;
@@ -181,11 +184,7 @@ protected:
         m_context.updateFolder = m_downloads.File("Update");
     }
 
-    void TearDown() override
-    {
-        unsetenv("TESSVALE_UPDATE_SERVER");
-        SetLanguageFolderOverride({});
-    }
+    void TearDown() override { SetLanguageFolderOverride({}); }
 
     void Answer(const std::string& record)
     {
@@ -231,6 +230,7 @@ protected:
         return texts;
     }
 
+    EnvironmentGuard m_environment;
     TempFolder m_root;
     TempFolder m_downloads;
     TempFolder m_languages;
