@@ -87,6 +87,13 @@ std::vector<pid_t> ListThreads(pid_t pid)
     return threads;
 }
 
+// Lets a traced thread go on, with the signal its stop took from it (0 for none).
+void Detach(pid_t tid, int signal)
+{
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): ptrace(2) takes the signal number in its data pointer
+    ptrace(PTRACE_DETACH, tid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
+}
+
 // Every thread of a process, stopped under ptrace for as long as this object lives.
 class ProcessAttachment
 {
@@ -95,8 +102,7 @@ public:
     ~ProcessAttachment()
     {
         for (const ThreadState& thread : m_threads) {
-            ptrace(PTRACE_DETACH, thread.tid, nullptr,
-                   reinterpret_cast<void*>(static_cast<long>(thread.pendingSignal)));
+            Detach(thread.tid, thread.pendingSignal);
         }
     }
     ProcessAttachment(const ProcessAttachment&) = delete;
@@ -146,7 +152,7 @@ private:
         thread.tid = tid;
         if (ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) != 0) {
             const int error = errno;
-            ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+            Detach(tid, 0);
             return error;
         }
         int status = 0;
@@ -167,7 +173,7 @@ private:
         iovec vector{&thread.registers, sizeof thread.registers};
         if (ptrace(PTRACE_GETREGSET, tid, reinterpret_cast<void*>(NT_PRSTATUS), &vector) != 0) {
             const int error = errno;
-            ptrace(PTRACE_DETACH, tid, nullptr, reinterpret_cast<void*>(static_cast<long>(thread.pendingSignal)));
+            Detach(tid, thread.pendingSignal);
             return error;
         }
         vector = {&thread.fpRegisters, sizeof thread.fpRegisters};
@@ -402,6 +408,7 @@ private:
 std::vector<Mapping> ChooseMappings(pid_t pid, const std::vector<ThreadState>& threads, long pageSize)
 {
     std::vector<std::uint64_t> stackPointers;
+    stackPointers.reserve(threads.size());
     for (const ThreadState& thread : threads) {
         stackPointers.push_back(StackPointer(thread.registers));
     }
