@@ -195,9 +195,9 @@ protected:
 
     void AnswerUpdate(const std::string& silent, const std::string& url, const std::string& info = {})
     {
-        Answer("<Config><id value=\"1\"/><Update value=\"YES\"/><Silent value=\"" + silent +
-               "\"/><ProductName value=\"Tessvale\"/><Info value=\"" + info + "\"/><Url value=\"" + url +
-               "\"/></Config>");
+        Answer(R"(<Config><id value="1"/><Update value="YES"/><Silent value=")" + silent +
+               R"("/><ProductName value="Tessvale"/><Info value=")" + info + R"("/><Url value=")" + url +
+               R"("/></Config>)");
     }
 
     std::string InstallerUrl() const { return m_server->BaseUrl() + "/files/setup.sh"; }
@@ -212,7 +212,7 @@ protected:
     {
         const std::string marker = m_context.updateFolder + "/marker.txt";
         for (int i = 0; i < 200; ++i) {
-            const std::string text = ReadFile(marker);
+            std::string text = ReadFile(marker);
             if (!text.empty()) {
                 return text;
             }
@@ -224,6 +224,7 @@ protected:
     static std::vector<std::string> Texts(const std::vector<Shown>& shown)
     {
         std::vector<std::string> texts;
+        texts.reserve(shown.size());
         for (const Shown& item : shown) {
             texts.push_back(item.caption + ": " + item.text);
         }
@@ -269,10 +270,10 @@ TEST_F(UpdateRun, NoConnectionOrNoAnswerIsShownOnlyInteractively)
 
 TEST_F(UpdateRun, AnswerWithoutRecordAndAnswerNoHaveTheirOwnWording)
 {
-    Answer("<Config><id value=\"2\"/><Update value=\"YES\"/></Config>");
+    Answer(R"(<Config><id value="2"/><Update value="YES"/></Config>)");
     EXPECT_EQ(Run(UpdateMode::Interactive), 0);
     EXPECT_EQ(Run(UpdateMode::Periodic), 0);
-    Answer("<Config><id value=\"1\"/><Update value=\"NO\"/></Config>");
+    Answer(R"(<Config><id value="1"/><Update value="NO"/></Config>)");
     EXPECT_EQ(Run(UpdateMode::Interactive), 0);
     EXPECT_EQ(Run(UpdateMode::Startup), 0);
     EXPECT_EQ(Texts(m_ui.messages), (Messages{"Update: Already update to date!", "Update: Already up to date!"}));

@@ -68,7 +68,7 @@ TEST(MachineId, HasTheDocumentedFormAndIsStable)
 TEST(CreateDirectoryPath, CreatesMissingParentsAndAcceptsWhatExists)
 {
     TempFolder folder;
-    const std::string existing = folder.Path();
+    const std::string& existing = folder.Path();
     const auto before = std::filesystem::last_write_time(existing);
     EXPECT_TRUE(CreateDirectoryPath(existing));
     EXPECT_TRUE(CreateDirectoryPath(existing + "/"));
