@@ -120,7 +120,7 @@ bool WritePackage(const std::string& path, const std::vector<PackagePart>& parts
     if (zip_close(zip.get()) != 0) {
         return false; // the handle discards the archive
     }
-    zip.release();
+    static_cast<void>(zip.release()); // zip_close has freed the archive
     return true;
 }
 
@@ -200,7 +200,7 @@ std::string FormatNumber(double value)
     }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return {buffer, result.ptr};
 }
 
 } // namespace tessvale

@@ -27,24 +27,16 @@
 #include <sys/procfs.h>
 #include <sys/ptrace.h>
 #include <sys/uio.h>
-#include <sys/user.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/crash_report.h"
 #include "common/file_util.h"
+#include "common/linux/core_registers.h"
 #include "common/unique_fd.h"
 
 namespace tessvale {
 namespace {
-
-#if defined(__x86_64__)
-constexpr Elf64_Half kMachine = EM_X86_64;
-#elif defined(__aarch64__)
-constexpr Elf64_Half kMachine = EM_AARCH64;
-#else
-#error "The core writer knows the register layout of x86-64 and AArch64 only"
-#endif
 
 // Anonymous mappings larger than this are left out unless a thread's stack is in them:
 // a backtrace needs the stacks and the program's data, not a huge heap arena.
@@ -95,6 +87,13 @@ std::vector<pid_t> ListThreads(pid_t pid)
     return threads;
 }
 
+// Lets a traced thread go on, with the signal its stop took from it (0 for none).
+void Detach(pid_t tid, int signal)
+{
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): ptrace(2) takes the signal number in its data pointer
+    ptrace(PTRACE_DETACH, tid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
+}
+
 // Every thread of a process, stopped under ptrace for as long as this object lives.
 class ProcessAttachment
 {
@@ -103,8 +102,7 @@ public:
     ~ProcessAttachment()
     {
         for (const ThreadState& thread : m_threads) {
-            ptrace(PTRACE_DETACH, thread.tid, nullptr,
-                   reinterpret_cast<void*>(static_cast<long>(thread.pendingSignal)));
+            Detach(thread.tid, thread.pendingSignal);
         }
     }
     ProcessAttachment(const ProcessAttachment&) = delete;
@@ -154,7 +152,7 @@ private:
         thread.tid = tid;
         if (ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) != 0) {
             const int error = errno;
-            ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+            Detach(tid, 0);
             return error;
         }
         int status = 0;
@@ -175,7 +173,7 @@ private:
         iovec vector{&thread.registers, sizeof thread.registers};
         if (ptrace(PTRACE_GETREGSET, tid, reinterpret_cast<void*>(NT_PRSTATUS), &vector) != 0) {
             const int error = errno;
-            ptrace(PTRACE_DETACH, tid, nullptr, reinterpret_cast<void*>(static_cast<long>(thread.pendingSignal)));
+            Detach(tid, thread.pendingSignal);
             return error;
         }
         vector = {&thread.fpRegisters, sizeof thread.fpRegisters};
@@ -230,19 +228,6 @@ std::vector<Mapping> ReadMappings(pid_t pid)
 bool EndsWith(const std::string& text, const std::string& tail)
 {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::uint64_t StackPointer(const ThreadState& thread)
-{
-#if defined(__x86_64__)
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, std::min(sizeof registers, sizeof thread.registers));
-    return registers.rsp;
-#else
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, std::min(sizeof registers, sizeof thread.registers));
-    return registers.sp;
-#endif
 }
 
 // How many bytes of a mapping go into the core, the way the kernel's default filter
@@ -325,42 +310,6 @@ ProcessIds ReadProcessIds(pid_t pid)
     return ids;
 }
 
-// The registers of the failure itself, so that the core's first frame is the failing
-// instruction and not the handler the thread waits in.
-void ApplyFailureContext(ThreadState& thread, const CrashReport& report)
-{
-#if defined(__x86_64__)
-    user_regs_struct registers{};
-    std::memcpy(&registers, &thread.registers, sizeof registers);
-    const greg_t* general = report.context.uc_mcontext.gregs;
-    registers.r8 = static_cast<unsigned long long>(general[REG_R8]);
-    registers.r9 = static_cast<unsigned long long>(general[REG_R9]);
-    registers.r10 = static_cast<unsigned long long>(general[REG_R10]);
-    registers.r11 = static_cast<unsigned long long>(general[REG_R11]);
-    registers.r12 = static_cast<unsigned long long>(general[REG_R12]);
-    registers.r13 = static_cast<unsigned long long>(general[REG_R13]);
-    registers.r14 = static_cast<unsigned long long>(general[REG_R14]);
-    registers.r15 = static_cast<unsigned long long>(general[REG_R15]);
-    registers.rdi = static_cast<unsigned long long>(general[REG_RDI]);
-    registers.rsi = static_cast<unsigned long long>(general[REG_RSI]);
-    registers.rbp = static_cast<unsigned long long>(general[REG_RBP]);
-    registers.rbx = static_cast<unsigned long long>(general[REG_RBX]);
-    registers.rdx = static_cast<unsigned long long>(general[REG_RDX]);
-    registers.rax = static_cast<unsigned long long>(general[REG_RAX]);
-    registers.rcx = static_cast<unsigned long long>(general[REG_RCX]);
-    registers.rsp = static_cast<unsigned long long>(general[REG_RSP]);
-    registers.rip = static_cast<unsigned long long>(general[REG_RIP]);
-    registers.eflags = static_cast<unsigned long long>(general[REG_EFL]);
-    registers.orig_rax = static_cast<unsigned long long>(-1);
-    std::memcpy(&thread.registers, &registers, sizeof registers);
-#else
-    // Elsewhere the core keeps the registers of the waiting handler; the debugger
-    // unwinds through the signal frame to the failure.
-    (void)thread;
-    (void)report;
-#endif
-}
-
 bool WriteAll(int fd, const void* data, std::size_t size)
 {
     const char* bytes = static_cast<const char*>(data);
@@ -435,7 +384,7 @@ public:
                            m_report.magic == kCrashReportMagic;
         }
         if (m_haveReport && failing != threads.end()) {
-            ApplyFailureContext(threads.front(), m_report);
+            ApplyFailureContext(threads.front().registers, m_report.context);
         }
         return 0;
     }
@@ -459,8 +408,9 @@ private:
 std::vector<Mapping> ChooseMappings(pid_t pid, const std::vector<ThreadState>& threads, long pageSize)
 {
     std::vector<std::uint64_t> stackPointers;
+    stackPointers.reserve(threads.size());
     for (const ThreadState& thread : threads) {
-        stackPointers.push_back(StackPointer(thread));
+        stackPointers.push_back(StackPointer(thread.registers));
     }
     std::vector<Mapping> mappings;
     for (Mapping& mapping : ReadMappings(pid)) {
@@ -586,7 +536,7 @@ Elf64_Ehdr CoreHeader(std::size_t headerCount)
     header.e_ident[EI_VERSION] = EV_CURRENT;
     header.e_ident[EI_OSABI] = ELFOSABI_NONE;
     header.e_type = ET_CORE;
-    header.e_machine = kMachine;
+    header.e_machine = CoreMachine();
     header.e_version = EV_CURRENT;
     header.e_phoff = sizeof(Elf64_Ehdr);
     header.e_ehsize = sizeof(Elf64_Ehdr);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,6 @@
 #include <strings.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -34,7 +34,7 @@ namespace {
 // The signals that end the program with a dump. SIGINT and SIGTERM are ordinary ways to
 // end a process here and keep their default action.
 constexpr int kFatalSignals[] = {SIGABRT, SIGFPE, SIGILL, SIGSEGV, SIGBUS};
-constexpr std::size_t kAlternateStackSize = 64 * 1024;
+constexpr std::size_t kAlternateStackSize = std::size_t{64} * 1024;
 constexpr std::size_t kPathCapacity = 4096;
 constexpr std::size_t kDumpPathCapacity = 512; // characters of a dump file's path, terminator included
 
@@ -130,7 +130,7 @@ void EnterFailure()
     }
     sigset_t none;
     sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    pthread_sigmask(SIG_SETMASK, &none, nullptr);
     const int nullDevice = open("/dev/null", O_RDWR);
     if (nullDevice >= 0) {
         dup2(nullDevice, STDIN_FILENO);
@@ -364,8 +364,10 @@ bool WriteCrashDump(const std::string& arguments)
     const int error = WriteProcessCore(static_cast<pid_t>(pid), static_cast<pid_t>(thread),
                                        reinterpret_cast<std::uintptr_t>(address), fd);
     if (error != 0) {
-        // The file carries the reason instead of a core.
-        const char* text = std::strerror(error);
+        // The file carries the reason instead of a core. The GNU strerror_r returns the
+        // text, in buffer or in static storage.
+        char buffer[256];
+        const char* text = strerror_r(error, buffer, sizeof buffer);
         if (ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0) {
             const ssize_t written = write(fd, text, std::strlen(text));
             (void)written;

@@ -198,7 +198,7 @@ bool RunGet(const std::string& url, const HttpOptions& options, BodySink& sink, 
 class FileSink : public BodySink
 {
 public:
-    explicit FileSink(const std::string& path) : m_path(path) {}
+    explicit FileSink(std::string path) : m_path(std::move(path)) {}
 
     bool Begin() override
     {

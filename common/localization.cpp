@@ -243,7 +243,7 @@ std::string GetLanguageCode()
     if (!list) {
         return kEnglishCode;
     }
-    const std::string userCode = UserLanguageCode();
+    std::string userCode = UserLanguageCode();
     if (!userCode.empty() && FindLanguage(*list, "ITEM", userCode)) {
         WriteProfileString(settings, kSettingsSection, kLanguageKey, userCode);
         return userCode;

@@ -73,7 +73,7 @@ std::string Md5Hex(std::string_view utf8)
     }
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(digestLength * 2);
+    hex.reserve(std::size_t{digestLength} * 2);
     for (unsigned int i = 0; i < digestLength; ++i) {
         hex.push_back(kDigits[digest[i] >> 4]);
         hex.push_back(kDigits[digest[i] & 0x0F]);

@@ -75,7 +75,7 @@ std::string ProgramPath()
             return {};
         }
         if (static_cast<std::size_t>(length) < buffer.size()) {
-            return std::string(buffer.data(), static_cast<std::size_t>(length));
+            return {buffer.data(), static_cast<std::size_t>(length)};
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -130,7 +130,7 @@ std::string ShippedFilePathIn(const std::string& programFolder, const std::strin
     if (!dataFolder.empty() && IsFile(dataFolder + "/" + name)) {
         return dataFolder + "/" + name;
     }
-    const std::string beside = programFolder.empty() ? std::string() : programFolder + "/" + name;
+    std::string beside = programFolder.empty() ? std::string() : programFolder + "/" + name;
     if (!beside.empty() && IsFile(beside)) {
         return beside;
     }
@@ -211,7 +211,7 @@ std::string ProgramSubfolderIn(const std::string& programFolder, const std::stri
     // An installed program's folder belongs to the package manager: what it would put
     // beside itself goes to the user's data folder.
     if (!programFolder.empty() && programFolder != "/" && SharedDataFolderOf(programFolder).empty()) {
-        const std::string beside = programFolder + "/" + name;
+        std::string beside = programFolder + "/" + name;
         if (CreateDirectoryPath(beside) && IsWritableFolder(beside)) {
             return beside;
         }
@@ -219,7 +219,7 @@ std::string ProgramSubfolderIn(const std::string& programFolder, const std::stri
     if (dataFolder.empty()) {
         return {};
     }
-    const std::string fallback = dataFolder + "/" + name;
+    std::string fallback = dataFolder + "/" + name;
     if (CreateDirectoryPath(fallback) && IsWritableFolder(fallback)) {
         return fallback;
     }

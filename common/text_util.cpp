@@ -75,6 +75,7 @@ bool LocaleIsUtf8()
 std::string Iconv(std::string_view input, const char* from, const char* to)
 {
     iconv_t cd = iconv_open(to, from);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open(3) reports failure as (iconv_t)-1
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return std::string(input);
     }
@@ -89,7 +90,7 @@ std::string Iconv(std::string_view input, const char* from, const char* to)
             break;
         }
         if (errno == E2BIG) {
-            const std::size_t used = static_cast<std::size_t>(dst - out.data());
+            const auto used = static_cast<std::size_t>(dst - out.data());
             out.resize(out.size() * 2);
             dst = out.data() + used;
             outLeft = out.size() - used;
@@ -97,7 +98,7 @@ std::string Iconv(std::string_view input, const char* from, const char* to)
         }
         // Invalid or unconvertible: emit '?' and skip one input character.
         if (outLeft == 0) {
-            const std::size_t used = static_cast<std::size_t>(dst - out.data());
+            const auto used = static_cast<std::size_t>(dst - out.data());
             out.resize(out.size() * 2);
             dst = out.data() + used;
             outLeft = out.size() - used;
@@ -106,7 +107,7 @@ std::string Iconv(std::string_view input, const char* from, const char* to)
         --outLeft;
         std::size_t skip = 1;
         if (std::strcmp(from, "UTF-8") == 0) {
-            std::size_t pos = static_cast<std::size_t>(in - input.data());
+            const auto pos = static_cast<std::size_t>(in - input.data());
             std::size_t next = pos;
             NextCodePoint(input, next);
             skip = next - pos;

@@ -154,7 +154,7 @@ Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, Update
     MakeExecutable(installer);
     std::vector<std::string> command{installer};
     if (silentInstall) {
-        command.push_back("/VERYSILENT");
+        command.emplace_back("/VERYSILENT");
     }
     LaunchOptions options;
     options.workingFolder = ProgramFolder();
@@ -182,10 +182,10 @@ std::vector<std::string> UpdateCommandLine(UpdateMode mode, const std::string& p
 {
     std::vector<std::string> arguments{programPath, "-Upgrade"};
     if (mode == UpdateMode::Startup || mode == UpdateMode::Periodic) {
-        arguments.push_back("-Silent");
+        arguments.emplace_back("-Silent");
     }
     if (mode == UpdateMode::Periodic) {
-        arguments.push_back("-CheckUpdate");
+        arguments.emplace_back("-CheckUpdate");
     }
     arguments.push_back(std::string("-ProductName=") + kProductName);
     arguments.push_back("-ReleaseTime=" + UrlEncode(releaseTime));

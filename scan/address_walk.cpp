@@ -48,94 +48,127 @@ AddressWalk::AddressWalk(std::string_view start, std::string_view end)
 
 bool AddressWalk::Next(std::string& address)
 {
-    const auto [e1, e2, e3, e4] = m_end;
     for (;;) {
         switch (m_stage) {
-        case Stage::Check1:
-            if (m_a > e1 || m_pass1 >= kOuterPasses) {
-                m_stage = Stage::End;
-                break;
+        case Stage::Check4:
+            if (VisitLastOctet(address)) {
+                return true;
             }
-            ++m_pass1;
-            m_stage = Stage::Enter2;
             break;
-        case Stage::Enter2:
-            m_pass2 = 0;
-            m_stage = Stage::Check2;
-            break;
-        case Stage::Check2:
-            if (m_b > e2 || m_pass2 >= kOuterPasses) {
-                m_stage = Stage::After2;
-                break;
-            }
-            ++m_pass2;
-            m_stage = Stage::Enter3;
-            break;
-        case Stage::Enter3:
-            m_pass3 = 0;
-            m_stage = Stage::Check3;
-            break;
-        case Stage::Check3:
-            if (m_c > e3 || m_pass3 >= kOuterPasses) {
-                m_stage = Stage::After3;
-                break;
-            }
-            ++m_pass3;
-            m_stage = Stage::Enter4;
-            break;
-        case Stage::Enter4:
-            m_pass4 = 0;
-            m_stage = Stage::Check4;
-            break;
-        case Stage::Check4: {
-            if (m_d > e4 || m_pass4 >= kLastOctetPasses) {
-                m_stage = Stage::After4;
-                break;
-            }
-            ++m_pass4;
-            char text[48];
-            std::snprintf(text, sizeof text, "%u.%u.%u.%u", m_a, m_b, m_c, m_d);
-            address = text;
-            if (m_d == e4) {
-                m_stage = Stage::After4;
-            } else {
-                ++m_d;
-            }
-            return true;
-        }
         case Stage::After4:
-            if (m_c == e3) {
-                m_stage = Stage::After3;
-            } else {
-                ++m_c;
-                m_d = 1;
-                m_stage = Stage::Check3;
-            }
-            break;
         case Stage::After3:
-            if (m_b == e2) {
-                m_stage = Stage::After2;
-            } else {
-                ++m_b;
-                m_c = 0;
-                m_d = 1;
-                m_stage = Stage::Check2;
-            }
-            break;
         case Stage::After2:
-            if (m_a == e1) {
-                m_stage = Stage::End;
-            } else {
-                ++m_a;
-                m_b = 0;
-                m_c = 0;
-                m_d = 1;
-                m_stage = Stage::Check1;
-            }
+            Ascend();
             break;
         case Stage::End:
             return false;
+        default:
+            Descend();
+            break;
         }
+    }
+}
+
+void AddressWalk::Descend()
+{
+    const auto [e1, e2, e3, e4] = m_end;
+    switch (m_stage) {
+    case Stage::Check1:
+        if (m_a > e1 || m_pass1 >= kOuterPasses) {
+            m_stage = Stage::End;
+            break;
+        }
+        ++m_pass1;
+        m_stage = Stage::Enter2;
+        break;
+    case Stage::Enter2:
+        m_pass2 = 0;
+        m_stage = Stage::Check2;
+        break;
+    case Stage::Check2:
+        if (m_b > e2 || m_pass2 >= kOuterPasses) {
+            m_stage = Stage::After2;
+            break;
+        }
+        ++m_pass2;
+        m_stage = Stage::Enter3;
+        break;
+    case Stage::Enter3:
+        m_pass3 = 0;
+        m_stage = Stage::Check3;
+        break;
+    case Stage::Check3:
+        if (m_c > e3 || m_pass3 >= kOuterPasses) {
+            m_stage = Stage::After3;
+            break;
+        }
+        ++m_pass3;
+        m_stage = Stage::Enter4;
+        break;
+    case Stage::Enter4:
+        m_pass4 = 0;
+        m_stage = Stage::Check4;
+        break;
+    default:
+        break;
+    }
+}
+
+bool AddressWalk::VisitLastOctet(std::string& address)
+{
+    const std::uint32_t e4 = m_end[3];
+    if (m_d > e4 || m_pass4 >= kLastOctetPasses) {
+        m_stage = Stage::After4;
+        return false;
+    }
+    ++m_pass4;
+    char text[48];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", m_a, m_b, m_c, m_d);
+    address = text;
+    if (m_d == e4) {
+        m_stage = Stage::After4;
+    } else {
+        ++m_d;
+    }
+    return true;
+}
+
+void AddressWalk::Ascend()
+{
+    const auto [e1, e2, e3, e4] = m_end;
+    switch (m_stage) {
+    case Stage::After4:
+        if (m_c == e3) {
+            m_stage = Stage::After3;
+        } else {
+            ++m_c;
+            m_d = 1;
+            m_stage = Stage::Check3;
+        }
+        break;
+    case Stage::After3:
+        if (m_b == e2) {
+            m_stage = Stage::After2;
+        } else {
+            ++m_b;
+            m_c = 0;
+            m_d = 1;
+            m_stage = Stage::Check2;
+        }
+        break;
+    case Stage::After2:
+        if (m_a == e1) {
+            m_stage = Stage::End;
+        } else {
+            ++m_a;
+            m_b = 0;
+            m_c = 0;
+            m_d = 1;
+            m_stage = Stage::Check1;
+        }
+        break;
+    default:
+        break;
     }
 }
 

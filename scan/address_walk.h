@@ -50,6 +50,12 @@ private:
         End,
     };
 
+    // The steps of Next: a check or entry of the first three levels, a visit of the last
+    // octet (true when it wrote an address), and the carry to the next octet above.
+    void Descend();
+    bool VisitLastOctet(std::string& address);
+    void Ascend();
+
     std::array<std::uint32_t, 4> m_start{};
     std::array<std::uint32_t, 4> m_end{};
     std::uint32_t m_a = 0, m_b = 0, m_c = 0, m_d = 0;

@@ -39,7 +39,7 @@ public:
     static constexpr std::uint64_t kMemoryCeiling = 1717986918;
     // Stack of each pool thread. A worker keeps its buffers on the heap; this leaves
     // ample room for the probes and the inventory queries.
-    static constexpr std::size_t kThreadStackSize = 1024 * 1024;
+    static constexpr std::size_t kThreadStackSize = std::size_t{1024} * 1024;
 
     // Returns the process's committed memory in bytes.
     using MemoryReader = std::function<std::uint64_t()>;

@@ -45,8 +45,8 @@ const SambaSection* FindSection(const std::vector<SambaSection>& sections, std::
 std::string SambaSection::Value(std::string_view key, std::string_view fallback) const
 {
     const std::string normal = NormaliseKey(key);
-    for (const auto& [name, value] : parameters) {
-        if (name == normal) {
+    for (const auto& [parameterKey, value] : parameters) {
+        if (parameterKey == normal) {
             return value;
         }
     }

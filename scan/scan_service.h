@@ -31,6 +31,7 @@ public:
     // still run (the autoscan timer can start a scan before the last one has drained).
     // A window whose calls block until its own thread handles them must set it, as it
     // does for StopAndDrain; without one StartScan waits without dispatching.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): taken by value for the overrides, which keep it
     virtual void SetEventPump(std::function<void()> pumpEvents) { (void)pumpEvents; }
 };
 

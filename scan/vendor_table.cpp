@@ -67,7 +67,7 @@ std::string VendorTable::LookupVendor(const std::string& mac) const
 
 std::string DefaultVendorListingPath(const std::string& dataFolder)
 {
-    const std::string own = dataFolder + "/oui.txt";
+    std::string own = dataFolder + "/oui.txt";
     if (IsFile(own)) {
         return own;
     }

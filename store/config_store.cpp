@@ -175,18 +175,18 @@ struct ConfigStore::Impl
         return nodes.empty() ? pugi::xml_node() : nodes.first().node();
     }
 
-    pugi::xml_node EnsurePath(const std::string& path)
+    pugi::xml_node EnsurePath(const std::string& nodePath)
     {
-        const pugi::xpath_node_set nodes = Select(document, path);
+        const pugi::xpath_node_set nodes = Select(document, nodePath);
         if (!nodes.empty()) {
             return nodes.first().node();
         }
-        const auto slash = path.rfind('/');
+        const auto slash = nodePath.rfind('/');
         if (slash == std::string::npos) {
             return {};
         }
-        const std::string parentPath = path.substr(0, slash);
-        const std::string leaf = path.substr(slash + 1);
+        const std::string parentPath = nodePath.substr(0, slash);
+        const std::string leaf = nodePath.substr(slash + 1);
         if (!IsPlainName(leaf)) {
             return {};
         }

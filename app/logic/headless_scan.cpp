@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <climits>
+#include <csignal>
 #include <future>
 #include <mutex>
 #include <string_view>
 #include <vector>
 
 #include <arpa/inet.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include "common/paths.h"

@@ -39,7 +39,7 @@ public:
     std::string Text()
     {
         std::fflush(m_file);
-        return std::string(m_buffer, m_size);
+        return {m_buffer, m_size};
     }
 
 private:

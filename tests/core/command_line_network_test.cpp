@@ -98,6 +98,7 @@ TEST_F(CommandLineNetwork, MacToIpFindsHostsByEveryMacForm)
     const std::string last = Network().Env("LAST_HOST");
     const auto& hosts = Network().Hosts();
     ASSERT_GE(hosts.size(), 4u);
+    const std::string range = " " + first + " " + last;
     for (const NetworkHost& host : {hosts[1], hosts[2]}) { // an ARP-only and a NetBIOS host
         std::string bare;
         std::string hyphens = host.mac;
@@ -109,7 +110,9 @@ TEST_F(CommandLineNetwork, MacToIpFindsHostsByEveryMacForm)
             }
         }
         for (const std::string& given : {bare, host.mac, hyphens}) {
-            ASSERT_TRUE(Run("-i " + given + " " + first + " " + last));
+            std::string commandLine = "-i " + given;
+            commandLine += range;
+            ASSERT_TRUE(Run(commandLine));
             const std::string written = given.size() == 12 ? host.mac : given;
             EXPECT_EQ(File("MAC2IP.txt"), written + " " + host.ip) << given;
             ASSERT_FALSE(asked.empty());

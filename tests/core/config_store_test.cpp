@@ -28,6 +28,7 @@ std::vector<ConfigRecord> List(ConfigStore& store, const ConfigRecord& templ)
 std::vector<std::uint32_t> Ids(const std::vector<ConfigRecord>& records)
 {
     std::vector<std::uint32_t> ids;
+    ids.reserve(records.size());
     for (const ConfigRecord& record : records) {
         ids.push_back(record.id);
     }
@@ -342,12 +343,12 @@ TEST_F(ConfigStoreTest, SixtyFourLevelsLoadAndSixtyFiveAreRefused)
     const auto document = [](int levels) {
         std::string chain;
         for (int i = 1; i < levels; ++i) {
-            chain = "<d>" + chain + "</d>";
+            chain.insert(0, "<d>").append("</d>");
         }
-        return "<config><settings><settings><id value=\"1\"/><AutoscanThreads value=\"8\"/></settings></settings>" +
+        return R"(<config><settings><settings><id value="1"/><AutoscanThreads value="8"/></settings></settings>)" +
                chain + "</config>";
     };
-    const std::string path = m_folder / "Tessvale.xml";
+    const std::string path = m_folder.File("Tessvale.xml");
 
     ASSERT_TRUE(WriteFile(path, document(64)));
     EXPECT_TRUE(m_store.Load(path));

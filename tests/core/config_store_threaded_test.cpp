@@ -22,6 +22,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
     std::atomic<int> reads{0};
     std::atomic<int> torn{0};
     std::vector<std::thread> readers;
+    readers.reserve(4);
     for (int i = 0; i < 4; ++i) {
         readers.emplace_back([&] {
             while (!done.load()) {

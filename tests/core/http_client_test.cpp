@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "common/http_client.h"
+#include "fakes/environment_guard.h"
 #include "fakes/local_http_server.h"
 #include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
 
+using test::EnvironmentGuard;
 using test::LocalHttpServer;
 using test::ReadFile;
 using test::TempFolder;
@@ -34,14 +36,15 @@ protected:
     void SetUp() override
     {
         // Loopback must never be sent through a proxy the environment may name.
-        ::setenv("no_proxy", "127.0.0.1,localhost", 1);
-        ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+        m_environment.Set("no_proxy", "127.0.0.1,localhost");
+        m_environment.Set("NO_PROXY", "127.0.0.1,localhost");
         ASSERT_TRUE(m_server.Running()) << m_server.Error();
         ASSERT_FALSE(m_folder.Path().empty());
     }
 
     std::string Url(const std::string& path) const { return m_server.BaseUrl() + path; }
 
+    EnvironmentGuard m_environment;
     LocalHttpServer m_server;
     TempFolder m_folder;
 };
@@ -161,7 +164,7 @@ class HttpsClient : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+        m_environment.Set("no_proxy", "127.0.0.1,localhost");
         ASSERT_FALSE(m_folder.Path().empty());
         const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
                                     " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
@@ -173,6 +176,7 @@ protected:
         ASSERT_TRUE(m_server->Running()) << m_server->Error();
     }
 
+    EnvironmentGuard m_environment;
     TempFolder m_folder;
     std::unique_ptr<LocalHttpServer> m_server;
 };

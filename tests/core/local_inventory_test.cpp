@@ -187,7 +187,7 @@ TEST(LocalAddress, RecognisesOwnAddressesOnly)
     EXPECT_FALSE(IsLocalIpv4Address("198.19.255.254"));
     EXPECT_FALSE(IsLocalIpv4Address("not an address"));
     const std::string own =
-        test::ShellOutput("ip -4 -o addr show scope global | awk '{ sub(\"/.*\", \"\", $4); print $4; exit }'");
+        test::ShellOutput(R"(ip -4 -o addr show scope global | awk '{ sub("/.*", "", $4); print $4; exit }')");
     if (!own.empty()) {
         EXPECT_TRUE(IsLocalIpv4Address(own)) << own;
     }

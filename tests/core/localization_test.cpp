@@ -1,19 +1,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "common/localization.h"
 #include "common/paths.h"
 #include "common/profile_file.h"
+#include "fakes/environment_guard.h"
 #include "fakes/local_http_server.h"
 #include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
 
+using test::EnvironmentGuard;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
@@ -37,7 +38,7 @@ protected:
         m_folder = m_temp.File("Language");
         SetLanguageFolderOverride(m_folder);
         for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-            ::unsetenv(variable);
+            m_environment.Unset(variable);
         }
     }
     void TearDown() override { SetLanguageFolderOverride({}); }
@@ -56,6 +57,7 @@ protected:
     }
     std::string Recorded() const { return ReadProfileString(m_folder + "/Language.ini", "Settings", "Language"); }
 
+    EnvironmentGuard m_environment;
     TempFolder m_temp;
     std::string m_folder;
 };
@@ -63,7 +65,7 @@ protected:
 TEST_F(Localization, WithoutFolderItIsCreatedAndEverythingStaysEnglish)
 {
     ASSERT_FALSE(std::filesystem::exists(m_folder));
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    m_environment.Set("LANG", "de_DE.UTF-8");
     EXPECT_EQ(Translate("&File"), "&File");
     EXPECT_TRUE(std::filesystem::is_directory(m_folder));
     EXPECT_EQ(GetLanguageCode(), "ENU");
@@ -83,12 +85,12 @@ TEST(LanguageFolderPlace, DefaultFolderIsBesideTheProgram)
 TEST_F(Localization, GermanLocaleListedIsRecordedAndUsed)
 {
     PutGermanAndFrench();
-    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    m_environment.Set("LC_ALL", "de_DE.UTF-8");
     EXPECT_EQ(GetLanguageCode(), "DEU");
     EXPECT_EQ(Recorded(), "DEU");
     EXPECT_EQ(Translate("Start"), "Starten");
     // The recorded choice wins over the locale from now on.
-    ::setenv("LC_ALL", "fr_FR.UTF-8", 1);
+    m_environment.Set("LC_ALL", "fr_FR.UTF-8");
     EXPECT_EQ(GetLanguageCode(), "DEU");
 }
 
@@ -96,7 +98,7 @@ TEST_F(Localization, GermanLocaleNotListedGivesEnglishAndRecordsNothing)
 {
     Put("Language.xml", R"(<root><LANG ITEM="FRA" VALUE="Francais" URL="http://x/fra.ini"/></root>)");
     Put("deu.ini", "[Language]\nStart=Starten\n");
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    m_environment.Set("LANG", "de_DE.UTF-8");
     EXPECT_EQ(GetLanguageCode(), "ENU");
     EXPECT_EQ(Translate("Start"), "Start");
     EXPECT_FALSE(std::filesystem::exists(m_folder + "/Language.ini"));
@@ -105,7 +107,7 @@ TEST_F(Localization, GermanLocaleNotListedGivesEnglishAndRecordsNothing)
 TEST_F(Localization, UnparsableListCountsAsMissing)
 {
     Put("Language.xml", "<root><LANG ITEM=");
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    m_environment.Set("LANG", "de_DE.UTF-8");
     EXPECT_EQ(GetLanguageCode(), "ENU");
     EXPECT_EQ(ListLanguages(), std::vector<std::string>{"English"});
     EXPECT_EQ(LanguageCodeOf("Deutsch"), "ENU");
@@ -133,11 +135,12 @@ TEST(LocaleCodes, PosixLocalesMapToWindowsCodes)
 
 TEST(LocaleCodes, FirstSetVariableDecides)
 {
-    ::unsetenv("LC_ALL");
-    ::setenv("LC_MESSAGES", "fr_FR.UTF-8", 1);
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    EnvironmentGuard environment;
+    environment.Unset("LC_ALL");
+    environment.Set("LC_MESSAGES", "fr_FR.UTF-8");
+    environment.Set("LANG", "de_DE.UTF-8");
     EXPECT_EQ(UserLanguageCode(), "FRA");
-    ::setenv("LC_ALL", "it_IT.UTF-8", 1);
+    environment.Set("LC_ALL", "it_IT.UTF-8");
     EXPECT_EQ(UserLanguageCode(), "ITA");
 }
 
@@ -200,14 +203,14 @@ protected:
     void SetUp() override
     {
         Localization::SetUp();
-        ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+        m_environment.Set("no_proxy", "127.0.0.1,localhost");
         const std::string root = m_temp.File("server");
         std::filesystem::create_directories(root + "/tessvale/language");
         std::filesystem::create_directories(root + "/lang");
         m_server = std::make_unique<test::LocalHttpServer>(std::vector<std::string>{"--root", root});
         ASSERT_TRUE(m_server->Running()) << m_server->Error();
         const std::string base = m_server->BaseUrl();
-        ::setenv("TESSVALE_LANGUAGE_SERVER", (base + "/").c_str(), 1);
+        m_environment.Set("TESSVALE_LANGUAGE_SERVER", (base + "/").c_str());
         m_list = "<root>\n<LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"" + base +
                  "/lang/enu.ini\"/>\n<LANG ITEM=\"DEU\" VALUE=\"Deutsch\" URL=\"" + base +
                  "/lang/deu.ini\"/>\n<LANG ITEM=\"FRA\" VALUE=\"Francais\" URL=\"" + base +
@@ -217,12 +220,6 @@ protected:
         ASSERT_TRUE(WriteFile(root + "/lang/deu.ini", m_german));
         m_root = root;
     }
-    void TearDown() override
-    {
-        ::unsetenv("TESSVALE_LANGUAGE_SERVER");
-        Localization::TearDown();
-    }
-
     std::unique_ptr<test::LocalHttpServer> m_server;
     std::string m_root;
     std::string m_list;
@@ -258,7 +255,7 @@ TEST_F(LanguageDownloadTest, FailedListDownloadKeepsTheOldList)
     EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
     EXPECT_FALSE(DownloadLanguageFile("RUS")); // not listed
     const LanguageDownload outcome = [this] {
-        ::setenv("TESSVALE_LANGUAGE_SERVER", (m_server->BaseUrl() + "/elsewhere").c_str(), 1);
+        m_environment.Set("TESSVALE_LANGUAGE_SERVER", (m_server->BaseUrl() + "/elsewhere").c_str());
         return DownloadLanguages();
     }();
     EXPECT_FALSE(outcome.listArrived);
@@ -279,28 +276,18 @@ protected:
         ASSERT_TRUE(WriteFile(m_shipped + "/Language.xml", kTwoLanguages));
         ASSERT_TRUE(WriteFile(m_shipped + "/deu.ini", "[Language]\nStart=Starten\n&File=&Datei\n"));
         SetProgramFolderOverride(m_bin);
-        const char* appData = std::getenv("APPDATA");
-        m_savedAppData = appData != nullptr ? std::optional<std::string>(appData) : std::nullopt;
-        ::setenv("APPDATA", m_temp.File("data").c_str(), 1);
+        m_environment.Set("APPDATA", m_temp.File("data").c_str());
         for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-            ::unsetenv(variable);
+            m_environment.Unset(variable);
         }
     }
-    void TearDown() override
-    {
-        SetProgramFolderOverride({});
-        if (m_savedAppData) {
-            ::setenv("APPDATA", m_savedAppData->c_str(), 1);
-        } else {
-            ::unsetenv("APPDATA");
-        }
-    }
+    void TearDown() override { SetProgramFolderOverride({}); }
 
+    EnvironmentGuard m_environment;
     TempFolder m_temp;
     const std::string m_bin = m_temp.File("usr/bin");
     const std::string m_shipped = m_temp.File("usr/share/tessvale/Language");
     const std::string m_userFolder = m_temp.File("data/Tessvale/Language");
-    std::optional<std::string> m_savedAppData;
 };
 
 TEST_F(InstalledLanguageFiles, ShippedFilesAreReadAndTheChoiceIsKeptInTheDataFolder)
@@ -309,7 +296,7 @@ TEST_F(InstalledLanguageFiles, ShippedFilesAreReadAndTheChoiceIsKeptInTheDataFol
     EXPECT_EQ(ListLanguages(), (std::vector<std::string>{"Deutsch", kFrancais}));
     EXPECT_EQ(TranslateText("&File", "DEU"), "&Datei");
     // The German locale is found in the shipped list and recorded for the user.
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    m_environment.Set("LANG", "de_DE.UTF-8");
     EXPECT_EQ(Translate("Start"), "Starten");
     EXPECT_EQ(ReadProfileString(m_userFolder + "/Language.ini", "Settings", "Language"), "DEU");
     EXPECT_TRUE(WriteLanguageCode("FRA"));

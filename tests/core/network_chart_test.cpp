@@ -214,7 +214,7 @@ TEST_F(NetworkChartTest, TenRowsAlternateLeftAndRightOneInchLower)
     };
     const auto& drops = provider.record->drops;
     ASSERT_EQ(drops.size(), 2u + 10 * 3);
-    for (int i = 0; i < 10; ++i) {
+    for (std::size_t i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
         const auto& connector = drops[2 + 3 * i];
         const auto& host = drops[3 + 3 * i];

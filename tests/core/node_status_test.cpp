@@ -68,7 +68,11 @@ private:
             sockaddr_in from{};
             from.sin_family = AF_INET;
             inet_pton(AF_INET, reply.from, &from.sin_addr);
-            bind(sender, reinterpret_cast<sockaddr*>(&from), sizeof from);
+            if (bind(sender, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+                ADD_FAILURE() << "cannot answer from " << reply.from;
+                close(sender);
+                continue;
+            }
             sendto(sender, reply.bytes.data(), reply.bytes.size(), 0, reinterpret_cast<sockaddr*>(&client), length);
             close(sender);
         }

@@ -15,7 +15,7 @@ class ProfileFile : public ::testing::Test
 protected:
     std::string Write(const std::string& content)
     {
-        const std::string path = m_folder.File("p.ini");
+        std::string path = m_folder.File("p.ini");
         EXPECT_TRUE(WriteFile(path, content));
         return path;
     }

@@ -214,6 +214,7 @@ TEST_F(RemoteInventory, WorkersQueryingAtOnceAllGetTheFullInventory)
     std::array<HostInventory, kWorkers> inventories;
     const auto query = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")});
     std::vector<std::thread> workers;
+    workers.reserve(kWorkers);
     for (int i = 0; i < kWorkers; ++i) {
         workers.emplace_back([&, i] {
             InScanner([&] {

@@ -86,6 +86,7 @@ protected:
 std::vector<int> Messages(const std::vector<ScanEvent>& events)
 {
     std::vector<int> messages;
+    messages.reserve(events.size());
     for (const auto& event : events) {
         messages.push_back(event.message);
     }

@@ -48,7 +48,8 @@ TEST(SnmpDiscovery, RejectsOtherVersionsAndBrokenDatagrams)
     v2c[4] = 0x01;
     EXPECT_FALSE(IsSnmpDiscoveryAnswer(v2c, 0x1234));
     for (std::size_t length = 0; length < 11; ++length) {
-        const std::vector<std::uint8_t> cut(kRequest1234.begin(), kRequest1234.begin() + length);
+        const std::vector<std::uint8_t> cut(kRequest1234.begin(),
+                                            kRequest1234.begin() + static_cast<std::ptrdiff_t>(length));
         EXPECT_FALSE(IsSnmpDiscoveryAnswer(cut, 0x1234)) << length;
     }
     std::vector<std::uint8_t> overlong = kRequest1234;

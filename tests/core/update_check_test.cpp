@@ -10,12 +10,14 @@
 
 #include "common/localization.h"
 #include "common/update_check.h"
+#include "fakes/environment_guard.h"
 #include "fakes/local_http_server.h"
 #include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
 
+using test::EnvironmentGuard;
 using test::LocalHttpServer;
 using test::ReadFile;
 using test::TempFolder;
@@ -62,9 +64,10 @@ TEST(UpdateCommand, ReleaseTimeFromTheBuildStamps)
 
 TEST(UpdateCommand, ServerComesFromTheEnvironmentWithoutTrailingSlash)
 {
-    setenv("TESSVALE_UPDATE_SERVER", "http://127.0.0.1:9/", 1);
+    EnvironmentGuard environment;
+    environment.Set("TESSVALE_UPDATE_SERVER", "http://127.0.0.1:9/");
     EXPECT_EQ(UpdateServer(), "http://127.0.0.1:9");
-    unsetenv("TESSVALE_UPDATE_SERVER");
+    environment.Unset("TESSVALE_UPDATE_SERVER");
     const std::string built = UpdateServer();
     EXPECT_FALSE(built.empty());
     EXPECT_NE(built.back(), '/');
@@ -173,7 +176,7 @@ protected:
         ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), kInstallerScript));
         m_server = std::make_unique<LocalHttpServer>(std::vector<std::string>{"--root", m_root.Path()});
         ASSERT_TRUE(m_server->Running()) << m_server->Error();
-        setenv("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str(), 1);
+        m_environment.Set("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str());
         SetLanguageFolderOverride(m_languages.Path());
         m_context.ui = &m_ui;
         m_context.mainWindow = &m_mainWindow;
@@ -181,11 +184,7 @@ protected:
         m_context.updateFolder = m_downloads.File("Update");
     }
 
-    void TearDown() override
-    {
-        unsetenv("TESSVALE_UPDATE_SERVER");
-        SetLanguageFolderOverride({});
-    }
+    void TearDown() override { SetLanguageFolderOverride({}); }
 
     void Answer(const std::string& record)
     {
@@ -196,9 +195,9 @@ protected:
 
     void AnswerUpdate(const std::string& silent, const std::string& url, const std::string& info = {})
     {
-        Answer("<Config><id value=\"1\"/><Update value=\"YES\"/><Silent value=\"" + silent +
-               "\"/><ProductName value=\"Tessvale\"/><Info value=\"" + info + "\"/><Url value=\"" + url +
-               "\"/></Config>");
+        Answer(R"(<Config><id value="1"/><Update value="YES"/><Silent value=")" + silent +
+               R"("/><ProductName value="Tessvale"/><Info value=")" + info + R"("/><Url value=")" + url +
+               R"("/></Config>)");
     }
 
     std::string InstallerUrl() const { return m_server->BaseUrl() + "/files/setup.sh"; }
@@ -213,7 +212,7 @@ protected:
     {
         const std::string marker = m_context.updateFolder + "/marker.txt";
         for (int i = 0; i < 200; ++i) {
-            const std::string text = ReadFile(marker);
+            std::string text = ReadFile(marker);
             if (!text.empty()) {
                 return text;
             }
@@ -225,12 +224,14 @@ protected:
     static std::vector<std::string> Texts(const std::vector<Shown>& shown)
     {
         std::vector<std::string> texts;
+        texts.reserve(shown.size());
         for (const Shown& item : shown) {
             texts.push_back(item.caption + ": " + item.text);
         }
         return texts;
     }
 
+    EnvironmentGuard m_environment;
     TempFolder m_root;
     TempFolder m_downloads;
     TempFolder m_languages;
@@ -269,10 +270,10 @@ TEST_F(UpdateRun, NoConnectionOrNoAnswerIsShownOnlyInteractively)
 
 TEST_F(UpdateRun, AnswerWithoutRecordAndAnswerNoHaveTheirOwnWording)
 {
-    Answer("<Config><id value=\"2\"/><Update value=\"YES\"/></Config>");
+    Answer(R"(<Config><id value="2"/><Update value="YES"/></Config>)");
     EXPECT_EQ(Run(UpdateMode::Interactive), 0);
     EXPECT_EQ(Run(UpdateMode::Periodic), 0);
-    Answer("<Config><id value=\"1\"/><Update value=\"NO\"/></Config>");
+    Answer(R"(<Config><id value="1"/><Update value="NO"/></Config>)");
     EXPECT_EQ(Run(UpdateMode::Interactive), 0);
     EXPECT_EQ(Run(UpdateMode::Startup), 0);
     EXPECT_EQ(Texts(m_ui.messages), (Messages{"Update: Already update to date!", "Update: Already up to date!"}));

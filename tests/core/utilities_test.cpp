@@ -1,7 +1,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -18,11 +17,13 @@
 #include "common/paths.h"
 #include "common/process_launcher.h"
 #include "common/unique_fd.h"
+#include "fakes/environment_guard.h"
 #include "fakes/temp_folder.h"
 
 namespace tessvale {
 namespace {
 
+using test::EnvironmentGuard;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
@@ -67,7 +68,7 @@ TEST(MachineId, HasTheDocumentedFormAndIsStable)
 TEST(CreateDirectoryPath, CreatesMissingParentsAndAcceptsWhatExists)
 {
     TempFolder folder;
-    const std::string existing = folder.Path();
+    const std::string& existing = folder.Path();
     const auto before = std::filesystem::last_write_time(existing);
     EXPECT_TRUE(CreateDirectoryPath(existing));
     EXPECT_TRUE(CreateDirectoryPath(existing + "/"));
@@ -85,35 +86,6 @@ TEST(CreateDirectoryPath, CreatesMissingParentsAndAcceptsWhatExists)
     EXPECT_FALSE(CreateDirectoryPath("no-folder-of-this-name-here"));
     EXPECT_FALSE(CreateDirectoryPath(""));
 }
-
-// Sets environment variables for one test and puts the old values back.
-class EnvironmentGuard
-{
-public:
-    void Set(const char* name, const char* value)
-    {
-        const char* old = std::getenv(name);
-        m_saved.push_back({name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~EnvironmentGuard()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second) {
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                unsetenv(it->first.c_str());
-            }
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
 
 TEST(Paths, DataFolderFollowsAppDataThenXdgThenHome)
 {

@@ -145,7 +145,7 @@ ChartLists Rows(int n)
         lists.addresses.push_back(i % 4 == 0 ? "10.0." + std::to_string(i) + ".1" : "10.0.0." + std::to_string(20 + i));
         lists.macs.push_back("00:50:56:00:00:" + std::to_string(10 + i));
         lists.hostNames.push_back(i == 2 ? "" : "H" + std::to_string(i));
-        lists.vendors.push_back(i == 3 ? "" : "VMware, Inc.");
+        lists.vendors.emplace_back(i == 3 ? "" : "VMware, Inc.");
     }
     return lists;
 }

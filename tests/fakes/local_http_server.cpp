@@ -1,11 +1,11 @@
 #include "fakes/local_http_server.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +28,7 @@ LocalHttpServer::LocalHttpServer(const std::vector<std::string>& arguments)
         m_tls = m_tls || argument == "--cert";
     }
     std::vector<char*> raw;
+    raw.reserve(argv.size() + 1);
     for (std::string& argument : argv) {
         raw.push_back(argument.data());
     }

@@ -25,9 +25,11 @@ constexpr std::size_t kLanguagesRead = 3;
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // The first start picks the locale's language when the list offers it.
+    // NOLINTBEGIN(concurrency-mt-unsafe): libFuzzer calls this once, before any input and any thread
     ::unsetenv("LC_ALL");
     ::unsetenv("LC_MESSAGES");
     ::setenv("LANG", "de_DE.UTF-8", 1);
+    // NOLINTEND(concurrency-mt-unsafe)
     tessvale::SetLanguageFolderOverride(tessvale::fuzz::ScratchFolder() + "/Language");
     return 0;
 }

@@ -6,7 +6,6 @@
 #include <clocale>
 #include <cstddef>
 #include <cstdint>
-#include <locale.h>
 #include <span>
 #include <string>
 

@@ -37,9 +37,9 @@ int main(int argc, char** argv)
         lists.addresses.push_back("198.18." + std::to_string(i / 16) + "." + std::to_string(host));
         char mac[32];
         std::snprintf(mac, sizeof mac, "00:1B:21:3A:%02X:%02X", i / 256, i % 256);
-        lists.macs.push_back(mac);
+        lists.macs.emplace_back(mac);
         lists.hostNames.push_back(i % 7 == 3 ? "-" : "HOST-" + std::to_string(i + 1));
-        lists.vendors.push_back(kVendors[i % 5]);
+        lists.vendors.emplace_back(kVendors[i % 5]);
     }
     PrintingSink sink;
     tessvale::VsdxCanvasProvider provider;
