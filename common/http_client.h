@@ -2,8 +2,11 @@
 // it as text. Both run on the calling thread and return when the transfer has ended.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tessvale {
@@ -30,6 +33,17 @@ struct HttpOptions
     // A transfer slower than lowSpeedBytes per second for lowSpeedSeconds is abandoned.
     long lowSpeedBytes = 1;
     long lowSpeedSeconds = 30;
+    // The most body bytes accepted; a longer answer (stated or sent) fails the transfer.
+    std::uint64_t maxBytes = 4ULL * 1024 * 1024;
+    // The whole transfer, redirects included, ends after this many seconds.
+    long totalTimeoutSeconds = 120;
+    // When set, the transfer also ends at this moment (a limit shared by several transfers).
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    // When set and true, the transfer is abandoned (checked about every second and
+    // after every chunk).
+    const std::atomic<bool>* cancel = nullptr;
+    // Redirects followed: only to https, and only to the host and port first asked.
+    int maxRedirects = 5;
 };
 
 // Downloads `url` (http or https) into the file at `path`, which is created or
@@ -38,6 +52,11 @@ struct HttpOptions
 // A file left behind by a failed transfer is not deleted.
 std::uint64_t HttpDownloadToFile(const HttpProgress& progress, const std::string& url, const std::string& path,
                                  const HttpOptions& options = {});
+
+// Downloads `url` into the open file `fd` (written from its current position). Returns
+// the number of body bytes written; 0 means failure or an empty body.
+std::uint64_t HttpDownloadToDescriptor(const HttpProgress& progress, const std::string& url, int fd,
+                                       const HttpOptions& options = {});
 
 // The body of `url` as UTF-8 text; empty on failure or for an empty body.
 std::string HttpGetText(const std::string& url, const HttpOptions& options = {});

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -110,10 +112,48 @@ TEST_F(HttpClient, AnswersBasicChallengeWithEmptyCredentials)
     EXPECT_EQ(HttpGetText(Url("/unasked")), "clean");
 }
 
-TEST_F(HttpClient, SendsPathWithQueryAndFollowsRedirects)
+TEST_F(HttpClient, SendsPathWithQueryAndFollowsNoRedirectOverPlainHttp)
 {
     EXPECT_EQ(HttpGetText(Url("/echo/a/b?id=1&x=y%20z")), "/echo/a/b?id=1&x=y%20z");
-    EXPECT_EQ(HttpGetText(Url("/redirect")), ServerBody(10));
+    // Redirects lead only to https, even on the same server.
+    EXPECT_EQ(HttpGetText(Url("/redirect")), "");
+    EXPECT_EQ(HttpGetText(Url("/hops/1")), "");
+    EXPECT_EQ(HttpGetText(Url("/hops/0")), "arrived");
+}
+
+TEST_F(HttpClient, AnswersBeyondTheSizeLimitFail)
+{
+    HttpOptions options;
+    options.maxBytes = 1000;
+    EXPECT_EQ(HttpGetText(Url("/length/1000"), options), ServerBody(1000));
+    EXPECT_EQ(HttpGetText(Url("/length/1001"), options), "");
+    EXPECT_EQ(HttpGetText(Url("/unsized/1001"), options), "");
+    // A stated length beyond the limit is refused before the file is made.
+    const std::string target = m_folder.File("big");
+    EXPECT_EQ(HttpDownloadToFile({}, Url("/length/5000"), target, options), 0u);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    // The default limit holds as well: 4 MiB.
+    EXPECT_EQ(HttpGetText(Url("/unsized/" + std::to_string(4 * 1024 * 1024 + 1))), "");
+}
+
+TEST_F(HttpClient, TransferEndsAtItsTimeLimitOrWhenCancelled)
+{
+    // The server trickles a byte every 0.2 s for 60 s: fast enough for the low-speed
+    // limit, so only the total limit ends it.
+    HttpOptions options;
+    options.totalTimeoutSeconds = 1;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(HttpGetText(Url("/slow/60/x"), options), "");
+    HttpOptions shared;
+    shared.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    EXPECT_EQ(HttpDownloadToFile({}, Url("/slow/60/x"), m_folder.File("slow"), shared), 0u);
+    std::atomic<bool> cancel{false};
+    HttpOptions cancellable;
+    cancellable.cancel = &cancel;
+    const HttpProgress progress = [&cancel](int) { cancel = true; };
+    EXPECT_EQ(HttpDownloadToFile(progress, Url("/slow/60/x"), m_folder.File("cancelled"), cancellable), 0u);
+    // Far below the minute each transfer would take without its limit.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(50));
 }
 
 TEST_F(HttpClient, LargeDownloadIsWrittenWholeAndProgressReachesHundred)
@@ -190,6 +230,35 @@ TEST_F(HttpsClient, FetchesOverTlsWhenTheCertificateIsTrusted)
     EXPECT_EQ(HttpGetText(url, options), ServerBody(70000));
     EXPECT_EQ(HttpDownloadToFile({}, url, m_folder.File("tls"), options), 70000u);
     EXPECT_EQ(ReadFile(m_folder.File("tls")), ServerBody(70000));
+}
+
+TEST_F(HttpsClient, FollowsAtMostFiveRedirectsOnTheSameHttpsServer)
+{
+    HttpOptions options;
+    options.caFile = m_folder.File("cert.pem");
+    const std::string base = m_server->BaseUrl();
+    EXPECT_EQ(HttpGetText(base + "/hops/5", options), "arrived");
+    EXPECT_EQ(HttpGetText(base + "/hops/6", options), "");
+    EXPECT_EQ(HttpDownloadToFile({}, base + "/redirect", m_folder.File("r"), options), 10u);
+}
+
+TEST_F(HttpsClient, RefusesRedirectsToAnotherHostOrToPlainHttp)
+{
+    HttpOptions options;
+    options.caFile = m_folder.File("cert.pem");
+    const std::string port = std::to_string(m_server->Port());
+    // The same server under another name: the certificate would fit, the host does not.
+    const std::string otherName = "https://localhost:" + port + "/length/10";
+    ASSERT_EQ(HttpGetText(otherName, options), ServerBody(10));
+    EXPECT_EQ(HttpGetText(m_server->BaseUrl() + "/redirect-to?" + otherName, options), "");
+    test::LocalHttpServer plain;
+    ASSERT_TRUE(plain.Running()) << plain.Error();
+    const std::string plainTarget = plain.BaseUrl() + "/length/10";
+    EXPECT_EQ(HttpGetText(m_server->BaseUrl() + "/redirect-to?" + plainTarget, options), "");
+    EXPECT_EQ(HttpGetText(m_server->BaseUrl() + "/redirect-to?http://127.0.0.1:" + port + "/length/10", options), "");
+    EXPECT_EQ(HttpDownloadToFile({}, m_server->BaseUrl() + "/redirect-to?" + otherName, m_folder.File("x"), options),
+              0u);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("x")));
 }
 
 TEST_F(HttpsClient, RejectsAnUntrustedCertificate)

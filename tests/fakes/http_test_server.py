@@ -15,11 +15,16 @@ Fixed answers:
   /unasked          200 only when no credentials were sent
   /echo?...         200, the request path with its query
   /redirect         302 to /length/10
+  /hops/<n>         302 to /hops/<n-1>; /hops/0 answers 200 "arrived"
+  /redirect-to?URL  302 to URL
+  /slow/<s>/...     200 with a stated length of 1000, one byte every 0.2 s for s seconds
 """
 import argparse
 import http.server
 import ssl
 import sys
+import time
+import urllib.parse
 
 
 def body_of(size):
@@ -42,6 +47,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def trickle(self, seconds):
+        self.send_response(200)
+        self.send_header("Content-Length", "1000")
+        self.end_headers()
+        end = time.monotonic() + seconds
+        try:
+            while time.monotonic() < end:
+                self.wfile.write(b"x")
+                self.wfile.flush()
+                time.sleep(0.2)
+        except OSError:
+            pass
 
     def do_GET(self):
         path = self.path
@@ -68,6 +86,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, path.encode())
         elif path == "/redirect":
             self.answer(302, headers=[("Location", "/length/10")])
+        elif path.startswith("/hops/"):
+            left = int(path[6:])
+            if left == 0:
+                self.answer(200, b"arrived")
+            else:
+                self.answer(302, headers=[("Location", "/hops/%d" % (left - 1))])
+        elif path.startswith("/redirect-to?"):
+            target = urllib.parse.unquote(path[len("/redirect-to?"):])
+            self.answer(302, headers=[("Location", target)])
+        elif path.startswith("/slow/"):
+            self.trickle(float(path.split("/")[2]))
         elif self.root:
             parts = path.split("?")[0].split("/")
             if any(part.startswith(".") for part in parts):
