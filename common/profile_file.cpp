@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/file_util.h"
+#include "common/temporary_file.h"
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -167,24 +168,28 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
         text += line;
         text += lineEnd;
     }
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
+    // A new file of its own (O_EXCL), never a fixed name that someone could have
+    // planted a link under.
+    std::string temporary;
+    UniqueFd out = CreateTemporaryBeside(path, temporary);
+    if (!out.Valid()) {
+        return false;
+    }
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const ssize_t written = ::write(out.Get(), rest.data(), rest.size());
+        if (written <= 0) {
+            out.Close();
             std::remove(temporary.c_str());
             return false;
         }
+        rest.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!out.Close()) {
         std::remove(temporary.c_str());
         return false;
     }
-    return true;
+    return ReplaceWithTemporary(temporary, path);
 }
 
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, std::string_view section)
