@@ -1,14 +1,18 @@
 #include "common/update_check.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <pugixml.hpp>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include "common/http_client.h"
@@ -16,7 +20,10 @@
 #include "common/machine_identity.h"
 #include "common/paths.h"
 #include "common/process_launcher.h"
+#include "common/signature_check.h"
+#include "common/temporary_file.h"
 #include "common/text_util.h"
+#include "common/unique_fd.h"
 
 namespace tessvale {
 namespace {
@@ -121,9 +128,54 @@ enum class Download
     NoWindow, // the progress window could not be made: nothing was tried
 };
 
-// Downloads the installer and starts it.
-Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, UpdateRunContext& context)
+// What one run knows while it goes: the user interface and the shared time limit.
+struct RunState
 {
+    UpdateRunContext& context;
+    UpdateUi& ui;
+    std::chrono::steady_clock::time_point deadline;
+
+    HttpOptions Options(std::uint64_t maxBytes) const
+    {
+        HttpOptions options;
+        options.caFile = context.caFile;
+        options.maxBytes = maxBytes;
+        options.deadline = deadline;
+        return options;
+    }
+};
+
+// Downloads the installer's detached signature; empty when there is none.
+std::string FetchSignature(const std::string& url, const RunState& state)
+{
+    return HttpGetText(SignatureUrl(url), state.Options(kMaxSignatureBytes));
+}
+
+// Downloads the installer into a new temporary file beside `installer` and moves it
+// into place only when its signature verifies. False (nothing left behind) otherwise.
+bool DownloadVerified(const std::string& url, const std::string& installer, const HttpProgress& report,
+                      const RunState& state)
+{
+    std::string temporary;
+    UniqueFd file = CreateTemporaryBeside(installer, temporary);
+    if (!file.Valid()) {
+        return false;
+    }
+    const std::uint64_t bytes = HttpDownloadToDescriptor(report, url, file.Get(), state.Options(kMaxInstallerBytes));
+    const bool closed = file.Close();
+    const std::string& key = state.context.publicKeyPem.empty() ? BuiltInUpdatePublicKey() : state.context.publicKeyPem;
+    // Only a file that provably comes from the maker is ever started.
+    if (bytes == 0 || !closed || !VerifyFileSignature(temporary, FetchSignature(url, state), key)) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return ReplaceWithTemporary(temporary, installer, 0700);
+}
+
+// Downloads the installer and starts it.
+Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, RunState& state)
+{
+    UpdateRunContext& context = state.context;
     const std::string folder = context.updateFolder.empty() ? ProgramSubfolder("Update") : context.updateFolder;
     const std::size_t slash = record.url.rfind('/');
     const std::string fileName = slash == std::string::npos ? record.url : record.url.substr(slash + 1);
@@ -137,7 +189,7 @@ Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, Update
 
     std::unique_ptr<UpdateProgress> progress;
     if (!silentInstall) {
-        progress = context.ui->OpenProgress(record.productName + " Update");
+        progress = state.ui.OpenProgress(record.productName + " Update");
         if (!progress) {
             return Download::NoWindow;
         }
@@ -146,9 +198,9 @@ Download DownloadAndStart(const UpdateRecord& record, bool silentInstall, Update
     if (progress) {
         report = [&progress](int percent) { progress->SetPercent(percent); };
     }
-    const std::uint64_t bytes = HttpDownloadToFile(report, record.url, installer);
+    const bool verified = DownloadVerified(record.url, installer, report, state);
     progress.reset();
-    if (bytes == 0) {
+    if (!verified) {
         return Download::Failed;
     }
     MakeExecutable(installer);
@@ -243,7 +295,9 @@ std::string UpdateRequestUrl(const std::string& server, const std::vector<std::s
 
 bool LaunchUpdateCheck(int mode)
 {
-    if (mode < 0 || mode > 2) {
+    // One update run at a time: the timer and the start-up do not start a second beside
+    // a running one. An interactive check is started and says so itself.
+    if (mode < 0 || mode > 2 || (mode != 0 && IsUpdateRunActive(UpdateRunLockPath()))) {
         return false;
     }
     const std::vector<std::string> command = UpdateCommandLine(static_cast<UpdateMode>(mode), ProgramPath(),
@@ -254,18 +308,33 @@ bool LaunchUpdateCheck(int mode)
     return RunCommandLine(command, options);
 }
 
+namespace {
+
+// The answer as a document; false when it is not a whole XML document.
+bool LoadAnswer(const std::string& answer, pugi::xml_document& document)
+{
+    return static_cast<bool>(
+        document.load_buffer(answer.data(), answer.size(), pugi::parse_default, pugi::encoding_utf8));
+}
+
+pugi::xml_node SelectRecord(const pugi::xml_document& document)
+{
+    try {
+        return document.select_node(kRecordPath).node();
+    } catch (const pugi::xpath_exception&) {
+        return {};
+    }
+}
+
+} // namespace
+
 std::optional<UpdateRecord> ParseUpdateAnswer(const std::string& answer)
 {
     pugi::xml_document document;
-    if (!document.load_buffer(answer.data(), answer.size(), pugi::parse_default, pugi::encoding_utf8)) {
+    if (!LoadAnswer(answer, document)) {
         return std::nullopt;
     }
-    pugi::xml_node record;
-    try {
-        record = document.select_node(kRecordPath).node();
-    } catch (const pugi::xpath_exception&) {
-        return std::nullopt;
-    }
+    const pugi::xml_node record = SelectRecord(document);
     if (!record) {
         return std::nullopt;
     }
@@ -279,6 +348,59 @@ std::optional<UpdateRecord> ParseUpdateAnswer(const std::string& answer)
     result.info = value("Info");
     result.url = value("Url");
     return result;
+}
+
+UpdateAnswerKind ClassifyUpdateAnswer(const std::string& answer)
+{
+    pugi::xml_document document;
+    // An error page or a cut answer is no answer of the service, whatever its status.
+    if (!LoadAnswer(answer, document) || std::string_view(document.document_element().name()) != "QmUpdate") {
+        return UpdateAnswerKind::Invalid;
+    }
+    return SelectRecord(document) ? UpdateAnswerKind::Record : UpdateAnswerKind::NoRecord;
+}
+
+std::string SignatureUrl(const std::string& url)
+{
+    const std::size_t end = url.find_first_of("?#");
+    if (end == std::string::npos) {
+        return url + ".sig";
+    }
+    return url.substr(0, end) + ".sig" + url.substr(end);
+}
+
+UpdateRunLock::UpdateRunLock(const std::string& path)
+{
+    if (path.empty()) {
+        return;
+    }
+    UniqueFd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    // The descriptor is not inherited (O_CLOEXEC), so a started installer does not keep
+    // the lock after the run has ended.
+    if (file.Valid() && ::flock(file.Get(), LOCK_EX | LOCK_NB) == 0) {
+        m_file = std::move(file);
+    }
+}
+
+UpdateRunLock::~UpdateRunLock() = default;
+
+std::string UpdateRunLockPath()
+{
+    const std::string folder = DataFolder();
+    if (folder.empty() || !CreateDirectoryPath(folder)) {
+        return {};
+    }
+    return folder + "/update.lock";
+}
+
+bool IsUpdateRunActive(const std::string& path)
+{
+    if (path.empty()) {
+        return false;
+    }
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // No file: no run has ever held it.
+    return file.Valid() && ::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 bool IsNetworkConnected()
@@ -296,6 +418,91 @@ bool IsNetworkConnected()
     return connected;
 }
 
+namespace {
+
+// Asks about the new version, or hands the news to the running main window. True when
+// the download is to go ahead; `handled` is the run's result otherwise.
+bool AgreeToUpgrade(const UpdateRecord& record, bool menuOnly, MainWindowLink& mainWindow, RunState& state)
+{
+    if (menuOnly && mainWindow.IsRunning(record.productName)) {
+        mainWindow.AddNewVersionMenuItem(record.productName);
+        return false;
+    }
+    std::string text = record.productName + " " + Translate(kQuestionUpgrade);
+    if (!record.info.empty()) {
+        text += "\n" + record.info;
+    }
+    text = ReplaceAll(text, "\\n", "\n");
+    // The user's time to answer does not count against the run's transfers.
+    const auto asked = std::chrono::steady_clock::now();
+    const bool yes = state.ui.AskYesNo(Translate(text), Translate(record.productName + " Update"));
+    state.deadline += std::chrono::steady_clock::now() - asked;
+    return yes;
+}
+
+// The service's record, or nothing after the message the mode calls for.
+std::optional<UpdateRecord> FetchRecord(const std::string& url, bool quiet, const RunState& state)
+{
+    const auto show = [&](const char* message) {
+        if (!quiet) {
+            ShowTranslated(state.ui, message, kUpdateCaption);
+        }
+    };
+    if (state.context.isConnected && !state.context.isConnected()) {
+        show(kMessageNetworkFailed);
+        return std::nullopt;
+    }
+    const std::string answer = HttpGetText(url, state.Options(kMaxUpdateAnswerBytes));
+    if (answer.empty()) {
+        show(kMessageNetworkFailed);
+        return std::nullopt;
+    }
+    switch (ClassifyUpdateAnswer(answer)) {
+    case UpdateAnswerKind::Invalid:
+        show(kMessageCheckFailed);
+        return std::nullopt;
+    case UpdateAnswerKind::NoRecord:
+        show(kMessageNoRecord);
+        return std::nullopt;
+    case UpdateAnswerKind::Record:
+        break;
+    }
+    std::optional<UpdateRecord> record = ParseUpdateAnswer(answer);
+    if (record && !EqualsNoCase(record->update, "YES")) {
+        show(kMessageUpToDate);
+        return std::nullopt;
+    }
+    return record;
+}
+
+// The run itself, once it holds the lock.
+int RunLockedUpdateCheck(const std::vector<std::string>& arguments, RunState& state, MainWindowLink& mainWindow,
+                         bool quiet, bool menuOnly)
+{
+    const std::optional<UpdateRecord> record = FetchRecord(UpdateRequestUrl(UpdateServer(), arguments), quiet, state);
+    if (!record) {
+        return 0;
+    }
+    const bool silentInstall = EqualsNoCase(record->silent, "YES");
+    if (!silentInstall && !AgreeToUpgrade(*record, menuOnly, mainWindow, state)) {
+        return 1;
+    }
+    switch (DownloadAndStart(*record, silentInstall, state)) {
+    case Download::NoWindow:
+        return 0;
+    case Download::Failed:
+        if (!silentInstall) {
+            ShowTranslated(state.ui, kMessageNetworkFailed, kUpdateCaption);
+        }
+        return 1;
+    case Download::Done:
+        break;
+    }
+    return 1;
+}
+
+} // namespace
+
 int RunUpdateCheck(const std::vector<std::string>& arguments, UpdateRunContext& context)
 {
     if (arguments.size() < 2 || !EqualsNoCase(arguments[1], "-Upgrade")) {
@@ -305,10 +512,7 @@ int RunUpdateCheck(const std::vector<std::string>& arguments, UpdateRunContext& 
     NoMainWindow noMainWindow;
     UpdateUi& ui = context.ui != nullptr ? *context.ui : headless;
     MainWindowLink& mainWindow = context.mainWindow != nullptr ? *context.mainWindow : noMainWindow;
-    UpdateRunContext effective = context;
-    effective.ui = &ui;
 
-    const std::string url = UpdateRequestUrl(UpdateServer(), arguments);
     bool quiet = false;
     bool menuOnly = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -316,60 +520,15 @@ int RunUpdateCheck(const std::vector<std::string>& arguments, UpdateRunContext& 
         quiet = quiet || EqualsNoCase(name, "silent");
         menuOnly = menuOnly || EqualsNoCase(name, "checkupdate");
     }
-
-    if (context.isConnected && !context.isConnected()) {
+    const UpdateRunLock lock(context.lockFile);
+    if (!context.lockFile.empty() && !lock.Held()) {
         if (!quiet) {
-            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
+            ShowTranslated(ui, kMessageAlreadyRunning, kUpdateCaption);
         }
         return 0;
     }
-    const std::string answer = HttpGetText(url);
-    if (answer.empty()) {
-        if (!quiet) {
-            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
-        }
-        return 0;
-    }
-    const std::optional<UpdateRecord> record = ParseUpdateAnswer(answer);
-    if (!record) {
-        if (!quiet) {
-            ShowTranslated(ui, kMessageNoRecord, kUpdateCaption);
-        }
-        return 0;
-    }
-    if (!EqualsNoCase(record->update, "YES")) {
-        if (!quiet) {
-            ShowTranslated(ui, kMessageUpToDate, kUpdateCaption);
-        }
-        return 0;
-    }
-    const bool silentInstall = EqualsNoCase(record->silent, "YES");
-    if (!silentInstall) {
-        if (menuOnly && mainWindow.IsRunning(record->productName)) {
-            mainWindow.AddNewVersionMenuItem(record->productName);
-            return 1;
-        }
-        std::string text = record->productName + " " + Translate(kQuestionUpgrade);
-        if (!record->info.empty()) {
-            text += "\n" + record->info;
-        }
-        text = ReplaceAll(text, "\\n", "\n");
-        if (!ui.AskYesNo(Translate(text), Translate(record->productName + " Update"))) {
-            return 1;
-        }
-    }
-    switch (DownloadAndStart(*record, silentInstall, effective)) {
-    case Download::NoWindow:
-        return 0;
-    case Download::Failed:
-        if (!silentInstall) {
-            ShowTranslated(ui, kMessageNetworkFailed, kUpdateCaption);
-        }
-        return 1;
-    case Download::Done:
-        break;
-    }
-    return 1;
+    RunState state{context, ui, std::chrono::steady_clock::now() + context.timeLimit};
+    return RunLockedUpdateCheck(arguments, state, mainWindow, quiet, menuOnly);
 }
 
 void SetUpdateRunFrontEnd(std::function<UpdateRunFrontEnd(int argc, char** argv)> factory)
@@ -389,6 +548,7 @@ int RunUpdateCheck(int argc, char** argv)
     UpdateRunContext context;
     context.ui = frontEnd.ui.get();
     context.mainWindow = frontEnd.mainWindow.get();
+    context.lockFile = UpdateRunLockPath();
     return RunUpdateCheck(std::vector<std::string>(argv, argv + argc), context);
 }
 

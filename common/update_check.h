@@ -6,12 +6,15 @@
 // service, shows what the user must see, downloads the installer and starts it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "common/unique_fd.h"
 
 namespace tessvale {
 
@@ -35,6 +38,16 @@ inline constexpr char kMessageNoRecord[] = "Already update to date!";
 inline constexpr char kMessageUpToDate[] = "Already up to date!";
 inline constexpr char kQuestionUpgrade[] = "New version available. Upgrade now?";
 inline constexpr char kUpdateCaption[] = "Update";
+inline constexpr char kMessageCheckFailed[] = "Update check failed: the update service sent no valid answer.";
+inline constexpr char kMessageAlreadyRunning[] = "An update check is already running.";
+
+// Limits of the update run: the service's answer, the installer's signature and the
+// installer itself, and the time all transfers of one run may take together (the time
+// a question waits for the user does not count).
+inline constexpr std::uint64_t kMaxUpdateAnswerBytes = 1024ULL * 1024;
+inline constexpr std::uint64_t kMaxSignatureBytes = 4096;
+inline constexpr std::uint64_t kMaxInstallerBytes = 512ULL * 1024 * 1024;
+inline constexpr std::chrono::seconds kUpdateRunTimeLimit{120};
 
 // The arguments of the update run for a mode, the program's path first.
 std::vector<std::string> UpdateCommandLine(UpdateMode mode, const std::string& programPath,
@@ -55,7 +68,9 @@ std::string UpdateServer();
 // program's path without its first character, joined by "&".
 std::string UpdateRequestUrl(const std::string& server, const std::vector<std::string>& arguments);
 
-// Starts the update run for mode 0, 1 or 2 without waiting. True when it was started.
+// Starts the update run for mode 0, 1 or 2 without waiting. True when it was started;
+// false also for the start-up and periodic modes while another update run of this user
+// is still going.
 bool LaunchUpdateCheck(int mode);
 
 // The record of the update service's answer that the program uses (the one with id 1).
@@ -70,6 +85,42 @@ struct UpdateRecord
 
 // The record with id 1 of an answer; nothing when the answer is not XML or has none.
 std::optional<UpdateRecord> ParseUpdateAnswer(const std::string& answer);
+
+// What an answer of the update service turned out to be.
+enum class UpdateAnswerKind
+{
+    Invalid,  // not a whole XML document with the root "QmUpdate" (an error page, a cut answer)
+    NoRecord, // a proper answer without the record with id 1
+    Record,   // the record is there
+};
+UpdateAnswerKind ClassifyUpdateAnswer(const std::string& answer);
+
+// The address of the detached signature beside an installer: ".sig" appended to the
+// path of `url` (before any query).
+std::string SignatureUrl(const std::string& url);
+
+// While one update run holds it, no second one starts. Taken by the update run for its
+// whole life (an advisory lock on the file); released when the object goes.
+class UpdateRunLock
+{
+public:
+    // Takes the lock on `path` (created when missing); an invalid object when another
+    // process holds it or the file cannot be opened.
+    explicit UpdateRunLock(const std::string& path);
+    bool Held() const { return m_file.Valid(); }
+    ~UpdateRunLock();
+    UpdateRunLock(const UpdateRunLock&) = delete;
+    UpdateRunLock& operator=(const UpdateRunLock&) = delete;
+
+private:
+    UniqueFd m_file;
+};
+
+// The lock file of this user's update runs (in the data folder).
+std::string UpdateRunLockPath();
+
+// True while some process holds the update-run lock on `path`.
+bool IsUpdateRunActive(const std::string& path);
 
 // The progress window of a download.
 class UpdateProgress
@@ -117,6 +168,15 @@ struct UpdateRunContext
     std::function<bool()> isConnected = IsNetworkConnected;
     // Where installers are downloaded; empty: the "Update" folder beside the program.
     std::string updateFolder;
+    // The key the installer's signature must verify against; empty: the built-in one.
+    std::string publicKeyPem;
+    // Trust anchors for https instead of the system's (tests).
+    std::string caFile;
+    // When not empty, the run holds the update-run lock on this file and ends at once
+    // when another run holds it.
+    std::string lockFile;
+    // How long the transfers of one run may take together.
+    std::chrono::milliseconds timeLimit = kUpdateRunTimeLimit;
 };
 
 // The update run with the given arguments (the program's path first). Returns -1 when

@@ -1,5 +1,7 @@
-// The update run against a real HTTP server on loopback serving the update service's
-// answers and an installer that is a small script leaving a marker file.
+// The update run against a real https server on loopback (with a certificate the test
+// makes) serving the update service's answers and an installer that is a small script
+// leaving a marker file, signed with a key pair the test makes.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "common/localization.h"
+#include "common/signature_check.h"
 #include "common/update_check.h"
 #include "fakes/environment_guard.h"
 #include "fakes/local_http_server.h"
@@ -166,15 +169,29 @@ constexpr char kInstallerScript[] = "#!/bin/sh\nprintf 'args:[%s]\\n' \"$*\" > \
 
 // The update service on loopback: the answer is the file updatesystem/update.php, the
 // installer files/setup.sh.
+// Runs a shell command; true when it succeeded.
+bool Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 class UpdateRun : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
+        m_environment.Set("no_proxy", "127.0.0.1,localhost");
         ASSERT_TRUE(std::filesystem::create_directories(m_root.File("updatesystem")));
         ASSERT_TRUE(std::filesystem::create_directories(m_root.File("files")));
+        ASSERT_TRUE(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
+                          " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
+                          m_keys.File("tls.key") + " -out " + m_keys.File("tls.pem")))
+            << "openssl could not make a test certificate";
+        ASSERT_TRUE(MakeSigningKey("signing"));
         ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), kInstallerScript));
-        m_server = std::make_unique<LocalHttpServer>(std::vector<std::string>{"--root", m_root.Path()});
+        ASSERT_TRUE(Sign("files/setup.sh", "signing"));
+        m_server = std::make_unique<LocalHttpServer>(std::vector<std::string>{
+            "--root", m_root.Path(), "--cert", m_keys.File("tls.pem"), "--key", m_keys.File("tls.key")});
         ASSERT_TRUE(m_server->Running()) << m_server->Error();
         m_environment.Set("TESSVALE_UPDATE_SERVER", m_server->BaseUrl().c_str());
         SetLanguageFolderOverride(m_languages.Path());
@@ -182,6 +199,36 @@ protected:
         m_context.mainWindow = &m_mainWindow;
         m_context.isConnected = [this] { return m_connected; };
         m_context.updateFolder = m_downloads.File("Update");
+        m_context.caFile = m_keys.File("tls.pem");
+        m_context.publicKeyPem = ReadFile(m_keys.File("signing.pub"));
+        ASSERT_FALSE(m_context.publicKeyPem.empty());
+    }
+
+    // An Ed25519 key pair NAME.key / NAME.pub.
+    bool MakeSigningKey(const std::string& name) const
+    {
+        return Shell("openssl genpkey -algorithm ed25519 -out " + m_keys.File(name + ".key")) &&
+               Shell("openssl pkey -in " + m_keys.File(name + ".key") + " -pubout -out " + m_keys.File(name + ".pub"));
+    }
+
+    // The detached signature FILE.sig of a served file, made with key NAME.
+    bool Sign(const std::string& file, const std::string& name) const
+    {
+        return Shell("openssl pkeyutl -sign -rawin -inkey " + m_keys.File(name + ".key") + " -in " + m_root.File(file) +
+                     " -out " + m_root.File(file + ".sig"));
+    }
+
+    // What the download folder holds besides the marker.
+    std::vector<std::string> Downloaded() const
+    {
+        std::vector<std::string> names;
+        if (std::filesystem::exists(m_context.updateFolder)) {
+            for (const auto& entry : std::filesystem::directory_iterator(m_context.updateFolder)) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     void TearDown() override { SetLanguageFolderOverride({}); }
@@ -232,6 +279,7 @@ protected:
     }
 
     EnvironmentGuard m_environment;
+    TempFolder m_keys;
     TempFolder m_root;
     TempFolder m_downloads;
     TempFolder m_languages;
@@ -387,6 +435,130 @@ TEST_F(UpdateRun, PeriodicRunAddsTheMenuItemToARunningMainWindowInsteadOfAsking)
     m_mainWindow.running = false;
     EXPECT_EQ(Run(UpdateMode::Periodic), 1);
     EXPECT_EQ(m_ui.questions.size(), 2u);
+}
+
+TEST_F(UpdateRun, InstallerWithoutAValidSignatureIsNeitherStartedNorKept)
+{
+    m_ui.answerYes = true;
+    const auto refused = [this](const std::string& silent) {
+        AnswerUpdate(silent, InstallerUrl());
+        EXPECT_EQ(Run(UpdateMode::Interactive), 1);
+        EXPECT_TRUE(Downloaded().empty()) << "left behind: " << Downloaded().size();
+    };
+    // No signature beside it.
+    std::filesystem::remove(m_root.File("files/setup.sh.sig"));
+    refused("NO");
+    refused("YES");
+    // Signed by another key.
+    ASSERT_TRUE(MakeSigningKey("stranger"));
+    ASSERT_TRUE(Sign("files/setup.sh", "stranger"));
+    refused("NO");
+    // A good signature of another file.
+    ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), std::string(kInstallerScript) + "# changed\n"));
+    ASSERT_TRUE(Sign("files/setup.sh", "signing"));
+    ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh"), kInstallerScript));
+    refused("NO");
+    // A signature that is no signature at all.
+    ASSERT_TRUE(WriteFile(m_root.File("files/setup.sh.sig"), std::string(64, 'x')));
+    refused("NO");
+    // Every refusal not silent said the download failed, and nothing ran.
+    EXPECT_EQ(Texts(m_ui.messages), Messages(4, "Update: Network connection failed!"));
+    EXPECT_TRUE(ReadFile(m_context.updateFolder + "/marker.txt").empty());
+}
+
+TEST_F(UpdateRun, TheBuiltInKeyIsUsedWhenNoOtherIsGiven)
+{
+    // The installer is signed with the test's key, which the program was not built with.
+    m_context.publicKeyPem.clear();
+    AnswerUpdate("YES", InstallerUrl());
+    EXPECT_EQ(Run(UpdateMode::Periodic), 1);
+    EXPECT_TRUE(Downloaded().empty());
+    EXPECT_TRUE(BuiltInUpdatePublicKey().starts_with("-----BEGIN PUBLIC KEY-----"));
+}
+
+TEST_F(UpdateRun, SignedInstallerReplacesAPlantedLinkInsteadOfWritingThroughIt)
+{
+    ASSERT_TRUE(std::filesystem::create_directories(m_context.updateFolder));
+    const std::string victim = m_downloads.File("victim.txt");
+    ASSERT_TRUE(WriteFile(victim, "keep me"));
+    std::filesystem::create_symlink(victim, m_context.updateFolder + "/setup.sh");
+    AnswerUpdate("YES", InstallerUrl());
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    EXPECT_EQ(WaitForMarker(), "args:[/VERYSILENT]\n");
+    EXPECT_EQ(ReadFile(victim), "keep me");
+    EXPECT_FALSE(std::filesystem::is_symlink(m_context.updateFolder + "/setup.sh"));
+    EXPECT_EQ(ReadFile(m_context.updateFolder + "/setup.sh"), kInstallerScript);
+}
+
+TEST_F(UpdateRun, BrokenServiceIsAFailedCheckInteractivelyAndQuietOtherwise)
+{
+    const std::vector<std::string> broken{
+        // Cut off in the middle of the record.
+        R"(<?xml version="1.0" encoding="utf-8"?><QmUpdate><Config><Config><id value="1"/><Update value="YE)",
+        // An error page sent with status 200, once as HTML, once as well-formed XHTML.
+        "<!DOCTYPE html>\n<html><head><title>502 Bad Gateway</title></head><body><p>Bad Gateway<br></body></html>",
+        "<html><body><h1>Service unavailable</h1></body></html>",
+    };
+    for (const std::string& answer : broken) {
+        ASSERT_TRUE(WriteFile(m_root.File("updatesystem/update.php"), answer));
+        EXPECT_EQ(Run(UpdateMode::Startup), 0);
+        EXPECT_EQ(Run(UpdateMode::Periodic), 0);
+        EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    }
+    EXPECT_EQ(Texts(m_ui.messages),
+              Messages(3, "Update: Update check failed: the update service sent no valid answer."));
+    EXPECT_TRUE(m_ui.questions.empty());
+    EXPECT_EQ(ClassifyUpdateAnswer(broken[0]), UpdateAnswerKind::Invalid);
+    EXPECT_EQ(ClassifyUpdateAnswer("<QmUpdate><Config/></QmUpdate>"), UpdateAnswerKind::NoRecord);
+}
+
+TEST_F(UpdateRun, OversizedAnswerIsNoAnswer)
+{
+    // A proper record followed by more than a mebibyte of padding.
+    AnswerUpdate("YES", InstallerUrl(), std::string(kMaxUpdateAnswerBytes, 'a'));
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+    EXPECT_TRUE(Downloaded().empty());
+}
+
+TEST_F(UpdateRun, SlowServiceEndsTheRunAtItsTimeLimit)
+{
+    // The service trickles its answer for a minute; the run may take one second.
+    m_environment.Set("TESSVALE_UPDATE_SERVER", (m_server->BaseUrl() + "/slow/60").c_str());
+    m_context.timeLimit = std::chrono::seconds(1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(40));
+    EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: Network connection failed!"});
+}
+
+TEST_F(UpdateRun, OnlyOneRunAtATime)
+{
+    AnswerUpdate("NO", InstallerUrl());
+    m_context.lockFile = m_downloads.File("update.lock");
+    EXPECT_FALSE(IsUpdateRunActive(m_context.lockFile));
+    {
+        const UpdateRunLock other(m_context.lockFile);
+        ASSERT_TRUE(other.Held());
+        EXPECT_TRUE(IsUpdateRunActive(m_context.lockFile));
+        EXPECT_FALSE(UpdateRunLock(m_context.lockFile).Held());
+        EXPECT_EQ(Run(UpdateMode::Periodic), 0);
+        EXPECT_TRUE(m_ui.messages.empty());
+        EXPECT_EQ(Run(UpdateMode::Interactive), 0);
+        EXPECT_EQ(Texts(m_ui.messages), Messages{"Update: An update check is already running."});
+        EXPECT_TRUE(m_ui.questions.empty());
+    }
+    // Once the other run has ended, the next one goes ahead and leaves the lock free.
+    EXPECT_FALSE(IsUpdateRunActive(m_context.lockFile));
+    EXPECT_EQ(Run(UpdateMode::Startup), 1);
+    EXPECT_EQ(m_ui.questions.size(), 1u);
+    EXPECT_FALSE(IsUpdateRunActive(m_context.lockFile));
+}
+
+TEST(UpdateSignature, SignatureSitsBesideTheInstaller)
+{
+    EXPECT_EQ(SignatureUrl("https://h/files/setup.sh"), "https://h/files/setup.sh.sig");
+    EXPECT_EQ(SignatureUrl("https://h/get/setup.sh?v=2"), "https://h/get/setup.sh.sig?v=2");
 }
 
 } // namespace
