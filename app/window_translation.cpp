@@ -1,5 +1,7 @@
 #include "app/window_translation.h"
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include <QAbstractButton>
@@ -8,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,10 +18,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/logic/string_table.h"
@@ -390,17 +395,66 @@ void SwitchMenuLanguage(QWidget* menu, const std::string& code)
     }
 }
 
+namespace {
+
+// Runs the download on a worker thread while a progress window with Cancel is shown.
+LanguageDownload RunLanguageDownload(QWidget* owner, LanguageDownloadControl& control)
+{
+    QProgressDialog dialog(Translated(QStringLiteral("Downloading language files...")),
+                           Translated(QStringLiteral("Cancel")), 0, 0, owner);
+    dialog.setObjectName(QStringLiteral("languageDownloadProgress"));
+    dialog.setWindowTitle(QApplication::applicationName());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    LanguageDownload outcome;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+        if (finished.load()) {
+            loop.quit();
+            return;
+        }
+        // The list counts as the first step, each listed file as one more.
+        const int total = control.filesTotal.load();
+        if (total > 0 && !control.cancel.load()) {
+            dialog.setMaximum(total + 1);
+            dialog.setValue(control.filesDone.load() + 1);
+        }
+    });
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&control] { control.cancel = true; });
+    {
+        // The window thread stays free; the download ends by itself at its time limit.
+        const std::jthread worker([&] {
+            outcome = DownloadLanguages(&control);
+            finished = true;
+        });
+        dialog.show();
+        poll.start();
+        loop.exec();
+    }
+    return outcome;
+}
+
+} // namespace
+
 int DownloadLanguageFiles(QComboBox* combo)
 {
     if (ShowMessage(kMbYesNo, QStringLiteral("Do you want to update language?")) != kAnswerYes) {
         return 0;
     }
-    const LanguageDownload outcome = [] {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        LanguageDownload result = DownloadLanguages();
-        QApplication::restoreOverrideCursor();
-        return result;
-    }();
+    LanguageDownloadControl control;
+    const LanguageDownload outcome = RunLanguageDownload(combo != nullptr ? combo->window() : nullptr, control);
+    if (control.cancel.load()) {
+        // Cancelled: what arrived whole is kept, and nothing more is said.
+        if (combo != nullptr && outcome.listArrived) {
+            FillLanguageList(combo);
+        }
+        return 0;
+    }
     if (!outcome.listArrived) {
         ShowMessage(kMbOk, QStringLiteral("Update language failed!"));
         return 0;

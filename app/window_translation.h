@@ -86,9 +86,10 @@ void ApplyLanguage(QWidget* window, const QString& name);
 void SwitchWindowLanguage(QWidget* window, const std::string& code);
 void SwitchMenuLanguage(QWidget* menu, const std::string& code);
 
-// Asks, then refreshes the language list and files from the language server, refills
-// the combo (when given) with the languages that arrived and tells the outcome.
-// 1 when everything arrived, else 0.
+// Asks, then refreshes the language list and files from the language server on a
+// worker thread while a progress window with Cancel is shown (60 s at most), refills
+// the combo (when given) with the languages that arrived and tells the outcome (a
+// cancelled download says nothing). 1 when everything arrived, else 0.
 int DownloadLanguageFiles(QComboBox* combo);
 
 } // namespace tessvale

@@ -10,13 +10,15 @@
 
 #include <pugixml.hpp>
 
+#include "common/file_util.h"
 #include "common/http_client.h"
 #include "common/paths.h"
 #include "common/profile_file.h"
+#include "common/temporary_file.h"
 #include "common/text_util.h"
 
 #ifndef TESSVALE_LANGUAGE_SERVER
-#define TESSVALE_LANGUAGE_SERVER "http://localhost"
+#define TESSVALE_LANGUAGE_SERVER "https://localhost"
 #endif
 
 namespace tessvale {
@@ -126,35 +128,82 @@ std::string Unescape(const std::string& text)
     return plain;
 }
 
-// Where a download of the translation file of `code` goes.
-std::string TranslationFilePath(const std::string& code)
-{
-    return LanguageFilePath(LanguageFileName(code));
-}
-
 // The translation file of `code` to read.
 std::string TranslationReadPath(const std::string& code)
 {
     return LanguageReadPath(LanguageFileName(code));
 }
 
-// Downloads `url` beside `target` and moves it into place only when it arrived whole,
-// so a failed refresh never destroys a working file.
-bool DownloadReplacing(const std::string& url, const std::string& target)
+// A language list that the program can use: a whole document that lists English.
+bool IsUsableLanguageList(const std::string& path)
+{
+    pugi::xml_document document;
+    if (!document.load_file(path.c_str())) {
+        return false;
+    }
+    return static_cast<bool>(FindLanguage(document, "ITEM", kEnglishCode));
+}
+
+// A translation file: a profile file with its section (the English one may be empty).
+bool IsTranslationFile(const std::string& path)
+{
+    std::string text;
+    return ReadWholeFile(path, text) && text.find('\0') == std::string::npos &&
+           ToLowerAscii(text).find("[language]") != std::string::npos;
+}
+
+// Downloads `url` into a new temporary file beside `target` and moves it into place
+// only when it arrived whole and `usable` accepts it, so a failed or hostile refresh
+// never destroys a working file.
+bool DownloadReplacing(const std::string& url, const std::string& target, const HttpOptions& options,
+                       bool (*usable)(const std::string&))
 {
     if (target.empty()) {
         return false;
     }
-    const std::string temporary = target + ".download";
-    if (HttpDownloadToFile({}, url, temporary) == 0) {
+    std::string temporary;
+    UniqueFd file = CreateTemporaryBeside(target, temporary);
+    if (!file.Valid()) {
+        return false;
+    }
+    const std::uint64_t bytes = HttpDownloadToDescriptor({}, url, file.Get(), options);
+    const bool closed = file.Close();
+    if (bytes == 0 || !closed || !usable(temporary)) {
         std::remove(temporary.c_str());
         return false;
     }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
+    return ReplaceWithTemporary(temporary, target);
+}
+
+// The transfer settings of one language download.
+HttpOptions LanguageOptions(const LanguageDownloadControl* control)
+{
+    HttpOptions options;
+    options.maxBytes = kMaxLanguageFileBytes;
+    if (control != nullptr) {
+        options.deadline = control->deadline;
+        options.cancel = &control->cancel;
     }
-    return true;
+    return options;
+}
+
+// A name that may be written in the language folder: a plain ".ini" file name that is
+// not the settings file. Empty for anything else.
+std::string SafeLanguageFileName(const std::string& name)
+{
+    constexpr std::size_t kMaxNameLength = 64;
+    if (name.empty() || name.size() > kMaxNameLength || name.front() == '.' || !ToLowerAscii(name).ends_with(".ini") ||
+        EqualsNoCase(name, kSettingsFile)) {
+        return {};
+    }
+    for (const char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '_' || c == '-';
+        if (!plain) {
+            return {};
+        }
+    }
+    return name;
 }
 
 // Windows abbreviated language names by language and territory of a locale.
@@ -265,14 +314,16 @@ std::string LanguageFileName(const std::string& code)
     }
     const pugi::xml_node language = FindLanguage(*list, "ITEM", code);
     if (!language) {
-        return code + ".ini";
+        return SafeLanguageFileName(code + ".ini");
     }
     const std::string url = language.attribute("URL").as_string();
     const std::size_t slash = url.rfind('/');
     if (slash == std::string::npos) {
         return kDefaultFileName;
     }
-    return url.substr(slash + 1);
+    // The list comes from the network: its names never reach the settings file, the
+    // list itself or another folder.
+    return SafeLanguageFileName(url.substr(slash + 1));
 }
 
 std::string TranslateText(const std::string& text, const std::string& code)
@@ -400,12 +451,12 @@ std::string LanguageListUrl()
     return LanguageServer() + "/" + kProductWord + "/language/language.xml";
 }
 
-bool DownloadLanguageList(const std::string& url)
+bool DownloadLanguageList(const std::string& url, const LanguageDownloadControl* control)
 {
-    return DownloadReplacing(url, LanguageFilePath(kListFile));
+    return DownloadReplacing(url, LanguageFilePath(kListFile), LanguageOptions(control), &IsUsableLanguageList);
 }
 
-bool DownloadLanguageFile(const std::string& code)
+bool DownloadLanguageFile(const std::string& code, const LanguageDownloadControl* control)
 {
     const auto list = LoadLanguageList();
     if (!list) {
@@ -415,19 +466,36 @@ bool DownloadLanguageFile(const std::string& code)
     if (!language) {
         return false;
     }
-    return DownloadReplacing(language.attribute("URL").as_string(), TranslationFilePath(code));
+    const std::string fileName = LanguageFileName(code);
+    if (fileName.empty()) {
+        return false;
+    }
+    return DownloadReplacing(language.attribute("URL").as_string(), LanguageFilePath(fileName),
+                             LanguageOptions(control), &IsTranslationFile);
 }
 
-LanguageDownload DownloadLanguages()
+LanguageDownload DownloadLanguages(LanguageDownloadControl* control)
 {
     LanguageDownload outcome;
-    outcome.listArrived = DownloadLanguageList(LanguageListUrl());
+    outcome.listArrived = DownloadLanguageList(LanguageListUrl(), control);
     if (!outcome.listArrived) {
         return outcome;
     }
+    const std::vector<std::string> names = ListLanguages();
+    if (control != nullptr) {
+        control->filesTotal = static_cast<int>(names.size());
+    }
     bool everyFile = true;
-    for (const std::string& name : ListLanguages()) {
-        if (DownloadLanguageFile(LanguageCodeOf(name))) {
+    for (const std::string& name : names) {
+        if (control != nullptr && control->Stopped()) {
+            everyFile = false;
+            break;
+        }
+        const bool arrived = DownloadLanguageFile(LanguageCodeOf(name), control);
+        if (control != nullptr) {
+            ++control->filesDone;
+        }
+        if (arrived) {
             outcome.arrivedNames.push_back(name);
         } else {
             everyFile = false;

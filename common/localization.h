@@ -8,6 +8,9 @@
 // download is seen by the next lookup, and calls from any thread are safe.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +36,8 @@ std::string GetLanguageCode();
 // Records `code` as the current language in Language.ini. False when it cannot be written.
 bool WriteLanguageCode(const std::string& code);
 
-// Local file name of a language's translation file.
+// Local file name of a language's translation file; empty when the list names one
+// that may not be written (not a plain ".ini" name, or the settings file).
 std::string LanguageFileName(const std::string& code);
 
 // `text` in the language `code` (empty counts as "ENU"); the text itself when there is
@@ -71,13 +75,32 @@ std::string LanguageServer();
 // Address of the language list on the language server.
 std::string LanguageListUrl();
 
+// Limits of a language download: the size of each file, and the time the list and all
+// files may take together.
+inline constexpr std::uint64_t kMaxLanguageFileBytes = 4ULL * 1024 * 1024;
+inline constexpr std::chrono::seconds kLanguageDownloadTimeLimit{60};
+
+// Shared between a language download running on a worker thread and the window that
+// shows its progress: the window cancels, the download counts.
+struct LanguageDownloadControl
+{
+    std::atomic<bool> cancel{false};
+    std::atomic<int> filesDone{0};
+    std::atomic<int> filesTotal{0};
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + kLanguageDownloadTimeLimit;
+
+    bool Stopped() const { return cancel.load() || std::chrono::steady_clock::now() >= deadline; }
+};
+
 // Downloads the language list from `url` into Language.xml. The old list is replaced
-// only when the new one arrived whole.
-bool DownloadLanguageList(const std::string& url);
+// only when the new one arrived whole, parses and lists English.
+bool DownloadLanguageList(const std::string& url, const LanguageDownloadControl* control = nullptr);
 
 // Downloads the translation file of `code` named in Language.xml. The old file is
-// replaced only when the new one arrived whole.
-bool DownloadLanguageFile(const std::string& code);
+// replaced only when the new one arrived whole and is a translation file. A listed
+// name that is not a plain ".ini" file name (the settings file, the list, a path) is
+// never written.
+bool DownloadLanguageFile(const std::string& code, const LanguageDownloadControl* control = nullptr);
 
 // Outcome of a refresh of all language files.
 struct LanguageDownload
@@ -89,7 +112,9 @@ struct LanguageDownload
     bool complete = false;
 };
 
-// Downloads the language list from the language server, then every listed file.
-LanguageDownload DownloadLanguages();
+// Downloads the language list from the language server, then every listed file, each
+// up to kMaxLanguageFileBytes, all within the control's deadline (60 s from its making)
+// and until it is cancelled.
+LanguageDownload DownloadLanguages(LanguageDownloadControl* control = nullptr);
 
 } // namespace tessvale

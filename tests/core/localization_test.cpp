@@ -1,8 +1,10 @@
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "common/localization.h"
 #include "common/paths.h"
@@ -260,6 +262,90 @@ TEST_F(LanguageDownloadTest, FailedListDownloadKeepsTheOldList)
     }();
     EXPECT_FALSE(outcome.listArrived);
     EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+}
+
+TEST_F(LanguageDownloadTest, ListIsReplacedOnlyByAWholeListThatNamesEnglish)
+{
+    Put("Language.xml", kTwoLanguages);
+    const std::string listPath = m_root + "/tessvale/language/language.xml";
+    const std::vector<std::string> bad{
+        "<root>\n<LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"x/enu.ini\"/>\n<LANG ITEM=", // cut off
+        "<html><body>Not found</body></html>",                                           // an error page
+        "<root><LANG ITEM=\"DEU\" VALUE=\"Deutsch\" URL=\"x/deu.ini\"/></root>",         // no English
+    };
+    for (const std::string& list : bad) {
+        ASSERT_TRUE(WriteFile(listPath, list));
+        EXPECT_FALSE(DownloadLanguages().listArrived) << list;
+        EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder), std::filesystem::directory_iterator()), 1)
+        << "temporary files were left behind";
+}
+
+TEST_F(LanguageDownloadTest, ListedNamesNeverReachTheSettingsOrTheList)
+{
+    Put("Language.ini", "[Settings]\nLanguage=DEU\n");
+    const std::string base = m_server->BaseUrl();
+    ASSERT_TRUE(WriteFile(m_root + "/lang/Language.ini", "[Language]\nStart=Hijacked\n"));
+    ASSERT_TRUE(WriteFile(m_root + "/lang/Language.xml", "[Language]\nStart=Hijacked\n"));
+    m_list = "<root><LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"" + base + "/lang/enu.ini\"/>" +
+             "<LANG ITEM=\"SET\" VALUE=\"Settings\" URL=\"" + base + "/lang/Language.ini\"/>" +
+             "<LANG ITEM=\"LST\" VALUE=\"List\" URL=\"" + base + "/lang/Language.xml\"/>" +
+             "<LANG ITEM=\"UP\" VALUE=\"Up\" URL=\"" + base + "/lang/..\"/>" +
+             "<LANG ITEM=\"SET2\" VALUE=\"Settings2\" URL=\"" + base + "/lang/LANGUAGE.INI\"/></root>";
+    ASSERT_TRUE(WriteFile(m_root + "/tessvale/language/language.xml", m_list));
+    const LanguageDownload outcome = DownloadLanguages();
+    EXPECT_TRUE(outcome.listArrived);
+    EXPECT_EQ(outcome.arrivedNames, std::vector<std::string>{"English"});
+    EXPECT_EQ(ReadFile(m_folder + "/Language.ini"), "[Settings]\nLanguage=DEU\n");
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), m_list);
+    EXPECT_EQ(LanguageFileName("SET"), "");
+    EXPECT_EQ(LanguageFileName("LST"), "");
+    // A code that the list does not name makes no path either.
+    EXPECT_EQ(LanguageFileName("../../etc/x"), "");
+    EXPECT_EQ(TranslateText("Start", "SET"), "Start");
+}
+
+TEST_F(LanguageDownloadTest, OversizedOrNonProfileFilesAreRefused)
+{
+    ASSERT_TRUE(WriteFile(m_root + "/lang/deu.ini", "[Language]\n" + std::string(kMaxLanguageFileBytes, ';')));
+    ASSERT_TRUE(WriteFile(m_root + "/lang/fra.ini", "<html>error</html>"));
+    Put("deu.ini", m_german);
+    const LanguageDownload outcome = DownloadLanguages();
+    EXPECT_EQ(outcome.arrivedNames, std::vector<std::string>{"English"});
+    EXPECT_EQ(ReadFile(m_folder + "/deu.ini"), m_german);
+    EXPECT_FALSE(std::filesystem::exists(m_folder + "/fra.ini"));
+}
+
+TEST_F(LanguageDownloadTest, CancelledOrLateDownloadChangesNothing)
+{
+    Put("Language.xml", kTwoLanguages);
+    LanguageDownloadControl cancelled;
+    cancelled.cancel = true;
+    EXPECT_FALSE(DownloadLanguages(&cancelled).listArrived);
+    LanguageDownloadControl late;
+    late.deadline = std::chrono::steady_clock::now();
+    EXPECT_FALSE(DownloadLanguages(&late).listArrived);
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), kTwoLanguages);
+    // A whole download counts its files for the progress window.
+    ASSERT_TRUE(WriteFile(m_root + "/lang/fra.ini", "[Language]\nStart=Demarrer\n"));
+    LanguageDownloadControl counted;
+    EXPECT_TRUE(DownloadLanguages(&counted).complete);
+    EXPECT_EQ(counted.filesTotal.load(), 3);
+    EXPECT_EQ(counted.filesDone.load(), 3);
+}
+
+TEST_F(LanguageDownloadTest, PlantedLinkAtTheOldTemporaryNameIsNotFollowed)
+{
+    Put("Language.xml", kTwoLanguages);
+    const std::string victim = m_temp.File("victim");
+    ASSERT_TRUE(WriteFile(victim, "keep me"));
+    std::filesystem::create_symlink(victim, m_folder + "/Language.xml.download");
+    std::filesystem::create_symlink(victim, m_folder + "/Language.ini.tmp" + std::to_string(::getpid()));
+    EXPECT_TRUE(DownloadLanguageList(LanguageListUrl()));
+    EXPECT_TRUE(WriteLanguageCode("DEU"));
+    EXPECT_EQ(ReadFile(victim), "keep me");
+    EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), m_list);
 }
 
 // An installed program: usr/bin/ beside usr/share/tessvale/Language/ with the shipped
