@@ -7,7 +7,10 @@ namespace tessvale {
 
 ChartPaths DefaultChartPaths()
 {
-    return ChartPaths{ShippedFilePath("NET_1.vssx"), DataFolder() + "/subnet.vsdx"};
+    // On a fresh install nothing has made the data folder yet; the drawing is saved there.
+    const std::string folder = DataFolder();
+    CreateDirectoryPath(folder);
+    return ChartPaths{ShippedFilePath("NET_1.vssx"), folder + "/subnet.vsdx"};
 }
 
 } // namespace tessvale

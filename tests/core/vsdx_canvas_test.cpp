@@ -18,6 +18,7 @@
 #include "chart/vsdx_canvas.h"
 #include "chart/vsdx_drawing.h"
 #include "chart/vsdx_package.h"
+#include "fakes/environment_guard.h"
 
 namespace tessvale {
 namespace {
@@ -320,6 +321,18 @@ TEST_F(VsdxChartTest, UnwritableDataFolderGivesSaveError)
         EXPECT_EQ(sink.messages.size(), 3u);
         EXPECT_FALSE(fs::exists(save));
     }
+}
+
+TEST_F(VsdxChartTest, FreshInstallSavesIntoANewDataFolder)
+{
+    // Nothing has saved settings yet, so the data folder does not exist.
+    test::EnvironmentGuard environment;
+    environment.Set("APPDATA", (m_dir + "/fresh").c_str());
+    save = DefaultChartPaths().savePath;
+    EXPECT_EQ(save, m_dir + "/fresh/Tessvale/subnet.vsdx");
+    EXPECT_TRUE(Draw(Rows(1)));
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_TRUE(fs::is_regular_file(save));
 }
 
 TEST_F(VsdxChartTest, SecondRunReplacesTheDrawing)
