@@ -476,25 +476,26 @@ bool DownloadLanguageFile(const std::string& code, const LanguageDownloadControl
 
 LanguageDownload DownloadLanguages(LanguageDownloadControl* control)
 {
+    // Without a control of the caller's, the time limit holds all the same.
+    LanguageDownloadControl own;
+    if (control == nullptr) {
+        control = &own;
+    }
     LanguageDownload outcome;
     outcome.listArrived = DownloadLanguageList(LanguageListUrl(), control);
     if (!outcome.listArrived) {
         return outcome;
     }
     const std::vector<std::string> names = ListLanguages();
-    if (control != nullptr) {
-        control->filesTotal = static_cast<int>(names.size());
-    }
+    control->filesTotal = static_cast<int>(names.size());
     bool everyFile = true;
     for (const std::string& name : names) {
-        if (control != nullptr && control->Stopped()) {
+        if (control->Stopped()) {
             everyFile = false;
             break;
         }
         const bool arrived = DownloadLanguageFile(LanguageCodeOf(name), control);
-        if (control != nullptr) {
-            ++control->filesDone;
-        }
+        ++control->filesDone;
         if (arrived) {
             outcome.arrivedNames.push_back(name);
         } else {

@@ -269,9 +269,9 @@ TEST_F(LanguageDownloadTest, ListIsReplacedOnlyByAWholeListThatNamesEnglish)
     Put("Language.xml", kTwoLanguages);
     const std::string listPath = m_root + "/tessvale/language/language.xml";
     const std::vector<std::string> bad{
-        "<root>\n<LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"x/enu.ini\"/>\n<LANG ITEM=", // cut off
-        "<html><body>Not found</body></html>",                                           // an error page
-        "<root><LANG ITEM=\"DEU\" VALUE=\"Deutsch\" URL=\"x/deu.ini\"/></root>",         // no English
+        R"(<root><LANG ITEM="ENU" VALUE="English" URL="x/enu.ini"/><LANG ITEM=)", // cut off
+        "<html><body>Not found</body></html>",                                    // an error page
+        R"(<root><LANG ITEM="DEU" VALUE="Deutsch" URL="x/deu.ini"/></root>)",     // no English
     };
     for (const std::string& list : bad) {
         ASSERT_TRUE(WriteFile(listPath, list));
@@ -288,15 +288,15 @@ TEST_F(LanguageDownloadTest, ListedNamesNeverReachTheSettingsOrTheList)
     const std::string base = m_server->BaseUrl();
     ASSERT_TRUE(WriteFile(m_root + "/lang/Language.ini", "[Language]\nStart=Hijacked\n"));
     ASSERT_TRUE(WriteFile(m_root + "/lang/Language.xml", "[Language]\nStart=Hijacked\n"));
-    m_list = "<root><LANG ITEM=\"ENU\" VALUE=\"English\" URL=\"" + base + "/lang/enu.ini\"/>" +
-             "<LANG ITEM=\"SET\" VALUE=\"Settings\" URL=\"" + base + "/lang/Language.ini\"/>" +
-             "<LANG ITEM=\"LST\" VALUE=\"List\" URL=\"" + base + "/lang/Language.xml\"/>" +
-             "<LANG ITEM=\"UP\" VALUE=\"Up\" URL=\"" + base + "/lang/..\"/>" +
-             "<LANG ITEM=\"SET2\" VALUE=\"Settings2\" URL=\"" + base + "/lang/LANGUAGE.INI\"/></root>";
+    const auto entry = [&base](const std::string& code, const std::string& file) {
+        return R"(<LANG ITEM=")" + code + R"(" VALUE=")" + code + R"(" URL=")" + base + "/lang/" + file + R"("/>)";
+    };
+    m_list = "<root>" + entry("ENU", "enu.ini") + entry("SET", "Language.ini") + entry("LST", "Language.xml") +
+             entry("UP", "..") + entry("SET2", "LANGUAGE.INI") + "</root>";
     ASSERT_TRUE(WriteFile(m_root + "/tessvale/language/language.xml", m_list));
     const LanguageDownload outcome = DownloadLanguages();
     EXPECT_TRUE(outcome.listArrived);
-    EXPECT_EQ(outcome.arrivedNames, std::vector<std::string>{"English"});
+    EXPECT_EQ(outcome.arrivedNames, std::vector<std::string>{"ENU"});
     EXPECT_EQ(ReadFile(m_folder + "/Language.ini"), "[Settings]\nLanguage=DEU\n");
     EXPECT_EQ(ReadFile(m_folder + "/Language.xml"), m_list);
     EXPECT_EQ(LanguageFileName("SET"), "");
