@@ -6,12 +6,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -293,6 +295,43 @@ private slots:
             QCOMPARE(DownloadLanguageFiles(nullptr), 1);
             QCOMPARE(answerer.texts.at(1), QStringLiteral("Update language successfully!"));
         }
+        qunsetenv("TESSVALE_LANGUAGE_SERVER");
+    }
+
+    void downloadRunsBesideTheWindowAndCanBeCancelled()
+    {
+        qputenv("no_proxy", "127.0.0.1,localhost");
+        test::LocalHttpServer server;
+        QVERIFY2(server.Running(), server.Error().c_str());
+        // The language server trickles its list for a minute.
+        qputenv("TESSVALE_LANGUAGE_SERVER", QByteArray::fromStdString(server.BaseUrl() + "/slow/60"));
+        const std::string oldList = test::ReadFile(m_folder + "/Language.xml");
+        MessageBoxAnswerer answerer({QMessageBox::Yes});
+        int ticksWhileShown = 0;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, &watcher, [&ticksWhileShown] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(widget);
+                if (progress == nullptr || !progress->isVisible() ||
+                    progress->objectName() != QStringLiteral("languageDownloadProgress")) {
+                    continue;
+                }
+                // The window thread runs this timer while the download goes on.
+                if (++ticksWhileShown == 10) {
+                    progress->findChild<QPushButton*>()->click();
+                }
+            }
+        });
+        watcher.start(50);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(DownloadLanguageFiles(nullptr), 0);
+        watcher.stop();
+        QVERIFY(ticksWhileShown >= 10);
+        // Far below the minute the list would take; only the question was shown.
+        QVERIFY(elapsed.elapsed() < 40000);
+        QCOMPARE(answerer.texts.size(), 1);
+        QCOMPARE(test::ReadFile(m_folder + "/Language.xml"), oldList);
         qunsetenv("TESSVALE_LANGUAGE_SERVER");
     }
 
