@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "app/logic/list_export.h"
@@ -186,7 +187,12 @@ public:
     HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
           m_total(total), m_started(std::chrono::steady_clock::now())
-    {}
+    {
+        winsize size{};
+        if (m_progress && ::ioctl(::fileno(err), TIOCGWINSZ, &size) == 0) {
+            m_columns = size.ws_col;
+        }
+    }
 
     // Each range's own count is known beforehand; a new range starts unfinished.
     void ScanStarted(int) override { m_finished = false; }
@@ -269,7 +275,12 @@ private:
         }
         m_lastProgress = now;
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(now - m_started);
-        const std::string line = ProgressLine(m_steps, m_total, m_online, elapsed);
+        std::string line = ProgressLine(m_steps, m_total, m_online, elapsed);
+        // A line longer than the terminal would wrap, and "\r" would no longer
+        // return to its start.
+        if (m_columns > 1 && line.size() >= m_columns) {
+            line.resize(m_columns - 1);
+        }
         std::fprintf(m_err, "\r%s\033[K", line.c_str());
         std::fflush(m_err);
         m_progressShown = true;
@@ -290,6 +301,7 @@ private:
     const bool m_progress;
     const std::uint64_t m_total;
     const std::chrono::steady_clock::time_point m_started;
+    std::size_t m_columns = 0; // of the terminal; 0: unknown
     std::mutex m_mutex;
     std::uint64_t m_steps = 0;
     int m_online = 0;
@@ -553,7 +565,7 @@ std::string HeadlessHostLine(const HostRecord& record, OutputFormat format)
 
 std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std::chrono::seconds elapsed)
 {
-    constexpr std::uint64_t kBarWidth = 24;
+    constexpr std::uint64_t kBarWidth = 20;
     const std::uint64_t shown = std::min(done, total);
     const std::uint64_t filled = total == 0 ? kBarWidth : shown * kBarWidth / total;
     std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
