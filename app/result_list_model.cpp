@@ -1,5 +1,7 @@
 #include "app/result_list_model.h"
 
+#include <QTextDocument>
+
 #include "app/icons.h"
 #include "app/qt_text.h"
 
@@ -25,11 +27,16 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
     const ResultRow& row = m_list.Row(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         if (index.column() == kColumnStatus) {
             return {};
         }
         return ToQString(row.text[index.column()]);
+    case Qt::ToolTipRole:
+        // Host texts are shown as they are: "<b>PC-1</b>" is no markup.
+        if (index.column() == kColumnStatus) {
+            return {};
+        }
+        return Qt::convertFromPlainText(ToQString(row.text[index.column()]), Qt::WhiteSpaceNormal);
     case Qt::DecorationRole:
         return index.column() == kColumnStatus ? QVariant(StatusIcon(row.image)) : QVariant();
     case kAddressRole:

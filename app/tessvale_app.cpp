@@ -1,10 +1,15 @@
 #include "app/tessvale_app.h"
 
+#include <cstdio>
+
+#include <unistd.h>
+
 #include <QApplication>
 
 #include "app/logic/command_line_help.h"
 #include "app/logic/command_line_lookup.h"
 #include "app/logic/headless_scan.h"
+#include "app/logic/user_locale.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
@@ -39,7 +44,10 @@ bool RunLookupSwitches(const std::string& commandLine)
     // timeout.
     ConfigStore unloaded;
     const auto probe = MakeSystemProbe(unloaded);
-    const LookupContext context{*probe, ProgramFolder(), [](const std::string& mac) { return SendWakeOnLan(mac); }};
+    LookupContext context = LookupContextFor(*probe, ProgramFolder(), InstalledLayout(), DataFolder());
+    context.wake = [](const std::string& mac) { return SendWakeOnLan(mac); };
+    // Where the file went is said only to a person at a terminal; scripts see nothing.
+    context.report = ::isatty(::fileno(stderr)) == 1 ? stderr : nullptr;
     return RunCommandLineLookup(commandLine, context);
 }
 
@@ -85,6 +93,9 @@ int RunMainWindow(int argc, char** argv)
 
 int CTessvaleApp::InitInstance(int argc, char** argv)
 {
+    // Before any text is converted, on every path: without it host names and
+    // credentials outside the window lose every character beyond ASCII.
+    UseUserLocale();
     // The crash handler comes first: in a dump-writer process it does its work and
     // this process ends.
     if (!InstallCrashHandler(argc, argv)) {

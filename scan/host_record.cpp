@@ -16,7 +16,10 @@ void HostInventory::Clear()
 
 void SetField(std::string& field, std::string_view text, std::size_t capacity)
 {
-    field = CutToCapacity(text, capacity);
+    // Host texts come from the network or from stored results: a tab, a line break or
+    // an escape sequence in them would split rows and columns wherever they are shown
+    // or written, so every control character becomes a blank.
+    field = BlankControlCharacters(CutToCapacity(text, capacity));
 }
 
 } // namespace tessvale

@@ -1,5 +1,6 @@
-// One answering host as a scan worker builds it. Texts are UTF-8; each field keeps
-// at most capacity - 1 characters (the capacities of the original fixed buffers).
+// One answering host as a scan worker builds it. Texts are UTF-8 without control
+// characters; each field keeps at most capacity - 1 characters (the capacities of the
+// original fixed buffers).
 #pragma once
 
 #include <cstddef>
@@ -39,7 +40,8 @@ struct HostRecord
     HostInventory inventory;
 };
 
-// Stores text into a field of the given capacity, cut to capacity - 1 characters.
+// Stores text into a field of the given capacity, cut to capacity - 1 characters, with
+// every control character (tabs and line breaks too) turned into a blank.
 void SetField(std::string& field, std::string_view text, std::size_t capacity);
 
 } // namespace tessvale

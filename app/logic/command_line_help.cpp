@@ -36,13 +36,15 @@ Scan without a window:
   --threads N          worker threads for this run (the setting stays unchanged)
   --timeout MS         NetBIOS answer timeout in milliseconds for this run
   --format FORMAT      tsv (the default), csv, or json (one object per line,
-                       keys named like the columns)
+                       keys named like the columns); csv marks fields that
+                       start with = + - @ with a leading ' (not a lone -)
   --csv                the same as --format csv
   --header             print the column names first (tsv and csv)
   --sorted             print the hosts in address order (default: as found)
 
 Lookups (no window; the file is written beside the program, or in the data
-folder when the program's folder cannot be written):
+folder when the program's folder cannot be written; on a terminal the program
+says where it went):
   -m FIRST [LAST]      IP to MAC: "IP MAC" of every answering address of the
                        range into IP2MAC.txt
   -i MAC FIRST [LAST]  MAC to IP: "MAC IP" of the first address with that MAC

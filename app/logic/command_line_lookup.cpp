@@ -1,8 +1,12 @@
 #include "app/logic/command_line_lookup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
+#include <system_error>
+
+#include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/address_forms.h"
 #include "scan/host_probe.h"
@@ -49,10 +53,67 @@ std::optional<Range> ParseRange(const std::vector<std::string>& tokens, std::siz
     return Range{*first, *last};
 }
 
-File OpenOutput(const LookupContext& context, const char* name)
+// The open file of a lookup and where it lies. Closing it tells the report stream
+// where the file went.
+class Output
 {
-    const std::string path = context.outputFolder + "/" + name;
-    return File(std::fopen(path.c_str(), "wb"));
+public:
+    Output(File file, std::string path, std::FILE* report)
+        : m_file(std::move(file)), m_path(std::move(path)), m_report(report)
+    {}
+    ~Output()
+    {
+        if (!m_file) {
+            return;
+        }
+        const bool closed = std::fclose(m_file.release()) == 0;
+        if (m_report != nullptr) {
+            std::fprintf(m_report, closed && m_written ? "tessvale: written to %s\n" : "tessvale: could not write %s\n",
+                         m_path.c_str());
+        }
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    explicit operator bool() const { return static_cast<bool>(m_file); }
+    void Write(const std::string& utf8)
+    {
+        const std::string bytes = Utf8ToAnsi(utf8);
+        m_written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) == bytes.size() && m_written;
+    }
+
+private:
+    File m_file;
+    std::string m_path;
+    std::FILE* m_report;
+    bool m_written = true;
+};
+
+// Beside the program first, then the fallback folder.
+std::unique_ptr<Output> OpenOutput(const LookupContext& context, const char* name)
+{
+    std::string tried;
+    int error = 0;
+    for (const std::string* folder : {&context.outputFolder, &context.fallbackFolder}) {
+        if (folder->empty()) {
+            continue;
+        }
+        if (folder == &context.fallbackFolder) {
+            // When it cannot be made, opening the file below says why.
+            CreateDirectoryPath(*folder);
+        }
+        std::string path = *folder + "/" + name;
+        if (File file(std::fopen(path.c_str(), "wb")); file) {
+            return std::make_unique<Output>(std::move(file), std::move(path), context.report);
+        }
+        error = errno;
+        tried += (tried.empty() ? "" : " or ") + path;
+    }
+    if (context.report != nullptr) {
+        std::fprintf(context.report, "tessvale: cannot write %s: %s\n", tried.empty() ? name : tried.c_str(),
+                     error != 0 ? std::generic_category().message(error).c_str() : "no folder to write to");
+    }
+    return nullptr;
 }
 
 // NetBIOS first, ARP second, as a scan probes an address.
@@ -70,12 +131,6 @@ std::optional<std::string> ResolveMac(HostProbe& probe, const std::string& addre
     return std::nullopt;
 }
 
-bool WriteText(std::FILE* file, const std::string& utf8)
-{
-    const std::string bytes = Utf8ToAnsi(utf8);
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
 void RunWake(std::string_view argument, const LookupContext& context)
 {
     const auto mac = NormaliseMacArgument(argument);
@@ -90,7 +145,7 @@ void RunIpToMac(std::string_view argument, const LookupContext& context)
     if (!range) {
         return;
     }
-    const File file = OpenOutput(context, "IP2MAC.txt");
+    const auto file = OpenOutput(context, "IP2MAC.txt");
     if (!file) {
         return;
     }
@@ -98,7 +153,7 @@ void RunIpToMac(std::string_view argument, const LookupContext& context)
     for (std::uint32_t current = range->first; current <= range->last; ++current) {
         const std::string address = FormatIpv4(current);
         if (const auto mac = ResolveMac(context.probe, address)) {
-            WriteText(file.get(), address + " " + *mac + "\r\n");
+            file->Write(address + " " + *mac + "\r\n");
         }
     }
 }
@@ -117,7 +172,7 @@ void RunMacToIp(std::string_view argument, const LookupContext& context)
     if (!range) {
         return;
     }
-    const File file = OpenOutput(context, "MAC2IP.txt");
+    const auto file = OpenOutput(context, "MAC2IP.txt");
     if (!file) {
         return;
     }
@@ -131,13 +186,19 @@ void RunMacToIp(std::string_view argument, const LookupContext& context)
         const std::string address = FormatIpv4(current);
         const auto mac = ResolveMac(context.probe, address);
         if (mac && ParseMac(*mac) == wanted) {
-            WriteText(file.get(), ToUpperAscii(*given) + " " + address);
+            file->Write(ToUpperAscii(*given) + " " + address);
             return;
         }
     }
 }
 
 } // namespace
+
+LookupContext LookupContextFor(HostProbe& probe, const std::string& programFolder, bool installed,
+                               const std::string& dataFolder)
+{
+    return LookupContext{probe, installed ? std::string() : programFolder, nullptr, dataFolder, nullptr};
+}
 
 LookupSwitch MatchLookupSwitch(std::string_view commandLine)
 {

@@ -1,5 +1,6 @@
 #include "app/logic/headless_scan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <csignal>
@@ -8,13 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include <arpa/inet.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "app/logic/list_export.h"
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
+#include "scan/address_walk.h"
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/scan_window.h"
@@ -29,15 +32,6 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr auto kInterruptPoll = std::chrono::milliseconds(5);
-
-std::optional<std::uint32_t> ParseAddress(const std::string& text)
-{
-    in_addr address{};
-    if (::inet_pton(AF_INET, text.c_str(), &address) != 1) {
-        return std::nullopt;
-    }
-    return ntohl(address.s_addr);
-}
 
 // A whole non-negative decimal number, nothing else.
 std::optional<long long> ParseCount(std::string_view text, long long maximum)
@@ -58,6 +52,9 @@ std::optional<long long> ParseCount(std::string_view text, long long maximum)
     return value;
 }
 
+constexpr const char* kColumnNames[9] = {"IP",         "MAC",       "HostName",     "CPU",           "RAM Size",
+                                         "Share File", "SystemVer", "NetCard Type", "NetCard Vendor"};
+
 // A field of the tab-separated table: tabs and line breaks would break the columns,
 // so every control character becomes a blank; trailing blanks (the vendor listing
 // ends its names with a carriage return) are dropped.
@@ -76,13 +73,15 @@ std::string TableField(const std::string& value)
 }
 
 // A CSV field (RFC 4180): quoted when it holds a comma, a quote or a line break,
-// quotes doubled inside.
+// quotes doubled inside; a field a spreadsheet would read as a formula gets a
+// leading "'".
 std::string CsvField(const std::string& value)
 {
     std::string field = value;
     while (!field.empty() && (field.back() == '\r' || field.back() == '\n')) {
         field.pop_back();
     }
+    field = SpreadsheetSafe(field);
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
         return field;
     }
@@ -97,9 +96,47 @@ std::string CsvField(const std::string& value)
     return quoted;
 }
 
-std::string JoinLine(const std::string (&fields)[9], bool csv)
+// A JSON string: quotes, backslashes and control characters escaped; bytes that are
+// not UTF-8 become '?' so that the line stays valid JSON.
+std::string JsonString(const std::string& value)
+{
+    std::string text = value;
+    if (!IsValidUtf8(text)) {
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                c = '?';
+            }
+        }
+    }
+    std::string json = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(byte));
+            json += escape;
+        } else {
+            json += c;
+        }
+    }
+    json += '"';
+    return json;
+}
+
+std::string JoinLine(const std::string (&fields)[9], OutputFormat format)
 {
     std::string line;
+    if (format == OutputFormat::Json) {
+        line = "{";
+        for (int i = 0; i < 9; ++i) {
+            line += (i > 0 ? "," : "") + JsonString(kColumnNames[i]) + ":" + JsonString(fields[i]);
+        }
+        return line + "}\n";
+    }
+    const bool csv = format == OutputFormat::Csv;
     for (int i = 0; i < 9; ++i) {
         if (i > 0) {
             line += csv ? ',' : '\t';
@@ -108,6 +145,19 @@ std::string JoinLine(const std::string (&fields)[9], bool csv)
     }
     line += '\n';
     return line;
+}
+
+// "mm:ss", or "h:mm:ss" from an hour on.
+std::string Duration(std::chrono::seconds duration)
+{
+    const long long total = duration.count() < 0 ? 0 : static_cast<long long>(duration.count());
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%02lld:%02lld", total / 60, total % 60);
+    }
+    return text;
 }
 
 // The settings of this run: the overrides go into the document in memory only.
@@ -129,18 +179,23 @@ void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
 
 // The window of a scan without a display. Its calls arrive on the workers' threads
 // and are handled there at once, serialised by one lock; every line is written whole.
+// One window serves every range of the run: its counts and the progress bar cover the
+// whole run.
 class HeadlessWindow : public ScanWindow
 {
 public:
-    HeadlessWindow(std::FILE* out, std::FILE* err, bool csv)
-        : m_out(out), m_err(err), m_csv(csv), m_progress(::isatty(::fileno(err)) == 1)
-    {}
-
-    void ScanStarted(int total) override
+    HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total)
+        : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
+          m_total(total), m_started(std::chrono::steady_clock::now())
     {
-        std::lock_guard lock(m_mutex);
-        m_total = total;
+        winsize size{};
+        if (m_progress && ::ioctl(::fileno(err), TIOCGWINSZ, &size) == 0) {
+            m_columns = size.ws_col;
+        }
     }
+
+    // Each range's own count is known beforehand; a new range starts unfinished.
+    void ScanStarted(int) override { m_finished = false; }
     void ScanStep() override
     {
         std::lock_guard lock(m_mutex);
@@ -149,20 +204,28 @@ public:
     }
     void HostFound(const HostRecord& record) override
     {
-        const std::string line = HeadlessHostLine(record, m_csv);
+        std::string line = HeadlessHostLine(record, m_format);
         std::lock_guard lock(m_mutex);
         ++m_online;
+        if (m_sorted) {
+            m_rows.push_back(Row{ParseDottedQuad(record.ip).value_or(0), m_rows.size(), std::move(line)});
+            return;
+        }
         ClearProgressLocked();
         std::fwrite(line.data(), 1, line.size(), m_out);
         std::fflush(m_out);
         ShowProgressLocked(true);
     }
-    void ScanFinished() override { m_finished = true; }
-    void ScanAddress(const std::string& address) override
+    void ScanFinished() override
     {
-        std::lock_guard lock(m_mutex);
-        m_current = address;
+        {
+            // The bar shows where each range ended, whatever the throttle let through.
+            std::lock_guard lock(m_mutex);
+            ShowProgressLocked(true);
+        }
+        m_finished = true;
     }
+    void ScanAddress(const std::string&) override {}
     void HostSilent(const std::string&) override
     {
         std::lock_guard lock(m_mutex);
@@ -172,16 +235,35 @@ public:
     std::string LookupText() override { return {}; }
 
     bool Finished() const { return m_finished.load(); }
+    int Online()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_online;
+    }
 
-    void WriteSummary()
+    // After the last range: the rows kept for address order, then the counts.
+    void WriteEnd()
     {
         std::lock_guard lock(m_mutex);
         ClearProgressLocked();
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [](const Row& a, const Row& b) { return a.address < b.address; });
+        for (const Row& row : m_rows) {
+            std::fwrite(row.line.data(), 1, row.line.size(), m_out);
+        }
+        std::fflush(m_out);
         std::fprintf(m_err, "Online:%d/Offline:%d\n", m_online, m_offline);
         std::fflush(m_err);
     }
 
 private:
+    struct Row
+    {
+        std::uint32_t address;
+        std::size_t order;
+        std::string line;
+    };
+
     void ShowProgressLocked(bool force)
     {
         if (!m_progress) {
@@ -192,7 +274,14 @@ private:
             return;
         }
         m_lastProgress = now;
-        std::fprintf(m_err, "\r%lld/%d %s\033[K", m_steps, m_total, m_current.c_str());
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(now - m_started);
+        std::string line = ProgressLine(m_steps, m_total, m_online, elapsed);
+        // A line longer than the terminal would wrap, and "\r" would no longer
+        // return to its start.
+        if (m_columns > 1 && line.size() >= m_columns) {
+            line.resize(m_columns - 1);
+        }
+        std::fprintf(m_err, "\r%s\033[K", line.c_str());
         std::fflush(m_err);
         m_progressShown = true;
     }
@@ -207,14 +296,17 @@ private:
 
     std::FILE* m_out;
     std::FILE* m_err;
-    const bool m_csv;
+    const OutputFormat m_format;
+    const bool m_sorted;
     const bool m_progress;
+    const std::uint64_t m_total;
+    const std::chrono::steady_clock::time_point m_started;
+    std::size_t m_columns = 0; // of the terminal; 0: unknown
     std::mutex m_mutex;
-    int m_total = 0;
-    long long m_steps = 0;
+    std::uint64_t m_steps = 0;
     int m_online = 0;
     int m_offline = 0;
-    std::string m_current;
+    std::vector<Row> m_rows;
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastProgress{};
     std::atomic<bool> m_finished{false};
@@ -287,6 +379,139 @@ std::optional<AddressRange> FirstAdapterRange()
     return std::nullopt;
 }
 
+enum class OptionRead
+{
+    NotAnOption, // a range
+    Flag,        // an option without a value
+    WithValue,   // an option that took the next argument
+    Error,
+};
+
+std::optional<OutputFormat> ParseFormat(std::string_view text)
+{
+    if (text == "tsv") {
+        return OutputFormat::Tsv;
+    }
+    if (text == "csv") {
+        return OutputFormat::Csv;
+    }
+    if (text == "json") {
+        return OutputFormat::Json;
+    }
+    return std::nullopt;
+}
+
+// The options that take a value: --threads, --timeout, --format.
+OptionRead ReadValueOption(std::string_view option, std::string_view value, HeadlessScanOptions& options,
+                           std::string& error)
+{
+    if (option == "--threads") {
+        options.threads = ParseCount(value, JobPool::kMaxThreads - 1);
+        if (!options.threads) {
+            error = "--threads: '" + std::string(value) + "' is not a number from 0 to " +
+                    std::to_string(JobPool::kMaxThreads - 1);
+            return OptionRead::Error;
+        }
+    } else if (option == "--timeout") {
+        options.timeoutMs = ParseCount(value, INT_MAX);
+        if (!options.timeoutMs) {
+            error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds";
+            return OptionRead::Error;
+        }
+    } else {
+        const auto format = ParseFormat(value);
+        if (!format) {
+            error = "--format: '" + std::string(value) + "' is none of tsv, csv, json";
+            return OptionRead::Error;
+        }
+        options.format = *format;
+    }
+    return OptionRead::WithValue;
+}
+
+OptionRead ReadScanOption(std::string_view argument, const char* next, HeadlessScanOptions& options, std::string& error)
+{
+    if (argument == "--csv") {
+        options.format = OutputFormat::Csv;
+        return OptionRead::Flag;
+    }
+    if (argument == "--header" || argument == "--sorted") {
+        (argument == "--header" ? options.header : options.sorted) = true;
+        return OptionRead::Flag;
+    }
+    if (argument == "--threads" || argument == "--timeout" || argument == "--format") {
+        if (next == nullptr) {
+            error = std::string(argument) + " needs a value";
+            return OptionRead::Error;
+        }
+        return ReadValueOption(argument, next, options, error);
+    }
+    if (argument.size() > 1 && argument[0] == '-') {
+        error = "unknown option '" + std::string(argument) + "'";
+        return OptionRead::Error;
+    }
+    return OptionRead::NotAnOption;
+}
+
+bool CheckRangeSize(std::uint32_t first, std::uint32_t last, const std::string& text, std::string& error)
+{
+    if (std::uint64_t{last} - first + 1 > kMaxRangeAddresses) {
+        error = "the range " + text + " holds more than " + std::to_string(kMaxRangeAddresses) +
+                " addresses; give smaller ones";
+        return false;
+    }
+    return true;
+}
+
+// The ranges in the order given: a CIDR block, or two addresses FIRST LAST.
+bool ReadRanges(const std::vector<std::string>& positional, std::vector<ScanRange>& ranges, std::string& error)
+{
+    for (std::size_t i = 0; i < positional.size(); ++i) {
+        const std::string& text = positional[i];
+        if (text.find('/') != std::string::npos) {
+            const auto block = ParseCidr(text);
+            if (!block) {
+                error = "'" + text + "' is not a CIDR range such as 198.18.0.0/24";
+                return false;
+            }
+            if (!CheckRangeSize(block->start, block->end, text, error)) {
+                return false;
+            }
+            ranges.push_back(ScanRange{FormatIpv4(block->start), FormatIpv4(block->end)});
+            continue;
+        }
+        const auto first = ParseDottedQuad(text);
+        if (!first) {
+            error = "'" + text + "' is not an IPv4 address";
+            return false;
+        }
+        if (i + 1 >= positional.size() || positional[i + 1].find('/') != std::string::npos) {
+            error = "the range from " + text + " needs its last address (FIRST LAST), or give a CIDR range";
+            return false;
+        }
+        const std::string& lastText = positional[++i];
+        const auto last = ParseDottedQuad(lastText);
+        if (!last) {
+            error = "'" + lastText + "' is not an IPv4 address";
+            return false;
+        }
+        if (*last < *first) {
+            error = "the last address " + lastText;
+            error += " lies below the first ";
+            error += text;
+            return false;
+        }
+        std::string both = text;
+        both += ' ';
+        both += lastText;
+        if (!CheckRangeSize(*first, *last, both, error)) {
+            return false;
+        }
+        ranges.push_back(ScanRange{FormatIpv4(*first), FormatIpv4(*last)});
+    }
+    return true;
+}
+
 } // namespace
 
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options, std::string& error)
@@ -295,103 +520,101 @@ HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessS
         return HeadlessParse::NotAScan;
     }
     options = HeadlessScanOptions{};
-    std::vector<std::string> addresses;
+    std::vector<std::string> positional;
     for (int i = 2; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--csv") {
-            options.csv = true;
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        switch (ReadScanOption(argument, value, options, error)) {
+        case OptionRead::Flag:
             continue;
-        }
-        if (argument == "--threads" || argument == "--timeout") {
-            if (i + 1 >= argc) {
-                error = std::string(argument) + " needs a value";
-                return HeadlessParse::Error;
-            }
-            const std::string_view value = argv[++i];
-            if (argument == "--threads") {
-                options.threads = ParseCount(value, JobPool::kMaxThreads - 1);
-                if (!options.threads) {
-                    error = "--threads: '" + std::string(value) + "' is not a number from 0 to " +
-                            std::to_string(JobPool::kMaxThreads - 1);
-                    return HeadlessParse::Error;
-                }
-            } else {
-                options.timeoutMs = ParseCount(value, INT_MAX);
-                if (!options.timeoutMs) {
-                    error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds";
-                    return HeadlessParse::Error;
-                }
-            }
+        case OptionRead::WithValue:
+            ++i;
             continue;
-        }
-        if (argument.size() > 1 && argument[0] == '-') {
-            error = "unknown option '" + std::string(argument) + "'";
+        case OptionRead::Error:
             return HeadlessParse::Error;
+        case OptionRead::NotAnOption:
+            break;
         }
-        addresses.emplace_back(argument);
+        positional.emplace_back(argument);
     }
-    if (addresses.size() == 1 || addresses.size() > 2) {
-        error = "give both the first and the last address of the range, or neither";
+    if (!ReadRanges(positional, options.ranges, error)) {
         return HeadlessParse::Error;
-    }
-    if (addresses.size() == 2) {
-        const auto first = ParseAddress(addresses[0]);
-        const auto last = ParseAddress(addresses[1]);
-        for (int i = 0; i < 2; ++i) {
-            if (!(i == 0 ? first : last)) {
-                error = "'" + addresses[i] + "' is not an IPv4 address";
-                return HeadlessParse::Error;
-            }
-        }
-        if (*last < *first) {
-            error = "the last address " + addresses[1] + " lies below the first " + addresses[0];
-            return HeadlessParse::Error;
-        }
-        options.first = addresses[0];
-        options.last = addresses[1];
     }
     return HeadlessParse::Scan;
 }
 
-std::string HeadlessHeaderLine(bool csv)
+std::string HeadlessHeaderLine(OutputFormat format)
 {
-    const std::string fields[9] = {"IP",         "MAC",       "HostName",     "CPU",           "RAM Size",
-                                   "Share File", "SystemVer", "NetCard Type", "NetCard Vendor"};
-    return JoinLine(fields, csv);
+    if (format == OutputFormat::Json) {
+        return {};
+    }
+    const std::string fields[9] = {kColumnNames[0], kColumnNames[1], kColumnNames[2], kColumnNames[3], kColumnNames[4],
+                                   kColumnNames[5], kColumnNames[6], kColumnNames[7], kColumnNames[8]};
+    return JoinLine(fields, format);
 }
 
-std::string HeadlessHostLine(const HostRecord& record, bool csv)
+std::string HeadlessHostLine(const HostRecord& record, OutputFormat format)
 {
     const HostInventory& inventory = record.inventory;
     const std::string fields[9] = {
         record.ip,          record.mac,       record.hostName,         inventory.cpu,
         inventory.memoryMb, inventory.shares, inventory.systemVersion, inventory.adapterSpeed,
         inventory.vendor};
-    return JoinLine(fields, csv);
+    return JoinLine(fields, format);
+}
+
+std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std::chrono::seconds elapsed)
+{
+    constexpr std::uint64_t kBarWidth = 20;
+    const std::uint64_t shown = std::min(done, total);
+    const std::uint64_t filled = total == 0 ? kBarWidth : shown * kBarWidth / total;
+    std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+    line += std::to_string(shown) + "/" + std::to_string(total) + " addresses, " + std::to_string(found) +
+            (found == 1 ? " host" : " hosts") + ", " + Duration(elapsed) + " elapsed";
+    if (shown > 0 && shown < total) {
+        const auto rest = std::chrono::seconds(static_cast<long long>(
+            static_cast<double>(elapsed.count()) * static_cast<double>(total - shown) / static_cast<double>(shown)));
+        line += ", about " + Duration(rest) + " left";
+    }
+    return line;
 }
 
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt)
 {
     ApplyOverrides(deps.store, options);
-    const std::string header = HeadlessHeaderLine(options.csv);
-    std::fwrite(header.data(), 1, header.size(), out);
-    std::fflush(out);
+    if (options.header) {
+        const std::string header = HeadlessHeaderLine(options.format);
+        std::fwrite(header.data(), 1, header.size(), out);
+        std::fflush(out);
+    }
 
-    HeadlessWindow window(out, err, options.csv);
+    std::uint64_t total = 0;
+    for (const ScanRange& range : options.ranges) {
+        total += AddressWalk(range.first, range.last).Count();
+    }
+    HeadlessWindow window(out, err, options, total);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
-    service.StartScan(options.first, options.last, &window, false);
     bool interrupted = false;
-    while (!window.Finished()) {
-        if (waitForInterrupt(kInterruptPoll)) {
-            interrupted = true;
+    for (const ScanRange& range : options.ranges) {
+        service.StartScan(range.first, range.last, &window, false);
+        while (!window.Finished()) {
+            if (waitForInterrupt(kInterruptPoll)) {
+                interrupted = true;
+                break;
+            }
+        }
+        // The window's calls are handled on the workers' threads: nothing to dispatch.
+        service.StopAndDrain({});
+        if (interrupted) {
             break;
         }
     }
-    // The window's calls are handled on the workers' threads: nothing to dispatch.
-    service.StopAndDrain({});
-    window.WriteSummary();
-    return interrupted ? 130 : 0;
+    window.WriteEnd();
+    if (interrupted) {
+        return 130;
+    }
+    return window.Online() > 0 ? 0 : 1;
 }
 
 int RunHeadlessScanCommand(int argc, char** argv)
@@ -404,21 +627,23 @@ int RunHeadlessScanCommand(int argc, char** argv)
     case HeadlessParse::Error:
         std::fprintf(stderr,
                      "tessvale --scan: %s\n"
-                     "usage: tessvale --scan [FIRST LAST] [--threads N] [--timeout MS] [--csv]\n",
+                     "usage: tessvale --scan [RANGE]... [--threads N] [--timeout MS] [--format tsv|csv|json]\n"
+                     "                       [--header] [--sorted]\n"
+                     "Try 'tessvale --help' for more information.\n",
                      error.c_str());
         return 2;
     case HeadlessParse::Scan:
         break;
     }
-    if (options.first.empty()) {
+    if (options.ranges.empty()) {
         const auto range = FirstAdapterRange();
         if (!range) {
-            std::fprintf(stderr, "tessvale --scan: no local IPv4 adapter gives a range; give FIRST and LAST\n");
+            std::fprintf(stderr, "tessvale --scan: no local IPv4 adapter gives a range; give one\n");
             return 2;
         }
-        options.first = FormatIpv4(range->start);
-        options.last = FormatIpv4(range->end);
+        options.ranges.push_back(ScanRange{FormatIpv4(range->start), FormatIpv4(range->end)});
     }
+    options.progress = ::isatty(::fileno(stderr)) == 1;
 
     ConfigStore store;
     store.Load(ConfigFilePath());

@@ -1,13 +1,17 @@
-// The scanner without a window: "tessvale --scan FIRST LAST [--threads N]
-// [--timeout MS] [--csv]" prints one line per answering host on standard output, as
-// it is found, and the online/offline counts on standard error at the end.
+// The scanner without a window: "tessvale --scan [RANGE]... [--threads N]
+// [--timeout MS] [--format tsv|csv|json] [--header] [--sorted]" prints one line per
+// answering host on standard output, as it is found or in address order, a progress
+// bar on standard error when that is a terminal, and the online/offline counts there
+// at the end.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scan/host_record.h"
 
@@ -19,13 +23,32 @@ class InventoryQuery;
 class JobPool;
 class VendorLookup;
 
+enum class OutputFormat
+{
+    Tsv,  // tab-separated, control characters blanked
+    Csv,  // RFC 4180 quoting, fields a spreadsheet would take for formulas marked with '
+    Json, // one object per line, keys named like the columns
+};
+
+// One range of the scan, both ends included, as dotted quads.
+struct ScanRange
+{
+    std::string first;
+    std::string last;
+};
+
+// The most addresses one range may hold (a /8).
+inline constexpr std::uint64_t kMaxRangeAddresses = std::uint64_t{1} << 24;
+
 struct HeadlessScanOptions
 {
-    std::string first; // empty together with last: the first local adapter's range
-    std::string last;
+    std::vector<ScanRange> ranges;      // in the order given; empty: the first local adapter's range
     std::optional<long long> threads;   // overrides AutoscanThreads for this run
     std::optional<long long> timeoutMs; // overrides NetbiosTimeoutMSeconds for this run
-    bool csv = false;
+    OutputFormat format = OutputFormat::Tsv;
+    bool header = false;   // the column names first (tsv and csv)
+    bool sorted = false;   // rows in address order at the end instead of as found
+    bool progress = false; // the progress bar on the error stream (set when it is a terminal)
 };
 
 enum class HeadlessParse
@@ -35,14 +58,19 @@ enum class HeadlessParse
     Error, // a scan was asked for with bad arguments; the message says why
 };
 
-// Reads the arguments after the program's path.
+// Reads the arguments after the program's path. A range is FIRST LAST (two dotted
+// quads) or a CIDR block ("198.18.0.0/24": network + 1 to broadcast - 1).
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options,
                                     std::string& error);
 
-// The header line and one host line: the nine list columns, tab-separated, or as CSV
-// with RFC 4180 quoting. Each ends with a line feed.
-std::string HeadlessHeaderLine(bool csv);
-std::string HeadlessHostLine(const HostRecord& record, bool csv);
+// The header line and one host line of the nine list columns in the given format;
+// each ends with a line feed. JSON has no header line (empty).
+std::string HeadlessHeaderLine(OutputFormat format);
+std::string HeadlessHostLine(const HostRecord& record, OutputFormat format);
+
+// The progress bar as one line without a line end: a bar, addresses done of total,
+// hosts found, the time elapsed and the time the rest should take.
+std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std::chrono::seconds elapsed);
 
 struct HeadlessScanDeps
 {
@@ -56,9 +84,9 @@ struct HeadlessScanDeps
 // Blocks up to the given time; true when the user asked to stop (Ctrl-C).
 using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
 
-// Scans options.first..options.last (both set) and writes the table to out, progress
-// (when err is a terminal) and the counts to err. Returns the exit code: 0, or 130
-// when interrupted.
+// Scans every range of options (at least one) one after the other and writes the table
+// to out, progress (when options.progress) and the counts to err. Returns the exit
+// code: 0 when hosts were found, 1 when none was, 130 when interrupted.
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt);
 

@@ -29,6 +29,14 @@ std::string CsvField(const std::string& value)
     return field;
 }
 
+// A field as both formats write it: never the start of a formula, and no control
+// character that could split its row or column (stored results from older files may
+// still hold them).
+std::string ExportField(const std::string& value)
+{
+    return BlankControlCharacters(SpreadsheetSafe(value));
+}
+
 } // namespace
 
 std::string SpreadsheetSafe(std::string_view field)
@@ -67,12 +75,12 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
                 if (column > kColumnIp) {
                     text += ',';
                 }
-                text += CsvField(row.text[column]);
+                text += CsvField(ExportField(row.text[column]));
             } else {
                 if (column > kColumnIp) {
                     text += '\t';
                 }
-                text += row.text[column];
+                text += ExportField(row.text[column]);
             }
         }
         text += type == ExportType::Csv ? "\r" : "\r\n";

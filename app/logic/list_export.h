@@ -26,7 +26,8 @@ std::string SpreadsheetSafe(std::string_view field);
 std::string ExportPath(const std::string& chosenPath, ExportType type);
 
 // The whole file as UTF-8 text: header line, then one line per row, top to bottom.
-// In the CSV form a double quote inside a value is doubled.
+// In the CSV form a double quote inside a value is doubled. In both, every field goes
+// through SpreadsheetSafe and its control characters become blanks.
 std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type);
 
 // Writes the formatted text in the locale's narrow encoding. The file appears

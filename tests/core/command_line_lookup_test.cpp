@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -53,12 +55,16 @@ protected:
         probe.netbios["10.0.1.2"] = "00:11:22:33:45:02";
     }
 
-    bool Run(const std::string& commandLine)
+    bool Run(const std::string& commandLine) { return RunIn(commandLine, m_folder.Path(), "", nullptr); }
+    bool RunIn(const std::string& commandLine, const std::string& folder, const std::string& fallback,
+               std::FILE* report)
     {
-        const LookupContext context{probe, m_folder.Path(), [this](const std::string& mac) {
+        const LookupContext context{probe, folder,
+                                    [this](const std::string& mac) {
                                         woken.push_back(mac);
                                         return 1;
-                                    }};
+                                    },
+                                    fallback, report};
         return RunCommandLineLookup(commandLine, context);
     }
     std::optional<std::string> File(const char* name) const
@@ -70,10 +76,20 @@ protected:
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
+    static std::string Read(std::FILE* file)
+    {
+        std::rewind(file);
+        std::string text;
+        char buffer[512];
+        std::size_t length = 0;
+        while ((length = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            text.append(buffer, length);
+        }
+        return text;
+    }
+
     ScriptedProbe probe;
     std::vector<std::string> woken;
-
-private:
     test::TempFolder m_folder;
 };
 
@@ -185,6 +201,46 @@ TEST_F(CommandLineLookup, WakeTakesTheMacInColonForm)
     EXPECT_TRUE(Run("-w  001B210A0B0C")); // the blank belongs to the MAC: 13 characters
     EXPECT_EQ(woken, (std::vector<std::string>{"00:1B:21:0A:0B:0C", "00-1B-21-0A-0B-0C"}));
     EXPECT_FALSE(File("IP2MAC.txt"));
+}
+
+// A program folder that cannot be written (here: a file stands where the folder
+// should be, which stops root too) sends the file to the data folder, made when
+// missing; the report stream learns where it went.
+TEST_F(CommandLineLookup, UnwritableProgramFolderFallsBackToTheDataFolder)
+{
+    std::ofstream(m_folder.File("bin")) << "a file, not a folder";
+    const std::string data = m_folder.File("data/Tessvale");
+    std::FILE* report = std::tmpfile();
+    EXPECT_TRUE(RunIn("-m 10.0.0.3", m_folder.File("bin"), data, report));
+    EXPECT_EQ(File("data/Tessvale/IP2MAC.txt"), "10.0.0.3 00:11:22:33:44:03\r\n");
+    EXPECT_EQ(Read(report), "tessvale: written to " + data + "/IP2MAC.txt\n");
+    std::fclose(report);
+
+    // Nowhere to write: said once, and nothing is probed.
+    std::ofstream(m_folder.File("data2")) << "also a file";
+    report = std::tmpfile();
+    probe.asked.clear();
+    EXPECT_TRUE(RunIn("-i 001122334455 10.0.0.1 10.0.0.9", m_folder.File("bin"), m_folder.File("data2/T"), report));
+    EXPECT_TRUE(probe.asked.empty());
+    const std::string said = Read(report);
+    EXPECT_EQ(said.rfind("tessvale: cannot write " + m_folder.File("bin") + "/MAC2IP.txt or ", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    std::fclose(report);
+
+    // Without a report stream nothing is said; a writable program folder is used first.
+    EXPECT_TRUE(RunIn("-m 10.0.0.5", m_folder.Path(), data, nullptr));
+    EXPECT_EQ(File("IP2MAC.txt"), "10.0.0.5 00:11:22:33:44:55\r\n");
+}
+
+TEST(LookupContextFor, AnInstalledProgramWritesOnlyToTheDataFolder)
+{
+    ScriptedProbe probe;
+    const LookupContext installed = LookupContextFor(probe, "/usr/bin", true, "/home/u/.config/Tessvale");
+    EXPECT_EQ(installed.outputFolder, "");
+    EXPECT_EQ(installed.fallbackFolder, "/home/u/.config/Tessvale");
+    const LookupContext built = LookupContextFor(probe, "/src/build", false, "/home/u/.config/Tessvale");
+    EXPECT_EQ(built.outputFolder, "/src/build");
+    EXPECT_EQ(built.report, nullptr);
 }
 
 } // namespace

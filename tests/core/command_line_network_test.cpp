@@ -50,7 +50,7 @@ protected:
         ConfigStore unloaded;
         const auto system = MakeSystemProbe(unloaded);
         RecordingProbe probe(*system);
-        const LookupContext context{probe, m_folder.Path(), nullptr};
+        const LookupContext context{probe, m_folder.Path(), nullptr, "", nullptr};
         const NamespaceScope inScanner(Scanner());
         EXPECT_TRUE(inScanner.Entered());
         const bool handled = RunCommandLineLookup(commandLine, context);

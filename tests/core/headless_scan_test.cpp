@@ -25,23 +25,46 @@ HeadlessParse Parse(std::vector<const char*> arguments, HeadlessScanOptions& opt
     return ParseHeadlessScanArgs(static_cast<int>(arguments.size()), arguments.data(), options, error);
 }
 
-TEST(HeadlessScanArgs, ReadsRangeAndOptions)
+TEST(HeadlessScanArgs, ReadsRangesAndOptions)
 {
     HeadlessScanOptions options;
     std::string error;
     ASSERT_EQ(
         Parse({"--scan", "10.0.0.1", "10.0.0.254", "--threads", "100", "--timeout", "250", "--csv"}, options, error),
-        HeadlessParse::Scan);
-    EXPECT_EQ(options.first, "10.0.0.1");
-    EXPECT_EQ(options.last, "10.0.0.254");
+        HeadlessParse::Scan)
+        << error;
+    ASSERT_EQ(options.ranges.size(), 1u);
+    EXPECT_EQ(options.ranges[0].first, "10.0.0.1");
+    EXPECT_EQ(options.ranges[0].last, "10.0.0.254");
     EXPECT_EQ(options.threads, 100);
     EXPECT_EQ(options.timeoutMs, 250);
-    EXPECT_TRUE(options.csv);
+    EXPECT_EQ(options.format, OutputFormat::Csv);
+    EXPECT_FALSE(options.header);
+    EXPECT_FALSE(options.sorted);
 
-    ASSERT_EQ(Parse({"--scan"}, options, error), HeadlessParse::Scan);
-    EXPECT_TRUE(options.first.empty());
+    // CIDR blocks and address pairs mixed, in the order given.
+    ASSERT_EQ(Parse({"--scan", "198.18.0.77/24", "--format", "json", "10.0.0.9", "10.0.0.12", "--header", "--sorted",
+                     "198.18.1.0/30", "198.18.2.5/32"},
+                    options, error),
+              HeadlessParse::Scan)
+        << error;
+    ASSERT_EQ(options.ranges.size(), 4u);
+    EXPECT_EQ(options.ranges[0].first, "198.18.0.1");
+    EXPECT_EQ(options.ranges[0].last, "198.18.0.254");
+    EXPECT_EQ(options.ranges[1].first, "10.0.0.9");
+    EXPECT_EQ(options.ranges[1].last, "10.0.0.12");
+    EXPECT_EQ(options.ranges[2].first, "198.18.1.1");
+    EXPECT_EQ(options.ranges[2].last, "198.18.1.2");
+    EXPECT_EQ(options.ranges[3].first, "198.18.2.5");
+    EXPECT_EQ(options.ranges[3].last, "198.18.2.5");
+    EXPECT_EQ(options.format, OutputFormat::Json);
+    EXPECT_TRUE(options.header);
+    EXPECT_TRUE(options.sorted);
+
+    ASSERT_EQ(Parse({"--scan", "--format", "tsv"}, options, error), HeadlessParse::Scan);
+    EXPECT_TRUE(options.ranges.empty());
     EXPECT_FALSE(options.threads.has_value());
-    EXPECT_FALSE(options.csv);
+    EXPECT_EQ(options.format, OutputFormat::Tsv);
 
     EXPECT_EQ(Parse({"-m", "10.0.0.1"}, options, error), HeadlessParse::NotAScan);
     EXPECT_EQ(Parse({}, options, error), HeadlessParse::NotAScan);
@@ -51,6 +74,7 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
 {
     const std::vector<std::vector<const char*>> bad = {
         {"--scan", "10.0.0.1"},                                // one end only
+        {"--scan", "10.0.0.1", "198.18.0.0/24"},               // one end, then a block
         {"--scan", "10.0.0.300", "10.0.0.4"},                  // not an address
         {"--scan", "10.0.0.9", "10.0.0.4"},                    // last below first
         {"--scan", "10.0.0.1", "10.0.0.4", "--threads", "x"},  // not a number
@@ -59,16 +83,26 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
         {"--scan", "10.0.0.1", "10.0.0.4", "--timeout"},
         {"--scan", "10.0.0.1", "10.0.0.4", "--verbose"},
         {"--scan", "1.1.1.1", "1.1.1.2", "1.1.1.3"},
+        {"--scan", "198.18.0.0/33"},
+        {"--scan", "198.18.0.0/"},
+        {"--scan", "198.18.0/24"},
+        {"--scan", "10.0.0.0/7"}, // more addresses than one run takes
+        {"--scan", "0.0.0.0", "255.255.255.255"},
+        {"--scan", "198.18.0.0/24", "--format", "xml"},
+        {"--scan", "198.18.0.0/24", "--format"},
     };
     for (const auto& arguments : bad) {
         HeadlessScanOptions options;
         std::string error;
-        EXPECT_EQ(Parse(arguments, options, error), HeadlessParse::Error) << arguments[1];
+        EXPECT_EQ(Parse(arguments, options, error), HeadlessParse::Error) << arguments[1] << " " << arguments.back();
         EXPECT_FALSE(error.empty());
     }
+    HeadlessScanOptions options;
+    std::string error;
+    EXPECT_EQ(Parse({"--scan", "10.0.0.0/8"}, options, error), HeadlessParse::Scan) << error;
 }
 
-TEST(HeadlessScanLines, TabAndCsvForms)
+TEST(HeadlessScanLines, TabCsvAndJsonForms)
 {
     HostRecord record;
     record.ip = "10.0.0.7";
@@ -77,16 +111,55 @@ TEST(HeadlessScanLines, TabAndCsvForms)
     record.inventory.shares = "C$;print,er;";
     record.inventory.systemVersion = "Say \"hi\"";
     record.inventory.vendor = "Intel Corporate\r";
-    EXPECT_EQ(HeadlessHeaderLine(false), "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\t"
-                                         "NetCard Vendor\n");
-    EXPECT_EQ(HeadlessHostLine(record, false),
+    EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Tsv),
+              "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\n");
+    EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Json), "");
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Tsv),
               "10.0.0.7\t00:1B:21:0A:0B:0C\tPC07\t\t\tC$;print,er;\tSay \"hi\"\t\tIntel Corporate\n");
-    EXPECT_EQ(HeadlessHostLine(record, true),
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Csv),
               "10.0.0.7,00:1B:21:0A:0B:0C,PC07,,,\"C$;print,er;\",\"Say \"\"hi\"\"\",,Intel Corporate\n");
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Json),
+              "{\"IP\":\"10.0.0.7\",\"MAC\":\"00:1B:21:0A:0B:0C\",\"HostName\":\"PC07\",\"CPU\":\"\",\"RAM Size\":\"\","
+              "\"Share File\":\"C$;print,er;\",\"SystemVer\":\"Say \\\"hi\\\"\",\"NetCard Type\":\"\","
+              "\"NetCard Vendor\":\"Intel Corporate\\u000d\"}\n");
 
     record.inventory.cpu = "two\tcolumns\nand lines";
-    EXPECT_NE(HeadlessHostLine(record, false).find("\tPC07\ttwo columns and lines\t\t"), std::string::npos);
-    EXPECT_NE(HeadlessHostLine(record, true).find("\"two\tcolumns\nand lines\""), std::string::npos);
+    EXPECT_NE(HeadlessHostLine(record, OutputFormat::Tsv).find("\tPC07\ttwo columns and lines\t\t"), std::string::npos);
+    EXPECT_NE(HeadlessHostLine(record, OutputFormat::Csv).find("\"two\tcolumns\nand lines\""), std::string::npos);
+    EXPECT_NE(HeadlessHostLine(record, OutputFormat::Json).find("\"CPU\":\"two\\u0009columns\\u000aand lines\""),
+              std::string::npos);
+}
+
+// Host texts a spreadsheet would run as formulas are marked in the CSV form only; the
+// "-" of a host without a name stays as it is.
+TEST(HeadlessScanLines, CsvFieldsNeverStartAFormula)
+{
+    HostRecord record;
+    record.ip = "10.0.0.7";
+    record.mac = "00:1B:21:0A:0B:0C";
+    record.hostName = "=1+2*3";
+    record.inventory.cpu = "@SUM(1+1)";
+    record.inventory.memoryMb = "-";
+    record.inventory.shares = R"(=HYPERLINK("http://x/?"&A2,"Details"))";
+    record.inventory.systemVersion = "+x";
+    record.inventory.adapterSpeed = "-1";
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Csv),
+              "10.0.0.7,00:1B:21:0A:0B:0C,'=1+2*3,'@SUM(1+1),-,"
+              "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",'+x,'-1,\n");
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Tsv).substr(0, 38), "10.0.0.7\t00:1B:21:0A:0B:0C\t=1+2*3\t@SUM");
+}
+
+TEST(HeadlessScanProgress, BarCountsAndEstimate)
+{
+    using std::chrono::seconds;
+    EXPECT_EQ(ProgressLine(0, 254, 0, seconds(0)), "[....................] 0/254 addresses, 0 hosts, 00:00 elapsed");
+    // A quarter done in 30 s: 90 s more.
+    EXPECT_EQ(ProgressLine(64, 256, 1, seconds(30)),
+              "[#####...............] 64/256 addresses, 1 host, 00:30 elapsed, about 01:30 left");
+    EXPECT_EQ(ProgressLine(256, 256, 12, seconds(3725)),
+              "[####################] 256/256 addresses, 12 hosts, 1:02:05 elapsed");
+    // More steps than addresses (never expected) do not overflow the bar.
+    EXPECT_EQ(ProgressLine(300, 256, 2, seconds(1)).substr(0, 32), "[####################] 256/256 a");
 }
 
 // The scan over fakes, its table read back from temporary files.
@@ -131,13 +204,13 @@ TEST_F(HeadlessScanRun, ListsTheAnsweringHostsAndCountsOnStandardError)
     m_probe.AddArpHost("198.18.0.9", "02:00:00:00:00:09");
     m_vendors.Add("00:1B:21", "Intel Corporate");
     HeadlessScanOptions options;
-    options.first = "198.18.0.1";
-    options.last = "198.18.0.20";
+    options.ranges = {{"198.18.0.1", "198.18.0.20"}};
     options.threads = 3;
+    options.header = true;
     EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 0);
 
     const std::string out = Read(m_out);
-    EXPECT_EQ(out.rfind(HeadlessHeaderLine(false), 0), 0u);
+    EXPECT_EQ(out.rfind(HeadlessHeaderLine(OutputFormat::Tsv), 0), 0u);
     EXPECT_NE(out.find("198.18.0.5\t00:1B:21:00:00:05\tPC05\t\t\t\t\t\tIntel Corporate\n"), std::string::npos);
     EXPECT_NE(out.find("198.18.0.9\t02:00:00:00:00:09\t-\t\t\t\t\t\t\n"), std::string::npos);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
@@ -149,6 +222,48 @@ TEST_F(HeadlessScanRun, ListsTheAnsweringHostsAndCountsOnStandardError)
     EXPECT_TRUE(m_store.Path().empty() || !std::filesystem::exists(m_store.Path()));
 }
 
+TEST_F(HeadlessScanRun, NoHostFoundExitsWithOneAndPrintsNoHeaderUnasked)
+{
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.1", "198.18.0.6"}};
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 1);
+    EXPECT_EQ(Read(m_out), "");
+    EXPECT_EQ(Read(m_err), "Online:0/Offline:6\n");
+}
+
+TEST_F(HeadlessScanRun, SeveralRangesSortedWithProgress)
+{
+    // The ranges come in falling address order: as found, the rows would too.
+    m_probe.AddNetbiosHost("198.18.1.2", "00:1B:21:00:01:02", "LOW");
+    m_probe.AddNetbiosHost("198.18.0.200", "00:1B:21:00:00:C8", "HIGH");
+    m_probe.AddArpHost("10.0.0.3", "02:00:00:00:00:03");
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.1.1", "198.18.1.2"}, {"198.18.0.199", "198.18.0.201"}, {"10.0.0.3", "10.0.0.3"}};
+    options.format = OutputFormat::Json;
+    options.sorted = true;
+    options.progress = true;
+    options.header = true; // JSON has no header line
+    options.threads = 2;
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 0);
+
+    const std::string out = Read(m_out);
+    const std::size_t first = out.find(R"("IP":"10.0.0.3")");
+    const std::size_t second = out.find(R"("IP":"198.18.0.200")");
+    const std::size_t third = out.find(R"("IP":"198.18.1.2")");
+    ASSERT_NE(first, std::string::npos) << out;
+    ASSERT_NE(second, std::string::npos) << out;
+    ASSERT_NE(third, std::string::npos) << out;
+    EXPECT_LT(first, second);
+    EXPECT_LT(second, third);
+    EXPECT_EQ(out.front(), '{');
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+
+    // The bar counts the whole run, and is cleared before the counts.
+    const std::string err = Read(m_err);
+    EXPECT_NE(err.find("] 6/6 addresses, 3 hosts"), std::string::npos) << err;
+    EXPECT_NE(err.find("\r\033[KOnline:3/Offline:3\n"), std::string::npos) << err;
+}
+
 TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
 {
     for (int i = 1; i <= 254; ++i) {
@@ -156,15 +271,17 @@ TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
     }
     m_probe.SetDelay(std::chrono::milliseconds(5));
     HeadlessScanOptions options;
-    options.first = "198.18.0.1";
-    options.last = "198.18.0.254";
+    options.ranges = {{"198.18.0.1", "198.18.0.254"}, {"198.18.1.1", "198.18.1.254"}};
     options.threads = 4;
+    options.header = true;
     std::atomic<int> polls{0};
     const auto interruptAtThirdPoll = [&](std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);
         return ++polls >= 3;
     };
     EXPECT_EQ(Run(options, interruptAtThirdPoll), 130);
+    // The second range never started.
+    EXPECT_EQ(Read(m_out).find("198.18.1."), std::string::npos);
 
     const std::string out = Read(m_out);
     ASSERT_FALSE(out.empty());

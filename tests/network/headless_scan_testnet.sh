@@ -40,7 +40,7 @@ done <"$net/hosts.txt" | sort >"$work/expected"
 hosts=$(wc -l <"$net/hosts.txt")
 
 status=0
-ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "198.18.0.1" "$BROADCAST" \
+ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "198.18.0.0/24" --header \
     >"$work/out" 2>"$work/err" || status=$?
 [ "$status" -eq 0 ] || { echo "tessvale --scan exited with $status"; cat "$work/err"; exit 1; }
 
@@ -55,4 +55,28 @@ grep -qx "Online:$hosts/Offline:$((254 - hosts))" "$work/err" || {
     cat "$work/err"
     exit 1
 }
+# The same hosts from several ranges, in address order, as CSV; a range without any
+# host ends with exit status 1.
+status=0
+ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "$FIRST_HOST" "$LAST_HOST" \
+    198.18.0.0/26 --format csv --sorted >"$work/sorted" 2>"$work/err" || status=$?
+[ "$status" -eq 0 ] || { echo "tessvale --scan with two ranges exited with $status"; cat "$work/err"; exit 1; }
+cut -d, -f1 "$work/sorted" >"$work/sorted-ips"
+sort -t . -k 4,4n "$work/sorted-ips" | diff -u - "$work/sorted-ips" || { echo "not in address order"; exit 1; }
+[ "$(wc -l <"$work/sorted")" -eq $((hosts * 2)) ] || { echo "each host must appear once per range"; exit 1; }
+status=0
+ip netns exec "$SCANNER_NS" "$tessvale" --scan 198.18.0.240/29 --timeout 300 >"$work/none" 2>&1 || status=$?
+[ "$status" -eq 1 ] || { echo "a range without hosts exited with $status, not 1"; cat "$work/none"; exit 1; }
+
+# Ctrl-C ends a long scan at once with status 130 and the counts so far.
+ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan 198.18.0.0/24 --threads 0 \
+    --timeout 5000 >"$work/cut" 2>"$work/err" &
+scan_pid=$!
+sleep 1.5
+kill -INT "$scan_pid"
+status=0
+wait "$scan_pid" || status=$?
+[ "$status" -eq 130 ] || { echo "an interrupted scan exited with $status, not 130"; cat "$work/err"; exit 1; }
+grep -q '^Online:[0-9]*/Offline:[0-9]*$' "$work/err" || { echo "no counts after Ctrl-C"; cat "$work/err"; exit 1; }
+
 echo "ok: $hosts hosts listed with their names, MACs and vendors"

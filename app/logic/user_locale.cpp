@@ -1,0 +1,31 @@
+#include "app/logic/user_locale.h"
+
+#include <clocale>
+#include <string_view>
+
+#include <langinfo.h>
+
+namespace tessvale {
+namespace {
+
+bool Utf8CharacterSet()
+{
+    const std::string_view codeset = nl_langinfo(CODESET);
+    return codeset == "UTF-8" || codeset == "utf8";
+}
+
+} // namespace
+
+bool UseUserLocale()
+{
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): start-up, before any thread exists
+    std::setlocale(LC_ALL, "");
+    if (Utf8CharacterSet()) {
+        return true;
+    }
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): start-up, before any thread exists
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    return Utf8CharacterSet();
+}
+
+} // namespace tessvale
