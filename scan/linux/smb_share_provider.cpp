@@ -1,9 +1,9 @@
 // Shares over SMB: the share list a host's server service gives an authenticated
 // client, read through libsmbclient in a child process of its own per host.
 //
-// libsmbclient keeps process-wide state that it does not lock (its configuration
-// globals, which every new context and smbc_setDebug write, and the caches behind name
-// resolution), so two threads may not use it at once even with a context each. A child
+// libsmbclient keeps process-wide state (its configuration, which setting a context's
+// debug level changes, and the caches behind name resolution) and does not promise that
+// separate contexts may be used from several threads at once. A child
 // per host gives every worker a copy of the library of its own: workers never wait for
 // each other, and a host that stalls costs only its own child, which ends at the bound.
 // The parent itself never enters the library.
