@@ -29,6 +29,7 @@ public:
         std::vector<ConfigRecord> records;
         m_store.ListRecords(MakeResultRecord(), records);
         std::vector<StoredResultEntry> entries;
+        entries.reserve(records.size());
         for (const ConfigRecord& record : records) {
             entries.push_back({record.id, record.Value(kResultName), record.Value(kResultIpRange)});
         }
