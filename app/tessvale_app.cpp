@@ -9,12 +9,15 @@
 #include "app/logic/command_line_help.h"
 #include "app/logic/command_line_lookup.h"
 #include "app/logic/headless_scan.h"
+#include "app/logic/save_failure.h"
 #include "app/logic/user_locale.h"
+#include "app/qt_text.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
 #include "app/update_run_ui.h"
 #include "app/window_prompts.h"
+#include "app/window_translation.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/text_util.h"
@@ -69,6 +72,12 @@ int RunMainWindow(int argc, char** argv)
 
     ConfigStore store;
     store.Load(ConfigFilePath());
+    // A configuration file that is there but cannot be used is not replaced unasked.
+    if (const std::string question = LoadFailureQuestion(store);
+        !question.empty() && ShowMessage(nullptr, ToQString(question), QStringLiteral("Tessvale"),
+                                         kMbYesNo | kMbIconWarning) != kAnswerYes) {
+        return 1;
+    }
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);

@@ -37,6 +37,7 @@
 #include "app/logic/command_ids.h"
 #include "app/logic/list_export.h"
 #include "app/logic/remote_desktop.h"
+#include "app/logic/save_failure.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
 #include "app/update_run_ui.h"
@@ -67,6 +68,10 @@ public:
     {}
     std::string AskResultName() override { return ToStdString(m_prompts.AskResultName(m_owner, m_proposal)); }
     void RangesChanged(const std::string& newName) override { m_changed(newName); }
+    void SaveFailed(const FileError& error) override
+    {
+        m_prompts.ShowMessage(m_owner, ToQString(SaveFailureText("The result could not be saved.", error)));
+    }
 
 private:
     WindowPrompts& m_prompts;
@@ -949,8 +954,14 @@ void CTessvaleDlg::OnSave()
     const std::uint32_t id = m_chooser->itemData(index).toUInt();
     SaveUi ui(m_prompts, this, ToQString(first + "-" + last), [this](const std::string& name) {
         RangesChanged();
-        // Select the new entry without reloading the list.
-        const int found = m_chooser->findText(ToQString(name), Qt::MatchFixedString);
+        // Select the new entry without reloading the list. Names are matched exactly
+        // ("LAB100" and "lab100" are two results); the new result is the last of its name.
+        int found = -1;
+        for (int i = m_chooser->count() - 1; i >= 0 && found < 0; --i) {
+            if (m_chooser->itemData(i).toUInt() != 0 && m_chooser->itemText(i) == ToQString(name)) {
+                found = i;
+            }
+        }
         if (found >= 0) {
             const QSignalBlocker block(m_chooser);
             m_chooser->setCurrentIndex(found);
@@ -975,8 +986,9 @@ void CTessvaleDlg::OnSaveAs()
     if (QFile::exists(ToQString(path)) && !m_prompts.AskYesNo(this, QUiString(IDS_FILE_EXISTS))) {
         return;
     }
-    if (!WriteExportFile(path, FormatExport(m_results.Rows(), choice->type))) {
-        m_prompts.ShowMessage(this, QUiText("The file could not be written."));
+    const FileError error = WriteExportFileReporting(path, FormatExport(m_results.Rows(), choice->type));
+    if (error) {
+        m_prompts.ShowMessage(this, ToQString(SaveFailureText("The file could not be written.", error)));
     }
 }
 

@@ -105,12 +105,19 @@ std::string CutUtf8Bytes(std::string text, std::size_t maxBytes)
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue, std::size_t bufferSize)
 {
-    const std::size_t maxBytes = bufferSize > 0 ? bufferSize - 1 : 0;
     const auto content = ReadWholeFile(path);
     if (!content) {
+        const std::size_t maxBytes = bufferSize > 0 ? bufferSize - 1 : 0;
         return CutUtf8Bytes(std::string(defaultValue), maxBytes);
     }
-    const ProfileLines file = SplitLines(*content);
+    return ReadProfileStringFromText(*content, section, key, defaultValue, bufferSize);
+}
+
+std::string ReadProfileStringFromText(std::string_view content, std::string_view section, std::string_view key,
+                                      std::string_view defaultValue, std::size_t bufferSize)
+{
+    const std::size_t maxBytes = bufferSize > 0 ? bufferSize - 1 : 0;
+    const ProfileLines file = SplitLines(content);
     const auto range = FindSection(file.lines, section);
     if (range) {
         const std::string wanted = Trim(key);
@@ -194,12 +201,18 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, std::string_view section)
 {
-    std::vector<std::pair<std::string, std::string>> entries;
     const auto content = ReadWholeFile(path);
     if (!content) {
-        return entries;
+        return {};
     }
-    const ProfileLines file = SplitLines(*content);
+    return ReadProfileSectionFromText(*content, section);
+}
+
+std::vector<std::pair<std::string, std::string>> ReadProfileSectionFromText(std::string_view content,
+                                                                            std::string_view section)
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    const ProfileLines file = SplitLines(content);
     const auto range = FindSection(file.lines, section);
     if (!range) {
         return entries;

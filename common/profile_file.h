@@ -33,4 +33,10 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 // trimmed. Lines without "=" are left out. Empty when the file or section is missing.
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, std::string_view section);
 
+// The same two readers over a file's content held in memory (the file readers use them).
+std::string ReadProfileStringFromText(std::string_view content, std::string_view section, std::string_view key,
+                                      std::string_view defaultValue = {}, std::size_t bufferSize = kProfileValueBuffer);
+std::vector<std::pair<std::string, std::string>> ReadProfileSectionFromText(std::string_view content,
+                                                                            std::string_view section);
+
 } // namespace tessvale

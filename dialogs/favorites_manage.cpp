@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
+#include "app/logic/save_failure.h"
 #include "app/ui_text.h"
 #include "dialogs/dialog_buttons.h"
 
@@ -236,9 +237,20 @@ bool CFavoritesManage::eventFilter(QObject* watched, QEvent* event)
 
 void CFavoritesManage::accept()
 {
-    m_list.Commit(m_store);
+    const FileError error = m_list.Commit(m_store);
     if (m_services.rangesChanged) {
         m_services.rangesChanged();
+    }
+    if (error) {
+        // The dialog stays open with the user's rows: OK tries again, Cancel leaves
+        // them in memory only.
+        const QString text = ToQString(SaveFailureText("The favorites could not be saved.", error));
+        if (m_services.showMessage) {
+            m_services.showMessage(this, text);
+        } else {
+            QMessageBox::warning(this, QStringLiteral("Tessvale"), text);
+        }
+        return;
     }
     QDialog::accept();
 }

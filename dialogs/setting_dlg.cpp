@@ -15,6 +15,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/logic/save_failure.h"
 #include "app/ui_text.h"
 #include "common/text_util.h"
 #include "dialogs/dialog_buttons.h"
@@ -246,7 +247,11 @@ void CSettingDlg::accept()
     settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));
-    m_store.SaveSettings(settings);
+    if (!m_store.SaveSettings(settings)) {
+        // The dialog stays open with what the user entered.
+        ShowMessage(ToQString(SaveFailureText("The settings could not be saved.", m_store.LastSaveError())));
+        return;
+    }
     QDialog::accept();
 }
 

@@ -2,18 +2,17 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <optional>
+#include <unordered_set>
 
-#include <fcntl.h>
 #include <openssl/evp.h>
 #include <pugixml.hpp>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/paths.h"
 #include "common/text_util.h"
-#include "common/unique_fd.h"
+#include "store/config_file.h"
 
 namespace tessvale {
 
@@ -107,62 +106,29 @@ public:
     std::string text;
 };
 
-bool WriteAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// A configuration file that is a symbolic link is written where the link points, so
-// the link itself survives the rename.
-std::string ResolveLink(const std::string& path)
-{
-    struct stat info
-    {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    std::unique_ptr<char, decltype(&std::free)> target(realpath(path.c_str(), nullptr), &std::free);
-    return target ? std::string(target.get()) : path;
-}
-
-// Makes the rename itself durable; a failure here leaves a correct file, so it is ignored.
-void SyncFolder(const std::string& folder)
-{
-    UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() >= 0) {
-        fsync(fd.Get());
-    }
-}
-
 } // namespace
 
 struct ConfigStore::Impl
 {
     pugi::xml_document document;
     std::string path;
-    // The file on disk could not be read or parsed: it is moved to "<path>.bad" before
-    // the first save replaces it, so what the parser dropped is not lost.
+    // The file on disk could not be read or parsed: it is kept as "<path>.bad" when the
+    // first save replaces it, so what the parser dropped is not lost.
     bool backupPending = false;
+    ConfigStore::LoadState loadState = ConfigStore::LoadState::Missing;
+    int loadError = 0;
+    FileError saveError;
+
+    // The settings as last read, for the scan's many readers: a lookup in a large
+    // document costs a walk over all of it. Any change of the document drops the copy.
+    std::mutex settingsMutex;
+    std::optional<ConfigRecord> settings;
+
+    void Changed()
+    {
+        const std::lock_guard lock(settingsMutex);
+        settings.reset();
+    }
 
     pugi::xml_node FindRecord(const ConfigRecord& record) const
     {
@@ -207,17 +173,29 @@ bool ConfigStore::Load(const std::string& path)
     std::lock_guard lock(m_mutex);
     m_impl->path = path;
     m_impl->document.reset();
+    m_impl->Changed();
     m_impl->backupPending = false;
+    m_impl->loadError = 0;
+    m_impl->loadState = LoadState::Missing;
+    // Copies that interrupted saves left behind hold the credentials too.
+    RemoveStaleTemporaryFiles(path);
 
     struct stat info
     {};
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return false; // a folder of that name: nothing to read, and Save will not replace it
+        // A folder of that name: nothing to read, and Save will not replace it.
+        m_impl->loadState = LoadState::Unreadable;
+        m_impl->loadError = EISDIR;
+        return false;
     }
     std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
         // A file that is there but cannot be read must not be replaced without a copy.
-        m_impl->backupPending = errno != ENOENT && errno != ENOTDIR;
+        if (errno != ENOENT && errno != ENOTDIR) {
+            m_impl->backupPending = true;
+            m_impl->loadState = LoadState::Unreadable;
+            m_impl->loadError = errno;
+        }
         return false;
     }
     std::string content;
@@ -227,63 +205,84 @@ bool ConfigStore::Load(const std::string& path)
         content.append(buffer, count);
     }
     if (std::ferror(file.get()) != 0) {
+        m_impl->loadError = errno;
+        m_impl->document.reset();
         m_impl->backupPending = true;
+        m_impl->loadState = LoadState::Unreadable;
         return false;
     }
+    const bool parsed = LoadBuffer(content);
+    m_impl->backupPending = m_impl->loadState == LoadState::TooDeep || (!parsed && !content.empty());
+    return parsed;
+}
+
+bool ConfigStore::LoadBuffer(std::string_view content)
+{
+    std::lock_guard lock(m_mutex);
+    m_impl->document.reset();
+    m_impl->Changed();
     // On a syntax error pugixml keeps the tree parsed before it; the program goes on
     // with that part.
     const pugi::xml_parse_result result =
         m_impl->document.load_buffer(content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
     if (NestedTooDeep(m_impl->document)) {
         m_impl->document.reset();
-        m_impl->backupPending = true;
+        m_impl->loadState = LoadState::TooDeep;
         return false;
     }
-    if (!result) {
-        m_impl->backupPending = !content.empty();
-        return false;
-    }
-    return true;
+    m_impl->loadState = result ? LoadState::Loaded : LoadState::Malformed;
+    return static_cast<bool>(result);
+}
+
+ConfigStore::LoadState ConfigStore::LastLoadState() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_impl->loadState;
+}
+
+int ConfigStore::LastLoadError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_impl->loadError;
 }
 
 bool ConfigStore::Save()
 {
     std::lock_guard lock(m_mutex);
+    m_impl->saveError = {};
     if (m_impl->path.empty()) {
+        m_impl->saveError = {FileError::Kind::System, ENOENT, m_impl->path};
         return false;
     }
-    const std::string path = ResolveLink(m_impl->path);
-    const std::string folder = FolderOf(path);
+    const std::string folder = FolderOf(m_impl->path);
     if (!folder.empty() && !CreateDirectoryPath(folder)) {
+        m_impl->saveError = {FileError::Kind::System, errno, folder};
         return false;
     }
 
-    StringWriter writer;
-    m_impl->document.save(writer, "\t", pugi::format_indent, pugi::encoding_utf8);
-
-    // A temporary file beside the target, renamed over it once complete: a crash or a
-    // full disk never leaves a half-written configuration behind.
-    std::string temporary = path + ".XXXXXX";
-    UniqueFd fd(mkstemp(temporary.data()));
-    if (fd.Get() < 0) {
-        return false;
-    }
-    bool ok = fchmod(fd.Get(), S_IRUSR | S_IWUSR) == 0 && WriteAll(fd.Get(), writer.text) && fsync(fd.Get()) == 0;
-    ok = fd.Close() && ok;
-    if (ok && m_impl->backupPending) {
-        const std::string backup = path + ".bad";
-        ok = std::rename(path.c_str(), backup.c_str()) == 0 || errno == ENOENT;
-    }
-    if (ok) {
-        ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    ReplaceOptions options;
+    options.followOwnLinks = true;
+    options.backupOld = m_impl->backupPending;
+    m_impl->saveError = ReplaceFileContent(m_impl->path, SavedText(), options);
+    if (m_impl->saveError) {
         return false;
     }
     m_impl->backupPending = false;
-    SyncFolder(folder);
     return true;
+}
+
+std::string ConfigStore::SavedText() const
+{
+    std::lock_guard lock(m_mutex);
+    StringWriter writer;
+    m_impl->document.save(writer, "\t", pugi::format_indent, pugi::encoding_utf8);
+    return std::move(writer.text);
+}
+
+FileError ConfigStore::LastSaveError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_impl->saveError;
 }
 
 const std::string& ConfigStore::Path() const
@@ -294,6 +293,7 @@ const std::string& ConfigStore::Path() const
 void ConfigStore::EnsurePath(const std::string& path)
 {
     std::lock_guard lock(m_mutex);
+    m_impl->Changed();
     m_impl->EnsurePath(path);
 }
 
@@ -326,6 +326,7 @@ int ConfigStore::AddRecord(ConfigRecord& record)
     if (!parent || name.empty()) {
         return 0;
     }
+    m_impl->Changed();
     pugi::xml_node element = parent.append_child(name.c_str());
     const std::uint32_t newId = largest + 1;
     element.append_child("id").append_attribute("value").set_value(std::to_string(newId).c_str());
@@ -341,6 +342,7 @@ int ConfigStore::WriteRecord(const ConfigRecord& record)
     if (!element) {
         return 0;
     }
+    m_impl->Changed();
     for (int i = 0; i < FieldCount(record); ++i) {
         const std::string& name = record.fieldNames[static_cast<std::size_t>(i)];
         if (name.empty()) {
@@ -391,6 +393,7 @@ int ConfigStore::DeleteRecord(const ConfigRecord& record)
     std::lock_guard lock(m_mutex);
     pugi::xml_node element = m_impl->FindRecord(record);
     if (element) {
+        m_impl->Changed();
         element.parent().remove_child(element);
     }
     return 1;
@@ -420,20 +423,39 @@ int ConfigStore::ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord
 int ConfigStore::DeleteItemsOf(std::uint32_t resultId)
 {
     std::lock_guard lock(m_mutex);
-    // The matching elements are removed themselves rather than looked up again by id:
-    // an item whose id is written "07" or repeated would otherwise survive, or another
-    // item would go in its place.
+    // Each matching item is removed as the element it is, not looked up again by its
+    // id: an item whose id is written "07" or repeated would otherwise survive, or
+    // another item would go in its place. An item that lies inside another removed
+    // item goes with it; removing it once more would free its memory twice.
     const ConfigRecord item = MakeItemRecord();
-    int removed = 0;
+    std::vector<pugi::xml_node> matching;
+    std::unordered_set<pugi::xml_node_struct*> removed;
     for (const pugi::xpath_node& node : Select(m_impl->document, item.tablePath)) {
-        pugi::xml_node element = node.node();
+        const pugi::xml_node element = node.node();
         if (element &&
             ParseDecimal(element.child(kItemResultId).attribute("value").value()) == static_cast<long long>(resultId)) {
-            element.parent().remove_child(element);
-            ++removed;
+            matching.push_back(element);
+            removed.insert(element.internal_object());
         }
     }
-    return removed;
+    // Decided for all before the first removal frees anything.
+    std::vector<pugi::xml_node> outermost;
+    for (const pugi::xml_node& element : matching) {
+        bool inside = false;
+        for (pugi::xml_node up = element.parent(); up && !inside; up = up.parent()) {
+            inside = removed.count(up.internal_object()) != 0;
+        }
+        if (!inside) {
+            outermost.push_back(element);
+        }
+    }
+    if (!outermost.empty()) {
+        m_impl->Changed();
+    }
+    for (pugi::xml_node& element : outermost) {
+        element.parent().remove_child(element);
+    }
+    return static_cast<int>(matching.size());
 }
 
 int ConfigStore::DeleteResult(const ConfigRecord& result)
@@ -445,6 +467,12 @@ int ConfigStore::DeleteResult(const ConfigRecord& result)
 
 ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
 {
+    if (missing == MissingSettings::Leave) {
+        const std::lock_guard cached(m_impl->settingsMutex);
+        if (m_impl->settings) {
+            return *m_impl->settings;
+        }
+    }
     std::lock_guard lock(m_mutex);
     ConfigRecord settings = MakeSettingsRecord();
     settings.id = 1;
@@ -455,6 +483,10 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }
+    // Filled under the document's lock, which every change holds: no change can slip in
+    // between the read above and the copy.
+    const std::lock_guard cached(m_impl->settingsMutex);
+    m_impl->settings = settings;
     return settings;
 }
 
@@ -546,6 +578,7 @@ std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resul
     }
     const std::string range = firstIp + "-" + lastIp;
     std::uint32_t id = 0;
+    FileError saveError;
     {
         std::lock_guard lock(store.Mutex());
         ConfigRecord result = MakeResultRecord();
@@ -579,10 +612,19 @@ std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resul
             item.SetValue(kItemNetCardVendor, row.netCardVendor);
             store.AddRecord(item);
         }
-        store.Save();
+        if (!store.Save()) {
+            saveError = store.LastSaveError();
+        }
     }
+    // A new result is in the document even when the file could not be written: the
+    // chooser shows it, so that the next Save retries under it instead of adding
+    // another result of the same name.
     if (resultId == 0) {
         ui.RangesChanged(name);
+    }
+    if (saveError) {
+        ui.SaveFailed(saveError);
+        return 0;
     }
     return id;
 }

@@ -10,8 +10,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "store/config_file.h"
 #include "store/config_record.h"
 
 namespace tessvale {
@@ -26,16 +28,37 @@ public:
 
     // Remembers the path, empties the document and parses the file. A file that
     // exists but does not parse keeps what was parsed before the error, and is kept
-    // as "<path>.bad" when the next save replaces it. A document with elements nested
-    // deeper than 64 levels is refused as a whole: the document stays empty and the
-    // file is kept the same way. False when the file is missing, malformed or refused.
+    // as "<path>.bad" when the next save replaces it (older backups move on to ".bad.1"
+    // and ".bad.2"). A document with elements nested deeper than 64 levels is refused
+    // as a whole: the document stays empty and the file is kept the same way; so is a
+    // file that exists but cannot be read. Temporary files that interrupted saves left
+    // beside the file are removed. False when the file is missing, malformed, refused
+    // or unreadable; LastLoadState tells which.
     bool Load(const std::string& path);
+    // Parses a document held in memory, as Load does with the file's content. The
+    // remembered path is left as it is.
+    bool LoadBuffer(std::string_view content);
+
+    enum class LoadState
+    {
+        Loaded,
+        Missing,    // no file: the program starts with the defaults
+        Unreadable, // the file is there but could not be read (LastLoadError has the errno)
+        Malformed,  // a syntax error: the part before it was loaded
+        TooDeep,    // nested too deep: nothing was loaded
+    };
+    LoadState LastLoadState() const;
+    int LastLoadError() const;
 
     // Writes the document to the remembered path: declaration, tab indentation,
     // UTF-8 without byte-order mark, mode 0600, through a temporary file renamed over
-    // the old one. Creates the folder when missing. False when it cannot be written;
-    // the document in memory is unchanged then.
+    // the old one. Creates the folder when missing. A symbolic link at the path is
+    // followed only when it and its target belong to the running user. False when it
+    // cannot be written (LastSaveError says why); the document in memory is unchanged.
     bool Save();
+    FileError LastSaveError() const;
+    // The bytes Save writes.
+    std::string SavedText() const;
 
     const std::string& Path() const;
 
@@ -71,7 +94,9 @@ public:
     };
 
     // The settings record (id 1) over the defaults "0", "64", "1000", "1"; the two
-    // credential values are empty unless the file holds them.
+    // credential values are empty unless the file holds them. Served from a copy kept
+    // until the document next changes, so the scan's workers read it cheaply however
+    // large the document is.
     ConfigRecord LoadSettings(MissingSettings missing = MissingSettings::Leave);
     // Writes the six values of the settings record (id 1), adding the record when it is
     // missing, and saves the document. Save's result.
@@ -112,10 +137,13 @@ public:
     virtual std::string AskResultName() = 0;
     // The stored results changed: the chooser is rebuilt and the new name selected.
     virtual void RangesChanged(const std::string& newName) = 0;
+    // The document could not be written; what was stored stays in memory.
+    virtual void SaveFailed(const FileError& error) = 0;
 };
 
 // Stores the rows under the result `resultId` (0: a new result, named through the ui).
-// Returns the result id used, or 0 when nothing was stored. Saves the document.
+// Returns the result id used, or 0 when nothing was stored or the document could not
+// be saved (SaveFailed was called then). Saves the document.
 std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resultId, const std::string& firstIp,
                         const std::string& lastIp, const std::vector<StoredHost>& rows);
 

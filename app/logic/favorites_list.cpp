@@ -59,7 +59,7 @@ void FavoritesList::Remove(std::vector<std::size_t> indexes)
     }
 }
 
-void FavoritesList::Commit(ConfigStore& store)
+FileError FavoritesList::Commit(ConfigStore& store)
 {
     std::lock_guard lock(store.Mutex());
     for (FavoriteRow& row : m_rows) {
@@ -87,7 +87,7 @@ void FavoritesList::Commit(ConfigStore& store)
         store.DeleteResult(result);
     }
     m_removed.clear();
-    store.Save();
+    return store.Save() ? FileError{} : store.LastSaveError();
 }
 
 void FavoritesList::SplitRange(const std::string& range, std::string& first, std::string& last)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "store/config_file.h"
+
 namespace tessvale {
 
 class ConfigStore;
@@ -41,8 +43,10 @@ public:
     void Remove(std::vector<std::size_t> indexes);
 
     // Writes additions, renames, range changes and deletions (a deleted result takes its
-    // stored hosts with it) and saves the document.
-    void Commit(ConfigStore& store);
+    // stored hosts with it) and saves the document. What the save failed with, or no
+    // error; the document in memory holds the changes either way, and committing
+    // again writes the same.
+    FileError Commit(ConfigStore& store);
 
     // Splits "first-last" at the first '-'.
     static void SplitRange(const std::string& range, std::string& first, std::string& last);

@@ -90,27 +90,14 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
 
 bool WriteExportFile(const std::string& path, const std::string& utf8Text)
 {
-    const std::string bytes = Utf8ToAnsi(utf8Text);
-    const std::string temporary = path + ".part" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return !WriteExportFileReporting(path, utf8Text);
+}
+
+FileError WriteExportFileReporting(const std::string& path, const std::string& utf8Text)
+{
+    ReplaceOptions options;
+    options.temporaryInfix = ".part" + std::to_string(::getpid()) + ".";
+    return ReplaceFileContent(path, Utf8ToAnsi(utf8Text), options);
 }
 
 std::string CopyText(const ResultRow* row)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/logic/result_list.h"
+#include "store/config_file.h"
 
 namespace tessvale {
 
@@ -34,6 +35,10 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type);
 // complete or not at all (written beside it, then renamed over the target). False when
 // it could not be written; an existing file is then left as it was.
 bool WriteExportFile(const std::string& path, const std::string& utf8Text);
+// The same, saying why it failed. The temporary file "<path>.part<pid>" plus six
+// random characters is created exclusively (mode 0600), so a file or link planted
+// under that name in a shared folder is never written through.
+FileError WriteExportFileReporting(const std::string& path, const std::string& utf8Text);
 
 // The clipboard text of a row: the nine column texts joined by single blanks; with no
 // row, eight blanks.

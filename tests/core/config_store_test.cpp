@@ -407,10 +407,12 @@ public:
         return name;
     }
     void RangesChanged(const std::string& newName) override { changed.push_back(newName); }
+    void SaveFailed(const FileError& error) override { failures.push_back(error); }
 
     std::string name;
     int asked = 0;
     std::vector<std::string> changed;
+    std::vector<FileError> failures;
 };
 
 StoredHost Host(const std::string& ip)
@@ -493,6 +495,133 @@ TEST(Credential, DecodingSkipsLineBreaksAndStopsAtPaddingAndZero)
     EXPECT_EQ(DecodeCredential(EncodeCredential(longText)), std::string(383, 'a'));
     EXPECT_TRUE(CredentialFits(std::string(381, 'a'))); // 508 characters
     EXPECT_FALSE(CredentialFits(std::string(382, 'a')));
+}
+
+} // namespace
+} // namespace tessvale
+
+namespace tessvale {
+namespace {
+
+TEST_F(ConfigStoreTest, StoringIntoAnUnwritableFileReportsTheFailureAndKeepsTheScan)
+{
+    // A folder where the file should be: the save fails whoever runs it, root included.
+    const std::string path = m_folder.File("Tessvale.xml");
+    ASSERT_TRUE(std::filesystem::create_directory(path));
+    m_store.Load(path);
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Unreadable);
+    FakeStoreScanUi ui;
+    ui.name = "Lab";
+    EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
+    ASSERT_EQ(ui.failures.size(), 1u);
+    EXPECT_EQ(ui.failures[0].kind, FileError::Kind::System);
+    EXPECT_EQ(ui.failures[0].code, EISDIR);
+    EXPECT_EQ(ui.failures[0].path, path);
+    // The result stays in memory and in the chooser, so a later Save retries under it.
+    EXPECT_EQ(ui.changed, std::vector<std::string>{"Lab"});
+    EXPECT_EQ(List(m_store, MakeItemRecord()).size(), 1u);
+    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
+    EXPECT_EQ(ui.failures.size(), 2u);
+    EXPECT_EQ(List(m_store, MakeResultRecord()).size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+
+    // A save that works clears the reason.
+    std::filesystem::remove(path);
+    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 1u);
+    EXPECT_FALSE(m_store.LastSaveError());
+    EXPECT_EQ(ui.failures.size(), 2u);
+}
+
+TEST_F(ConfigStoreTest, NamesDifferingOnlyInCaseAreTwoResults)
+{
+    m_store.Load(m_folder.File("Tessvale.xml"));
+    FakeStoreScanUi ui;
+    ui.name = "LAB100";
+    const std::uint32_t upper = StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")});
+    ui.name = "lab100";
+    const std::uint32_t lower = StoreScan(m_store, ui, 0, "10.2.0.1", "10.2.0.2", {Host("10.2.0.1")});
+    ASSERT_NE(upper, 0u);
+    ASSERT_NE(lower, 0u);
+    EXPECT_NE(upper, lower);
+    const std::vector<ConfigRecord> results = List(m_store, MakeResultRecord());
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].Value(kResultName), "LAB100");
+    EXPECT_EQ(results[1].Value(kResultName), "lab100");
+    const std::vector<ConfigRecord> items = List(m_store, MakeItemRecord());
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].Value(kItemIp), "10.1.0.1");
+    EXPECT_EQ(items[1].Value(kItemIp), "10.2.0.1");
+}
+
+TEST_F(ConfigStoreTest, ItemHoldingAnotherItemIsDeletedOnce)
+{
+    // Items of result 1 lie inside one another (through a nested "config"): the outer
+    // removal takes the inner ones with it, which must not be removed a second time.
+    ASSERT_TRUE(LoadCopy("nested_items.xml"));
+    ASSERT_EQ(List(m_store, MakeItemRecord()).size(), 4u);
+    ConfigRecord result = MakeResultRecord();
+    result.id = 1;
+    EXPECT_EQ(m_store.DeleteResult(result), 1);
+    const std::vector<ConfigRecord> items = List(m_store, MakeItemRecord());
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].Value(kItemResultId), "2");
+    ASSERT_EQ(List(m_store, MakeResultRecord()).size(), 1u);
+    EXPECT_TRUE(m_store.Save());
+
+    // Storing a scan into the result replaces its items the same way.
+    ASSERT_TRUE(LoadCopy("nested_items.xml"));
+    FakeStoreScanUi ui;
+    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.0.0.1", "10.0.0.9", {Host("10.0.0.9")}), 1u);
+    EXPECT_EQ(List(m_store, MakeItemRecord()).size(), 2u);
+}
+
+TEST_F(ConfigStoreTest, UnreadableAndDamagedFilesAreToldApart)
+{
+    EXPECT_FALSE(m_store.Load(m_folder.File("none.xml")));
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Missing);
+    EXPECT_FALSE(LoadCopy("malformed.xml"));
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Malformed);
+    EXPECT_FALSE(LoadCopy("nested_too_deep.xml"));
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::TooDeep);
+    EXPECT_TRUE(LoadCopy("records.xml"));
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Loaded);
+}
+
+TEST_F(ConfigStoreTest, UnreadableFileIsKeptAsBackupBeforeTheFirstSave)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    // A file that exists but cannot be read: nothing is loaded and, before the first
+    // save replaces it, the file is kept as the backup.
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads files without read permission";
+    }
+    const std::string path = m_folder.File("Tessvale.xml");
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    EXPECT_FALSE(m_store.Load(path));
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Unreadable);
+    EXPECT_EQ(m_store.LastLoadError(), EACCES);
+    ASSERT_TRUE(m_store.Save());
+    ASSERT_EQ(::chmod((path + ".bad").c_str(), 0600), 0);
+    EXPECT_EQ(ReadFile(path + ".bad"), ReadFile(kDataFolder + "/records.xml"));
+}
+
+TEST_F(ConfigStoreTest, SettingsCopyFollowsEveryChangeOfTheDocument)
+{
+    ASSERT_TRUE(LoadCopy("records.xml"));
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanSpanSeconds), "5");
+    ConfigRecord settings = m_store.LoadSettings();
+    settings.SetValue(kAutoscanSpanSeconds, "7");
+    EXPECT_EQ(m_store.WriteRecord(settings), 1);
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanSpanSeconds), "7");
+    EXPECT_EQ(m_store.DeleteRecord(settings), 1);
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanSpanSeconds), "0");
+    EXPECT_TRUE(m_store.LoadBuffer(R"(<config><settings><settings><id value="1"/>)"
+                                   R"(<AutoscanSpanSeconds value="9"/></settings></settings></config>)"));
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanSpanSeconds), "9");
+    EXPECT_TRUE(m_store.LoadBuffer("<config/>"));
+    EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanSpanSeconds), "0");
+    m_store.LoadSettings(ConfigStore::MissingSettings::Create);
+    EXPECT_EQ(List(m_store, MakeSettingsRecord()).size(), 1u);
 }
 
 } // namespace

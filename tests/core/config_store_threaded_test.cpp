@@ -1,5 +1,7 @@
 // Scan workers read the settings while the window thread writes and saves the document.
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,6 +83,45 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
     std::vector<ConfigRecord> results;
     reloaded.ListRecords(MakeResultRecord(), results);
     EXPECT_EQ(results.size(), 100u);
+}
+
+TEST(ConfigStoreThreads, ScanReadsTheSettingsWithoutWalkingOrLockingAHugeDocument)
+{
+    // A hostile file of some 150000 items: looking the settings up in it costs a walk
+    // over all of it, which a scan must not pay per address, nor wait for while the
+    // window's thread holds the document (a save of such a file takes seconds).
+    std::string content = R"(<config><settings><settings><id value="1"/><NetbiosTimeoutMSeconds value="250"/>)"
+                          R"(</settings></settings><Item>)";
+    for (int i = 0; i < 150000; ++i) {
+        content += R"(<Item><id value=")" + std::to_string(i) + R"("/><ResultId value="1"/></Item>)";
+    }
+    content += "</Item></config>";
+    ConfigStore store;
+    ASSERT_TRUE(store.LoadBuffer(content));
+    EXPECT_EQ(store.LoadSettings().Value(kNetbiosTimeoutMSeconds), "250");
+
+    std::promise<void> held;
+    std::promise<void> release;
+    std::thread window([&] {
+        std::lock_guard lock(store.Mutex());
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    auto reader = std::async(std::launch::async, [&] {
+        int fast = 0;
+        for (int i = 0; i < 100000; ++i) {
+            fast += store.LoadSettings().Value(kNetbiosTimeoutMSeconds) == "250" ? 1 : 0;
+        }
+        return fast;
+    });
+    // Far longer than the reads take from the copy; walking the document 100000 times,
+    // or waiting for the lock, would take hours.
+    const bool finished = reader.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    release.set_value();
+    window.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(reader.get(), 100000);
 }
 
 } // namespace

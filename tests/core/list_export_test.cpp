@@ -117,6 +117,34 @@ TEST_F(ExportFileTest, MissingFolderReportsFailure)
     EXPECT_FALSE(WriteExportFile(folder.File("no/such/x.txt"), "x"));
 }
 
+TEST_F(ExportFileTest, PlantedTemporaryNameIsNeverWrittenThrough)
+{
+    // A link under the temporary name that a shared folder's other user can foresee.
+    const std::string victim = folder.File("victim");
+    std::ofstream(victim) << "untouched";
+    const std::string path = folder.File("scan.txt");
+    std::filesystem::create_symlink(victim, path + ".part" + std::to_string(::getpid()));
+    ASSERT_FALSE(WriteExportFileReporting(path, "rows\r\n"));
+    EXPECT_EQ(test::ReadFile(victim), "untouched");
+    EXPECT_EQ(test::ReadFile(path), "rows\r\n");
+    struct stat info
+    {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()),
+              3); // victim, the planted link, the export: no temporary file left
+}
+
+TEST_F(ExportFileTest, FailureSaysWhy)
+{
+    const std::string path = folder.File("taken");
+    ASSERT_TRUE(std::filesystem::create_directory(path));
+    const FileError error = WriteExportFileReporting(path, "x");
+    EXPECT_EQ(error.kind, FileError::Kind::System);
+    EXPECT_EQ(error.code, EISDIR);
+    EXPECT_EQ(error.path, path);
+}
+
 TEST(CopyText, JoinsNineColumnsWithSingleBlanks)
 {
     EXPECT_EQ(CopyText(&kRows[0]), "10.0.0.1 00:11:22:33:44:55 PC1      Intel");

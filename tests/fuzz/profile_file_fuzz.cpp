@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "common/file_util.h"
 #include "common/profile_file.h"
 #include "common/text_util.h"
 #include "fuzz_support.h"
@@ -45,9 +47,11 @@ void CheckCut(const std::string& read, const std::string& listed, std::size_t bu
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::string path = tessvale::fuzz::ScratchFolder() + "/deu.ini";
-    tessvale::fuzz::PutFile(path, data, size);
+    // The readers run over the bytes in memory, as the file readers do once they have
+    // read the file; only the write goes through a file.
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    const auto entries = tessvale::ReadProfileSection(path, "Language");
+    const auto entries = tessvale::ReadProfileSectionFromText(text, "Language");
     std::set<std::string> seen;
     for (const auto& [key, value] : entries) {
         Require(key == tessvale::Trim(key) && value == tessvale::Trim(value), "an entry kept its blanks");
@@ -56,20 +60,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (seen.size() == kKeysRead || !seen.insert(tessvale::ToLowerAscii(key)).second) {
             continue;
         }
-        CheckCut(tessvale::ReadProfileString(path, " language ", key, "missing"), value, tessvale::kProfileValueBuffer);
-        CheckCut(tessvale::ReadProfileString(path, "LANGUAGE", key, "", kSmallBuffer), value, kSmallBuffer);
+        CheckCut(tessvale::ReadProfileStringFromText(text, " language ", key, "missing"), value,
+                 tessvale::kProfileValueBuffer);
+        CheckCut(tessvale::ReadProfileStringFromText(text, "LANGUAGE", key, "", kSmallBuffer), value, kSmallBuffer);
     }
     constexpr char kAbsentKey[] = "absent key";
     const bool listed = std::any_of(entries.begin(), entries.end(),
                                     [&](const auto& entry) { return tessvale::EqualsNoCase(entry.first, kAbsentKey); });
     if (!listed) {
-        Require(tessvale::ReadProfileString(path, "Language", kAbsentKey, "default") == "default",
+        Require(tessvale::ReadProfileStringFromText(text, "Language", kAbsentKey, "default") == "default",
                 "a missing key did not give the default");
     }
 
+    tessvale::fuzz::PutFile(path, data, size);
     Require(tessvale::WriteProfileString(path, "Settings", "Language", "DEU"), "the language choice was not written");
-    Require(tessvale::ReadProfileString(path, "settings", "LANGUAGE") == "DEU",
+    std::string written;
+    Require(tessvale::ReadWholeFile(path, written), "the written file cannot be read");
+    Require(tessvale::ReadProfileStringFromText(written, "settings", "LANGUAGE") == "DEU",
             "the language choice does not read back");
-    Require(tessvale::ReadProfileSection(path, "Language") == entries, "writing the choice changed the translations");
+    Require(tessvale::ReadProfileSectionFromText(written, "Language") == entries,
+            "writing the choice changed the translations");
     return 0;
 }

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -180,6 +181,33 @@ private slots:
         Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItem(0)->setSelected(true);
         Click(dialog, "deleteButton");
         QCOMPARE(Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItemCount(), 1);
+    }
+
+    void failedSaveSaysWhyAndKeepsTheDialogWithTheRows()
+    {
+        QVERIFY(QDir().mkpath(m_path)); // a folder where the file should be
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        dialog.show();
+        Fill(dialog, "Office", "10.0.0.1", "10.0.0.50");
+        Click(dialog, "addButton");
+        dialog.accept();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].startsWith(QStringLiteral("The favorites could not be saved.\n")));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItemCount(), 1);
+
+        // OK again, with the way clear: the one favorite is written once.
+        QVERIFY(QDir(m_path).removeRecursively());
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        ConfigStore reloaded;
+        QVERIFY(reloaded.Load(m_path.toStdString()));
+        std::vector<ConfigRecord> results;
+        reloaded.ListRecords(MakeResultRecord(), results);
+        QCOMPARE(results.size(), std::size_t{1});
+        QCOMPARE(results[0].Value(kResultName), std::string("Office"));
     }
 
     void cancelLeavesTheFileByteIdentical()

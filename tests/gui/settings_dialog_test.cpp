@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +129,30 @@ private slots:
         QVERIFY(dialog.isVisible());
         QVERIFY(!QFile::exists(m_path));
         QVERIFY(recorder.appliedLanguages.isEmpty());
+    }
+
+    void failedSaveSaysWhyAndKeepsTheDialogWithTheEntries()
+    {
+        // A folder where the file should be: no save can replace it, root's neither.
+        QVERIFY(QDir().mkpath(m_path));
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        Recorder recorder;
+        CSettingDlg dialog(store, recorder.Services(), 0);
+        dialog.show();
+        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("12"));
+        Child<QPushButton>(&dialog, "okButton")->click();
+        QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY(recorder.messages[0].startsWith(QStringLiteral("The settings could not be saved.\n")));
+        QVERIFY(recorder.messages[0].contains(m_path));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(Child<QLineEdit>(&dialog, "threadsLineEdit")->text(), QStringLiteral("12"));
+
+        // Once the way is clear, OK saves what was entered.
+        QVERIFY(QDir(m_path).removeRecursively());
+        Child<QPushButton>(&dialog, "okButton")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("12"));
     }
 
     void numericBoxesAcceptDigitsOnly()
