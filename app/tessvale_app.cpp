@@ -5,6 +5,7 @@
 #include "app/logic/command_line_help.h"
 #include "app/logic/command_line_lookup.h"
 #include "app/logic/headless_scan.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
@@ -52,6 +53,8 @@ int RunMainWindow(int argc, char** argv)
     // The window hides into the tray and its dialogs close; only the window's own end
     // ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts (standard buttons, entry menus) in the chosen language.
+    InstallQtTranslationsForCurrentLanguage();
 
     InstanceServer instances;
     if (!instances.Listen()) {
