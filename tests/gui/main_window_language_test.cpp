@@ -11,12 +11,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
@@ -281,6 +283,19 @@ private slots:
         QCOMPARE(window.StatusText(), QStringLiteral("Zustand:"));
         QCOMPARE(fileMenu->title(), QStringLiteral("&Datei"));
         QCOMPARE(stopItem->text(), QStringLiteral("Stopp"));
+        // No German label elided, no header cut.
+        for (QAction* action : window.findChild<QToolBar*>(QStringLiteral("mainToolBar"))->actions()) {
+            if (auto* button = qobject_cast<QToolButton*>(
+                    window.findChild<QToolBar*>(QStringLiteral("mainToolBar"))->widgetForAction(action))) {
+                QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(action->text()) + 8,
+                         qPrintable(action->text()));
+            }
+        }
+        for (int column = 0; column < listView->model()->columnCount(); ++column) {
+            QVERIFY2(listView->header()->sectionSize(column) >
+                         listView->header()->fontMetrics().horizontalAdvance(header(column)) + 8,
+                     qPrintable(header(column)));
+        }
 
         // Dialogs opened now come up in German.
         CAttribute properties(&window);
