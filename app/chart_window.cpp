@@ -9,8 +9,8 @@ namespace tessvale {
 void ChartWindowMessages::ShowChartMessage(ChartMessageKind kind, const std::string& text)
 {
     if (kind == ChartMessageKind::Plain) {
-        // No owner, not translated.
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), ToQString(text), QMessageBox::Ok);
+        // No owner; translated like every other text the program shows.
+        QMessageBox box(QMessageBox::NoIcon, QUiText("Error"), QUiText(text), QMessageBox::Ok);
         box.exec();
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/language_switch.h"
 
+#include "app/qt_translations.h"
 #include "app/tessvale_dlg.h"
 #include "app/window_translation.h"
 #include "dialogs/setting_dlg.h"
@@ -9,6 +10,7 @@ namespace tessvale {
 void ChangeMainWindowLanguage(QWidget* mainWindow, const QString& name)
 {
     ApplyLanguage(mainWindow, name);
+    InstallQtTranslationsForCurrentLanguage();
     // The main window's own reaction to the language change.
     if (auto* window = qobject_cast<CTessvaleDlg*>(mainWindow)) {
         window->LanguageChanged();

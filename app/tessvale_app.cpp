@@ -12,6 +12,7 @@
 #include "app/logic/save_failure.h"
 #include "app/logic/user_locale.h"
 #include "app/qt_text.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
@@ -63,6 +64,8 @@ int RunMainWindow(int argc, char** argv)
     // The window hides into the tray and its dialogs close; only the window's own end
     // ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts (standard buttons, entry menus) in the chosen language.
+    InstallQtTranslationsForCurrentLanguage();
 
     InstanceServer instances;
     if (!instances.Listen()) {

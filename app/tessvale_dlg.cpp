@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QToolBar>
@@ -426,6 +427,28 @@ void CTessvaleDlg::RetranslateUi()
     m_firstAddress->setToolTip(QUiText("First address of the range"));
     m_lastAddress->setToolTip(QUiText("Last address of the range"));
     SetStatus(QUiString(IDS_STATUS));
+    FitLabelsToWidths();
+}
+
+void CTessvaleDlg::FitLabelsToWidths()
+{
+    // A tool button as wide as its label in this font (never narrower than the classic
+    // 64 pixels), a list header at least as wide as its text and the sort mark.
+    for (const auto& [id, action] : m_toolActions) {
+        if (QWidget* button = m_toolBar->widgetForAction(action)) {
+            button->setFixedWidth(std::max(64, button->fontMetrics().horizontalAdvance(action->text()) + 14));
+        }
+    }
+    QHeaderView* header = m_listView->header();
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < kColumnCount; ++column) {
+        const QString text = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int wanted = metrics.horizontalAdvance(text) + 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) +
+                           header->style()->pixelMetric(QStyle::PM_HeaderMarkSize) + 8;
+        if (header->sectionSize(column) < wanted) {
+            header->resizeSection(column, wanted);
+        }
+    }
 }
 
 void CTessvaleDlg::LanguageChanged()

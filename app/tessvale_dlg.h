@@ -98,6 +98,7 @@ private:
     QTreeView* BuildResultList(QWidget* body);
     void BuildStatusBar();
     void BuildTray();
+    void FitLabelsToWidths();
     void RetranslateUi();
     QAction* MakeAction(int commandId, const QString& objectName, QObject* owner);
 

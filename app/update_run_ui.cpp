@@ -11,6 +11,7 @@
 #include <QProgressBar>
 
 #include "app/qt_text.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "common/localization.h"
 #include "common/text_util.h"
@@ -76,6 +77,7 @@ bool QtUpdateUi::EnsureApplication()
     }
     m_application = std::make_unique<QApplication>(m_argc, m_argv);
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
+    InstallQtTranslationsForCurrentLanguage();
     return true;
 }
 

@@ -14,7 +14,7 @@ namespace tessvale {
 // How a chart message is shown.
 enum class ChartMessageKind
 {
-    Plain,     // no owner, caption "Error", text shown as it is
+    Plain,     // no owner, caption "Error", text and caption translated
     Localised, // through the localisation service, text and caption "Error" translated
 };
 

@@ -419,6 +419,23 @@ std::string WindowsLanguageCode(std::string_view locale)
     return {};
 }
 
+std::string LocaleOfLanguageCode(std::string_view code)
+{
+    const std::string upper = ToUpperAscii(code);
+    // A language's own code first: "ENU" is "en", not the territory "en_US".
+    for (const LocaleCode& entry : kLanguageCodes) {
+        if (upper == entry.code) {
+            return entry.locale;
+        }
+    }
+    for (const LocaleCode& entry : kTerritoryCodes) {
+        if (upper == entry.code) {
+            return entry.locale;
+        }
+    }
+    return {};
+}
+
 std::string UserLanguageCode()
 {
     // The first variable that is set decides, as for the C library's message locale.

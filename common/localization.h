@@ -64,6 +64,10 @@ std::string LanguageNameOf(const std::string& code);
 // "en_GB" "ENG"); empty for "C", "POSIX" and unknown languages.
 std::string WindowsLanguageCode(std::string_view locale);
 
+// POSIX locale name of a Windows three-letter language code ("DEU" gives "de", "DEA"
+// "de_AT", "ENU" "en"); empty for unknown codes. The reverse of WindowsLanguageCode.
+std::string LocaleOfLanguageCode(std::string_view code);
+
 // Language code of the user's locale (LC_ALL, LC_MESSAGES, LANG, then the system's
 // default locale); empty when none maps to a code.
 std::string UserLanguageCode();

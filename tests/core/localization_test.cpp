@@ -116,6 +116,21 @@ TEST_F(Localization, UnparsableListCountsAsMissing)
     EXPECT_EQ(LanguageFileName("DEU"), "enu.ini");
 }
 
+TEST(LocaleCodes, WindowsCodesGiveTheLocaleQtTranslatesFor)
+{
+    EXPECT_EQ(LocaleOfLanguageCode("DEU"), "de");
+    EXPECT_EQ(LocaleOfLanguageCode("deu"), "de");
+    EXPECT_EQ(LocaleOfLanguageCode("ENU"), "en");
+    EXPECT_EQ(LocaleOfLanguageCode("DEA"), "de_AT");
+    EXPECT_EQ(LocaleOfLanguageCode("CHT"), "zh_TW");
+    EXPECT_EQ(LocaleOfLanguageCode("XYZ"), "");
+    EXPECT_EQ(LocaleOfLanguageCode(""), "");
+    // Both ways agree for every language the list can name.
+    for (const char* code : {"DEU", "FRA", "ITA", "JPN", "ENG", "PTG"}) {
+        EXPECT_EQ(WindowsLanguageCode(LocaleOfLanguageCode(code)), code) << code;
+    }
+}
+
 TEST(LocaleCodes, PosixLocalesMapToWindowsCodes)
 {
     EXPECT_EQ(WindowsLanguageCode("de_DE.UTF-8"), "DEU");

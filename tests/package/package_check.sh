@@ -48,7 +48,7 @@ for path in /usr/bin/tessvale /usr/share/tessvale/NET_1.vssx /usr/share/tessvale
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "  Depends: $depends"
-for needed in ieee-data qt6-qpa-plugins libc6 libqt6widgets6 libqt6svg6 libpugixml1v5 libcurl4 libzip4; do
+for needed in ieee-data qt6-qpa-plugins qt6-translations-l10n libc6 libqt6widgets6 libqt6svg6 libpugixml1v5 libcurl4 libzip4; do
     [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] || fail "Depends lacks $needed"
 done
 

@@ -10,6 +10,7 @@
 // own adapter) gives the range.
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -20,11 +21,16 @@
 #include <QTreeView>
 
 #include "app/about_dlg.h"
+#include "app/chart_window.h"
 #include "app/language_switch.h"
+#include "app/qt_translations.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
+#include "app/update_run_ui.h"
 #include "app/window_prompts.h"
+#include "common/localization.h"
 #include "common/paths.h"
+#include "common/update_check.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/dlg_prompt.h"
 #include "dialogs/favorites_manage.h"
@@ -58,6 +64,21 @@ bool Save(QWidget* widget, const QString& folder, const char* name)
     const bool saved = widget->grab().save(path);
     std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path));
     return saved;
+}
+
+// Photographs the modal box that `open` shows (a message box runs its own loop) and
+// closes it.
+void SaveModal(const QString& folder, const char* name, const std::function<void()>& open)
+{
+    QTimer::singleShot(800, qApp, [folder, name] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+            const bool saved = box->grab().save(path);
+            std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path));
+            box->close();
+        }
+    });
+    open();
 }
 
 // The real dialogs, except that the end-of-scan questions are recorded (and, for
@@ -155,6 +176,46 @@ int Check(const CTessvaleDlg& window, const std::string& testnet)
 
 } // namespace
 
+// The About box, Properties, Settings and Favorites dialogs, a chart failure and the
+// update run's question, over the window after its scan.
+void SaveDialogShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, const QString& folder, int argc,
+                     char** argv)
+{
+    CAboutDlg about(&window);
+    Save(&about, folder, "about.png");
+    about.hide();
+    if (window.Results().Count() > 0) {
+        CAttribute properties(&window);
+        properties.Fill(RowToRecord(window.Results().Row(0)));
+        Save(&properties, folder, "properties.png");
+        properties.hide();
+    }
+    SettingsDialogServices settingsServices;
+    AddLanguageServices(settingsServices, &window);
+    CSettingDlg settings(store, std::move(settingsServices), maxWorkers, &window);
+    Save(&settings, folder, "settings.png");
+    settings.hide();
+    for (const auto& [name, range] :
+         {std::pair{"Office", "198.18.60.1-198.18.60.254"}, std::pair{"Lab printers", "198.18.61.1-198.18.61.40"}}) {
+        ConfigRecord result = MakeResultRecord();
+        result.SetValue(kResultName, name);
+        result.SetValue(kResultIpRange, range);
+        store.AddRecord(result);
+    }
+    CFavoritesManage favorites(store, FavoritesDialogServices{}, &window);
+    Save(&favorites, folder, "favorites.png");
+    favorites.hide();
+    // A failure of the chart and the update run's question, as the user sees them.
+    ChartWindowMessages chartMessages(&window);
+    SaveModal(folder, "chart-error.png",
+              [&chartMessages] { chartMessages.ShowChartMessage(ChartMessageKind::Localised, "SaveError!"); });
+    QtUpdateUi updateUi(argc, argv);
+    SaveModal(folder, "update-question.png", [&updateUi] {
+        updateUi.AskYesNo(std::string(kProductName) + " " + Translate(kQuestionUpgrade),
+                          Translate(std::string(kProductName) + " Update"));
+    });
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 3 || (std::string(argv[1]) != "shots" && std::string(argv[1]) != "check")) {
@@ -164,6 +225,7 @@ int main(int argc, char** argv)
     const bool shots = std::string(argv[1]) == "shots";
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtTranslationsForCurrentLanguage(); // as the program does at start-up
 
     ConfigStore store;
     store.Load(ConfigFilePath());
@@ -210,30 +272,7 @@ int main(int argc, char** argv)
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     Save(&window, folder, "main-after-scan.png");
-    CAboutDlg about(&window);
-    Save(&about, folder, "about.png");
-    about.hide();
-    if (window.Results().Count() > 0) {
-        CAttribute properties(&window);
-        properties.Fill(RowToRecord(window.Results().Row(0)));
-        Save(&properties, folder, "properties.png");
-        properties.hide();
-    }
-    SettingsDialogServices settingsServices;
-    AddLanguageServices(settingsServices, &window);
-    CSettingDlg settings(store, std::move(settingsServices), service.MaxWorkers(), &window);
-    Save(&settings, folder, "settings.png");
-    settings.hide();
-    for (const auto& [name, range] :
-         {std::pair{"Office", "198.18.60.1-198.18.60.254"}, std::pair{"Lab printers", "198.18.61.1-198.18.61.40"}}) {
-        ConfigRecord result = MakeResultRecord();
-        result.SetValue(kResultName, name);
-        result.SetValue(kResultIpRange, range);
-        store.AddRecord(result);
-    }
-    CFavoritesManage favorites(store, FavoritesDialogServices{}, &window);
-    Save(&favorites, folder, "favorites.png");
-    favorites.hide();
+    SaveDialogShots(window, store, service.MaxWorkers(), folder, argc, argv);
     window.OnCommand(1);
     return 0;
 }

@@ -1,0 +1,278 @@
+#include "app/logic/change_tracking.h"
+
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "app/logic/list_export.h"
+#include "common/text_util.h"
+#include "common/unique_fd.h"
+
+namespace tessvale {
+namespace {
+
+// A MAC that says nothing: not learned ("-", empty) or the all-zero placeholder.
+bool UnknownMac(const std::string& mac)
+{
+    return mac.empty() || mac == "-" || mac == "00:00:00:00:00:00";
+}
+
+// A name that says nothing: not learned.
+bool UnknownName(const std::string& name)
+{
+    return name.empty() || name == "-";
+}
+
+std::string CsvField(std::string_view text)
+{
+    std::string field = "\"";
+    for (const char c : SpreadsheetSafe(BlankControlCharacters(std::string(text)))) {
+        field += c;
+        if (c == '"') {
+            field += '"';
+        }
+    }
+    return field + "\"";
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string_view ChangeWord(HostChangeKind kind)
+{
+    switch (kind) {
+    case HostChangeKind::New:
+        return "new";
+    case HostChangeKind::Gone:
+        return "gone";
+    case HostChangeKind::MacChanged:
+        return "MAC changed";
+    case HostChangeKind::NameChanged:
+        return "name changed";
+    case HostChangeKind::Conflict:
+        return "conflict";
+    }
+    return {};
+}
+
+std::string CanonicalMac(std::string_view mac)
+{
+    std::string digits;
+    for (const char c : mac) {
+        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (c != ':' && c != '-' && c != '.' && c != ' ') {
+            return Trim(std::string(mac));
+        }
+    }
+    if (digits.size() != 12) {
+        return Trim(std::string(mac));
+    }
+    std::string canonical;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        if (!canonical.empty()) {
+            canonical += ':';
+        }
+        canonical += digits.substr(i, 2);
+    }
+    return canonical;
+}
+
+ChangeTracker::ChangeTracker(const std::vector<HostSnapshot>& baseline)
+{
+    for (HostSnapshot host : baseline) {
+        host.ip = Trim(host.ip);
+        host.mac = CanonicalMac(host.mac);
+        if (!host.ip.empty()) {
+            m_baseline.insert_or_assign(host.ip, std::move(host));
+        }
+    }
+}
+
+void ChangeTracker::Record(std::vector<HostChange>& out, HostChange change)
+{
+    out.push_back(change);
+    m_changes.push_back(std::move(change));
+}
+
+std::vector<HostChange> ChangeTracker::Answered(const HostSnapshot& host)
+{
+    std::vector<HostChange> found;
+    const std::string ip = Trim(host.ip);
+    const std::string mac = CanonicalMac(host.mac);
+    if (ip.empty()) {
+        return found;
+    }
+    const auto seen = m_seen.find(ip);
+    if (seen != m_seen.end()) {
+        // A second answer for the address in this scan.
+        if (!seen->second.conflictReported && !UnknownMac(mac) && !UnknownMac(seen->second.mac) &&
+            mac != seen->second.mac) {
+            seen->second.conflictReported = true;
+            Record(found, {HostChangeKind::Conflict, ip, mac, seen->second.mac, host.name, seen->second.name});
+        }
+        return found;
+    }
+    Seen& entry = m_seen[ip];
+    entry.mac = mac;
+    entry.name = host.name;
+    const auto old = m_baseline.find(ip);
+    if (old == m_baseline.end()) {
+        Record(found, {HostChangeKind::New, ip, mac, {}, host.name, {}});
+    } else {
+        const HostSnapshot& before = old->second;
+        if (!UnknownMac(mac) && !UnknownMac(before.mac) && mac != before.mac) {
+            Record(found, {HostChangeKind::MacChanged, ip, mac, before.mac, host.name, before.name});
+        }
+        if (!UnknownName(host.name) && !UnknownName(before.name) && Trim(host.name) != Trim(before.name)) {
+            Record(found, {HostChangeKind::NameChanged, ip, mac, before.mac, host.name, before.name});
+        }
+    }
+    for (const std::string& other : host.otherMacs) {
+        const std::string otherMac = CanonicalMac(other);
+        if (!entry.conflictReported && !UnknownMac(otherMac) && !UnknownMac(mac) && otherMac != mac) {
+            entry.conflictReported = true;
+            Record(found, {HostChangeKind::Conflict, ip, mac, otherMac, host.name, {}});
+        }
+    }
+    return found;
+}
+
+std::vector<HostChange> ChangeTracker::Finished()
+{
+    std::vector<HostChange> found;
+    if (m_finished) {
+        return found;
+    }
+    m_finished = true;
+    for (const auto& [ip, host] : m_baseline) {
+        if (!m_seen.contains(ip)) {
+            Record(found, {HostChangeKind::Gone, ip, {}, host.mac, host.name, host.name});
+        }
+    }
+    return found;
+}
+
+std::string ChangeTracker::ChangeTextOf(const std::string& ip) const
+{
+    std::string text;
+    const std::string key = Trim(ip);
+    for (const HostChange& change : m_changes) {
+        if (change.ip == key) {
+            if (!text.empty()) {
+                text += ", ";
+            }
+            text += ChangeWord(change.kind);
+        }
+    }
+    return text;
+}
+
+std::string ChangeSummary(const std::vector<HostChange>& changes)
+{
+    int added = 0;
+    int gone = 0;
+    int changed = 0;
+    int conflicts = 0;
+    std::map<std::string, bool> changedHosts;
+    for (const HostChange& change : changes) {
+        switch (change.kind) {
+        case HostChangeKind::New:
+            ++added;
+            break;
+        case HostChangeKind::Gone:
+            ++gone;
+            break;
+        case HostChangeKind::MacChanged:
+        case HostChangeKind::NameChanged:
+            // A host with another MAC and another name is one changed host.
+            if (!changedHosts[change.ip]) {
+                changedHosts[change.ip] = true;
+                ++changed;
+            }
+            break;
+        case HostChangeKind::Conflict:
+            ++conflicts;
+            break;
+        }
+    }
+    std::string summary;
+    const auto add = [&summary](int count, const char* word) {
+        if (count > 0) {
+            summary += (summary.empty() ? "" : ", ") + std::to_string(count) + " " + word;
+        }
+    };
+    add(added, "new");
+    add(gone, "gone");
+    add(changed, "changed");
+    add(conflicts, conflicts == 1 ? "conflict" : "conflicts");
+    return summary;
+}
+
+std::string FormatChangeLines(const std::vector<HostChange>& changes, const std::string& time,
+                              const std::map<std::string, std::string>& commentOf, bool withHeader)
+{
+    std::string text;
+    if (withHeader) {
+        text += "\"time\",\"IP\",\"MAC\",\"old MAC\",\"name\",\"change\",\"comment\"\r\n";
+    }
+    for (const HostChange& change : changes) {
+        const std::string& owner = change.mac.empty() ? change.oldMac : change.mac;
+        const auto comment = commentOf.find(CanonicalMac(owner));
+        text += CsvField(time) + "," + CsvField(change.ip) + "," + CsvField(change.mac) + "," +
+                CsvField(change.oldMac) + "," + CsvField(change.name) + "," + CsvField(ChangeWord(change.kind)) + "," +
+                CsvField(comment != commentOf.end() ? comment->second : std::string()) + "\r\n";
+    }
+    return text;
+}
+
+bool AppendChangeLog(const std::string& path, const std::vector<HostChange>& changes, const std::string& time,
+                     const std::map<std::string, std::string>& commentOf, std::uint64_t rotateBytes)
+{
+    if (changes.empty()) {
+        return true;
+    }
+    struct stat status
+    {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) >= rotateBytes) {
+        std::error_code error;
+        std::filesystem::rename(path, path + ".1", error);
+        if (error) {
+            return false;
+        }
+    }
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.Valid()) {
+        return false;
+    }
+    struct stat opened
+    {};
+    if (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        return false;
+    }
+    const bool written = WriteAll(fd.Get(), FormatChangeLines(changes, time, commentOf, opened.st_size == 0));
+    return fd.Close() && written;
+}
+
+} // namespace tessvale
