@@ -192,23 +192,26 @@ TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
 
 TEST_F(ScanEngine, DefaultSettingsRunSixtyFiveWorkers)
 {
-    m_probe.SetDelay(100ms);
+    // Held at the gate, every worker is in a probe at once.
+    m_probe.Close();
     EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
     EXPECT_EQ(m_service->Workers(), 65);
     EXPECT_GE(m_pool.ThreadCount(), 65);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 70));
-    m_service->StopAndDrain({});
-    EXPECT_GT(m_probe.MaxConcurrent(), 1);
-    EXPECT_LE(m_probe.MaxConcurrent(), 65);
+    ASSERT_TRUE(m_probe.WaitHeld(65));
+    m_service->StopAndDrain([this] { m_probe.Open(); });
+    EXPECT_EQ(m_probe.MaxConcurrent(), 65);
 }
 
 TEST_F(ScanEngine, ThreadSettingGivesThatManyWorkersPlusOne)
 {
     SetThreads("3");
-    m_probe.SetDelay(5ms);
-    ASSERT_TRUE(ScanToEnd(Address(1), Address(40)));
+    m_probe.Close();
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(40), &m_window, false), 1);
     EXPECT_EQ(m_service->Workers(), 4);
-    EXPECT_LE(m_probe.MaxConcurrent(), 4);
+    ASSERT_TRUE(m_probe.WaitHeld(4));
+    m_probe.Open();
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_FINISHED, 1));
+    EXPECT_EQ(m_probe.MaxConcurrent(), 4);
     WaitIdle();
 
     for (const char* threads : {"0", "-5", "none"}) {
@@ -241,19 +244,22 @@ TEST_F(ScanEngine, FinishingWorkerDoesNotHoldTheScanForItsOwnSlot)
 
 TEST_F(ScanEngine, StopMidScanThenNewScan)
 {
-    m_probe.SetDelay(20ms);
+    // Every worker is held at its first address until the drain opens the gate, so
+    // the scan cannot end on its own before the stop, however slow the machine.
+    m_probe.Close();
     EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 30));
-    m_service->StopAndDrain([] {});
+    ASSERT_TRUE(m_probe.WaitHeld(2));
+    m_service->StopAndDrain([this] { m_probe.Open(); });
     EXPECT_FALSE(m_service->IsRunning());
     EXPECT_EQ(m_pool.BusySlots(m_service.get()), 0);
     EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 0); // the addresses in hand end without a report
+    EXPECT_GE(m_window.Count(WM_SCAN_ADDRESS), 2);
     const std::size_t afterDrain = m_window.Events().size();
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(m_window.Events().size(), afterDrain); // nothing arrives after the drain
 
     m_window.Clear();
-    m_probe.SetDelay(0ms);
     ASSERT_TRUE(ScanToEnd("198.18.1.1", "198.18.1.5"));
     WaitIdle();
     const auto events = m_window.Events();
@@ -268,11 +274,14 @@ TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
 {
     m_probe.AddNetbiosHost(Address(2), "00:1B:21:00:00:02", "OLD");
     m_probe.AddNetbiosHost("198.18.2.2", "00:1B:21:00:02:02", "NEW");
-    m_probe.SetDelay(20ms);
-    // 2032 addresses: far more than the workers get through before the second scan
-    // starts, also on a loaded machine or under ThreadSanitizer.
-    EXPECT_EQ(m_service->StartScan(Address(1), "198.18.7.254", &m_window, false), 1);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_ADDRESS, 70));
+    // The first scan's workers are held at their first address until the second
+    // StartScan drains them (its event pump opens the gate): the first scan is still
+    // running when the second starts, whatever the machine's speed.
+    m_probe.Close();
+    m_service->SetEventPump([this] { m_probe.Open(); });
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
+    ASSERT_TRUE(m_probe.WaitHeld(2));
+    EXPECT_TRUE(m_service->IsRunning());
 
     RecordingScanWindow second;
     EXPECT_EQ(m_service->StartScan("198.18.2.1", "198.18.2.10", &second, false), 1);
@@ -280,6 +289,8 @@ TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
     WaitIdle();
 
     EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 0);
     const auto events = second.Events();
     EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
     EXPECT_EQ(events.front().total, 10);
