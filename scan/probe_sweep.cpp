@@ -234,6 +234,7 @@ void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
     }
     if (answer.kind == SweepAnswer::Kind::NodeStatus) {
         HandleNodeStatus(answer, found->second);
+        AskKnownMac(answer.address, found->second);
     } else {
         HandleArp(answer, found->second, now);
     }
@@ -259,6 +260,19 @@ void ProbeSweep::HandleNodeStatus(const SweepAnswer& answer, Pending& pending)
     pending.unitId = parsed->unitId;
     if (parsed->nameCount > 0) {
         pending.name = parsed->firstName;
+    }
+}
+
+void ProbeSweep::AskKnownMac(std::uint32_t address, Pending& pending)
+{
+    // The answer came, so the system has resolved the host: its table knows the MAC the
+    // answer left out.
+    if (!pending.netbiosAnswered || !pending.onLink || pending.arpAnswered || !AllBytes(pending.unitId, 0)) {
+        return;
+    }
+    if (const auto mac = m_transport->KnownMac(address)) {
+        pending.arpAnswered = true;
+        pending.arpMac = *mac;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -63,6 +64,13 @@ public:
     virtual bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) = 0;
     // Asks for the address's hardware address.
     virtual void SendArp(std::uint32_t address) = 0;
+    // The hardware address the system already knows for the address, asked only for a
+    // host whose node-status answer carried a unit id of zeros (Samba sends it).
+    virtual std::optional<MacAddress> KnownMac(std::uint32_t address)
+    {
+        (void)address;
+        return std::nullopt;
+    }
     // Waits at most `wait` for datagrams and appends what arrived (bounded per call).
     virtual void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) = 0;
 };
@@ -129,6 +137,7 @@ private:
     void Retry(TimePoint now);
     void Handle(const SweepAnswer& answer, TimePoint now);
     void HandleNodeStatus(const SweepAnswer& answer, Pending& pending);
+    void AskKnownMac(std::uint32_t address, Pending& pending);
     void HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now);
     bool Complete(const Pending& pending) const;
     void Expire(TimePoint now);

@@ -2,10 +2,12 @@
 // process may open one, else the kernel's neighbour table through netlink events.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include <arpa/inet.h>
@@ -30,6 +32,13 @@ namespace tessvale {
 namespace {
 
 constexpr int kReceiveBuffer = 1 << 20;
+constexpr int kSendBuffer = 4 << 20;
+constexpr int kEventBuffer = 4 << 20; // bursts of neighbour events (capped by rmem_max)
+// A datagram to an address the kernel is still resolving waits in its socket's send
+// buffer until the address answers or fails (seconds): the node-status requests go out
+// over several sockets, so that hundreds of silent addresses in flight do not stop the
+// sending (EAGAIN) without raising the system's buffer limits.
+constexpr std::size_t kUdpSockets = 8;
 constexpr int kMaxDatagramsPerCall = 512;
 constexpr std::size_t kArpPacketSize = 28;
 // An incomplete neighbour entry lives about three seconds (three solicitations one
@@ -119,7 +128,8 @@ bool Usable(const NeighbourEntry& entry)
 class SystemSweepTransport final : public SweepTransport
 {
 public:
-    SystemSweepTransport(UniqueFd udp, std::uint16_t port) : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks())
+    SystemSweepTransport(std::vector<UniqueFd> udp, std::uint16_t port)
+        : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks())
     {}
 
     // Opens the raw packet socket; false when the process may not.
@@ -141,6 +151,30 @@ public:
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
     void SendArp(std::uint32_t address) override;
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
+    std::optional<MacAddress> KnownMac(std::uint32_t address) override
+    {
+        if (m_raw.Valid() || !m_netlink.Valid()) {
+            return std::nullopt; // the raw socket's own answer comes first
+        }
+        std::vector<NeighbourEntry> entries;
+        ReadTable(entries);
+        std::optional<MacAddress> found;
+        for (const auto& entry : entries) {
+            if (!Usable(entry)) {
+                continue;
+            }
+            if (entry.address == address) {
+                found = entry.mac;
+            }
+            // The table also answers for the other addresses in flight.
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::Arp;
+            answer.address = entry.address;
+            answer.mac = *entry.mac;
+            m_queued.push_back(std::move(answer));
+        }
+        return found;
+    }
 
 private:
     const Link* FindLink(std::uint32_t address) const
@@ -157,11 +191,15 @@ private:
         }
         return nullptr;
     }
-    void ReadUdp(std::vector<SweepAnswer>& answers);
+    void ReadUdp(int fd, std::vector<SweepAnswer>& answers);
     void ReadRaw(std::vector<SweepAnswer>& answers);
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
+    // Reads the whole table once over the event socket.
+    void ReadTable(std::vector<NeighbourEntry>& entries);
 
-    UniqueFd m_udp;
+    std::vector<UniqueFd> m_udp;
+    std::size_t m_nextUdp = 0;
+    std::vector<pollfd> m_polled;
     std::uint16_t m_port;
     std::vector<Link> m_links;
     UniqueFd m_raw;
@@ -176,7 +214,7 @@ private:
 
 void SystemSweepTransport::OpenNeighbourEvents()
 {
-    m_limit = std::max<std::size_t>(16, ReadThreshold(m_links) / 2);
+    m_limit = std::max<std::size_t>(16, ReadThreshold(m_links) * 3 / 4);
     m_netlink = UniqueFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (!m_netlink.Valid()) {
         return;
@@ -188,29 +226,9 @@ void SystemSweepTransport::OpenNeighbourEvents()
         m_netlink.Close();
         return;
     }
-    (void)setsockopt(m_netlink.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
-    const auto request = EncodeNeighbourDumpRequest(m_dumpSequence);
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (sendto(m_netlink.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
-               sizeof kernel) < 0) {
-        return;
-    }
+    (void)setsockopt(m_netlink.Get(), SOL_SOCKET, SO_RCVBUF, &kEventBuffer, sizeof kEventBuffer);
     std::vector<NeighbourEntry> entries;
-    for (int datagram = 0; datagram < 1024; ++datagram) {
-        pollfd ready{m_netlink.Get(), POLLIN, 0};
-        if (poll(&ready, 1, 500) <= 0) {
-            break;
-        }
-        const ssize_t received = recv(m_netlink.Get(), m_buffer.data(), m_buffer.size(), 0);
-        if (received <= 0) {
-            break;
-        }
-        const auto bytes = std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received));
-        if (DecodeNeighbourDump(bytes, m_dumpSequence, entries) != NetlinkDecode::More) {
-            break;
-        }
-    }
+    ReadTable(entries);
     for (const auto& entry : entries) {
         if (Usable(entry)) {
             m_known[entry.address] = *entry.mac;
@@ -218,6 +236,38 @@ void SystemSweepTransport::OpenNeighbourEvents()
     }
     const std::size_t held = entries.size();
     m_limit = m_limit > held + 16 ? m_limit - held : 16;
+}
+
+void SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
+{
+    ++m_dumpSequence;
+    const auto request = EncodeNeighbourDumpRequest(m_dumpSequence);
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(m_netlink.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
+               sizeof kernel) < 0) {
+        return;
+    }
+    // Bounded: at most this many datagrams, each awaited at most half a second.
+    for (int datagram = 0; datagram < 1024; ++datagram) {
+        pollfd ready{m_netlink.Get(), POLLIN, 0};
+        if (poll(&ready, 1, 500) <= 0) {
+            break;
+        }
+        const ssize_t received = recv(m_netlink.Get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (received < 0 && errno == ENOBUFS) {
+            continue; // events overflowed meanwhile: the dump itself goes on
+        }
+        if (received <= 0) {
+            break;
+        }
+        const auto bytes = std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received));
+        // Events that arrive during the dump count as well.
+        (void)DecodeNeighbourDump(bytes, 0, entries);
+        if (DecodeNeighbourDump(bytes, m_dumpSequence, entries) != NetlinkDecode::More) {
+            break;
+        }
+    }
 }
 
 std::size_t SystemSweepTransport::ArpHeadroom()
@@ -241,7 +291,8 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     destination.sin_family = AF_INET;
     destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(address);
-    return sendto(m_udp.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
+    return sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
                   sizeof destination) > 0;
 }
 
@@ -292,18 +343,26 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
         m_queued.clear();
         wait = std::chrono::microseconds(0);
     }
-    std::array<pollfd, 2> fds{pollfd{m_udp.Get(), POLLIN, 0}, pollfd{-1, POLLIN, 0}};
-    fds[1].fd = m_raw.Valid() ? m_raw.Get() : m_netlink.Get();
+    m_polled.clear();
+    for (const auto& udp : m_udp) {
+        m_polled.push_back(pollfd{udp.Get(), POLLIN, 0});
+    }
+    const int other = m_raw.Valid() ? m_raw.Get() : m_netlink.Get();
+    if (other >= 0) {
+        m_polled.push_back(pollfd{other, POLLIN, 0});
+    }
     timespec timeout{};
     timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000);
     timeout.tv_nsec = static_cast<long>((wait.count() % 1000000) * 1000);
-    if (ppoll(fds.data(), fds[1].fd >= 0 ? 2 : 1, &timeout, nullptr) <= 0) {
+    if (ppoll(m_polled.data(), m_polled.size(), &timeout, nullptr) <= 0) {
         return;
     }
-    if ((fds[0].revents & POLLIN) != 0) {
-        ReadUdp(answers);
+    for (std::size_t i = 0; i < m_udp.size(); ++i) {
+        if ((m_polled[i].revents & POLLIN) != 0) {
+            ReadUdp(m_polled[i].fd, answers);
+        }
     }
-    if ((fds[1].revents & POLLIN) != 0) {
+    if (other >= 0 && (m_polled.back().revents & POLLIN) != 0) {
         if (m_raw.Valid()) {
             ReadRaw(answers);
         } else {
@@ -312,13 +371,13 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     }
 }
 
-void SystemSweepTransport::ReadUdp(std::vector<SweepAnswer>& answers)
+void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
 {
     for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
         sockaddr_in sender{};
         socklen_t length = sizeof sender;
         const ssize_t received =
-            recvfrom(m_udp.Get(), m_buffer.data(), 4096, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &length);
+            recvfrom(fd, m_buffer.data(), 4096, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &length);
         if (received < 0) {
             if (errno == EINTR) {
                 continue;
@@ -367,26 +426,33 @@ void SystemSweepTransport::ReadRaw(std::vector<SweepAnswer>& answers)
 
 void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
 {
+    std::vector<NeighbourEntry> entries;
+    bool lost = false;
     for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
         const ssize_t received = recv(m_netlink.Get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
         if (received < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return;
+            lost = errno == ENOBUFS;
+            break;
         }
-        std::vector<NeighbourEntry> entries;
         // Events carry sequence 0.
         (void)DecodeNeighbourDump(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)), 0,
                                   entries);
-        for (const auto& entry : entries) {
-            if (Usable(entry)) {
-                SweepAnswer answer;
-                answer.kind = SweepAnswer::Kind::Arp;
-                answer.address = entry.address;
-                answer.mac = *entry.mac;
-                answers.push_back(std::move(answer));
-            }
+    }
+    if (lost) {
+        // Events were dropped (the receive buffer overflowed): the table is read once
+        // instead, so that no resolved address goes missing.
+        ReadTable(entries);
+    }
+    for (const auto& entry : entries) {
+        if (Usable(entry)) {
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::Arp;
+            answer.address = entry.address;
+            answer.mac = *entry.mac;
+            answers.push_back(std::move(answer));
         }
     }
 }
@@ -395,11 +461,19 @@ void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
 
 std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort)
 {
-    UniqueFd udp(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!udp.Valid()) {
+    std::vector<UniqueFd> udp;
+    for (std::size_t i = 0; i < kUdpSockets; ++i) {
+        UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!fd.Valid()) {
+            break;
+        }
+        (void)setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+        (void)setsockopt(fd.Get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
+        udp.push_back(std::move(fd));
+    }
+    if (udp.empty()) {
         return nullptr;
     }
-    (void)setsockopt(udp.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     auto transport = std::make_unique<SystemSweepTransport>(std::move(udp), netbiosPort);
     if (!allowRaw || !transport->OpenRaw()) {
         transport->OpenNeighbourEvents();

@@ -246,6 +246,21 @@ TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
     EXPECT_FALSE(results.at("198.18.0.3").online);
 }
 
+TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    Host(4).hasNetbios = true; // a Samba host whose neighbour event did not arrive
+    Host(4).names = {"SAMBA"};
+    Host(5).hasNetbios = true;
+    Host(5).unitId = kUnitId;
+    m_state.knownMacs[kBase + 4] = kArpMac;
+    Start("198.18.0.4", "198.18.0.5");
+    const auto results = RunToEnd();
+    EXPECT_EQ(results.at("198.18.0.4").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.5").mac, "00:1B:21:0A:0B:0C");
+    EXPECT_EQ(m_state.knownMacAsked, 1); // only for the zero unit id
+}
+
 TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
 {
     OnLinkNetwork(kBase + 0x100, 0xFFFFFF00); // 198.18.1.0/24 is local, 198.18.0.x is not

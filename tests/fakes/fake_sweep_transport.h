@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,8 +76,10 @@ struct FakeSweepState
     std::vector<std::pair<std::uint32_t, std::uint16_t>> nodeStatusSent;
     std::vector<std::uint32_t> arpSent;
     std::vector<SweepAnswer> queued;
-    std::vector<SweepAnswer> injected; // delivered by the next Receive as they are
-    bool realTime = false;             // Receive sleeps its wait instead of advancing the manual clock
+    std::vector<SweepAnswer> injected;             // delivered by the next Receive as they are
+    std::map<std::uint32_t, MacAddress> knownMacs; // what the system's table knows
+    int knownMacAsked = 0;
+    bool realTime = false; // Receive sleeps its wait instead of advancing the manual clock
 };
 
 class FakeSweepTransport : public SweepTransport
@@ -127,6 +130,13 @@ public:
             answer.mac = mac;
             m_state.queued.push_back(answer);
         }
+    }
+    std::optional<MacAddress> KnownMac(std::uint32_t address) override
+    {
+        std::lock_guard lock(m_state.mutex);
+        ++m_state.knownMacAsked;
+        const auto known = m_state.knownMacs.find(address);
+        return known == m_state.knownMacs.end() ? std::nullopt : std::optional<MacAddress>(known->second);
     }
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override
     {
