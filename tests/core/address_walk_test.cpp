@@ -73,7 +73,8 @@ TEST(AddressWalk, DegenerateRanges)
     EXPECT_FALSE(empty.Next(address));
     // Octets above 255 are read as 255: no address text outside IPv4.
     EXPECT_EQ(Walk("10.0.0.254", "10.0.0.300"), (std::vector<std::string>{"10.0.0.254", "10.0.0.255"}));
-    EXPECT_EQ(Walk("255.255.255.254", "255.999.999.999"), (std::vector<std::string>{"255.255.255.254", "255.255.255.255"}));
+    EXPECT_EQ(Walk("255.255.255.254", "255.999.999.999"),
+              (std::vector<std::string>{"255.255.255.254", "255.255.255.255"}));
 }
 
 TEST(AddressWalk, OctetsAreReadLikeTheDecimalReader)
