@@ -41,6 +41,7 @@ TEST(UpdateThrottle, OneOfConcurrentCallersGetsIt)
     UpdateThrottle throttle(50ms, [fixed] { return fixed; });
     std::atomic<int> through{0};
     std::vector<std::thread> threads;
+    threads.reserve(8);
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&] {
             for (int j = 0; j < 1000; ++j) {
