@@ -178,6 +178,15 @@ bool ProbeSweep::StartNext(TimePoint now)
     pending.transaction = m_nextTransaction++;
     pending.deadline = now + m_settings.timeout;
     m_deadlines.emplace_back(pending.deadline, m_held);
+    if (const auto own = m_transport ? m_transport->OwnMac(m_held) : std::nullopt) {
+        // The computer itself answers with its adapter's MAC; a local name server may
+        // still give its name.
+        pending.onLink = true;
+        pending.arpAnswered = true;
+        pending.arpMac = *own;
+        SendNodeStatus(m_held, pending, now);
+        return true;
+    }
     if (onLink) {
         pending.retriesLeft = m_settings.retries;
         m_transport->SendArp(m_held);

@@ -64,6 +64,12 @@ public:
     virtual bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) = 0;
     // Asks for the address's hardware address.
     virtual void SendArp(std::uint32_t address) = 0;
+    // The adapter's MAC when the address is one of the computer's own addresses.
+    virtual std::optional<MacAddress> OwnMac(std::uint32_t address)
+    {
+        (void)address;
+        return std::nullopt;
+    }
     // The hardware address the system already knows for the address, asked only for a
     // host whose node-status answer carried a unit id of zeros (Samba sends it).
     virtual std::optional<MacAddress> KnownMac(std::uint32_t address)

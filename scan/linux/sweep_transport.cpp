@@ -151,6 +151,15 @@ public:
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
     void SendArp(std::uint32_t address) override;
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
+    std::optional<MacAddress> OwnMac(std::uint32_t address) override
+    {
+        for (const auto& link : m_links) {
+            if (link.address == address && link.hasMac) {
+                return link.mac;
+            }
+        }
+        return std::nullopt;
+    }
     std::optional<MacAddress> KnownMac(std::uint32_t address) override
     {
         if (m_raw.Valid() || !m_netlink.Valid()) {

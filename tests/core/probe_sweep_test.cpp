@@ -261,6 +261,24 @@ TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
     EXPECT_EQ(m_state.knownMacAsked, 1); // only for the zero unit id
 }
 
+TEST_F(Sweep, TheComputersOwnAddressAnswersWithItsAdapterMac)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    m_state.ownMacs[kBase + 1] = kSecondMac;
+    m_state.ownMacs[kBase + 2] = kSecondMac;
+    Host(2).hasNetbios = true; // a local nmbd: unit id of zeros
+    Host(2).names = {"SCANNER"};
+    Start("198.18.0.1", "198.18.0.2");
+    const auto results = RunToEnd();
+    EXPECT_TRUE(results.at("198.18.0.1").online); // without a name server
+    EXPECT_EQ(results.at("198.18.0.1").mac, "02:00:00:00:00:08");
+    EXPECT_EQ(results.at("198.18.0.1").hostName, "-");
+    EXPECT_EQ(results.at("198.18.0.2").mac, "02:00:00:00:00:08");
+    EXPECT_EQ(results.at("198.18.0.2").hostName, "SCANNER");
+    EXPECT_TRUE(m_state.arpSent.empty());
+}
+
 TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
 {
     OnLinkNetwork(kBase + 0x100, 0xFFFFFF00); // 198.18.1.0/24 is local, 198.18.0.x is not

@@ -79,7 +79,8 @@ struct FakeSweepState
     std::vector<SweepAnswer> injected;             // delivered by the next Receive as they are
     std::map<std::uint32_t, MacAddress> knownMacs; // what the system's table knows
     int knownMacAsked = 0;
-    bool realTime = false; // Receive sleeps its wait instead of advancing the manual clock
+    std::map<std::uint32_t, MacAddress> ownMacs; // the computer's own addresses
+    bool realTime = false;                       // Receive sleeps its wait instead of advancing the manual clock
 };
 
 class FakeSweepTransport : public SweepTransport
@@ -130,6 +131,12 @@ public:
             answer.mac = mac;
             m_state.queued.push_back(answer);
         }
+    }
+    std::optional<MacAddress> OwnMac(std::uint32_t address) override
+    {
+        std::lock_guard lock(m_state.mutex);
+        const auto own = m_state.ownMacs.find(address);
+        return own == m_state.ownMacs.end() ? std::nullopt : std::optional<MacAddress>(own->second);
     }
     std::optional<MacAddress> KnownMac(std::uint32_t address) override
     {

@@ -27,7 +27,12 @@ net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/22 --netbios 6 --arp-
     --id "sw$(printf '%x' $(($$ % 65536)))" | tail -n 1)
 # shellcheck disable=SC1091
 . "$net/env"
-awk '{ print $1 "\t" $2 }' "$net/hosts.txt" | sort >"$work/expected"
+# The hosts, and the scanning computer itself with its adapter's MAC.
+scanner_mac=$(ip -n "$SCANNER_NS" -o link show eth0 | grep -oE 'link/ether [0-9a-f:]+' | awk '{ print toupper($2) }')
+{
+    awk '{ print $1 "\t" $2 }' "$net/hosts.txt"
+    printf '%s\t%s\n' "$SCANNER_IP" "$scanner_mac"
+} | sort >"$work/expected"
 hosts=$(wc -l <"$work/expected")
 grep -q '^198\.18\.0\.255	' "$work/expected" || { echo "the layout has no host on 198.18.0.255"; exit 1; }
 
@@ -51,7 +56,7 @@ scan() { # NAME, then the command prefix that runs tessvale
         cat "$work/$name/err"
         exit 1
     }
-    echo "ok ($name): $hosts hosts found, no silent address listed"
+    echo "ok ($name): $hosts hosts found (the scanner among them), no silent address listed"
 }
 
 scan raw-socket
