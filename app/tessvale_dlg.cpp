@@ -467,6 +467,9 @@ template <class Handler> void CTessvaleDlg::Deliver(Handler&& handler)
 
 void CTessvaleDlg::ScanStarted(int total)
 {
+    m_stepsDone = 0;
+    m_stepThrottle.Reset();
+    m_addressThrottle.Reset();
     Deliver([this, total] {
         m_progress->setRange(0, std::max(total, 1));
         m_progress->setValue(0);
@@ -475,7 +478,27 @@ void CTessvaleDlg::ScanStarted(int total)
 
 void CTessvaleDlg::ScanStep()
 {
-    Deliver([this] { m_progress->setValue(std::min(m_progress->value() + 1, m_progress->maximum())); });
+    // Counted on the worker; shown when the throttle lets it through and at the finish.
+    const int done = ++m_stepsDone;
+    if (m_stepThrottle.Due()) {
+        Deliver([this, done] { m_progress->setValue(std::clamp(done, m_progress->value(), m_progress->maximum())); });
+        return;
+    }
+    // The last count of a burst is shown a moment later, without waiting for the window.
+    if (!m_stepFlushPending.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                QTimer::singleShot(50, this, [this] {
+                    m_stepFlushPending = false;
+                    if (m_state.Busy()) {
+                        m_progress->setValue(
+                            std::clamp(m_stepsDone.load(), m_progress->value(), m_progress->maximum()));
+                    }
+                });
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CTessvaleDlg::HostFound(const HostRecord& record)
@@ -485,11 +508,17 @@ void CTessvaleDlg::HostFound(const HostRecord& record)
 
 void CTessvaleDlg::ScanFinished()
 {
-    Deliver([this] { HandleScanFinished(); });
+    Deliver([this] {
+        m_progress->setValue(std::clamp(m_stepsDone.load(), m_progress->value(), m_progress->maximum()));
+        HandleScanFinished();
+    });
 }
 
 void CTessvaleDlg::ScanAddress(const std::string& address)
 {
+    if (!m_addressThrottle.Due()) {
+        return;
+    }
     Deliver([this, &address] { SetStatus(FormatOne(QUiString(IDS_SCANNING), ToQString(address))); });
 }
 

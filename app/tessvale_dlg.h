@@ -3,6 +3,8 @@
 // the state of ResultList and ScanState, and dispatches every command by its id.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -14,6 +16,7 @@
 #include "app/logic/scan_state.h"
 #include "scan/scan_service.h"
 #include "scan/scan_window.h"
+#include "scan/update_throttle.h"
 
 class QAction;
 class QComboBox;
@@ -170,6 +173,11 @@ private:
     QTreeView* m_listView = nullptr;
     QLabel* m_statusLabel = nullptr;
     QProgressBar* m_progress = nullptr;
+    // Progress and status reach the window at most 20 times a second during a scan.
+    std::atomic<int> m_stepsDone{0};
+    UpdateThrottle m_stepThrottle{std::chrono::milliseconds(50)};
+    UpdateThrottle m_addressThrottle{std::chrono::milliseconds(50)};
+    std::atomic<bool> m_stepFlushPending{false}; // a late showing of the held-back count is queued
     QSystemTrayIcon* m_tray = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_fileMenu = nullptr;

@@ -86,11 +86,44 @@ QGroupBox* CSettingDlg::BuildGeneralGroup()
     grid->addWidget(m_timeoutEdit, row, 1);
     grid->addWidget(new QLabel(QStringLiteral("Milliseconds"), general), row, 2);
     ++row;
+    AddProbeRows(general, grid, row);
     AddLanguageRow(general, grid, row);
     ++row;
     AddUpdateRow(general, grid, row);
     grid->setColumnStretch(2, 1);
     return general;
+}
+
+void CSettingDlg::AddProbeRows(QGroupBox* general, QGridLayout* grid, int& row)
+{
+    m_rateEdit = MakeNumberEdit(general, "probeRateLineEdit");
+    m_retriesEdit = MakeNumberEdit(general, "probeRetriesLineEdit");
+    grid->addWidget(new QLabel(QStringLiteral("Probes per second:"), general), row, 0);
+    grid->addWidget(m_rateEdit, row, 1);
+    ++row;
+    grid->addWidget(new QLabel(QStringLiteral("Probe retries:"), general), row, 0);
+    grid->addWidget(m_retriesEdit, row, 1);
+    ++row;
+}
+
+bool CSettingDlg::ReadProbeSettings(int& rate, int& retries)
+{
+    if (!ReadInteger(m_rateEdit, rate) || !ReadInteger(m_retriesEdit, retries)) {
+        return false;
+    }
+    if (rate < 1) {
+        ShowMessage(QStringLiteral("Enter at least 1 probe per second."));
+        m_rateEdit->setFocus();
+        m_rateEdit->selectAll();
+        return false;
+    }
+    if (retries < 0 || retries > 10) {
+        ShowMessage(QStringLiteral("Enter between 0 and 10 retries."));
+        m_retriesEdit->setFocus();
+        m_retriesEdit->selectAll();
+        return false;
+    }
+    return true;
 }
 
 void CSettingDlg::AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row)
@@ -158,6 +191,8 @@ void CSettingDlg::Load()
     m_autoscanEdit->setText(asInt(settings.Value(kAutoscanSpanSeconds)));
     m_threadsEdit->setText(asInt(settings.Value(kAutoscanThreads)));
     m_timeoutEdit->setText(asInt(settings.Value(kNetbiosTimeoutMSeconds)));
+    m_rateEdit->setText(asInt(settings.Value(kProbeRatePerSecond)));
+    m_retriesEdit->setText(asInt(settings.Value(kProbeRetries)));
     m_autoUpdateCheck->setChecked(settings.Value(kAutoUpdate) == "1");
     m_loginEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiLogin))));
     m_passwordEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiPassword))));
@@ -215,8 +250,10 @@ void CSettingDlg::accept()
     int interval = 0;
     int threads = 0;
     int timeout = 0;
+    int rate = 0;
+    int retries = 0;
     if (!ReadInteger(m_autoscanEdit, interval) || !ReadInteger(m_threadsEdit, threads) ||
-        !ReadInteger(m_timeoutEdit, timeout)) {
+        !ReadInteger(m_timeoutEdit, timeout) || !ReadProbeSettings(rate, retries)) {
         return;
     }
     const std::string login = ToStdString(m_loginEdit->text());
@@ -244,6 +281,8 @@ void CSettingDlg::accept()
     settings.SetValue(kAutoscanSpanSeconds, std::to_string(interval));
     settings.SetValue(kAutoscanThreads, std::to_string(threads));
     settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(timeout));
+    settings.SetValue(kProbeRatePerSecond, std::to_string(rate));
+    settings.SetValue(kProbeRetries, std::to_string(retries));
     settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));

@@ -53,6 +53,9 @@ private:
     QGroupBox* BuildWmiGroup();
     void Load();
     void UpdateThreadNote();
+    // The paced sweep's rows: probes per second and retries.
+    void AddProbeRows(QGroupBox* general, QGridLayout* grid, int& row);
+    bool ReadProbeSettings(int& rate, int& retries);
     bool ReadInteger(QLineEdit* edit, int& value);
     void ShowMessage(const QString& text);
 
@@ -63,6 +66,8 @@ private:
     QLineEdit* m_autoscanEdit = nullptr;
     QLineEdit* m_threadsEdit = nullptr;
     QLineEdit* m_timeoutEdit = nullptr;
+    QLineEdit* m_rateEdit = nullptr;
+    QLineEdit* m_retriesEdit = nullptr;
     QLabel* m_threadNoteLabel = nullptr;
     QComboBox* m_languageCombo = nullptr;
     QCheckBox* m_autoUpdateCheck = nullptr;

@@ -1,6 +1,7 @@
 // The local adapters the main window offers as scan ranges, and the mask of a local address.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,13 @@ std::vector<AdapterEntry> ListAdapters();
 // The dotted mask of the local interface address equal to `address`, else empty.
 std::string LookupMask(const std::string& address);
 
+// The network and broadcast addresses (host order) of every local IPv4 subnet, the
+// ones a scan leaves out. Loopback and subnets of /31 and /32 give none.
+std::vector<std::uint32_t> LocalSubnetEnds();
+
 // The same over an interface list as getifaddrs returns it (for tests).
 std::vector<AdapterEntry> AdapterEntriesFrom(const ifaddrs* list);
 std::string MaskFrom(const ifaddrs* list, const std::string& address);
+std::vector<std::uint32_t> SubnetEndsFrom(const ifaddrs* list);
 
 } // namespace tessvale

@@ -10,6 +10,7 @@
 namespace tessvale {
 
 class ConfigStore;
+class SweepTransport;
 
 class HostProbe
 {
@@ -24,6 +25,10 @@ public:
     // ARP through the kernel neighbour table. True when the host answered; then mac
     // holds the MAC text.
     virtual bool Arp(const std::string& address, std::string& mac) = 0;
+
+    // The sockets of a paced sweep over a whole range, when this probe offers one;
+    // null (the default) makes a scan probe address by address with the calls above.
+    virtual std::unique_ptr<SweepTransport> MakeSweepTransport();
 };
 
 // The real probes; the NetBIOS timeout is read from the store's settings per query.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "common/text_util.h"
+#include "scan/adapter_list.h"
 #include "scan/address_forms.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
@@ -93,10 +94,12 @@ int CServiceAutoScan::StartScan(const std::string& start, const std::string& end
     {
         // No job of the service runs now, so taking the lock cannot wait on a worker.
         std::lock_guard lock(m_lock);
-        m_walk = AddressWalk(start, end);
+        AddressWalk walk(start, end, m_skipped ? m_skipped() : LocalSubnetEnds());
+        m_sweep = MakeSweep(walk);
+        m_walk = m_sweep ? AddressWalk() : std::move(walk);
         m_window = window;
         m_macLookup = macLookup;
-        m_total = m_walk.Count();
+        m_total = m_sweep ? m_sweep->Count() : m_walk.Count();
         m_done = 0;
         total = m_total;
     }
@@ -138,31 +141,138 @@ bool CServiceAutoScan::CountDoneLocked()
     return false;
 }
 
+void CServiceAutoScan::SetSweepTransportFactory(SweepTransportFactory factory)
+{
+    m_sweepFactory = std::move(factory);
+}
+
+void CServiceAutoScan::SetSkippedAddresses(std::function<std::vector<std::uint32_t>()> skipped)
+{
+    m_skipped = std::move(skipped);
+}
+
+std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk)
+{
+    auto transport = m_sweepFactory ? m_sweepFactory() : m_probe.MakeSweepTransport();
+    if (!transport) {
+        return nullptr; // no socket: the workers probe address by address
+    }
+    const ConfigRecord settings = m_store.LoadSettings();
+    SweepSettings sweep;
+    const long long rate = ParseDecimal(settings.Value(kProbeRatePerSecond));
+    sweep.ratePerSecond = static_cast<int>(std::clamp<long long>(rate > 0 ? rate : 2000, 1, 1000000));
+    sweep.retries = static_cast<int>(std::clamp<long long>(ParseDecimal(settings.Value(kProbeRetries)), 0, 10));
+    sweep.timeout = std::chrono::milliseconds(
+        std::clamp<long long>(ParseDecimal(settings.Value(kNetbiosTimeoutMSeconds)), 0, 600000));
+    return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), sweep);
+}
+
+bool CServiceAutoScan::NextFromSweep(SweepResult& result)
+{
+    // Short slices, so that a stop ends every worker within a few of them.
+    constexpr auto kSlice = std::chrono::milliseconds(10);
+    while (IsRunning()) {
+        // Every worker keeps the sweep moving on its way, so that the requests and the
+        // deadlines run on while the others complete answering hosts.
+        if (!m_pumping.exchange(true)) {
+            m_sweep->Pump(std::chrono::microseconds(0));
+            m_pumping = false;
+        }
+        if (m_sweep->Take(result)) {
+            return true;
+        }
+        if (m_sweep->Exhausted()) {
+            return false;
+        }
+        if (!m_pumping.exchange(true)) {
+            m_sweep->Pump(kSlice);
+            m_pumping = false;
+        } else {
+            m_sweep->WaitReady(kSlice);
+        }
+    }
+    return false;
+}
+
+bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, bool& online)
+{
+    record.hostName.assign(1, '-');
+    if (m_sweep) {
+        SweepResult result;
+        const bool taken = NextFromSweep(result);
+        std::lock_guard lock(m_lock);
+        if (!taken) {
+            // A walk without any address is finished as soon as it starts.
+            if (IsRunning() && m_done >= m_total) {
+                m_window->ScanFinished();
+                Stop();
+            }
+            return false;
+        }
+        address = std::move(result.address);
+        m_window->ScanAddress(address);
+        online = result.online;
+        record.mac = std::move(result.mac);
+        record.hostName = std::move(result.hostName);
+        return true;
+    }
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_walk.Next(address)) {
+            if (IsRunning() && m_done >= m_total) {
+                m_window->ScanFinished();
+                Stop();
+            }
+            return false;
+        }
+        m_window->ScanAddress(address);
+    }
+    online = m_probe.NodeStatus(address, record.mac, record.hostName);
+    if (!online) {
+        online = m_probe.Arp(address, record.mac);
+    }
+    return true;
+}
+
+bool CServiceAutoScan::ReportOnline(HostRecord& record, const std::string& address)
+{
+    SetField(record.ip, address, HostRecord::kIpCapacity);
+    SetField(record.mac, std::string(record.mac), HostRecord::kMacCapacity);
+    SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
+    record.inventory.Clear();
+    if (!m_macLookup && m_inventory != nullptr) {
+        m_inventory->QueryInventory(address, record.inventory);
+    }
+    SetField(record.inventory.vendor, m_vendors.LookupVendor(record.mac), HostInventory::kVendorCapacity);
+
+    std::lock_guard lock(m_lock);
+    if (IsRunning()) {
+        m_window->ScanStep();
+    }
+    if (!m_macLookup) {
+        if (IsRunning()) {
+            m_window->HostFound(record);
+        }
+    } else {
+        const std::string wanted = NormalMacText(m_window->LookupText());
+        if (!wanted.empty() && wanted == NormalMacText(record.mac)) {
+            m_window->PostStopCommand();
+            m_window->HostFound(record);
+        }
+    }
+    return CountDoneLocked();
+}
+
 int CServiceAutoScan::Run(JobSlot& slot)
 {
     (void)slot;
     HostRecord record;
     std::string address;
     while (IsRunning()) {
-        {
-            std::lock_guard lock(m_lock);
-            if (!m_walk.Next(address)) {
-                // A walk without any address is finished as soon as it starts.
-                if (IsRunning() && m_done >= m_total) {
-                    m_window->ScanFinished();
-                    Stop();
-                }
-                return 1;
-            }
-            m_window->ScanAddress(address);
+        bool online = false;
+        if (!NextAddress(record, address, online)) {
+            return 1;
         }
-
-        record.hostName.assign(1, '-');
-        bool online = m_probe.NodeStatus(address, record.mac, record.hostName);
-        if (!online) {
-            online = m_probe.Arp(address, record.mac);
-        }
-
         if (!online) {
             if (IsRunning()) {
                 m_window->ScanStep();
@@ -174,32 +284,7 @@ int CServiceAutoScan::Run(JobSlot& slot)
             }
             continue;
         }
-
-        SetField(record.ip, address, HostRecord::kIpCapacity);
-        SetField(record.mac, std::string(record.mac), HostRecord::kMacCapacity);
-        SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
-        record.inventory.Clear();
-        if (!m_macLookup && m_inventory != nullptr) {
-            m_inventory->QueryInventory(address, record.inventory);
-        }
-        SetField(record.inventory.vendor, m_vendors.LookupVendor(record.mac), HostInventory::kVendorCapacity);
-
-        std::lock_guard lock(m_lock);
-        if (IsRunning()) {
-            m_window->ScanStep();
-        }
-        if (!m_macLookup) {
-            if (IsRunning()) {
-                m_window->HostFound(record);
-            }
-        } else {
-            const std::string wanted = NormalMacText(m_window->LookupText());
-            if (!wanted.empty() && wanted == NormalMacText(record.mac)) {
-                m_window->PostStopCommand();
-                m_window->HostFound(record);
-            }
-        }
-        if (!CountDoneLocked()) {
+        if (!ReportOnline(record, address)) {
             return 1;
         }
     }

@@ -5,12 +5,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/address_walk.h"
 #include "scan/host_probe.h"
+#include "scan/probe_sweep.h"
 #include "scan/scan_service.h"
 #include "scan/service_basic.h"
 
@@ -44,6 +47,17 @@ public:
     // The worker loop.
     int Run(JobSlot& slot) override;
 
+    // Makes the sockets of a paced sweep per scan, in place of the HostProbe's own.
+    // When a transport is made, each StartScan probes its addresses by a ProbeSweep
+    // whose answers the workers complete; else each worker probes its address with the
+    // HostProbe. The sweep's rate, retries and timeout come from the settings.
+    // The addresses every walk leaves out (the local subnets' network and broadcast
+    // addresses); the system's adapters by default.
+    void SetSkippedAddresses(std::function<std::vector<std::uint32_t>()> skipped);
+
+    using SweepTransportFactory = std::function<std::unique_ptr<SweepTransport>()>;
+    void SetSweepTransportFactory(SweepTransportFactory factory);
+
     // Addresses of the last StartScan's walk, and those finished since.
     std::uint64_t Total() const;
     std::uint64_t Done() const;
@@ -55,6 +69,12 @@ private:
     // Counts a finished address; under m_lock. False when the worker is to end: the
     // scan was stopped, or this address was the last one (ScanFinished has been sent).
     bool CountDoneLocked();
+    // Takes the next address with its probe outcome; false when the worker is to end.
+    bool NextAddress(HostRecord& record, std::string& address, bool& online);
+    bool NextFromSweep(SweepResult& result);
+    // Completes an answering host and reports it; false when the worker is to end.
+    bool ReportOnline(HostRecord& record, const std::string& address);
+    std::unique_ptr<ProbeSweep> MakeSweep(AddressWalk walk);
 
     ConfigStore& m_store;
     HostProbe& m_probe;
@@ -72,6 +92,12 @@ private:
     std::atomic<int> m_workers{0};
 
     std::function<void()> m_eventPump; // window thread only
+
+    SweepTransportFactory m_sweepFactory; // window thread only
+    std::function<std::vector<std::uint32_t>()> m_skipped;
+    // The sweep of the current scan: replaced only while no job of the service runs.
+    std::unique_ptr<ProbeSweep> m_sweep;
+    std::atomic<bool> m_pumping{false}; // one worker pumps the sweep at a time
 };
 
 } // namespace tessvale

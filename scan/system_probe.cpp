@@ -2,6 +2,7 @@
 
 #include "scan/arp_resolver.h"
 #include "scan/node_status.h"
+#include "scan/probe_sweep.h"
 
 namespace tessvale {
 
@@ -20,11 +21,18 @@ public:
 
     bool Arp(const std::string& address, std::string& mac) override { return ResolveByArp(mac, address) == 1; }
 
+    std::unique_ptr<SweepTransport> MakeSweepTransport() override { return MakeSystemSweepTransport(); }
+
 private:
     std::function<int()> m_timeoutMs;
 };
 
 } // namespace
+
+std::unique_ptr<SweepTransport> HostProbe::MakeSweepTransport()
+{
+    return nullptr;
+}
 
 std::unique_ptr<HostProbe> MakeSystemProbe(std::function<int()> timeoutMs)
 {

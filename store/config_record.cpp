@@ -42,8 +42,9 @@ bool ConfigRecord::SetValue(std::string_view field, std::string value)
 
 ConfigRecord MakeSettingsRecord()
 {
-    return MakeRecord("//config/settings/settings", {kAutoscanSpanSeconds, kAutoscanThreads, kNetbiosTimeoutMSeconds,
-                                                     kAutoUpdate, kWmiLogin, kWmiPassword});
+    return MakeRecord("//config/settings/settings",
+                      {kAutoscanSpanSeconds, kAutoscanThreads, kNetbiosTimeoutMSeconds, kAutoUpdate, kWmiLogin,
+                       kWmiPassword, kProbeRatePerSecond, kProbeRetries});
 }
 
 ConfigRecord MakeResultRecord()

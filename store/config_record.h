@@ -31,6 +31,8 @@ inline constexpr const char* kNetbiosTimeoutMSeconds = "NetbiosTimeoutMSeconds";
 inline constexpr const char* kAutoUpdate = "AutoUpdate";
 inline constexpr const char* kWmiLogin = "WmiLogin";
 inline constexpr const char* kWmiPassword = "WmiPassword";
+inline constexpr const char* kProbeRatePerSecond = "ProbeRatePerSecond"; // the scan's requests per second
+inline constexpr const char* kProbeRetries = "ProbeRetries";             // further requests to silent on-link addresses
 
 // Result keys.
 inline constexpr const char* kResultName = "Name";

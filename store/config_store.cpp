@@ -480,6 +480,8 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     settings.SetValue(kAutoscanThreads, "64");
     settings.SetValue(kNetbiosTimeoutMSeconds, "1000");
     settings.SetValue(kAutoUpdate, "1");
+    settings.SetValue(kProbeRatePerSecond, "2000");
+    settings.SetValue(kProbeRetries, "1");
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 namespace tessvale {
@@ -64,6 +65,30 @@ std::string MaskFrom(const ifaddrs* list, const std::string& address)
         }
     }
     return {};
+}
+
+std::vector<std::uint32_t> SubnetEndsFrom(const ifaddrs* list)
+{
+    std::vector<std::uint32_t> ends;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (!IsIpv4(entry->ifa_addr) || !IsIpv4(entry->ifa_netmask) || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        const std::uint32_t address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+        const std::uint32_t mask = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
+        if (mask >= 0xFFFFFFFEU) {
+            continue; // point-to-point: both addresses are hosts
+        }
+        ends.push_back(address & mask);
+        ends.push_back((address & mask) | ~mask);
+    }
+    return ends;
+}
+
+std::vector<std::uint32_t> LocalSubnetEnds()
+{
+    const IfaddrsList list = ReadInterfaces();
+    return SubnetEndsFrom(list.get());
 }
 
 std::vector<AdapterEntry> ListAdapters()

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_host_probe.h"
+#include "fakes/fake_sweep_transport.h"
 #include "fakes/recording_scan_window.h"
 #include "fakes/temp_folder.h"
 #include "scan/job_pool.h"
@@ -42,6 +43,7 @@ protected:
         SetThreads("64");
         m_vendors.Add("00:1B:21", "Intel Corporate");
         m_service = std::make_unique<CServiceAutoScan>(m_pool, m_store, m_probe, m_vendors, &m_inventory);
+        m_service->SetSkippedAddresses([] { return std::vector<std::uint32_t>{}; });
     }
     ~ScanEngine() override
     {
@@ -192,23 +194,26 @@ TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
 
 TEST_F(ScanEngine, DefaultSettingsRunSixtyFiveWorkers)
 {
-    m_probe.SetDelay(100ms);
+    // Held at the gate, every worker is in a probe at once.
+    m_probe.Close();
     EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
     EXPECT_EQ(m_service->Workers(), 65);
     EXPECT_GE(m_pool.ThreadCount(), 65);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 70));
-    m_service->StopAndDrain({});
-    EXPECT_GT(m_probe.MaxConcurrent(), 1);
-    EXPECT_LE(m_probe.MaxConcurrent(), 65);
+    ASSERT_TRUE(m_probe.WaitHeld(65));
+    m_service->StopAndDrain([this] { m_probe.Open(); });
+    EXPECT_EQ(m_probe.MaxConcurrent(), 65);
 }
 
 TEST_F(ScanEngine, ThreadSettingGivesThatManyWorkersPlusOne)
 {
     SetThreads("3");
-    m_probe.SetDelay(5ms);
-    ASSERT_TRUE(ScanToEnd(Address(1), Address(40)));
+    m_probe.Close();
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(40), &m_window, false), 1);
     EXPECT_EQ(m_service->Workers(), 4);
-    EXPECT_LE(m_probe.MaxConcurrent(), 4);
+    ASSERT_TRUE(m_probe.WaitHeld(4));
+    m_probe.Open();
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_FINISHED, 1));
+    EXPECT_EQ(m_probe.MaxConcurrent(), 4);
     WaitIdle();
 
     for (const char* threads : {"0", "-5", "none"}) {
@@ -231,6 +236,26 @@ TEST_F(ScanEngine, EmptyRangeFinishesAtOnce)
     EXPECT_EQ(m_probe.NodeStatusCalls(), 0);
 }
 
+TEST_F(ScanEngine, WalkCrossesSubnetsAndLeavesOutOnlyTheSkippedAddresses)
+{
+    m_service->SetSkippedAddresses([] { return std::vector<std::uint32_t>{0xC61200FF, 0xC6120200}; });
+    m_probe.AddNetbiosHost("198.18.1.0", "00:1B:21:00:01:00", "ZERO");
+    ASSERT_TRUE(ScanToEnd("198.18.0.250", "198.18.1.3"));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(events.front().total, 9); // .0.250 to .1.3 without .0.255
+    std::set<std::string> taken;
+    for (const auto& event : events) {
+        if (event.message == WM_SCAN_ADDRESS) {
+            taken.insert(event.address);
+        }
+    }
+    EXPECT_EQ(taken.size(), 9u);
+    EXPECT_EQ(taken.count("198.18.0.255"), 0u);
+    EXPECT_EQ(taken.count("198.18.1.0"), 1u);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 1);
+}
+
 TEST_F(ScanEngine, FinishingWorkerDoesNotHoldTheScanForItsOwnSlot)
 {
     const auto begin = std::chrono::steady_clock::now();
@@ -241,19 +266,22 @@ TEST_F(ScanEngine, FinishingWorkerDoesNotHoldTheScanForItsOwnSlot)
 
 TEST_F(ScanEngine, StopMidScanThenNewScan)
 {
-    m_probe.SetDelay(20ms);
+    // Every worker is held at its first address until the drain opens the gate, so
+    // the scan cannot end on its own before the stop, however slow the machine.
+    m_probe.Close();
     EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_STEP, 30));
-    m_service->StopAndDrain([] {});
+    ASSERT_TRUE(m_probe.WaitHeld(2));
+    m_service->StopAndDrain([this] { m_probe.Open(); });
     EXPECT_FALSE(m_service->IsRunning());
     EXPECT_EQ(m_pool.BusySlots(m_service.get()), 0);
     EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 0); // the addresses in hand end without a report
+    EXPECT_GE(m_window.Count(WM_SCAN_ADDRESS), 2);
     const std::size_t afterDrain = m_window.Events().size();
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(m_window.Events().size(), afterDrain); // nothing arrives after the drain
 
     m_window.Clear();
-    m_probe.SetDelay(0ms);
     ASSERT_TRUE(ScanToEnd("198.18.1.1", "198.18.1.5"));
     WaitIdle();
     const auto events = m_window.Events();
@@ -268,11 +296,14 @@ TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
 {
     m_probe.AddNetbiosHost(Address(2), "00:1B:21:00:00:02", "OLD");
     m_probe.AddNetbiosHost("198.18.2.2", "00:1B:21:00:02:02", "NEW");
-    m_probe.SetDelay(20ms);
-    // 2032 addresses: far more than the workers get through before the second scan
-    // starts, also on a loaded machine or under ThreadSanitizer.
-    EXPECT_EQ(m_service->StartScan(Address(1), "198.18.7.254", &m_window, false), 1);
-    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_ADDRESS, 70));
+    // The first scan's workers are held at their first address until the second
+    // StartScan drains them (its event pump opens the gate): the first scan is still
+    // running when the second starts, whatever the machine's speed.
+    m_probe.Close();
+    m_service->SetEventPump([this] { m_probe.Open(); });
+    EXPECT_EQ(m_service->StartScan(Address(1), Address(254), &m_window, false), 1);
+    ASSERT_TRUE(m_probe.WaitHeld(2));
+    EXPECT_TRUE(m_service->IsRunning());
 
     RecordingScanWindow second;
     EXPECT_EQ(m_service->StartScan("198.18.2.1", "198.18.2.10", &second, false), 1);
@@ -280,6 +311,8 @@ TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
     WaitIdle();
 
     EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 0);
     const auto events = second.Events();
     EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
     EXPECT_EQ(events.front().total, 10);
@@ -383,6 +416,137 @@ TEST_F(ScanEngineAtCeiling, WorkersAreClampedToWhatThePoolCanRun)
     WaitIdle();
     EXPECT_EQ(m_pool.ThreadCount(), 10);
     EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 100);
+}
+
+// The engine over a paced sweep whose sockets are scripted (real time, short timeout).
+class ScanEngineSweep : public ScanEngine
+{
+protected:
+    ScanEngineSweep()
+    {
+        m_state.realTime = true;
+        m_state.linkNetwork = 0xC6120000; // 198.18.0.0/24 is on-link
+        m_state.linkMask = 0xFFFFFF00;
+        m_state.arpFirst = true;
+        SetSetting(kNetbiosTimeoutMSeconds, "50");
+        m_service->SetSweepTransportFactory(
+            [this] { return std::make_unique<fakes::FakeSweepTransport>(m_state, m_clock); });
+    }
+    void SetSetting(const char* key, const std::string& value)
+    {
+        ConfigRecord settings = m_store.LoadSettings();
+        settings.SetValue(key, value);
+        m_store.WriteOrAddRecord(settings);
+    }
+    void AddNetbiosHost(int last, const MacAddress& unitId, const std::string& name)
+    {
+        auto& host = m_state.hosts[0xC6120000U + static_cast<std::uint32_t>(last)];
+        host.hasNetbios = true;
+        host.unitId = unitId;
+        host.names = {name};
+        host.arpMacs = {unitId};
+    }
+    void AddArpHost(int last, const MacAddress& mac)
+    {
+        m_state.hosts[0xC6120000U + static_cast<std::uint32_t>(last)].arpMacs = {mac};
+    }
+
+    fakes::ManualClock m_clock; // unused in real time
+    fakes::FakeSweepState m_state;
+};
+
+constexpr MacAddress kIntelMac{0x00, 0x1B, 0x21, 0x00, 0x00, 0x07};
+constexpr MacAddress kOtherMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x03};
+
+TEST_F(ScanEngineSweep, OneWorkerGivesEachAddressItsMessagesInOrder)
+{
+    SetThreads("0");
+    AddNetbiosHost(7, kIntelMac, "PC07");
+    AddArpHost(3, kOtherMac);
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(20)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    ASSERT_EQ(events.size(), 2u + 20u * 3u);
+    EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
+    EXPECT_EQ(events.front().total, 20);
+    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
+    std::set<std::string> seen;
+    for (std::size_t i = 1; i + 1 < events.size(); i += 3) {
+        ASSERT_EQ(events[i].message, WM_SCAN_ADDRESS) << i;
+        EXPECT_EQ(events[i + 1].message, WM_SCAN_STEP) << i;
+        const std::string& address = events[i].address;
+        const bool answering = address == Address(7) || address == Address(3);
+        EXPECT_EQ(events[i + 2].message, answering ? WM_SCAN_HOST_FOUND : WM_SCAN_HOST_SILENT) << address;
+        EXPECT_EQ(events[i + 2].address, address);
+        seen.insert(address);
+        if (address == Address(7)) {
+            EXPECT_EQ(events[i + 2].record.hostName, "PC07");
+            EXPECT_EQ(events[i + 2].record.mac, "00:1B:21:00:00:07");
+            EXPECT_EQ(events[i + 2].record.inventory.vendor, "Intel Corporate");
+            EXPECT_EQ(events[i + 2].record.inventory.cpu, "cpu of " + Address(7));
+        } else if (address == Address(3)) {
+            EXPECT_EQ(events[i + 2].record.hostName, "-");
+            EXPECT_EQ(events[i + 2].record.mac, "02:00:00:00:00:03");
+        }
+    }
+    EXPECT_EQ(seen.size(), 20u);
+    EXPECT_EQ(m_probe.NodeStatusCalls(), 0); // the sweep probed, not the workers
+    EXPECT_EQ(m_service->Done(), 20u);
+}
+
+TEST_F(ScanEngineSweep, ManyWorkersReportEveryAddressOnceAndFinishOnce)
+{
+    std::set<std::string> answering;
+    for (int i = 1; i <= 254; i += 9) {
+        AddNetbiosHost(i, kIntelMac, "PC" + std::to_string(i));
+        answering.insert(Address(i));
+    }
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
+    WaitIdle();
+    const auto events = m_window.Events();
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
+    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
+    std::set<std::string> taken, found, silent;
+    for (const auto& event : events) {
+        if (event.message == WM_SCAN_ADDRESS) {
+            EXPECT_TRUE(taken.insert(event.address).second) << event.address;
+        } else if (event.message == WM_SCAN_HOST_FOUND || event.message == WM_SCAN_HOST_SILENT) {
+            // Its address was taken before its report.
+            EXPECT_EQ(taken.count(event.address), 1u) << event.address;
+            (event.message == WM_SCAN_HOST_FOUND ? found : silent).insert(event.address);
+        }
+    }
+    EXPECT_EQ(taken.size(), 254u);
+    EXPECT_EQ(found, answering);
+    EXPECT_EQ(found.size() + silent.size(), 254u);
+}
+
+TEST_F(ScanEngineSweep, StopEndsALargeScanWithoutWaitingForItsDeadlines)
+{
+    SetSetting(kNetbiosTimeoutMSeconds, "600000"); // ten minutes per silent address
+    AddNetbiosHost(1, kIntelMac, "FIRST");
+    EXPECT_EQ(m_service->StartScan(Address(1), "198.18.255.254", &m_window, false), 1);
+    ASSERT_TRUE(m_window.WaitFor(WM_SCAN_HOST_FOUND, 1));
+    const auto begin = std::chrono::steady_clock::now();
+    m_service->StopAndDrain({});
+    // Far below the ten minutes a worker waiting for a silent address would take.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
+    EXPECT_EQ(m_pool.BusySlots(m_service.get()), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
+    EXPECT_EQ(m_window.Count(WM_SCAN_ADDRESS), 1);
+}
+
+TEST_F(ScanEngineSweep, MacLookupFindsTheHostThroughTheSweep)
+{
+    AddNetbiosHost(5, kIntelMac, "WANTED");
+    AddArpHost(6, kOtherMac);
+    m_window.SetLookupText("00-1b-21-00-00-07");
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(10), true));
+    WaitIdle();
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 1);
+    EXPECT_EQ(m_window.Count(kPostedStop), 1);
+    EXPECT_EQ(m_inventory.Calls(), 0);
 }
 
 TEST(NormalMacText, AcceptsTheThreeWrittenForms)

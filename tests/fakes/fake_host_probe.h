@@ -1,10 +1,12 @@
 // A scripted HostProbe: per address a NetBIOS answer, an ARP answer or silence, with
-// an optional delay per probe. Thread-safe; counts calls and concurrent probes.
+// an optional delay per probe or a gate that holds every probe until the test opens
+// it. Thread-safe; counts calls and concurrent probes.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -32,10 +34,33 @@ public:
     void AddArpHost(const std::string& address, const std::string& mac) { m_hosts[address] = Answer{false, mac, {}}; }
     void SetDelay(std::chrono::milliseconds delay) { m_delay = delay; }
 
+    // Closes the gate: every NodeStatus call from now on waits until Open.
+    void Close()
+    {
+        std::lock_guard lock(m_gateMutex);
+        m_gateClosed = true;
+    }
+    // Opens the gate for good and lets the held probes go.
+    void Open()
+    {
+        {
+            std::lock_guard lock(m_gateMutex);
+            m_gateClosed = false;
+        }
+        m_gateChanged.notify_all();
+    }
+    // Waits until at least `count` probes are held at the closed gate; false after 10 s.
+    bool WaitHeld(int count)
+    {
+        std::unique_lock lock(m_gateMutex);
+        return m_gateChanged.wait_for(lock, std::chrono::seconds(10), [&] { return m_held >= count; });
+    }
+
     bool NodeStatus(const std::string& address, std::string& mac, std::string& hostName) override
     {
         Busy busy(*this);
         ++m_nodeStatusCalls;
+        PassGate();
         const auto host = m_hosts.find(address);
         if (host == m_hosts.end() || !host->second.netbios) {
             return false;
@@ -64,6 +89,18 @@ public:
     int MaxConcurrent() const { return m_maxConcurrent.load(); }
 
 private:
+    void PassGate()
+    {
+        std::unique_lock lock(m_gateMutex);
+        if (!m_gateClosed) {
+            return;
+        }
+        ++m_held;
+        m_gateChanged.notify_all();
+        m_gateChanged.wait(lock, [&] { return !m_gateClosed; });
+        --m_held;
+    }
+
     // Marks one probe in progress and waits the scripted delay.
     class Busy
     {
@@ -92,6 +129,10 @@ private:
     std::atomic<int> m_arpCalls{0};
     std::atomic<int> m_concurrent{0};
     std::atomic<int> m_maxConcurrent{0};
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateChanged;
+    bool m_gateClosed = false;
+    int m_held = 0;
 };
 
 // Vendor by the MAC's first three pairs, from a fixed table.

@@ -36,8 +36,12 @@ while read -r ip mac name kind; do
     vendor=""
     [ "${mac:0:8}" = "${first_mac:0:8}" ] && vendor="Tessvale Test Vendor"
     printf '%s\t%s\t%s\t%s\n' "$ip" "$mac" "$name" "$vendor"
-done <"$net/hosts.txt" | sort >"$work/expected"
-hosts=$(wc -l <"$net/hosts.txt")
+done <"$net/hosts.txt" >"$work/expected.unsorted"
+# The scanning computer itself answers with its adapter's MAC and no NetBIOS name.
+scanner_mac=$(ip -n "$SCANNER_NS" -o link show eth0 | grep -oE 'link/ether [0-9a-f:]+' | awk '{ print toupper($2) }')
+printf '%s\t%s\t-\t\n' "$SCANNER_IP" "$scanner_mac" >>"$work/expected.unsorted"
+sort "$work/expected.unsorted" >"$work/expected"
+hosts=$(($(wc -l <"$net/hosts.txt") + 1))
 
 status=0
 ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "198.18.0.0/24" --header \

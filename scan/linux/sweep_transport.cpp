@@ -1,0 +1,493 @@
+// The sockets of a real sweep: UDP for NetBIOS, a raw packet socket for ARP when the
+// process may open one, else the kernel's neighbour table through netlink events.
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "common/unique_fd.h"
+#include "scan/neighbour_netlink.h"
+#include "scan/netbios_packet.h"
+#include "scan/probe_sweep.h"
+
+namespace tessvale {
+
+namespace {
+
+constexpr int kReceiveBuffer = 1 << 20;
+constexpr int kSendBuffer = 4 << 20;
+constexpr int kEventBuffer = 4 << 20; // bursts of neighbour events (capped by rmem_max)
+// A datagram to an address the kernel is still resolving waits in its socket's send
+// buffer until the address answers or fails (seconds): the node-status requests go out
+// over several sockets, so that hundreds of silent addresses in flight do not stop the
+// sending (EAGAIN) without raising the system's buffer limits.
+constexpr std::size_t kUdpSockets = 8;
+constexpr int kMaxDatagramsPerCall = 512;
+constexpr std::size_t kArpPacketSize = 28;
+// An incomplete neighbour entry lives about three seconds (three solicitations one
+// second apart) before it fails.
+constexpr auto kNeighbourLife = std::chrono::seconds(3);
+
+struct Link
+{
+    int index = 0;
+    std::uint32_t address = 0;
+    std::uint32_t mask = 0;
+    MacAddress mac{};
+    bool hasMac = false;
+};
+
+std::uint32_t HostOrder(const sockaddr* address)
+{
+    return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
+}
+
+std::vector<Link> ReadLinks()
+{
+    std::vector<Link> links;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return links;
+    }
+    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
+    std::unordered_map<std::string, MacAddress> macs;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET) {
+            const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
+            if (link->sll_halen == 6) {
+                MacAddress mac{};
+                std::memcpy(mac.data(), link->sll_addr, mac.size());
+                macs[entry->ifa_name] = mac;
+            }
+        }
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_LOOPBACK) != 0 || (entry->ifa_flags & IFF_UP) == 0) {
+            continue;
+        }
+        Link link;
+        link.index = static_cast<int>(if_nametoindex(entry->ifa_name));
+        link.address = HostOrder(entry->ifa_addr);
+        link.mask = HostOrder(entry->ifa_netmask);
+        const auto mac = macs.find(entry->ifa_name);
+        link.hasMac = mac != macs.end();
+        if (link.hasMac) {
+            link.mac = mac->second;
+        }
+        links.push_back(link);
+    }
+    return links;
+}
+
+std::size_t ReadThreshold(const std::vector<Link>& links)
+{
+    std::size_t threshold = 0;
+    for (const auto& link : links) {
+        char name[IF_NAMESIZE] = {};
+        if (if_indextoname(static_cast<unsigned>(link.index), name) != nullptr) {
+            std::ifstream file(std::string("/proc/sys/net/ipv4/neigh/") + name + "/gc_thresh3");
+            std::size_t value = 0;
+            if (file >> value && value > 0) {
+                threshold = threshold == 0 ? value : std::min(threshold, value);
+            }
+        }
+    }
+    if (threshold == 0) {
+        std::ifstream file("/proc/sys/net/ipv4/neigh/default/gc_thresh3");
+        if (!(file >> threshold) || threshold == 0) {
+            threshold = 1024; // the kernel's default
+        }
+    }
+    return threshold;
+}
+
+bool Usable(const NeighbourEntry& entry)
+{
+    return entry.mac && (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) == 0 && entry.state != 0 &&
+           !std::all_of(entry.mac->begin(), entry.mac->end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
+class SystemSweepTransport final : public SweepTransport
+{
+public:
+    SystemSweepTransport(std::vector<UniqueFd> udp, std::uint16_t port)
+        : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks())
+    {}
+
+    // Opens the raw packet socket; false when the process may not.
+    bool OpenRaw()
+    {
+        m_raw = UniqueFd(socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ARP)));
+        if (m_raw.Valid()) {
+            (void)setsockopt(m_raw.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+        }
+        return m_raw.Valid();
+    }
+
+    // Subscribes to the kernel's neighbour events and reads the table once.
+    void OpenNeighbourEvents();
+
+    bool OnLink(std::uint32_t address) override { return FindLink(address) != nullptr; }
+    bool ArpFirst() const override { return m_raw.Valid(); }
+    std::size_t ArpHeadroom() override;
+    bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
+    void SendArp(std::uint32_t address) override;
+    void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
+    std::optional<MacAddress> OwnMac(std::uint32_t address) override
+    {
+        for (const auto& link : m_links) {
+            if (link.address == address && link.hasMac) {
+                return link.mac;
+            }
+        }
+        return std::nullopt;
+    }
+    std::optional<MacAddress> KnownMac(std::uint32_t address) override
+    {
+        if (m_raw.Valid() || !m_netlink.Valid()) {
+            return std::nullopt; // the raw socket's own answer comes first
+        }
+        std::vector<NeighbourEntry> entries;
+        ReadTable(entries);
+        std::optional<MacAddress> found;
+        for (const auto& entry : entries) {
+            if (!Usable(entry)) {
+                continue;
+            }
+            if (entry.address == address) {
+                found = entry.mac;
+            }
+            // The table also answers for the other addresses in flight.
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::Arp;
+            answer.address = entry.address;
+            answer.mac = *entry.mac;
+            m_queued.push_back(std::move(answer));
+        }
+        return found;
+    }
+
+private:
+    const Link* FindLink(std::uint32_t address) const
+    {
+        for (const auto& link : m_links) {
+            if (link.address == address) {
+                return nullptr; // the computer's own address
+            }
+        }
+        for (const auto& link : m_links) {
+            if (link.mask != 0xFFFFFFFFU && (link.address & link.mask) == (address & link.mask)) {
+                return &link;
+            }
+        }
+        return nullptr;
+    }
+    void ReadUdp(int fd, std::vector<SweepAnswer>& answers);
+    void ReadRaw(std::vector<SweepAnswer>& answers);
+    void ReadNeighbours(std::vector<SweepAnswer>& answers);
+    // Reads the whole table once over the event socket.
+    void ReadTable(std::vector<NeighbourEntry>& entries);
+
+    std::vector<UniqueFd> m_udp;
+    std::size_t m_nextUdp = 0;
+    std::vector<pollfd> m_polled;
+    std::uint16_t m_port;
+    std::vector<Link> m_links;
+    UniqueFd m_raw;
+    UniqueFd m_netlink;
+    std::uint32_t m_dumpSequence = 1;
+    std::unordered_map<std::uint32_t, MacAddress> m_known; // entries the table held at the start
+    std::vector<SweepAnswer> m_queued;                     // answers known without a datagram
+    std::size_t m_limit = 0;
+    std::deque<std::chrono::steady_clock::time_point> m_started; // on-link starts of the last seconds
+    std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(65536);
+};
+
+void SystemSweepTransport::OpenNeighbourEvents()
+{
+    m_limit = std::max<std::size_t>(16, ReadThreshold(m_links) * 3 / 4);
+    m_netlink = UniqueFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (!m_netlink.Valid()) {
+        return;
+    }
+    sockaddr_nl local{};
+    local.nl_family = AF_NETLINK;
+    local.nl_groups = RTMGRP_NEIGH;
+    if (bind(m_netlink.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        m_netlink.Close();
+        return;
+    }
+    (void)setsockopt(m_netlink.Get(), SOL_SOCKET, SO_RCVBUF, &kEventBuffer, sizeof kEventBuffer);
+    std::vector<NeighbourEntry> entries;
+    ReadTable(entries);
+    for (const auto& entry : entries) {
+        if (Usable(entry)) {
+            m_known[entry.address] = *entry.mac;
+        }
+    }
+    const std::size_t held = entries.size();
+    m_limit = m_limit > held + 16 ? m_limit - held : 16;
+}
+
+void SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
+{
+    ++m_dumpSequence;
+    const auto request = EncodeNeighbourDumpRequest(m_dumpSequence);
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(m_netlink.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
+               sizeof kernel) < 0) {
+        return;
+    }
+    // Bounded: at most this many datagrams, each awaited at most half a second.
+    for (int datagram = 0; datagram < 1024; ++datagram) {
+        pollfd ready{m_netlink.Get(), POLLIN, 0};
+        if (poll(&ready, 1, 500) <= 0) {
+            break;
+        }
+        const ssize_t received = recv(m_netlink.Get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (received < 0 && errno == ENOBUFS) {
+            continue; // events overflowed meanwhile: the dump itself goes on
+        }
+        if (received <= 0) {
+            break;
+        }
+        const auto bytes = std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received));
+        // Events that arrive during the dump count as well.
+        (void)DecodeNeighbourDump(bytes, 0, entries);
+        if (DecodeNeighbourDump(bytes, m_dumpSequence, entries) != NetlinkDecode::More) {
+            break;
+        }
+    }
+}
+
+std::size_t SystemSweepTransport::ArpHeadroom()
+{
+    if (m_raw.Valid()) {
+        return SIZE_MAX; // silent addresses create no neighbour entries
+    }
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_started.empty() && now - m_started.front() > kNeighbourLife) {
+        m_started.pop_front();
+    }
+    return m_started.size() >= m_limit ? 0 : m_limit - m_started.size();
+}
+
+bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t transaction)
+{
+    auto request = BuildNodeStatusRequest();
+    request[0] = static_cast<std::uint8_t>(transaction >> 8);
+    request[1] = static_cast<std::uint8_t>(transaction & 0xFF);
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(m_port);
+    destination.sin_addr.s_addr = htonl(address);
+    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
+    return sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                  sizeof destination) > 0;
+}
+
+void SystemSweepTransport::SendArp(std::uint32_t address)
+{
+    const Link* link = FindLink(address);
+    if (link == nullptr) {
+        return;
+    }
+    if (!m_raw.Valid()) {
+        // The node-status datagram makes the kernel resolve the address; an entry the
+        // table already held answers at once.
+        m_started.push_back(std::chrono::steady_clock::now());
+        const auto known = m_known.find(address);
+        if (known != m_known.end()) {
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::Arp;
+            answer.address = address;
+            answer.mac = known->second;
+            m_queued.push_back(std::move(answer));
+        }
+        return;
+    }
+    if (!link->hasMac) {
+        return;
+    }
+    // Ethernet ARP request: hardware 1, protocol IPv4, sizes 6 and 4, operation 1.
+    std::array<std::uint8_t, kArpPacketSize> packet{0, 1, 8, 0, 6, 4, 0, 1};
+    std::memcpy(packet.data() + 8, link->mac.data(), 6);
+    const std::uint32_t sender = htonl(link->address);
+    std::memcpy(packet.data() + 14, &sender, 4);
+    const std::uint32_t target = htonl(address);
+    std::memcpy(packet.data() + 24, &target, 4);
+    sockaddr_ll destination{};
+    destination.sll_family = AF_PACKET;
+    destination.sll_protocol = htons(ETH_P_ARP);
+    destination.sll_ifindex = link->index;
+    destination.sll_halen = 6;
+    std::memset(destination.sll_addr, 0xFF, 6);
+    (void)sendto(m_raw.Get(), packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                 sizeof destination);
+}
+
+void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers)
+{
+    if (!m_queued.empty()) {
+        answers.insert(answers.end(), m_queued.begin(), m_queued.end());
+        m_queued.clear();
+        wait = std::chrono::microseconds(0);
+    }
+    m_polled.clear();
+    for (const auto& udp : m_udp) {
+        m_polled.push_back(pollfd{udp.Get(), POLLIN, 0});
+    }
+    const int other = m_raw.Valid() ? m_raw.Get() : m_netlink.Get();
+    if (other >= 0) {
+        m_polled.push_back(pollfd{other, POLLIN, 0});
+    }
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000);
+    timeout.tv_nsec = static_cast<long>((wait.count() % 1000000) * 1000);
+    if (ppoll(m_polled.data(), m_polled.size(), &timeout, nullptr) <= 0) {
+        return;
+    }
+    for (std::size_t i = 0; i < m_udp.size(); ++i) {
+        if ((m_polled[i].revents & POLLIN) != 0) {
+            ReadUdp(m_polled[i].fd, answers);
+        }
+    }
+    if (other >= 0 && (m_polled.back().revents & POLLIN) != 0) {
+        if (m_raw.Valid()) {
+            ReadRaw(answers);
+        } else {
+            ReadNeighbours(answers);
+        }
+    }
+}
+
+void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
+{
+    for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
+        sockaddr_in sender{};
+        socklen_t length = sizeof sender;
+        const ssize_t received =
+            recvfrom(fd, m_buffer.data(), 4096, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &length);
+        if (received < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (length < sizeof sender || sender.sin_family != AF_INET) {
+            continue;
+        }
+        SweepAnswer answer;
+        answer.address = ntohl(sender.sin_addr.s_addr);
+        answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
+        answers.push_back(std::move(answer));
+    }
+}
+
+void SystemSweepTransport::ReadRaw(std::vector<SweepAnswer>& answers)
+{
+    for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
+        sockaddr_ll from{};
+        socklen_t length = sizeof from;
+        const ssize_t received = recvfrom(m_raw.Get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT,
+                                          reinterpret_cast<sockaddr*>(&from), &length);
+        if (received < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        const std::uint8_t* bytes = m_buffer.data();
+        const bool reply = static_cast<std::size_t>(received) >= kArpPacketSize && bytes[0] == 0 && bytes[1] == 1 &&
+                           bytes[2] == 8 && bytes[3] == 0 && bytes[4] == 6 && bytes[5] == 4 && bytes[6] == 0 &&
+                           bytes[7] == 2;
+        if (!reply || from.sll_pkttype == PACKET_OUTGOING) {
+            continue;
+        }
+        SweepAnswer answer;
+        answer.kind = SweepAnswer::Kind::Arp;
+        std::memcpy(answer.mac.data(), bytes + 8, 6);
+        std::uint32_t sender = 0;
+        std::memcpy(&sender, bytes + 14, 4);
+        answer.address = ntohl(sender);
+        answers.push_back(std::move(answer));
+    }
+}
+
+void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
+{
+    std::vector<NeighbourEntry> entries;
+    bool lost = false;
+    for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
+        const ssize_t received = recv(m_netlink.Get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            lost = errno == ENOBUFS;
+            break;
+        }
+        // Events carry sequence 0.
+        (void)DecodeNeighbourDump(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)), 0,
+                                  entries);
+    }
+    if (lost) {
+        // Events were dropped (the receive buffer overflowed): the table is read once
+        // instead, so that no resolved address goes missing.
+        ReadTable(entries);
+    }
+    for (const auto& entry : entries) {
+        if (Usable(entry)) {
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::Arp;
+            answer.address = entry.address;
+            answer.mac = *entry.mac;
+            answers.push_back(std::move(answer));
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort)
+{
+    std::vector<UniqueFd> udp;
+    for (std::size_t i = 0; i < kUdpSockets; ++i) {
+        UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!fd.Valid()) {
+            break;
+        }
+        (void)setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+        (void)setsockopt(fd.Get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
+        udp.push_back(std::move(fd));
+    }
+    if (udp.empty()) {
+        return nullptr;
+    }
+    auto transport = std::make_unique<SystemSweepTransport>(std::move(udp), netbiosPort);
+    if (!allowRaw || !transport->OpenRaw()) {
+        transport->OpenNeighbourEvents();
+    }
+    return transport;
+}
+
+} // namespace tessvale

@@ -1,0 +1,354 @@
+#include "scan/probe_sweep.h"
+
+#include <algorithm>
+#include <random>
+
+#include "scan/netbios_packet.h"
+
+namespace tessvale {
+
+namespace {
+
+constexpr std::size_t kMaxOtherMacs = 4;
+
+bool AllBytes(const MacAddress& mac, std::uint8_t value)
+{
+    return std::all_of(mac.begin(), mac.end(), [value](std::uint8_t byte) { return byte == value; });
+}
+
+std::uint16_t FirstTransaction()
+{
+    std::random_device device;
+    return static_cast<std::uint16_t>(device());
+}
+
+} // namespace
+
+ProbeSweep::ProbeSweep(AddressWalk walk, std::unique_ptr<SweepTransport> transport, SweepSettings settings, Clock clock)
+    : m_walk(std::move(walk)), m_count(m_walk.Count()), m_transport(std::move(transport)), m_settings(settings),
+      m_clock(std::move(clock)), m_nextTransaction(FirstTransaction())
+{
+    m_settings.ratePerSecond = std::max(1, m_settings.ratePerSecond);
+    m_settings.retries = std::clamp(m_settings.retries, 0, 10);
+    m_settings.timeout = std::max(m_settings.timeout, std::chrono::milliseconds(0));
+    m_settings.readyLimit = std::max<std::size_t>(1, m_settings.readyLimit);
+    m_paceStart = Now();
+    m_credit = 1.0; // the first request goes out at once
+}
+
+ProbeSweep::~ProbeSweep() = default;
+
+ProbeSweep::TimePoint ProbeSweep::Now() const
+{
+    return m_clock ? m_clock() : std::chrono::steady_clock::now();
+}
+
+bool ProbeSweep::Take(SweepResult& result)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_ready.empty()) {
+        return false;
+    }
+    result = std::move(m_ready.front());
+    m_ready.pop_front();
+    return true;
+}
+
+void ProbeSweep::WaitReady(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(m_mutex);
+    m_readyChanged.wait_for(lock, wait, [this] { return !m_ready.empty() || m_sweepOver; });
+}
+
+bool ProbeSweep::Exhausted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sweepOver && m_ready.empty();
+}
+
+std::size_t ProbeSweep::InFlight() const
+{
+    return m_pending.size();
+}
+
+void ProbeSweep::Pump(std::chrono::microseconds wait)
+{
+    // Answers that arrived while nobody pumped count before any deadline is looked at.
+    Receive(std::chrono::microseconds(0));
+    TimePoint now = Now();
+    Retry(now);
+    SendDue(now);
+    Expire(now);
+    const TimePoint until = std::min(now + wait, NextEvent(now));
+    Receive(std::max(std::chrono::duration_cast<std::chrono::microseconds>(until - now), std::chrono::microseconds(0)));
+    now = Now();
+    Expire(now);
+    Retry(now);
+    SendDue(now);
+    if (m_walkOver && !m_hasHeld && m_pending.empty()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_sweepOver = true;
+        }
+        m_readyChanged.notify_all();
+    }
+}
+
+void ProbeSweep::Receive(std::chrono::microseconds wait)
+{
+    m_answers.clear();
+    if (m_transport) {
+        m_transport->Receive(wait, m_answers);
+    }
+    const TimePoint now = Now();
+    for (const auto& answer : m_answers) {
+        Handle(answer, now);
+    }
+}
+
+ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
+{
+    TimePoint next = TimePoint::max();
+    if (!m_deadlines.empty()) {
+        next = std::min(next, m_deadlines.front().first);
+    }
+    if (!m_retries.empty()) {
+        next = std::min(next, m_retries.front().first);
+    }
+    if (!m_walkOver || m_hasHeld) {
+        const double missing = std::max(0.0, 1.0 - m_credit);
+        next = std::min(next, now + std::chrono::microseconds(
+                                        static_cast<long long>(missing * 1e6 / m_settings.ratePerSecond + 1)));
+    }
+    return std::max(next, now);
+}
+
+void ProbeSweep::SendDue(TimePoint now)
+{
+    // A burst after a late pump is bounded to a fiftieth of a second's worth.
+    const double cap = std::max(1.0, m_settings.ratePerSecond / 50.0);
+    const double elapsed = std::chrono::duration<double>(now - m_paceStart).count();
+    m_paceStart = now;
+    m_credit = std::min(cap, m_credit + std::max(0.0, elapsed) * m_settings.ratePerSecond);
+    while (m_credit >= 1.0) {
+        {
+            // Finished addresses the workers have not taken yet pause the sweep, so that
+            // memory stays flat when the workers are the slower side.
+            std::lock_guard lock(m_mutex);
+            if (m_ready.size() >= m_settings.readyLimit) {
+                return;
+            }
+        }
+        if (!StartNext(now)) {
+            return;
+        }
+        m_credit -= 1.0;
+    }
+}
+
+bool ProbeSweep::StartNext(TimePoint now)
+{
+    if (!m_hasHeld) {
+        if (m_walkOver || !m_walk.Next(m_heldText)) {
+            m_walkOver = true;
+            return false;
+        }
+        const auto value = ParseIpv4(m_heldText);
+        m_held = value.value_or(0);
+        m_hasHeld = true;
+        if (!value || m_pending.count(m_held) != 0) {
+            // Not an address a datagram can go to: it is handed over as silent.
+            m_hasHeld = false;
+            std::lock_guard lock(m_mutex);
+            SweepResult result;
+            result.address = m_heldText;
+            m_ready.push_back(std::move(result));
+            m_readyChanged.notify_all();
+            return true;
+        }
+    }
+    const bool onLink = m_transport && m_transport->OnLink(m_held);
+    if (onLink && m_transport->ArpHeadroom() == 0) {
+        return false; // kept for a later pump
+    }
+    m_hasHeld = false;
+    Pending& pending = m_pending[m_held];
+    pending.text = std::move(m_heldText);
+    pending.onLink = onLink;
+    pending.transaction = m_nextTransaction++;
+    pending.deadline = now + m_settings.timeout;
+    m_deadlines.emplace_back(pending.deadline, m_held);
+    if (const auto own = m_transport ? m_transport->OwnMac(m_held) : std::nullopt) {
+        // The computer itself answers with its adapter's MAC; a local name server may
+        // still give its name.
+        pending.onLink = true;
+        pending.arpAnswered = true;
+        pending.arpMac = *own;
+        SendNodeStatus(m_held, pending, now);
+        return true;
+    }
+    if (onLink) {
+        pending.retriesLeft = m_settings.retries;
+        m_transport->SendArp(m_held);
+        if (pending.retriesLeft > 0) {
+            pending.nextRetry = now + m_settings.timeout / (m_settings.retries + 1);
+            m_retries.emplace_back(pending.nextRetry, m_held);
+        }
+    }
+    if (!onLink || !m_transport->ArpFirst()) {
+        SendNodeStatus(m_held, pending, now);
+    }
+    return true;
+}
+
+void ProbeSweep::SendNodeStatus(std::uint32_t address, Pending& pending, TimePoint now)
+{
+    (void)now;
+    pending.netbiosSent = true;
+    if (m_transport) {
+        m_transport->SendNodeStatus(address, pending.transaction);
+    }
+}
+
+void ProbeSweep::Retry(TimePoint now)
+{
+    while (!m_retries.empty() && m_retries.front().first <= now) {
+        const std::uint32_t address = m_retries.front().second;
+        m_retries.pop_front();
+        const auto found = m_pending.find(address);
+        if (found == m_pending.end()) {
+            continue;
+        }
+        Pending& pending = found->second;
+        if (pending.netbiosAnswered || pending.arpAnswered || pending.retriesLeft <= 0) {
+            continue;
+        }
+        --pending.retriesLeft;
+        m_transport->SendArp(address);
+        if (pending.netbiosSent) {
+            m_transport->SendNodeStatus(address, pending.transaction);
+        }
+        if (pending.retriesLeft > 0) {
+            pending.nextRetry = now + m_settings.timeout / (m_settings.retries + 1);
+            m_retries.emplace_back(pending.nextRetry, address);
+        }
+    }
+}
+
+void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
+{
+    const auto found = m_pending.find(answer.address);
+    if (found == m_pending.end()) {
+        return; // an address this sweep does not wait for (or no longer)
+    }
+    if (answer.kind == SweepAnswer::Kind::NodeStatus) {
+        HandleNodeStatus(answer, found->second);
+        AskKnownMac(answer.address, found->second);
+    } else {
+        HandleArp(answer, found->second, now);
+    }
+    if (Complete(found->second)) {
+        Finish(answer.address);
+    }
+}
+
+void ProbeSweep::HandleNodeStatus(const SweepAnswer& answer, Pending& pending)
+{
+    if (pending.netbiosAnswered || !pending.netbiosSent || answer.datagram.size() < 2) {
+        return;
+    }
+    const auto transaction = static_cast<std::uint16_t>((answer.datagram[0] << 8) | answer.datagram[1]);
+    if (transaction != pending.transaction) {
+        return;
+    }
+    const auto parsed = ParseNodeStatusAnswer(answer.datagram);
+    if (!parsed || AllBytes(parsed->unitId, 0xFF)) {
+        return; // no usable answer: the address keeps waiting for its deadline
+    }
+    pending.netbiosAnswered = true;
+    pending.unitId = parsed->unitId;
+    if (parsed->nameCount > 0) {
+        pending.name = parsed->firstName;
+    }
+}
+
+void ProbeSweep::AskKnownMac(std::uint32_t address, Pending& pending)
+{
+    // The answer came, so the system has resolved the host: its table knows the MAC the
+    // answer left out.
+    if (!pending.netbiosAnswered || !pending.onLink || pending.arpAnswered || !AllBytes(pending.unitId, 0)) {
+        return;
+    }
+    if (const auto mac = m_transport->KnownMac(address)) {
+        pending.arpAnswered = true;
+        pending.arpMac = *mac;
+    }
+}
+
+void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now)
+{
+    if (!pending.onLink) {
+        return; // off the local segments only NetBIOS counts
+    }
+    if (!pending.arpAnswered) {
+        pending.arpAnswered = true;
+        pending.arpMac = answer.mac;
+        if (!pending.netbiosSent) {
+            // The host is there: its node-status request goes out now, with its own wait.
+            SendNodeStatus(answer.address, pending, now);
+            pending.deadline = now + m_settings.timeout;
+            m_deadlines.emplace_back(pending.deadline, answer.address);
+        }
+        return;
+    }
+    const std::string text = FormatMac(answer.mac);
+    if (answer.mac != pending.arpMac && pending.otherMacs.size() < kMaxOtherMacs &&
+        std::find(pending.otherMacs.begin(), pending.otherMacs.end(), text) == pending.otherMacs.end()) {
+        pending.otherMacs.push_back(text);
+    }
+}
+
+bool ProbeSweep::Complete(const Pending& pending) const
+{
+    // A unit id of zeros (Samba sends it) waits for ARP to learn the real MAC.
+    return pending.netbiosAnswered && (!AllBytes(pending.unitId, 0) || pending.arpAnswered || !pending.onLink);
+}
+
+void ProbeSweep::Expire(TimePoint now)
+{
+    while (!m_deadlines.empty() && m_deadlines.front().first <= now) {
+        const std::uint32_t address = m_deadlines.front().second;
+        m_deadlines.pop_front();
+        const auto found = m_pending.find(address);
+        if (found != m_pending.end() && found->second.deadline <= now) {
+            Finish(address);
+        }
+    }
+}
+
+void ProbeSweep::Finish(std::uint32_t address)
+{
+    const auto found = m_pending.find(address);
+    Pending& pending = found->second;
+    SweepResult result;
+    result.address = std::move(pending.text);
+    result.online = pending.netbiosAnswered || pending.arpAnswered;
+    if (pending.netbiosAnswered) {
+        const bool useArp = AllBytes(pending.unitId, 0) && pending.arpAnswered;
+        result.mac = FormatMac(useArp ? pending.arpMac : pending.unitId);
+    } else if (pending.arpAnswered) {
+        result.mac = FormatMac(pending.arpMac);
+    }
+    if (!pending.name.empty()) {
+        result.hostName = std::move(pending.name);
+    }
+    result.otherMacs = std::move(pending.otherMacs);
+    m_pending.erase(found);
+    {
+        std::lock_guard lock(m_mutex);
+        m_ready.push_back(std::move(result));
+    }
+    m_readyChanged.notify_all();
+}
+
+} // namespace tessvale

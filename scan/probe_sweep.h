@@ -1,0 +1,185 @@
+// The paced probe sweep of one scan. It sends the NetBIOS node-status request of
+// address after address at a fixed rate ahead of the workers (and ARP for addresses on a
+// local segment), matches the answers by sender and transaction id, and hands each
+// address over once its answer or its deadline has come. No thread waits for one
+// address: whoever pumps the sweep waits for all of them at once.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "scan/address_forms.h"
+#include "scan/address_walk.h"
+
+namespace tessvale {
+
+struct SweepSettings
+{
+    int ratePerSecond = 2000; // requests per second, NetBIOS and ARP together
+    std::chrono::milliseconds timeout{1000};
+    int retries = 1;               // further requests to on-link addresses that gave no answer yet
+    std::size_t readyLimit = 4096; // finished addresses not yet taken before sending pauses
+};
+
+// One datagram as the transport received it.
+struct SweepAnswer
+{
+    enum class Kind
+    {
+        NodeStatus,
+        Arp
+    };
+    Kind kind = Kind::NodeStatus;
+    std::uint32_t address = 0;          // the sender, host order
+    std::vector<std::uint8_t> datagram; // NodeStatus: the bytes received
+    MacAddress mac{};                   // Arp: the sender's hardware address
+};
+
+// The sockets of a sweep, the seam that tests replace.
+class SweepTransport
+{
+public:
+    virtual ~SweepTransport() = default;
+    // True when ARP can reach the address: it lies in a local segment and is not one of
+    // the computer's own addresses.
+    virtual bool OnLink(std::uint32_t address) = 0;
+    // True when ARP requests go out on their own (a raw packet socket): on-link addresses
+    // then get their node-status request only once ARP has found them, so that silent
+    // addresses leave no entries in the kernel's neighbour table.
+    virtual bool ArpFirst() const = 0;
+    // How many more on-link addresses may be started now without overfilling the
+    // kernel's neighbour table.
+    virtual std::size_t ArpHeadroom() = 0;
+    // One node-status request with this transaction id; false when it could not be sent.
+    virtual bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) = 0;
+    // Asks for the address's hardware address.
+    virtual void SendArp(std::uint32_t address) = 0;
+    // The adapter's MAC when the address is one of the computer's own addresses.
+    virtual std::optional<MacAddress> OwnMac(std::uint32_t address)
+    {
+        (void)address;
+        return std::nullopt;
+    }
+    // The hardware address the system already knows for the address, asked only for a
+    // host whose node-status answer carried a unit id of zeros (Samba sends it).
+    virtual std::optional<MacAddress> KnownMac(std::uint32_t address)
+    {
+        (void)address;
+        return std::nullopt;
+    }
+    // Waits at most `wait` for datagrams and appends what arrived (bounded per call).
+    virtual void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) = 0;
+};
+
+// What the sweep learned of one address.
+struct SweepResult
+{
+    std::string address;
+    bool online = false;
+    std::string mac;
+    std::string hostName = "-";         // "-" when no name was learned
+    std::vector<std::string> otherMacs; // further hardware addresses that answered ARP for it
+};
+
+class ProbeSweep
+{
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    using Clock = std::function<TimePoint()>;
+
+    // clock: empty for the steady clock.
+    ProbeSweep(AddressWalk walk, std::unique_ptr<SweepTransport> transport, SweepSettings settings, Clock clock = {});
+    ~ProbeSweep();
+    ProbeSweep(const ProbeSweep&) = delete;
+    ProbeSweep& operator=(const ProbeSweep&) = delete;
+
+    // Sends what is due, waits at most `wait` for answers and hands over the addresses
+    // whose answer or deadline came. One thread at a time.
+    void Pump(std::chrono::microseconds wait);
+    // Takes the oldest finished address; false when none is ready. Any thread.
+    bool Take(SweepResult& result);
+    // Waits at most `wait` until an address is ready or the sweep is over.
+    void WaitReady(std::chrono::milliseconds wait);
+    // True when every address of the walk has been handed over and taken.
+    bool Exhausted() const;
+    // Addresses of the whole walk.
+    std::uint64_t Count() const { return m_count; }
+    // Addresses sent and not yet finished (memory stays bounded by rate x timeout).
+    std::size_t InFlight() const;
+
+private:
+    struct Pending
+    {
+        std::string text;
+        std::uint16_t transaction = 0;
+        bool onLink = false;
+        bool netbiosSent = false;
+        bool netbiosAnswered = false;
+        bool arpAnswered = false;
+        int retriesLeft = 0;
+        TimePoint deadline{};
+        TimePoint nextRetry{};
+        MacAddress unitId{};
+        std::string name;
+        MacAddress arpMac{};
+        std::vector<std::string> otherMacs;
+    };
+
+    TimePoint Now() const;
+    void Receive(std::chrono::microseconds wait);
+    void SendDue(TimePoint now);
+    bool StartNext(TimePoint now);
+    void SendNodeStatus(std::uint32_t address, Pending& pending, TimePoint now);
+    void Retry(TimePoint now);
+    void Handle(const SweepAnswer& answer, TimePoint now);
+    void HandleNodeStatus(const SweepAnswer& answer, Pending& pending);
+    void AskKnownMac(std::uint32_t address, Pending& pending);
+    void HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now);
+    bool Complete(const Pending& pending) const;
+    void Expire(TimePoint now);
+    void Finish(std::uint32_t address);
+    TimePoint NextEvent(TimePoint now) const;
+
+    AddressWalk m_walk;
+    std::uint64_t m_count = 0;
+    std::unique_ptr<SweepTransport> m_transport;
+    SweepSettings m_settings;
+    Clock m_clock;
+
+    // Pump's own state (one thread at a time).
+    bool m_walkOver = false;
+    std::string m_heldText; // taken from the walk, waiting for the neighbour table's headroom
+    std::uint32_t m_held = 0;
+    bool m_hasHeld = false;
+    std::unordered_map<std::uint32_t, Pending> m_pending;
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines; // in the order of their deadlines
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_retries;   // in the order of their times
+    TimePoint m_paceStart{};
+    double m_credit = 0;
+    std::uint16_t m_nextTransaction = 0;
+    std::vector<SweepAnswer> m_answers;
+
+    // Shared with the takers.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_readyChanged;
+    std::deque<SweepResult> m_ready;
+    bool m_sweepOver = false; // walk over and nothing pending
+};
+
+// The sockets of a real sweep: a UDP socket for NetBIOS (towards `netbiosPort`), and for
+// ARP a raw packet socket when `allowRaw` and the process may open one, else the kernel's
+// neighbour table read through netlink neighbour events. Null when the UDP socket cannot
+// be opened.
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw = true, std::uint16_t netbiosPort = 137);
+
+} // namespace tessvale

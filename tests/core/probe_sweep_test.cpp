@@ -1,0 +1,313 @@
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_sweep_transport.h"
+#include "scan/probe_sweep.h"
+
+namespace tessvale {
+namespace {
+
+using namespace std::chrono_literals;
+using fakes::FakeSweepState;
+using fakes::FakeSweepTransport;
+using fakes::ManualClock;
+
+constexpr std::uint32_t kBase = 0xC6120000; // 198.18.0.0
+constexpr MacAddress kUnitId{0x00, 0x1B, 0x21, 0x0A, 0x0B, 0x0C};
+constexpr MacAddress kArpMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x07};
+constexpr MacAddress kSecondMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x08};
+constexpr MacAddress kRouterMac{0x02, 0x00, 0x00, 0x00, 0x00, 0xEE};
+
+class Sweep : public ::testing::Test
+{
+protected:
+    void Start(const std::string& first, const std::string& last, SweepSettings settings = {})
+    {
+        m_sweep = std::make_unique<ProbeSweep>(AddressWalk(first, last),
+                                               std::make_unique<FakeSweepTransport>(m_state, m_clock), settings,
+                                               [this] { return m_clock.Now(); });
+    }
+    // Pumps until the sweep is over; the results by address.
+    std::map<std::string, SweepResult> RunToEnd()
+    {
+        std::map<std::string, SweepResult> results;
+        for (int i = 0; i < 100000 && !m_sweep->Exhausted(); ++i) {
+            m_sweep->Pump(10ms);
+            SweepResult result;
+            while (m_sweep->Take(result)) {
+                EXPECT_EQ(results.count(result.address), 0u) << result.address << " handed over twice";
+                results[result.address] = result;
+            }
+        }
+        EXPECT_TRUE(m_sweep->Exhausted());
+        return results;
+    }
+    void OnLinkNetwork(std::uint32_t network, std::uint32_t mask)
+    {
+        m_state.linkNetwork = network;
+        m_state.linkMask = mask;
+    }
+    FakeSweepState::Host& Host(int last) { return m_state.hosts[kBase + static_cast<std::uint32_t>(last)]; }
+
+    ManualClock m_clock;
+    FakeSweepState m_state;
+    std::unique_ptr<ProbeSweep> m_sweep;
+};
+
+TEST_F(Sweep, EveryAddressIsHandedOverOnceWithItsAnswerOrAsSilent)
+{
+    Host(7).hasNetbios = true;
+    Host(7).names = {"PC07", "WORKGROUP"};
+    Host(7).unitId = kUnitId;
+    Host(9).hasNetbios = true; // lists no names
+    Host(9).unitId = kUnitId;
+    Start("198.18.0.1", "198.18.0.254");
+    const auto begin = m_clock.Now();
+    const auto results = RunToEnd();
+    ASSERT_EQ(results.size(), 254u);
+    EXPECT_TRUE(results.at("198.18.0.7").online);
+    EXPECT_EQ(results.at("198.18.0.7").hostName, "PC07");
+    EXPECT_EQ(results.at("198.18.0.7").mac, "00:1B:21:0A:0B:0C");
+    EXPECT_EQ(results.at("198.18.0.9").hostName, "-");
+    int online = 0;
+    for (const auto& [address, result] : results) {
+        online += result.online ? 1 : 0;
+    }
+    EXPECT_EQ(online, 2);
+    // 254 requests at 2000 a second, then one timeout: not one timeout per address.
+    EXPECT_LT(m_clock.Now() - begin, 1500ms);
+    EXPECT_EQ(m_state.nodeStatusSent.size(), 254u); // off-link: no retry
+    EXPECT_TRUE(m_state.arpSent.empty());           // nor ARP
+}
+
+TEST_F(Sweep, AnswersAreMatchedBySenderAndTransaction)
+{
+    Start("198.18.0.1", "198.18.0.2");
+    m_sweep->Pump(0ms);
+    m_sweep->Pump(1ms); // both requests are out
+    ASSERT_EQ(m_state.nodeStatusSent.size(), 2u);
+    const auto [first, transaction] = m_state.nodeStatusSent[0];
+    {
+        std::lock_guard lock(m_state.mutex);
+        SweepAnswer wrongId;
+        wrongId.address = first;
+        wrongId.datagram =
+            fakes::NodeStatusAnswerBytes(static_cast<std::uint16_t>(transaction + 1), {"FORGED"}, kUnitId);
+        SweepAnswer stranger = wrongId;
+        stranger.address = kBase + 99;
+        stranger.datagram = fakes::NodeStatusAnswerBytes(transaction, {"STRANGER"}, kUnitId);
+        SweepAnswer truncated;
+        truncated.address = first;
+        truncated.datagram = {static_cast<std::uint8_t>(transaction >> 8)};
+        SweepAnswer allOnes = wrongId;
+        allOnes.datagram =
+            fakes::NodeStatusAnswerBytes(transaction, {"ONES"}, MacAddress{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        m_state.injected = {wrongId, stranger, truncated, allOnes};
+    }
+    m_sweep->Pump(1ms);
+    SweepResult result;
+    EXPECT_FALSE(m_sweep->Take(result)); // none of them answered
+    {
+        std::lock_guard lock(m_state.mutex);
+        SweepAnswer right;
+        right.address = first;
+        right.datagram = fakes::NodeStatusAnswerBytes(transaction, {"REAL"}, kUnitId);
+        m_state.injected = {right, right}; // a duplicate is ignored
+    }
+    const auto results = RunToEnd();
+    EXPECT_TRUE(results.at("198.18.0.1").online);
+    EXPECT_EQ(results.at("198.18.0.1").hostName, "REAL");
+    EXPECT_FALSE(results.at("198.18.0.2").online);
+    EXPECT_EQ(results.count("198.18.0.99"), 0u);
+}
+
+TEST_F(Sweep, SilentAddressesFinishAtTheirDeadlineNotBefore)
+{
+    SweepSettings settings;
+    settings.timeout = 1000ms;
+    Start("198.18.0.5", "198.18.0.5", settings);
+    const auto begin = m_clock.Now();
+    SweepResult result;
+    while (m_clock.Now() - begin < 990ms) {
+        m_sweep->Pump(10ms);
+        ASSERT_FALSE(m_sweep->Take(result)) << "handed over before its deadline";
+    }
+    RunToEnd();
+    EXPECT_LE(m_clock.Now() - begin, 1020ms);
+}
+
+TEST_F(Sweep, RequestsArePacedAtTheRate)
+{
+    SweepSettings settings;
+    settings.ratePerSecond = 1000;
+    Start("198.18.0.1", "198.18.3.254", settings);
+    const auto begin = m_clock.Now();
+    for (int i = 0; i < 50; ++i) {
+        m_sweep->Pump(10ms); // 500 ms in all
+    }
+    const double seconds = std::chrono::duration<double>(m_clock.Now() - begin).count();
+    const auto sent = static_cast<double>(m_state.nodeStatusSent.size());
+    EXPECT_LE(sent, seconds * 1000 + 21); // the burst after a late pump is a fiftieth of a second
+    EXPECT_GE(sent, seconds * 1000 * 0.9);
+}
+
+TEST_F(Sweep, InFlightAddressesStayBoundedOnALargeRange)
+{
+    Start("198.18.0.1", "198.18.255.254"); // a /16 at 2000 a second, 1 s timeout
+    std::size_t most = 0;
+    std::size_t handed = 0;
+    for (int i = 0; i < 200000 && !m_sweep->Exhausted(); ++i) {
+        m_sweep->Pump(10ms);
+        most = std::max(most, m_sweep->InFlight());
+        SweepResult result;
+        while (m_sweep->Take(result)) {
+            ++handed;
+        }
+    }
+    EXPECT_EQ(handed, AddressWalk("198.18.0.1", "198.18.255.254").Count());
+    EXPECT_LE(most, 2100u);
+}
+
+TEST_F(Sweep, UntakenResultsPauseTheSending)
+{
+    SweepSettings settings;
+    settings.readyLimit = 10;
+    settings.timeout = 0ms;
+    Start("198.18.0.1", "198.18.0.254", settings);
+    for (int i = 0; i < 200; ++i) {
+        m_sweep->Pump(10ms);
+    }
+    EXPECT_LE(m_state.nodeStatusSent.size(), 10u + 40u);
+    EXPECT_FALSE(m_sweep->Exhausted());
+    RunToEnd();
+    EXPECT_EQ(m_state.nodeStatusSent.size(), 254u);
+}
+
+TEST_F(Sweep, OnLinkWithRawArpSendsNodeStatusOnlyToHostsArpFound)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    Host(3).arpMacs = {kArpMac}; // answers ARP only
+    Host(4).arpMacs = {kArpMac}; // a Samba host: unit id of zeros
+    Host(4).hasNetbios = true;
+    Host(4).names = {"SAMBA"};
+    Host(5).arpMacs = {kArpMac, kSecondMac}; // two hosts claim the address
+    Host(6).arpMacs = {kArpMac};
+    Host(6).dropFirst = 1; // hears only the retry
+    Start("198.18.0.1", "198.18.0.10");
+    const auto begin = m_clock.Now();
+    const auto results = RunToEnd();
+    EXPECT_EQ(results.at("198.18.0.3").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.3").hostName, "-");
+    EXPECT_EQ(results.at("198.18.0.4").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.4").hostName, "SAMBA");
+    EXPECT_EQ(results.at("198.18.0.5").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.5").otherMacs, std::vector<std::string>{"02:00:00:00:00:08"});
+    EXPECT_TRUE(results.at("198.18.0.6").online);
+    EXPECT_FALSE(results.at("198.18.0.1").online);
+    std::set<std::uint32_t> netbiosTo;
+    for (const auto& [address, transaction] : m_state.nodeStatusSent) {
+        netbiosTo.insert(address);
+    }
+    EXPECT_EQ(netbiosTo, (std::set<std::uint32_t>{kBase + 3, kBase + 4, kBase + 5, kBase + 6}));
+    // Each silent address: its request and one retry.
+    EXPECT_EQ(std::count(m_state.arpSent.begin(), m_state.arpSent.end(), kBase + 1), 2);
+    // The retry goes out inside the first wait: a found host costs at most two timeouts
+    // (the retry's half and its node-status wait), a range no more.
+    EXPECT_LE(m_clock.Now() - begin, 1600ms);
+}
+
+TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = false;
+    Host(2).arpMacs = {kArpMac};
+    Host(8).hasNetbios = true;
+    Host(8).unitId = kUnitId;
+    Host(8).names = {"PC08"};
+    m_state.headroom = 0; // the table is full: nothing starts
+    Start("198.18.0.1", "198.18.0.10");
+    for (int i = 0; i < 20; ++i) {
+        m_sweep->Pump(10ms);
+    }
+    EXPECT_TRUE(m_state.nodeStatusSent.empty());
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.headroom = SIZE_MAX;
+    }
+    const auto results = RunToEnd();
+    EXPECT_EQ(results.size(), 10u);
+    EXPECT_EQ(results.at("198.18.0.2").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.8").hostName, "PC08");
+    EXPECT_FALSE(results.at("198.18.0.3").online);
+}
+
+TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    Host(4).hasNetbios = true; // a Samba host whose neighbour event did not arrive
+    Host(4).names = {"SAMBA"};
+    Host(5).hasNetbios = true;
+    Host(5).unitId = kUnitId;
+    m_state.knownMacs[kBase + 4] = kArpMac;
+    Start("198.18.0.4", "198.18.0.5");
+    const auto results = RunToEnd();
+    EXPECT_EQ(results.at("198.18.0.4").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.5").mac, "00:1B:21:0A:0B:0C");
+    EXPECT_EQ(m_state.knownMacAsked, 1); // only for the zero unit id
+}
+
+TEST_F(Sweep, TheComputersOwnAddressAnswersWithItsAdapterMac)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    m_state.ownMacs[kBase + 1] = kSecondMac;
+    m_state.ownMacs[kBase + 2] = kSecondMac;
+    Host(2).hasNetbios = true; // a local nmbd: unit id of zeros
+    Host(2).names = {"SCANNER"};
+    Start("198.18.0.1", "198.18.0.2");
+    const auto results = RunToEnd();
+    EXPECT_TRUE(results.at("198.18.0.1").online); // without a name server
+    EXPECT_EQ(results.at("198.18.0.1").mac, "02:00:00:00:00:08");
+    EXPECT_EQ(results.at("198.18.0.1").hostName, "-");
+    EXPECT_EQ(results.at("198.18.0.2").mac, "02:00:00:00:00:08");
+    EXPECT_EQ(results.at("198.18.0.2").hostName, "SCANNER");
+    EXPECT_TRUE(m_state.arpSent.empty());
+}
+
+TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
+{
+    OnLinkNetwork(kBase + 0x100, 0xFFFFFF00); // 198.18.1.0/24 is local, 198.18.0.x is not
+    Host(7).hasNetbios = true;
+    Host(7).unitId = MacAddress{};
+    Host(7).names = {"FAR"};
+    Start("198.18.0.7", "198.18.0.8");
+    m_sweep->Pump(1ms);
+    {
+        std::lock_guard lock(m_state.mutex);
+        SweepAnswer router; // an answer for an off-link address (the router's MAC)
+        router.kind = SweepAnswer::Kind::Arp;
+        router.address = kBase + 8;
+        router.mac = kRouterMac;
+        m_state.injected = {router};
+    }
+    const auto results = RunToEnd();
+    EXPECT_FALSE(results.at("198.18.0.8").online);
+    EXPECT_EQ(results.at("198.18.0.7").mac, "00:00:00:00:00:00");
+    EXPECT_EQ(results.at("198.18.0.7").hostName, "FAR");
+    EXPECT_TRUE(m_state.arpSent.empty());
+}
+
+TEST_F(Sweep, AnEmptyWalkEndsAtOnce)
+{
+    Start("198.18.0.20", "198.18.0.10");
+    EXPECT_TRUE(RunToEnd().empty());
+    EXPECT_TRUE(m_state.nodeStatusSent.empty());
+}
+
+} // namespace
+} // namespace tessvale

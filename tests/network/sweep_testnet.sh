@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# tessvale --scan over a /22 of the test network whose hosts are spread over it (one on
+# a .255 inside the range) finds every host of hosts.txt with its MAC and lists no
+# silent address: once as root (ARP by the raw packet socket) and once as an
+# unprivileged user (ARP through the kernel's neighbour table).
+# Usage: sweep_testnet.sh TESSVALE_BINARY SOURCE_DIR. Exit 77: skipped.
+set -euo pipefail
+tessvale=$1
+source_dir=$2
+
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null ||
+    ! command -v setpriv >/dev/null; then
+    echo "skipped: needs root, network namespaces, setpriv and Samba's nmbd"
+    exit 77
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"
+net=""
+cleanup() {
+    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/22 --netbios 6 --arp-only 6 --first 255 --gap 62 \
+    --id "sw$(printf '%x' $(($$ % 65536)))" | tail -n 1)
+# shellcheck disable=SC1091
+. "$net/env"
+# The hosts, and the scanning computer itself with its adapter's MAC.
+scanner_mac=$(ip -n "$SCANNER_NS" -o link show eth0 | grep -oE 'link/ether [0-9a-f:]+' | awk '{ print toupper($2) }')
+{
+    awk '{ print $1 "\t" $2 }' "$net/hosts.txt"
+    printf '%s\t%s\n' "$SCANNER_IP" "$scanner_mac"
+} | sort >"$work/expected"
+hosts=$(wc -l <"$work/expected")
+grep -q '^198\.18\.0\.255	' "$work/expected" || { echo "the layout has no host on 198.18.0.255"; exit 1; }
+
+scan() { # NAME, then the command prefix that runs tessvale
+    local name=$1 status=0
+    shift
+    mkdir -p "$work/$name/data"
+    chmod -R 777 "$work/$name"
+    ip -n "$SCANNER_NS" neigh flush all
+    ip netns exec "$SCANNER_NS" "$@" env APPDATA="$work/$name/data" "$tessvale" --scan 198.18.0.1 198.18.3.254 \
+        >"$work/$name/out" 2>"$work/$name/err" || status=$?
+    [ "$status" -eq 0 ] || { echo "$name: tessvale --scan exited with $status"; cat "$work/$name/err"; exit 1; }
+    tail -n +2 "$work/$name/out" | awk -F '\t' '{ print $1 "\t" $2 }' | sort >"$work/$name/actual"
+    if ! diff -u "$work/expected" "$work/$name/actual"; then
+        echo "$name: the listed hosts differ from the hosts of hosts.txt"
+        exit 1
+    fi
+    # 1022 addresses of the /22 less its network and broadcast addresses, which are local.
+    grep -qx "Online:$hosts/Offline:$((1022 - hosts))" "$work/$name/err" || {
+        echo "$name: unexpected counts:"
+        cat "$work/$name/err"
+        exit 1
+    }
+    echo "ok ($name): $hosts hosts found (the scanner among them), no silent address listed"
+}
+
+scan raw-socket
+scan neighbour-table setpriv --reuid=65534 --regid=65534 --clear-groups
