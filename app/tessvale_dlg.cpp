@@ -834,7 +834,7 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
     m_layoutPath = path;
     // A file far larger than a layout is not one: it is not read.
     const QFileInfo file(path);
-    if (!file.exists() || file.size() > 64 * 1024) {
+    if (!file.exists() || file.size() > qint64{64} * 1024) {
         return;
     }
     const QSettings layout(path, QSettings::IniFormat);
