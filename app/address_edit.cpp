@@ -1,10 +1,12 @@
 #include "app/address_edit.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 
 #include "app/logic/result_list.h"
 #include "app/qt_text.h"
@@ -26,18 +28,11 @@ AddressEdit::AddressEdit(QWidget* parent) : QFrame(parent)
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("octet%1LineEdit").arg(i + 1));
         field->setFrame(false);
-        field->setMaxLength(3);
+        field->setMaxLength(32); // room for a pasted subnet; FieldEdited keeps octets
         field->setAlignment(Qt::AlignCenter);
-        field->setValidator(new QIntValidator(0, 255, field));
         field->setFixedWidth(fieldWidth);
         field->installEventFilter(this);
-        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            if (text.size() == 3 && i < 3) {
-                m_fields[i + 1]->setFocus();
-                m_fields[i + 1]->selectAll();
-            }
-            emit AddressChanged();
-        });
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) { FieldEdited(i, text); });
         m_fields[i] = field;
         layout->addWidget(field);
         if (i < 3) {
@@ -80,8 +75,9 @@ QString AddressEdit::Text() const
 
 void AddressEdit::SetAddress(std::uint32_t address)
 {
-    for (int i = 0; i < 4; ++i) {
-        m_fields[i]->setText(QString::number((address >> (8 * (3 - i))) & 0xFF));
+    for (std::size_t i = 0; i < 4; ++i) {
+        m_accepted[i] = QString::number((address >> (8 * (3 - i))) & 0xFF);
+        m_fields[i]->setText(m_accepted[i]);
     }
     emit AddressChanged();
 }
@@ -98,8 +94,9 @@ void AddressEdit::SetText(const QString& text)
 
 void AddressEdit::Clear()
 {
-    for (QLineEdit* field : m_fields) {
-        field->clear();
+    for (std::size_t i = 0; i < 4; ++i) {
+        m_accepted[i].clear();
+        m_fields[i]->clear();
     }
     emit AddressChanged();
 }
@@ -114,35 +111,140 @@ int AddressEdit::FieldIndex(QObject* field) const
     return -1;
 }
 
+namespace {
+
+// An octet as typed: empty or one to three digits up to 255.
+bool IsOctetText(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{0,3}$"));
+    return digits.match(text).hasMatch() && text.toInt() <= 255;
+}
+
+// The fourth octet with a prefix being typed: "0/", "0/2", "0/24".
+bool IsPrefixTyping(const QString& text)
+{
+    static const QRegularExpression prefix(QStringLiteral("^[0-9]{1,3}/[0-9]{0,2}$"));
+    return prefix.match(text).hasMatch();
+}
+
+} // namespace
+
+void AddressEdit::FieldEdited(int index, const QString& text)
+{
+    const auto slot = static_cast<std::size_t>(index);
+    QLineEdit* field = m_fields[slot];
+    if (IsOctetText(text)) {
+        m_accepted[slot] = text;
+        if (text.size() == 3 && index < 3) {
+            m_fields[slot + 1]->setFocus();
+            m_fields[slot + 1]->selectAll();
+        }
+        emit AddressChanged();
+        return;
+    }
+    if (text.contains(QLatin1Char('.'))) {
+        // Pasted: the field's whole text, else the clipboard's text that went into it.
+        const QString pasted = QGuiApplication::clipboard()->text().trimmed();
+        if (TakeWholeText(text.trimmed()) || (!pasted.isEmpty() && text.contains(pasted) && TakeWholeText(pasted))) {
+            return;
+        }
+    } else if (index == 3 && IsPrefixTyping(text)) {
+        m_accepted[slot] = text;
+        if (text.size() - text.indexOf(QLatin1Char('/')) == 3) {
+            FinishTypedPrefix(); // two digits: no prefix is longer
+        }
+        return;
+    }
+    // Anything else is refused: the field keeps what it held.
+    field->setText(m_accepted[slot]);
+}
+
+bool AddressEdit::TakeWholeText(const QString& text)
+{
+    const std::string whole = ToStdString(text);
+    if (const auto range = ParseCidr(whole)) {
+        emit RangeEntered(range->start, range->end);
+        return true;
+    }
+    if (const auto address = ParseDottedQuad(whole)) {
+        SetAddress(*address);
+        return true;
+    }
+    return false;
+}
+
+bool AddressEdit::FinishTypedPrefix()
+{
+    QLineEdit* last = m_fields[3];
+    const qsizetype slash = last->text().indexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        return false;
+    }
+    const QString whole = m_fields[0]->text() + QLatin1Char('.') + m_fields[1]->text() + QLatin1Char('.') +
+                          m_fields[2]->text() + QLatin1Char('.') + last->text();
+    if (TakeWholeText(whole)) {
+        return true;
+    }
+    m_accepted[3] = last->text().left(slash);
+    last->setText(m_accepted[3]);
+    emit AddressChanged();
+    return true;
+}
+
+bool AddressEdit::HandleKey(int index, const QKeyEvent& key)
+{
+    const auto slot = static_cast<std::size_t>(index);
+    QLineEdit* field = m_fields[slot];
+    if (key.matches(QKeySequence::Paste)) {
+        const QString pasted = QGuiApplication::clipboard()->text().trimmed();
+        if (pasted.contains(QLatin1Char('.'))) {
+            TakeWholeText(pasted); // a text that is neither form is not pasted
+            return true;
+        }
+        return false;
+    }
+    const bool finishing = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter || key.key() == Qt::Key_Tab;
+    if (finishing && index == 3 && field->text().contains(QLatin1Char('/'))) {
+        FinishTypedPrefix();
+        return key.key() != Qt::Key_Tab; // Enter only ends the subnet; Tab moves on too
+    }
+    if (key.key() == Qt::Key_Slash && index < 3) {
+        return true; // a prefix follows the fourth octet only
+    }
+    // '.' or blank moves on to the next octet; Backspace in an empty octet goes back.
+    if ((key.key() == Qt::Key_Period || key.key() == Qt::Key_Space) && index < 3) {
+        if (!field->text().isEmpty()) {
+            m_fields[slot + 1]->setFocus();
+            m_fields[slot + 1]->selectAll();
+        }
+        return true;
+    }
+    if (key.key() == Qt::Key_Backspace && field->text().isEmpty() && index > 0) {
+        m_fields[slot - 1]->setFocus();
+        m_fields[slot - 1]->end(false);
+        return true;
+    }
+    if (key.key() == Qt::Key_Right && field->cursorPosition() == field->text().size() && index < 3) {
+        m_fields[slot + 1]->setFocus();
+        m_fields[slot + 1]->setCursorPosition(0);
+        return true;
+    }
+    if (key.key() == Qt::Key_Left && field->cursorPosition() == 0 && index > 0) {
+        m_fields[slot - 1]->setFocus();
+        m_fields[slot - 1]->end(false);
+        return true;
+    }
+    return false;
+}
+
 bool AddressEdit::eventFilter(QObject* watched, QEvent* event)
 {
     const int index = FieldIndex(watched);
-    if (index >= 0 && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        QLineEdit* field = m_fields[index];
-        // '.' or blank moves on to the next octet; Backspace in an empty octet goes back.
-        if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Space) && index < 3) {
-            if (!field->text().isEmpty()) {
-                m_fields[index + 1]->setFocus();
-                m_fields[index + 1]->selectAll();
-            }
-            return true;
-        }
-        if (key->key() == Qt::Key_Backspace && field->text().isEmpty() && index > 0) {
-            m_fields[index - 1]->setFocus();
-            m_fields[index - 1]->end(false);
-            return true;
-        }
-        if (key->key() == Qt::Key_Right && field->cursorPosition() == field->text().size() && index < 3) {
-            m_fields[index + 1]->setFocus();
-            m_fields[index + 1]->setCursorPosition(0);
-            return true;
-        }
-        if (key->key() == Qt::Key_Left && field->cursorPosition() == 0 && index > 0) {
-            m_fields[index - 1]->setFocus();
-            m_fields[index - 1]->end(false);
-            return true;
-        }
+    if (index >= 0 && event->type() == QEvent::KeyPress && HandleKey(index, *static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    if (index == 3 && event->type() == QEvent::FocusOut) {
+        FinishTypedPrefix();
     }
     return QFrame::eventFilter(watched, event);
 }

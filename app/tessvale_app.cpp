@@ -91,13 +91,14 @@ int RunMainWindow(int argc, char** argv)
     SystemEnvironment environment(store, service.MaxWorkers());
     DialogPrompts prompts;
     CTessvaleDlg window(service, environment, prompts);
-    service.SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    service.SetEventPump(window.EventPump());
     QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);
     QObject::connect(&instances, &InstanceServer::CloseRequested, &window, &CTessvaleDlg::CloseInstance);
     QObject::connect(&instances, &InstanceServer::NewVersionMenuItemRequested, &window,
                      &CTessvaleDlg::AddNewVersionMenuItem);
-    window.show();
-    window.exec();
+    window.RememberLayoutIn(QString::fromStdString(DataFolder()) + QStringLiteral("/Window.ini"));
+    // Not exec(): hiding into the tray would end a dialog's exec() and the program.
+    window.Run();
     return 0;
 }
 

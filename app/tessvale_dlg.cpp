@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <functional>
+#include <tuple>
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +23,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -55,10 +58,53 @@ namespace {
 constexpr const char* kLookupHint = "IP/MAC";
 const QColor kHintColour(0x6D, 0x6D, 0x6D);
 
-// Dispatches the window's pending events while a stop waits for the workers.
-void PumpEvents()
+// The letter after an '&' (not "&&"), lower case; a null character when there is none.
+QChar AccessLetter(const QString& text)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (text[i + 1] != QLatin1Char('&')) {
+                return text[i + 1].toLower();
+            }
+            ++i;
+        }
+    }
+    return {};
+}
+
+// Gives every entry of one menu an access letter no other entry of it uses, in any
+// language: an entry's own '&' stays; the others take the first free letter that
+// starts a word, else any free letter or digit. An entry with no free letter gets none.
+void AddAccessLetters(const QList<QAction*>& actions)
+{
+    QString used;
+    for (const QAction* action : actions) {
+        if (const QChar letter = AccessLetter(action->text()); !letter.isNull()) {
+            used += letter;
+        }
+    }
+    for (QAction* action : actions) {
+        QString text = action->text();
+        if (action->isSeparator() || text.isEmpty() || !AccessLetter(text).isNull()) {
+            continue;
+        }
+        qsizetype chosen = -1;
+        for (int pass = 0; pass < 2 && chosen < 0; ++pass) {
+            for (qsizetype i = 0; i < text.size() && chosen < 0; ++i) {
+                const bool wordStart = i == 0 || !text[i - 1].isLetterOrNumber();
+                if (text[i].isLetterOrNumber() && (pass == 1 || wordStart) && !used.contains(text[i].toLower())) {
+                    chosen = i;
+                }
+            }
+        }
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (chosen >= 0) {
+            const qsizetype escapedBefore = action->text().left(chosen).count(QLatin1Char('&'));
+            used += text[chosen + escapedBefore].toLower();
+            text.insert(chosen + escapedBefore, QLatin1Char('&'));
+        }
+        action->setText(text);
+    }
 }
 
 class SaveUi : public StoreScanUi
@@ -200,6 +246,18 @@ void CTessvaleDlg::BuildMenus()
     for (QMenu* menu : {m_fileMenu, m_actionsMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
     }
+    // Window-wide keys; an address or lookup entry with the focus keeps its own Ctrl+C,
+    // Ctrl+A and Delete. Esc is the window's (keyPressEvent).
+    m_menuActions[kIdSave]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_menuActions[kIdSaveAs]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_menuActions[kIdStart]->setShortcut(QKeySequence(Qt::Key_F5));
+    m_menuActions[kIdDelete]->setShortcut(QKeySequence(Qt::Key_Delete));
+    m_menuActions[kIdCopy]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    auto* selectAll = new QAction(this);
+    selectAll->setObjectName(QStringLiteral("selectAllAction"));
+    selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    connect(selectAll, &QAction::triggered, this, [this] { m_listView->selectAll(); });
+    addAction(selectAll);
 }
 
 QAction* CTessvaleDlg::MakeAction(int commandId, const QString& objectName, QObject* owner)
@@ -279,6 +337,13 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_lastAddress = new AddressEdit(body);
     m_lastAddress->setObjectName(QStringLiteral("lastAddressEdit"));
     row->addWidget(m_lastAddress);
+    // A subnet typed or pasted into an entry fills both.
+    for (AddressEdit* entry : {m_firstAddress, m_lastAddress}) {
+        connect(entry, &AddressEdit::RangeEntered, this, [this](std::uint32_t first, std::uint32_t last) {
+            m_firstAddress->SetAddress(first);
+            m_lastAddress->SetAddress(last);
+        });
+    }
     m_startButton = new QPushButton(body);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_startButton->setAutoDefault(false);
@@ -406,6 +471,9 @@ void CTessvaleDlg::RetranslateUi()
     for (const auto& [id, action] : m_menuActions) {
         action->setText(QUiText(MenuLabel(id)));
     }
+    for (QMenu* menu : {m_fileMenu, m_actionsMenu, m_optionsMenu, m_helpMenu, m_trayMenu}) {
+        AddAccessLetters(menu->actions());
+    }
     const std::vector<std::string> labels = SplitBarList(UiString(IDS_TOOLBAR));
     const std::vector<int> order = {kIdStart,     kIdAutoScan, kIdStop,   0,      kIdSettings,
                                     kIdFavorites, 0,           kIdSaveAs, kIdSave};
@@ -420,6 +488,7 @@ void CTessvaleDlg::RetranslateUi()
         headers << ToQString(header);
     }
     m_model->SetHeaders(headers);
+    FitColumnsToHeaders();
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
     m_lookupButton->setText(QUiText("IP<->MAC"));
@@ -427,26 +496,16 @@ void CTessvaleDlg::RetranslateUi()
     m_firstAddress->setToolTip(QUiText("First address of the range"));
     m_lastAddress->setToolTip(QUiText("Last address of the range"));
     SetStatus(QUiString(IDS_STATUS));
-    FitLabelsToWidths();
+    FitToolButtonsToLabels();
 }
 
-void CTessvaleDlg::FitLabelsToWidths()
+void CTessvaleDlg::FitToolButtonsToLabels()
 {
-    // A tool button as wide as its label in this font (never narrower than the classic
-    // 64 pixels), a list header at least as wide as its text and the sort mark.
+    // A tool button as wide as its label in this font and language, never narrower than
+    // the classic 64 pixels.
     for (const auto& [id, action] : m_toolActions) {
         if (QWidget* button = m_toolBar->widgetForAction(action)) {
             button->setFixedWidth(std::max(64, button->fontMetrics().horizontalAdvance(action->text()) + 14));
-        }
-    }
-    QHeaderView* header = m_listView->header();
-    const QFontMetrics metrics(header->font());
-    for (int column = 0; column < kColumnCount; ++column) {
-        const QString text = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int wanted = metrics.horizontalAdvance(text) + 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) +
-                           header->style()->pixelMetric(QStyle::PM_HeaderMarkSize) + 8;
-        if (header->sectionSize(column) < wanted) {
-            header->resizeSection(column, wanted);
         }
     }
 }
@@ -460,9 +519,50 @@ template <class Handler> void CTessvaleDlg::Deliver(Handler&& handler)
 {
     if (QThread::currentThread() == thread()) {
         handler();
-    } else {
-        QMetaObject::invokeMethod(this, std::forward<Handler>(handler), Qt::BlockingQueuedConnection);
+        return;
     }
+    // The call waits in the window's own queue, not as a Qt event: a stop that drains
+    // the workers from inside a posted event (the engine's Stop request) runs the queue
+    // itself, where Qt would not deliver a posted event nested in another.
+    PendingCall call{std::function<void()>(std::forward<Handler>(handler))};
+    {
+        const std::lock_guard lock(m_callMutex);
+        m_calls.push_back(&call);
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { RunPendingCalls(); }, Qt::QueuedConnection);
+    std::unique_lock lock(m_callMutex);
+    m_callDone.wait(lock, [&call] { return call.done; });
+}
+
+void CTessvaleDlg::RunPendingCalls()
+{
+    for (;;) {
+        PendingCall* call = nullptr;
+        {
+            const std::lock_guard lock(m_callMutex);
+            if (m_calls.empty()) {
+                return;
+            }
+            call = m_calls.front();
+            m_calls.pop_front();
+        }
+        call->run();
+        {
+            const std::lock_guard lock(m_callMutex);
+            call->done = true;
+        }
+        m_callDone.notify_all();
+    }
+}
+
+std::function<void()> CTessvaleDlg::EventPump()
+{
+    return [this] {
+        RunPendingCalls();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        RunPendingCalls();
+    };
 }
 
 void CTessvaleDlg::ScanStarted(int total)
@@ -470,6 +570,9 @@ void CTessvaleDlg::ScanStarted(int total)
     m_stepsDone = 0;
     m_stepThrottle.Reset();
     m_addressThrottle.Reset();
+    // The engine has drained the previous scan's workers: requests from now on are the
+    // new scan's (see BeginScan).
+    ++m_scanNumber;
     Deliver([this, total] {
         m_progress->setRange(0, std::max(total, 1));
         m_progress->setValue(0);
@@ -529,8 +632,17 @@ void CTessvaleDlg::HostSilent(const std::string& address)
 
 void CTessvaleDlg::PostStopCommand()
 {
+    // The request belongs to the scan running now: when that one has already ended,
+    // a late Stop must not end the next, nor a stop or start that drains the workers.
+    const unsigned scan = m_scanNumber.load();
     QMetaObject::invokeMethod(
-        this, [this] { OnCommand(kIdStop); }, Qt::QueuedConnection);
+        this,
+        [this, scan] {
+            if (scan == m_scanNumber.load() && m_state.Busy() && !m_starting && !m_stopping) {
+                OnCommand(kIdStop);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 std::string CTessvaleDlg::LookupText()
@@ -622,6 +734,9 @@ void CTessvaleDlg::ApplyControls()
     m_chooser->setEnabled(controls.start);
     m_lookupButton->setEnabled(controls.start);
     m_startButton->setEnabled(controls.start);
+    // The menu's entries carry the keys (F5): they follow the state at once, not only
+    // when a menu opens.
+    UpdateMenuEnabling();
 }
 
 void CTessvaleDlg::UpdateMenuEnabling()
@@ -744,12 +859,91 @@ bool CTessvaleDlg::eventFilter(QObject* watched, QEvent* event)
 void CTessvaleDlg::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && QSystemTrayIcon::isSystemTrayAvailable() &&
-        m_tray != nullptr && m_tray->isVisible()) {
-        // Hidden only where the tray can bring it back.
+    const bool trayAvailable = m_trayAvailable ? m_trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && trayAvailable && m_tray != nullptr &&
+        m_tray->isVisible() && !m_closing) {
+        // Hidden only where the tray can bring it back. Run's loop goes on: hiding
+        // does not end the window's run as it would end a dialog's exec().
         QMetaObject::invokeMethod(
-            this, [this] { hide(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (isMinimized() && !m_closing) {
+                    hide();
+                }
+            },
+            Qt::QueuedConnection);
     }
+}
+
+void CTessvaleDlg::RememberLayoutIn(const QString& path)
+{
+    m_layoutPath = path;
+    // A file far larger than a layout is not one: it is not read.
+    const QFileInfo file(path);
+    if (!file.exists() || file.size() > qint64{64} * 1024) {
+        return;
+    }
+    const QSettings layout(path, QSettings::IniFormat);
+    const QByteArray geometry = layout.value(QStringLiteral("Window/Geometry")).toByteArray();
+    // restoreGeometry keeps the window on a screen that exists now.
+    if (!geometry.isEmpty() && restoreGeometry(geometry)) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    QHeaderView* header = m_listView->header();
+    const QByteArray columns = layout.value(QStringLiteral("Window/Columns")).toByteArray();
+    if (!columns.isEmpty() && !header->restoreState(columns)) {
+        header->reset();
+    }
+    // A width a damaged file made unusable comes back to the header's own size.
+    for (int column = 0; column < header->count(); ++column) {
+        header->showSection(column);
+        if (header->sectionSize(column) < header->minimumSectionSize() || header->sectionSize(column) > 4000) {
+            header->resizeSection(column, kColumnWidths[static_cast<std::size_t>(column)]);
+        }
+    }
+    FitColumnsToHeaders();
+}
+
+void CTessvaleDlg::SaveLayout()
+{
+    if (m_layoutPath.isEmpty()) {
+        return;
+    }
+    QSettings layout(m_layoutPath, QSettings::IniFormat);
+    layout.setValue(QStringLiteral("Window/Geometry"), saveGeometry());
+    layout.setValue(QStringLiteral("Window/Columns"), m_listView->header()->saveState());
+    layout.sync(); // a layout that cannot be written is not worth a question at exit
+}
+
+void CTessvaleDlg::FitColumnsToHeaders()
+{
+    // Every header stays readable in this font and language: a column narrower than its
+    // title (and the sort arrow) is widened.
+    QHeaderView* header = m_listView->header();
+    const QFontMetrics metrics(header->font());
+    const int padding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                        header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + 8;
+    for (int column = 0; column < header->count(); ++column) {
+        const QString title = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        if (title.isEmpty()) {
+            continue;
+        }
+        const int wanted = metrics.horizontalAdvance(title) + padding;
+        if (header->sectionSize(column) < wanted) {
+            header->resizeSection(column, wanted);
+        }
+    }
+}
+
+int CTessvaleDlg::Run()
+{
+    show();
+    if (!m_closing) {
+        QEventLoop loop;
+        connect(this, &CTessvaleDlg::ExitSignalled, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    return result();
 }
 
 void CTessvaleDlg::ShowFromTray()
@@ -761,7 +955,21 @@ void CTessvaleDlg::ShowFromTray()
 
 void CTessvaleDlg::CloseInstance()
 {
-    OnCommand(kIdOk);
+    // "-uninstall": closes as OK does, without asking.
+    CloseWindow(QDialog::Accepted, false);
+}
+
+void CTessvaleDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Esc stops a running scan and otherwise does nothing: it never closes the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (m_state.Busy()) {
+            OnCommand(kIdStop);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CTessvaleDlg::AddNewVersionMenuItem()
@@ -907,19 +1115,35 @@ void CTessvaleDlg::OnStart()
     if (!m_state.Start(RangeComplete())) {
         return;
     }
+    BeginScan();
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
     SetStatus(QUiString(IDS_START_SCAN));
     m_listView->setFocus();
     ApplyControls();
     m_results.ResetCounters();
-    m_scan.StartScan(first, last, this, m_state.MacSearch());
+    StartEngine(first, last, m_state.MacSearch());
+}
+
+void CTessvaleDlg::BeginScan()
+{
+    // Stop requests of the scan before this one are void from here; ScanStarted voids
+    // those its workers send while the engine drains them.
+    ++m_scanNumber;
+}
+
+void CTessvaleDlg::StartEngine(const std::string& first, const std::string& last, bool macLookup)
+{
+    // The engine first drains the previous scan's workers, serving their calls.
+    m_starting = true;
+    m_scan.StartScan(first, last, this, macLookup);
+    m_starting = false;
 }
 
 void CTessvaleDlg::DrainScan()
 {
     m_stopping = true;
-    m_scan.StopAndDrain(PumpEvents);
+    m_scan.StopAndDrain(EventPump());
     m_stopping = false;
 }
 
@@ -941,24 +1165,29 @@ void CTessvaleDlg::OnLookup()
         std::lock_guard lock(m_lookupMutex);
         m_lookupShared = text;
     }
-    if (text.empty()) {
-        return;
-    }
-    ClearList();
+    // The list is emptied only when a lookup starts; the untouched hint "IP/MAC" is
+    // neither form and gets the explanation.
     switch (m_state.Lookup(text, RangeComplete())) {
     case LookupAction::ScanAddress:
+        BeginScan();
+        ClearList();
         ApplyControls();
-        m_scan.StartScan(text, text, this, false);
+        StartEngine(text, text, false);
         break;
     case LookupAction::AskForRange:
         m_prompts.ShowMessage(this, QUiString(IDS_ENTER_RANGE));
         break;
     case LookupAction::SearchMac:
+        BeginScan();
+        ClearList();
         ApplyControls();
         QMetaObject::invokeMethod(
             this, [this] { OnCommand(kIdStart); }, Qt::QueuedConnection);
         break;
+    case LookupAction::Invalid:
     case LookupAction::Nothing:
+        m_prompts.ShowMessage(this,
+                              QUiText("Enter an IP address (192.168.1.10) or a MAC address (00:11:22:AA:BB:CC)."));
         break;
     }
 }
@@ -971,8 +1200,9 @@ void CTessvaleDlg::OnRescan()
     }
     const std::string ip = m_results.Row(row).Ip();
     m_state.Rescan();
+    BeginScan();
     ApplyControls();
-    m_scan.StartScan(ip, ip, this, false);
+    StartEngine(ip, ip, false);
 }
 
 void CTessvaleDlg::OnAutoScan()
@@ -1046,8 +1276,16 @@ void CTessvaleDlg::OnSaveAs()
 
 void CTessvaleDlg::OnCopy()
 {
-    const int row = SelectedRow();
-    const std::string text = CopyText(row >= 0 ? &m_results.Row(row) : nullptr);
+    // Every selected row in list order, one line each; with none the blank line.
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_listView->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::ranges::sort(rows);
+    std::string text = rows.empty() ? CopyText(nullptr) : std::string();
+    for (const int row : rows) {
+        text += (text.empty() ? "" : "\n") + CopyText(&m_results.Row(row));
+    }
     QGuiApplication::clipboard()->setText(ToQString(text));
 }
 
@@ -1106,12 +1344,39 @@ void CTessvaleDlg::OnDelete(bool all)
     m_model->EndReset();
 }
 
-void CTessvaleDlg::CloseWindow(int result)
+bool CTessvaleDlg::HoldsUnsavedResult()
+{
+    if (m_results.Count() == 0) {
+        return false;
+    }
+    const int index = m_chooser->currentIndex();
+    const std::uint32_t id = index >= 0 ? m_chooser->itemData(index).toUInt() : 0;
+    if (id == 0) {
+        return true; // an adapter's range: the rows are stored nowhere yet
+    }
+    const auto fields = [](const StoredHost& host) {
+        return std::tie(host.ip, host.mac, host.hostName, host.cpu, host.ramMb, host.shareFile, host.systemVer,
+                        host.netCardType, host.netCardVendor);
+    };
+    const std::vector<StoredHost> stored = m_env.StoredHosts(id);
+    const std::vector<StoredHost> shown = m_results.ToStoredHosts();
+    return !std::ranges::equal(stored, shown,
+                               [&](const StoredHost& a, const StoredHost& b) { return fields(a) == fields(b); });
+}
+
+void CTessvaleDlg::CloseWindow(int result, bool ask)
 {
     if (m_closing) {
         return;
     }
+    // One question, and only where closing would lose work: a running scan or rows that
+    // were never stored.
+    if (ask && (m_state.Busy() || HoldsUnsavedResult()) &&
+        !m_prompts.AskYesNo(this, QUiText("Quit and discard the current result?"))) {
+        return;
+    }
     m_closing = true;
+    SaveLayout();
     m_autoScanTimer->stop();
     m_updateTimer->stop();
     DrainScan();

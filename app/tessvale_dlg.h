@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -49,7 +52,8 @@ public:
 
     // ScanWindow. ScanStarted runs on the window's thread; the others are called on scan
     // worker threads and handed to the window's thread, where they run before the call
-    // returns (a call made on the window's thread runs directly).
+    // returns (a call made on the window's thread runs directly). They wait in the
+    // window's queue, which EventPump serves.
     void ScanStarted(int total) override;
     void ScanStep() override;
     void HostFound(const HostRecord& record) override;
@@ -60,6 +64,10 @@ public:
     void PostStopCommand() override;
     // Any thread: the lookup text the last lookup command took.
     std::string LookupText() override;
+
+    // What the scan service calls while it waits for its workers on the window's
+    // thread: runs the workers' waiting calls, then the window's events.
+    std::function<void()> EventPump();
 
     // The command dispatcher: every menu entry, toolbar button, button and tray entry.
     void OnCommand(int commandId);
@@ -76,6 +84,19 @@ public:
     // the end of the menu bar (once); choosing it runs the interactive check.
     void AddNewVersionMenuItem();
 
+    // Shows the window and runs until it closes (OK, Cancel, Exit, "-uninstall") or
+    // until the application quits; hiding into the tray does not end the run, so a scan
+    // and AutoScan go on. Returns the closing result.
+    int Run();
+    // Whether a tray can bring the hidden window back (the platform's tray by default;
+    // a test without a tray host replaces it).
+    void SetTrayAvailableCheck(std::function<bool()> check) { m_trayAvailable = std::move(check); }
+
+    // Restores the window's size, position and column widths from the file (an INI file
+    // in the data folder) and writes them there when the window closes. A missing or
+    // damaged file leaves the defaults.
+    void RememberLayoutIn(const QString& path);
+
     const ResultList& Results() const { return m_results; }
     const ScanState& State() const { return m_state; }
     QString StatusText() const;
@@ -90,9 +111,18 @@ signals:
 protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     template <class Handler> void Deliver(Handler&& handler);
+    void RunPendingCalls();
+
+    // A worker's call waiting for the window's thread.
+    struct PendingCall
+    {
+        std::function<void()> run;
+        bool done = false;
+    };
 
     void BuildMenus();
     void BuildToolBar();
@@ -101,8 +131,10 @@ private:
     QTreeView* BuildResultList(QWidget* body);
     void BuildStatusBar();
     void BuildTray();
-    void FitLabelsToWidths();
+    void FitToolButtonsToLabels();
     void RetranslateUi();
+    void FitColumnsToHeaders();
+    void SaveLayout();
     QAction* MakeAction(int commandId, const QString& objectName, QObject* owner);
 
     void ApplyControls();
@@ -146,9 +178,13 @@ private:
     void OnDataFolder();
     void OnDrawChart();
     void OnCheckUpdates();
-    void CloseWindow(int result);
+    void CloseWindow(int result, bool ask = true);
+    // True when the list holds rows that no stored result holds as shown.
+    bool HoldsUnsavedResult();
     void OfferSaveAndChart();
     void DrainScan();
+    void BeginScan();
+    void StartEngine(const std::string& first, const std::string& last, bool macLookup);
 
     void HandleHostFound(const HostRecord& record);
     void HandleHostSilent(const std::string& address);
@@ -196,7 +232,17 @@ private:
     std::mutex m_lookupMutex;
     std::string m_lookupShared; // m_strLookup for the scan workers
 
+    std::function<bool()> m_trayAvailable;
+
+    std::atomic<unsigned> m_scanNumber{0}; // counts the scans started
+
+    std::mutex m_callMutex;
+    std::condition_variable m_callDone;
+    std::deque<PendingCall*> m_calls; // guarded by m_callMutex
+    QString m_layoutPath;
+
     bool m_stopping = false;
+    bool m_starting = false;
     bool m_closing = false;
 };
 

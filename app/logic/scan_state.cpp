@@ -2,6 +2,7 @@
 
 #include "app/logic/result_list.h"
 #include "common/text_util.h"
+#include "scan/address_forms.h"
 
 namespace tessvale {
 
@@ -60,16 +61,15 @@ LookupAction ScanState::Lookup(const std::string& text, bool rangeComplete)
         EnableControls(false, false, true);
         return LookupAction::ScanAddress;
     }
+    if (!ParseMac(text)) {
+        return LookupAction::Invalid;
+    }
     if (!rangeComplete) {
         return LookupAction::AskForRange;
     }
-    const std::size_t length = CharCount(text);
-    if (length == 12 || length == 17) {
-        m_lookupScan = true;
-        EnableControls(false, false, true);
-        return LookupAction::SearchMac;
-    }
-    return LookupAction::Nothing;
+    m_lookupScan = true;
+    EnableControls(false, false, true);
+    return LookupAction::SearchMac;
 }
 
 void ScanState::Rescan()

@@ -21,7 +21,8 @@ struct ScanControls
 // What the lookup command does with the text of the lookup box.
 enum class LookupAction
 {
-    Nothing,     // empty or neither an address nor a MAC-sized text
+    Nothing,     // empty
+    Invalid,     // neither a dotted address nor a MAC: the user is told what to enter
     ScanAddress, // scan that one address
     AskForRange, // a MAC search needs the range: "Please enter the IP range"
     SearchMac,   // scan the range for the host with that MAC (through Start)
@@ -69,6 +70,7 @@ public:
     void Stop();
 
     // The lookup command with the box's text; marks the lookup scan when one starts.
+    // A MAC is six hexadecimal pairs separated by ':' or '-', or 12 bare digits.
     LookupAction Lookup(const std::string& text, bool rangeComplete);
 
     // Rescan of one row's address.

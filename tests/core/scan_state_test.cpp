@@ -63,10 +63,13 @@ TEST_F(ScanStateTest, EmptyListOrLookupOffersNoSave)
 TEST_F(ScanStateTest, LookupTextDecidesTheAction)
 {
     EXPECT_EQ(state.Lookup("", true), LookupAction::Nothing);
-    EXPECT_EQ(state.Lookup("IP/MAC", true), LookupAction::Nothing);
+    // Neither an address nor a MAC: the user is told, whether or not the range is set.
+    for (const char* text : {"IP/MAC", "001122", "198.18.0", "zz:11:22:33:44:55", "00112233445G"}) {
+        EXPECT_EQ(state.Lookup(text, true), LookupAction::Invalid) << text;
+        EXPECT_EQ(state.Lookup(text, false), LookupAction::Invalid) << text;
+    }
     EXPECT_EQ(state.Lookup("00:11:22:33:44:55", false), LookupAction::AskForRange);
-    EXPECT_EQ(state.Lookup("001122", false), LookupAction::AskForRange); // any non-address needs the range
-    EXPECT_EQ(state.Lookup("001122", true), LookupAction::Nothing);
+    EXPECT_EQ(state.Lookup("00-11-22-33-44-55", false), LookupAction::AskForRange);
     EXPECT_FALSE(state.Busy());
     EXPECT_EQ(state.Controls(), kIdle);
 

@@ -2,9 +2,11 @@
 #include <thread>
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -294,6 +297,204 @@ private slots:
         QCOMPARE(lookup->text(), QString());
     }
 
+    void lookupOfABadEntryKeepsTheListAndSaysWhatToEnter()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.8"));
+        Finish();
+        auto* lookup = Find<QLineEdit>("lookupLineEdit");
+        const QString help = QStringLiteral("Enter an IP address (192.168.1.10) or a MAC address (00:11:22:AA:BB:CC).");
+        // The untouched hint, Enter on the window's default button.
+        QTest::keyClick(Find<AddressEdit>("firstAddressEdit")->findChild<QLineEdit*>(), Qt::Key_Return);
+        QCOMPARE(prompts.messages, QStringList{help});
+        for (const char* text : {"hello", "198.18.0", "0011223344GG", ""}) {
+            lookup->setText(QString::fromLatin1(text));
+            window->OnCommand(1007);
+            QCOMPARE(prompts.messages.last(), help);
+        }
+        QCOMPARE(prompts.messages.size(), 5);
+        QCOMPARE(Model()->rowCount(), 1); // nothing started, nothing lost
+        QCOMPARE(service.starts.size(), std::size_t(1));
+        QVERIFY(!window->State().Busy());
+        // A MAC without the range: asked for, and the list stays too.
+        Find<AddressEdit>("lastAddressEdit")->Clear();
+        lookup->setText(QStringLiteral("00:11:22:33:44:55"));
+        window->OnCommand(1007);
+        QCOMPARE(prompts.messages.last(), QStringLiteral("Please enter the IP range"));
+        QCOMPARE(Model()->rowCount(), 1);
+    }
+
+    void keysRunTheirCommands()
+    {
+        window->OnCommand(32771);
+        for (const char* ip : {"198.18.0.1", "198.18.0.2", "198.18.0.3"}) {
+            FoundFromWorker(Host(ip, "PC"));
+        }
+        Finish();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        List()->setFocus();
+        QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(List()->selectionModel()->selectedRows().size(), 3);
+        QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("198.18.0.1 00:11:22:33:44:1 PC x86     \n198.18.0.2 00:11:22:33:44:2 PC x86     \n"
+                                "198.18.0.3 00:11:22:33:44:3 PC x86     "));
+        SelectRows({1});
+        prompts.answers = {true};
+        QTest::keyClick(window.get(), Qt::Key_Delete);
+        QCOMPARE(prompts.questions.last(), QStringLiteral("Are you sure to delete it?"));
+        QCOMPARE(Model()->rowCount(), 2);
+        // An entry with the focus keeps its own editing keys.
+        auto* lookup = Find<QLineEdit>("lookupLineEdit");
+        lookup->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return lookup->hasFocus(); }));
+        lookup->setText(QStringLiteral("abc"));
+        const qsizetype asked = prompts.questions.size();
+        QTest::keyClick(lookup, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(lookup, Qt::Key_Delete);
+        QCOMPARE(lookup->text(), QString());
+        QCOMPARE(prompts.questions.size(), asked);
+        QCOMPARE(Model()->rowCount(), 2);
+
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        QCOMPARE(service.starts.size(), std::size_t(2));
+        QTest::keyClick(window.get(), Qt::Key_F5); // running: no second start
+        QCOMPARE(service.starts.size(), std::size_t(2));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->State().Busy());
+        prompts.resultName = QStringLiteral("Lab");
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompts.proposedNames.size(), 1);
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(prompts.exportProposals.size(), 1);
+    }
+
+    void everyMenuEntryHasItsOwnAccessLetter()
+    {
+        for (const char* name : {"fileMenu", "actionsMenu", "optionsMenu", "helpMenu", "trayMenu"}) {
+            QSet<QChar> letters;
+            int entries = 0;
+            for (QAction* action : Find<QMenu>(name)->actions()) {
+                if (action->isSeparator()) {
+                    continue;
+                }
+                ++entries;
+                const QString text = action->text();
+                const qsizetype amp = text.indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+                letters.insert(text[amp + 1].toLower());
+            }
+            QVERIFY(entries > 1);
+            QCOMPARE(letters.size(), entries);
+        }
+        QCOMPARE(Find<QAction>("startMenuAction")->text(), QStringLiteral("&Start"));
+        QCOMPARE(Find<QAction>("saveMenuAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    }
+
+    // Types into whichever field has the focus, as a user's keys go.
+    void TypeAtFocus(const QString& text)
+    {
+        for (const QChar ch : text) {
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        }
+    }
+
+    void pastedAndTypedAddressesFillTheEntries()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* first = Find<AddressEdit>("firstAddressEdit");
+        auto* last = Find<AddressEdit>("lastAddressEdit");
+        auto* firstOctet = first->findChild<QLineEdit*>(QStringLiteral("octet1LineEdit"));
+        auto* lastThird = last->findChild<QLineEdit*>(QStringLiteral("octet3LineEdit"));
+        // Ctrl+V of a dotted address in any field fills all four of that entry.
+        QGuiApplication::clipboard()->setText(QStringLiteral(" 198.18.7.9 "));
+        lastThird->setFocus();
+        QTest::keyClick(lastThird, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(last->Text(), QStringLiteral("198.18.7.9"));
+        QCOMPARE(first->Text(), QStringLiteral("198.18.0.1"));
+        // Neither form: nothing is pasted.
+        QGuiApplication::clipboard()->setText(QStringLiteral("hello.world"));
+        QTest::keyClick(lastThird, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(last->Text(), QStringLiteral("198.18.7.9"));
+        // The context menu's Paste of a subnet into the first entry fills both entries.
+        QGuiApplication::clipboard()->setText(QStringLiteral("198.18.0.0/24"));
+        firstOctet->selectAll();
+        firstOctet->paste();
+        QCOMPARE(first->Text(), QStringLiteral("198.18.0.1"));
+        QCOMPARE(last->Text(), QStringLiteral("198.18.0.254"));
+
+        // Typed: the prefix after the fourth octet; two digits end it.
+        first->Clear();
+        last->Clear();
+        firstOctet->setFocus();
+        TypeAtFocus(QStringLiteral("198.18.4.0/22"));
+        QCOMPARE(first->Text(), QStringLiteral("198.18.4.1"));
+        QCOMPARE(last->Text(), QStringLiteral("198.18.7.254"));
+        first->Clear();
+        firstOctet->setFocus();
+        TypeAtFocus(QStringLiteral("198.18.6.0/31"));
+        QCOMPARE(first->Text(), QStringLiteral("198.18.6.0"));
+        QCOMPARE(last->Text(), QStringLiteral("198.18.6.1"));
+        // One digit ends with Enter, which starts no lookup.
+        first->Clear();
+        firstOctet->setFocus();
+        TypeAtFocus(QStringLiteral("198.18.0.0/8"));
+        QCOMPARE(last->Text(), QStringLiteral("198.18.6.1")); // not yet
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(first->Text(), QStringLiteral("198.0.0.1"));
+        QCOMPARE(last->Text(), QStringLiteral("198.255.255.254"));
+        // An unfinished prefix is dropped when the entry is left; octets stay octets.
+        first->Clear();
+        last->Clear();
+        firstOctet->setFocus();
+        TypeAtFocus(QStringLiteral("198.18.0.300/"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(first->Text(), QStringLiteral("198.18.0.30"));
+        QVERIFY(last->IsBlank());
+        QVERIFY(prompts.messages.isEmpty());
+        QVERIFY(service.starts.empty());
+    }
+
+    void everyHeaderIsReadableAtTheDefaultSize()
+    {
+        QHeaderView* header = List()->header();
+        const QFontMetrics metrics(header->font());
+        for (int column = 1; column < Model()->columnCount(); ++column) {
+            const QString title = Model()->headerData(column, Qt::Horizontal).toString();
+            QVERIFY2(header->sectionSize(column) > metrics.horizontalAdvance(title) + 8, qPrintable(title));
+        }
+    }
+
+    void layoutIsRememberedInTheDataFolder()
+    {
+        const test::TempFolder folder;
+        const QString path = QString::fromStdString(folder.File("Data/Window.ini")); // no folder yet
+        window->RememberLayoutIn(path);                                              // no file: the defaults
+        QCOMPARE(window->size(), QSize(855, 500));
+        window->setGeometry(QRect(30, 40, 855, 420));
+        List()->header()->resizeSection(3, 222);
+        window->OnCommand(2); // nothing to lose: closes and writes the layout
+        QVERIFY(QFile::exists(path));
+
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        window->RememberLayoutIn(path);
+        window->show();
+        QCOMPARE(window->size(), QSize(855, 420));
+        QCOMPARE(List()->header()->sectionSize(3), 222);
+
+        // A damaged file leaves the defaults.
+        std::ofstream(path.toStdString(), std::ios::trunc)
+            << "[Window]\nGeometry=@ByteArray(\\x1\\x2garbage)\nColumns=@ByteArray(\\0\\0\\0\\xff)\n";
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        const int defaultWidth = List()->header()->sectionSize(3);
+        window->RememberLayoutIn(path);
+        window->show();
+        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(List()->header()->sectionSize(3), defaultWidth);
+    }
+
     void macLookupNeedsRangeThenSearchesIt()
     {
         auto* lookup = Find<QLineEdit>("lookupLineEdit");
@@ -356,6 +557,16 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(service.drains, 1);
         QVERIFY(Enabled("startAction"));
+
+        // A request that arrives after its scan ended does not stop the next one.
+        window->OnCommand(32771);
+        std::thread late([&] { window->PostStopCommand(); });
+        late.join();
+        window->ScanFinished(); // the request is still queued
+        window->OnCommand(32771);
+        QCoreApplication::processEvents();
+        QCOMPARE(service.drains, 1);
+        QVERIFY(window->State().Busy());
     }
 
     void progressRangeUsesWholeCount()
@@ -498,22 +709,88 @@ private slots:
         QVERIFY(menuStop->isEnabled());
         QVERIFY(!Find<QAction>("autoScanMenuAction")->isEnabled());
         QCOMPARE(Find<QMenu>("actionsMenu")->title(), QStringLiteral("&Actions"));
-        QCOMPARE(Find<QAction>("webMenuAction")->text(), QStringLiteral("Web(http)"));
+        QCOMPARE(Find<QAction>("webMenuAction")->text(), QStringLiteral("Web(&http)"));
     }
 
-    void escapeClosesThroughTheCancelPath()
+    void escapeStopsAScanAndOtherwiseDoesNothing()
     {
         QSignalSpy exit(window.get(), &CTessvaleDlg::ExitSignalled);
         QSignalSpy finished(window.get(), &QDialog::finished);
+        QTest::keyClick(window.get(), Qt::Key_Escape); // idle: nothing
+        QCOMPARE(service.drains, 0);
         window->OnCommand(32771);
+        QTest::keyClick(Find<QLineEdit>("lookupLineEdit"), Qt::Key_Escape); // from a child too
+        QCOMPARE(service.drains, 1);
+        QVERIFY(!window->State().Busy());
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: The scanning stopped."));
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QCOMPARE(service.drains, 1);
-        QCOMPARE(exit.count(), 1);
+        QCOMPARE(exit.count(), 0);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(window->isVisible());
+        QVERIFY(prompts.questions.isEmpty());
+    }
+
+    void closingAsksOnceWhereWorkWouldBeLost()
+    {
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        const QString question = QStringLiteral("Quit and discard the current result?");
+        // A running scan: No keeps the window and the scan, Yes closes and drains once.
+        window->OnCommand(32771);
+        prompts.answers = {false};
+        window->close(); // the window's close button
+        QCOMPARE(prompts.questions, QStringList{question});
+        QVERIFY(window->isVisible());
+        QVERIFY(window->State().Busy());
+        QCOMPARE(service.drains, 0);
+        prompts.answers = {false};
+        Find<QAction>("exitMenuAction")->trigger();
+        QCOMPARE(prompts.questions.size(), 2);
+        QCOMPARE(finished.count(), 0);
+        prompts.answers = {true};
+        Find<QAction>("exitTrayAction")->trigger();
+        QCOMPARE(prompts.questions.size(), 3);
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
+        QCOMPARE(service.drains, 1);
         QVERIFY(!window->isVisible());
-        // Leaving twice drains once.
-        window->OnCommand(1);
+    }
+
+    void closingAsksForUnsavedRowsOnly()
+    {
+        const QString question = QStringLiteral("Quit and discard the current result?");
+        // A stored result shown as stored: nothing to lose.
+        Find<QComboBox>("resultComboBox")->setCurrentIndex(2);
+        window->OnCommand(2);
+        QVERIFY(prompts.questions.isEmpty());
+        QVERIFY(!window->isVisible());
+
+        // A finished scan that was never saved asks; after Save it does not.
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        window->show();
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.8"));
+        Finish(); // the save prompt is declined
+        prompts.answers = {false};
+        window->OnCommand(2);
+        QCOMPARE(prompts.questions.last(), question);
+        QVERIFY(window->isVisible());
+        prompts.resultName = QStringLiteral("Lab");
+        window->OnCommand(32790);
+        QCOMPARE(env.stored.size(), std::size_t(1));
+        const qsizetype asked = prompts.questions.size();
+        window->OnCommand(2);
+        QCOMPARE(prompts.questions.size(), asked);
+        QVERIFY(!window->isVisible());
+    }
+
+    void closeRequestOfASecondStartDoesNotAsk()
+    {
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.8"));
+        window->CloseInstance(); // "-uninstall"
+        QVERIFY(prompts.questions.isEmpty());
+        QCOMPARE(finished.count(), 1);
         QCOMPARE(service.drains, 1);
     }
 

@@ -238,7 +238,7 @@ int main(int argc, char** argv)
     SystemEnvironment environment(store);
     DriverPrompts prompts(shots ? QString::fromLocal8Bit(argv[2]) : QString());
     CTessvaleDlg window(service, environment, prompts);
-    service.SetEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    service.SetEventPump(window.EventPump());
     window.show();
     Wait(300);
 
