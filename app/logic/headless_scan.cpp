@@ -589,9 +589,12 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
         std::fflush(out);
     }
 
+    // The engine leaves out the network and broadcast addresses of the local subnets;
+    // the bar counts as it does.
     std::uint64_t total = 0;
+    const std::vector<std::uint32_t> skipped = LocalSubnetEnds();
     for (const ScanRange& range : options.ranges) {
-        total += AddressWalk(range.first, range.last).Count();
+        total += AddressWalk(range.first, range.last, skipped).Count();
     }
     HeadlessWindow window(out, err, options, total);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
