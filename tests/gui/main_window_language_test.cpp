@@ -91,6 +91,8 @@ public:
 const char* const kUiTextCall = R"re(UiText\("((?:[^"\\]|\\.)*)"\))re";
 const char* const kLabelList = R"(kLabels = \{([^}]*)\})";
 const char* const kQuoted = R"re("((?:[^"\\]|\\.)*)")re";
+// A key of the window's layout file ("Window/Geometry").
+const char* const kSettingKey = R"re(\w+/\w+)re";
 // A window's literal; a constant that holds a message, question, caption or menu text;
 // a failure of the chart with its message.
 const char* const kWindowLiteral = R"re(QStringLiteral\("((?:[^"\\]|\\.)*)"\))re";
@@ -149,10 +151,14 @@ bool LooksLikeText(const std::string& text)
 }
 
 // Literals that are shown as they are in every language: the product's name, the
-// language's own name, the sample texts that show an entry's width and the parts of
-// object names.
+// language's own name, keys of stored settings, the sample texts that show an entry's
+// width and the parts of object names.
 bool KeptAsItIs(const std::string& text)
 {
+    static const std::regex settingKey(kSettingKey);
+    if (std::regex_match(text, settingKey)) {
+        return true;
+    }
     static const std::set<std::string> kept = {"Tessvale",        "Tessvale ", "English",   "Deutsch",
                                                "DESKTOP-ABCDEF1", "Action",    "ToolButton"};
     return kept.count(text) == 1;
@@ -366,7 +372,7 @@ private slots:
               "There is no data to draw flow chart, is it continue?", "Network connection failed!",
               "Already update to date!", "Already up to date!", "New version available. Upgrade now?",
               "New version available!", "Update", "Enter an integer.", "Do you want to update language?",
-              "Status: Saved successfully.", "The file could not be written.", "Favorites Management"}) {
+              "Status: Saved successfully.", "Quit and discard the current result?", "Favorites Management"}) {
             QVERIFY2(texts.count(text) == 1, text);
         }
         // Names of objects, addresses and style sheets are not texts.
