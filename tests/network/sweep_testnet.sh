@@ -42,7 +42,7 @@ scan() { # NAME, then the command prefix that runs tessvale
     mkdir -p "$work/$name/data"
     chmod -R 777 "$work/$name"
     ip -n "$SCANNER_NS" neigh flush all
-    ip netns exec "$SCANNER_NS" "$@" env APPDATA="$work/$name/data" "$tessvale" --scan 198.18.0.1 198.18.3.254 \
+    ip netns exec "$SCANNER_NS" "$@" env APPDATA="$work/$name/data" "$tessvale" --scan 198.18.0.1 198.18.3.254 --header \
         >"$work/$name/out" 2>"$work/$name/err" || status=$?
     [ "$status" -eq 0 ] || { echo "$name: tessvale --scan exited with $status"; cat "$work/$name/err"; exit 1; }
     tail -n +2 "$work/$name/out" | awk -F '\t' '{ print $1 "\t" $2 }' | sort >"$work/$name/actual"
