@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_sweep_transport.h"
 #include "scan/netbios_packet.h"
 
 namespace tessvale {
@@ -15,21 +16,10 @@ std::vector<std::uint8_t> ReadGolden(const char* name)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// An answer as a host would send it: 56 bytes of header and echoed question, the name
-// count, the names (each padded with blanks to 15 bytes, suffix, flags) and the unit id.
+// An answer as a host would send it, with transaction id 0.
 std::vector<std::uint8_t> Answer(const std::vector<std::string>& names, const MacAddress& unitId)
 {
-    std::vector<std::uint8_t> bytes(56, 0);
-    bytes[2] = 0x84;
-    bytes.push_back(static_cast<std::uint8_t>(names.size()));
-    for (const auto& name : names) {
-        std::string padded = name;
-        padded.resize(15, ' ');
-        bytes.insert(bytes.end(), padded.begin(), padded.end());
-        bytes.insert(bytes.end(), {0x00, 0x04, 0x00});
-    }
-    bytes.insert(bytes.end(), unitId.begin(), unitId.end());
-    return bytes;
+    return fakes::NodeStatusAnswerBytes(0, names, unitId);
 }
 
 constexpr MacAddress kUnitId{0x00, 0x1B, 0x21, 0x0A, 0x0B, 0x0C};
