@@ -27,6 +27,7 @@ std::vector<ConfigRecord> List(ConfigStore& store, const ConfigRecord& templ)
 std::vector<std::array<std::string, ConfigRecord::kMaxFields>> Values(const std::vector<ConfigRecord>& records)
 {
     std::vector<std::array<std::string, ConfigRecord::kMaxFields>> values;
+    values.reserve(records.size());
     for (const ConfigRecord& record : records) {
         values.push_back(record.values);
     }
@@ -38,7 +39,7 @@ class ConfigNotesTest : public ::testing::Test
 protected:
     std::string CopyOf(const std::string& name)
     {
-        const std::string copy = m_folder.File("Tessvale.xml");
+        std::string copy = m_folder.File("Tessvale.xml");
         EXPECT_TRUE(WriteFile(copy, ReadFile(kDataFolder + "/" + name)));
         return copy;
     }
