@@ -1,12 +1,19 @@
+#include <thread>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
+#include <QTreeView>
 
 #include "app/logic/change_tracking.h"
 #include "app/logic/result_list.h"
 #include "app/result_list_model.h"
+#include "app/tessvale_dlg.h"
 #include "dialogs/attribute_dlg.h"
+#include "fakes/fake_scan_service.h"
+#include "fakes/fake_window_environment.h"
+#include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
 #include "store/config_store.h"
 
@@ -30,6 +37,29 @@ HostRecord Host(const std::string& ip, const std::string& mac)
     record.hostName = "PC";
     return record;
 }
+
+// The notes of the running program's document, behind the window's environment.
+class NotedEnvironment : public FakeWindowEnvironment
+{
+public:
+    std::map<std::string, std::string> Notes() override { return store.Notes(); }
+    ConfigStore store;
+};
+
+// Properties that set a note, as the user does in the dialog.
+class NotingPrompts : public RecordingPrompts
+{
+public:
+    explicit NotingPrompts(ConfigStore& store) : m_store(store) {}
+    void ShowProperties(QWidget* owner, const HostRecord& record) override
+    {
+        RecordingPrompts::ShowProperties(owner, record);
+        m_store.SetNote(record.mac, "Typed in Properties");
+    }
+
+private:
+    ConfigStore& m_store;
+};
 
 } // namespace
 
@@ -144,6 +174,50 @@ private slots:
         QVERIFY(store.SetNote("02:00:00:00:00:0A", ""));
         model.SetNotes(store.Notes());
         QCOMPARE(Shown(model.data(model.index(0, kColumnIp), Qt::ToolTipRole)), QStringLiteral("10.0.0.77"));
+    }
+
+    void windowShowsTheNotesAndTheOneJustEdited()
+    {
+        FakeScanService service;
+        NotedEnvironment env;
+        env.adapters = {{"198.18.0.1", "eth0"}};
+        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
+        QVERIFY(env.store.SetNote("02:00:00:00:00:01", "Known before"));
+        NotingPrompts prompts(env.store);
+        CTessvaleDlg window(service, env, prompts);
+        window.show();
+        window.OnCommand(32771); // Start
+        bool done = false;
+        std::thread worker([&] {
+            for (const char* mac : {"02:00:00:00:00:01", "02:00:00:00:00:02"}) {
+                window.ScanStep();
+                HostRecord record = Host(mac[16] == '1' ? "198.18.0.11" : "198.18.0.12", mac);
+                window.HostFound(record);
+            }
+            done = true;
+        });
+        while (!done) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        worker.join();
+        window.ScanFinished();
+        QCoreApplication::processEvents();
+
+        auto* list = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
+        QAbstractItemModel* model = list->model();
+        QCOMPARE(model->rowCount(), 2);
+        int known = model->index(0, kColumnIp).data().toString() == QStringLiteral("198.18.0.11") ? 0 : 1;
+        QVERIFY(
+            Shown(model->index(known, kColumnHostName).data(Qt::ToolTipRole)).endsWith(QStringLiteral("Known before")));
+        const int other = 1 - known;
+        QCOMPARE(Shown(model->index(other, kColumnHostName).data(Qt::ToolTipRole)), QStringLiteral("PC"));
+
+        const QPoint onRow = list->visualRect(model->index(other, kColumnHostName)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onRow);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onRow);
+        QCOMPARE(prompts.properties.size(), std::size_t(1));
+        QCOMPARE(Shown(model->index(other, kColumnHostName).data(Qt::ToolTipRole)),
+                 QStringLiteral("PC\nComment: Typed in Properties"));
     }
 };
 
