@@ -44,17 +44,12 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
     m_save = buttons->addButton(QUiText("Save"), QDialogButtonBox::AcceptRole);
     m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setEnabled(false);
-    auto* close = buttons->addButton(QUiText("Close"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("closeButton"));
-    close->setDefault(true);
+    m_close = buttons->addButton(QUiText("Close"), QDialogButtonBox::RejectRole);
+    m_close->setObjectName(QStringLiteral("closeButton"));
+    m_close->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &CAttribute::SaveComment);
     connect(m_comment, &QLineEdit::textEdited, this, &CAttribute::CommentEdited);
-    connect(m_comment, &QLineEdit::returnPressed, this, [this] {
-        if (m_save->isEnabled()) {
-            SaveComment();
-        }
-    });
     layout->addWidget(buttons);
 }
 
@@ -80,13 +75,17 @@ void CAttribute::Fill(const HostRecord& record)
     m_comment->setCursorPosition(0);
     m_comment->setEnabled(editable);
     m_save->setEnabled(false);
+    m_save->setDefault(false);
+    m_close->setDefault(true);
 }
 
 void CAttribute::CommentEdited()
 {
     const bool changed = m_comment->text().trimmed() != m_savedComment;
+    // Enter saves an edited comment and closes an unchanged one.
     m_save->setEnabled(changed);
     m_save->setDefault(changed);
+    m_close->setDefault(!changed);
 }
 
 void CAttribute::SaveComment()

@@ -48,6 +48,7 @@ private:
     std::array<QLineEdit*, kBoxCount> m_boxes{};
     QLineEdit* m_comment = nullptr;
     QPushButton* m_save = nullptr;
+    QPushButton* m_close = nullptr;
 };
 
 } // namespace tessvale

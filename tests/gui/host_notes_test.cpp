@@ -86,6 +86,12 @@ private slots:
         QVERIFY(comment->isEnabled() && !comment->isReadOnly());
         QCOMPARE(comment->text(), QStringLiteral("Printer"));
         QVERIFY(!save->isEnabled()); // nothing to save yet
+        // Typing the same text back leaves nothing to save.
+        QTest::keyClick(comment, Qt::Key_End);
+        QTest::keyClicks(comment, QStringLiteral("x"));
+        QVERIFY(save->isEnabled());
+        QTest::keyClick(comment, Qt::Key_Backspace);
+        QVERIFY(!save->isEnabled());
 
         comment->selectAll();
         QTest::keyClicks(comment, QStringLiteral("Printer, hall"));
@@ -125,12 +131,15 @@ private slots:
         dialog.Fill(Host("10.0.0.5", "00:11:22:33:44:55"));
         dialog.show();
         QTest::keyClicks(dialog.CommentBox(), QStringLiteral("Lab switch"));
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+        QTest::keyClick(dialog.CommentBox(), Qt::Key_Return); // one attempt, one message
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith(QStringLiteral("The comment could not be saved.\n")));
         QVERIFY(messages[0].contains(QString::fromStdString(blocker)));
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.CommentBox()->text(), QStringLiteral("Lab switch"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(dialog.isVisible());
     }
 
     void noteFollowsTheHostWhenItsAddressChanges()
