@@ -4,6 +4,8 @@
 
 #include "app/icons.h"
 #include "app/qt_text.h"
+#include "app/ui_text.h"
+#include "common/text_util.h"
 
 namespace tessvale {
 
@@ -31,12 +33,21 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
             return {};
         }
         return ToQString(row.text[index.column()]);
-    case Qt::ToolTipRole:
-        // Host texts are shown as they are: "<b>PC-1</b>" is no markup.
-        if (index.column() == kColumnStatus) {
-            return {};
+    case Qt::ToolTipRole: {
+        // Host texts and notes are shown as they are: "<b>PC-1</b>" is no markup.
+        const std::string note = NoteOfRow(index.row());
+        const std::string& cell = row.text[index.column()];
+        if (note.empty()) {
+            if (index.column() == kColumnStatus) {
+                return {};
+            }
+            return Qt::convertFromPlainText(ToQString(cell), Qt::WhiteSpaceNormal);
         }
-        return Qt::convertFromPlainText(ToQString(row.text[index.column()]), Qt::WhiteSpaceNormal);
+        const QString noteLine = QUiText("Comment:") + QLatin1Char(' ') + ToQString(note);
+        const QString text =
+            cell.empty() || index.column() == kColumnStatus ? noteLine : ToQString(cell) + QLatin1Char('\n') + noteLine;
+        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    }
     case Qt::DecorationRole:
         return index.column() == kColumnStatus ? QVariant(StatusIcon(row.image)) : QVariant();
     case kAddressRole:
@@ -52,6 +63,23 @@ QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, i
         return m_headers[section];
     }
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void ResultListModel::SetNotes(std::map<std::string, std::string> notes)
+{
+    m_notes = std::move(notes);
+    if (m_list.Count() > 0) {
+        emit dataChanged(index(0, 0), index(m_list.Count() - 1, kColumnCount - 1), {Qt::ToolTipRole});
+    }
+}
+
+std::string ResultListModel::NoteOfRow(int row) const
+{
+    if (m_notes.empty() || row < 0 || row >= m_list.Count()) {
+        return {};
+    }
+    const auto found = m_notes.find(CanonicalMac(m_list.Row(row).text[kColumnMac]));
+    return found == m_notes.end() ? std::string() : found->second;
 }
 
 void ResultListModel::SetHeaders(const QStringList& headers)

@@ -2,6 +2,9 @@
 // The window changes the ResultList and then tells this model what changed.
 #pragma once
 
+#include <map>
+#include <string>
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -30,12 +33,19 @@ public:
     void BeginReset();
     void EndReset();
 
+    // The notes by MAC (CanonicalMac keys, as ConfigStore::Notes gives them): a row whose
+    // MAC has one shows it in its tooltip, on every column.
+    void SetNotes(std::map<std::string, std::string> notes);
+    // The note of the row's MAC; empty when it has none.
+    std::string NoteOfRow(int row) const;
+
     // The role that carries a row's host-order address.
     static constexpr int kAddressRole = Qt::UserRole + 1;
 
 private:
     ResultList& m_list;
     QStringList m_headers;
+    std::map<std::string, std::string> m_notes;
 };
 
 } // namespace tessvale

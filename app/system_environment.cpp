@@ -47,6 +47,11 @@ std::vector<StoredResultEntry> SystemEnvironment::StoredResults()
     return results;
 }
 
+std::map<std::string, std::string> SystemEnvironment::Notes()
+{
+    return m_store.Notes();
+}
+
 std::vector<StoredHost> SystemEnvironment::StoredHosts(std::uint32_t resultId)
 {
     std::vector<ConfigRecord> records;

@@ -18,6 +18,7 @@ public:
     std::optional<HostRange> DefaultRange(const std::string& localAddress) override;
     std::vector<StoredResultEntry> StoredResults() override;
     std::vector<StoredHost> StoredHosts(std::uint32_t resultId) override;
+    std::map<std::string, std::string> Notes() override;
     std::string Setting(const std::string& key) override;
     std::uint32_t StoreScan(StoreScanUi& ui, std::uint32_t resultId, const std::string& first, const std::string& last,
                             const std::vector<StoredHost>& rows) override;

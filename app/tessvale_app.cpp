@@ -89,7 +89,7 @@ int RunMainWindow(int argc, char** argv)
     CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
 
     SystemEnvironment environment(store, service.MaxWorkers());
-    DialogPrompts prompts;
+    DialogPrompts prompts(&store);
     CTessvaleDlg window(service, environment, prompts);
     service.SetEventPump(window.EventPump());
     QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);

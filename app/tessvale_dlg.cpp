@@ -142,6 +142,7 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     // Every text below is fetched through the string table; it comes translated.
     InstallTranslationHooks();
     m_model = new ResultListModel(m_results, this);
+    m_model->SetNotes(m_env.Notes());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -413,6 +414,7 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
     connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid() && index.row() < m_results.Count()) {
             m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
+            m_model->SetNotes(m_env.Notes()); // the dialog may have changed the note of the row
         }
     });
     return m_listView;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -47,6 +48,9 @@ public:
     // The stored results, in document order, and the hosts of one of them.
     virtual std::vector<StoredResultEntry> StoredResults() = 0;
     virtual std::vector<StoredHost> StoredHosts(std::uint32_t resultId) = 0;
+
+    // The user's notes on hosts, keyed by CanonicalMac; none unless overridden.
+    virtual std::map<std::string, std::string> Notes() { return {}; }
 
     // A setting's current value ("AutoscanSpanSeconds", "AutoUpdate").
     virtual std::string Setting(const std::string& key) = 0;

@@ -54,7 +54,7 @@ std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, cons
 
 void DialogPrompts::ShowProperties(QWidget* owner, const HostRecord& record)
 {
-    CAttribute dialog(owner);
+    CAttribute dialog(owner, m_notes);
     dialog.Fill(record);
     dialog.exec();
 }

@@ -14,6 +14,8 @@ class QWidget;
 
 namespace tessvale {
 
+class ConfigStore;
+
 struct ExportChoice
 {
     QString path;
@@ -45,6 +47,9 @@ public:
 class DialogPrompts : public WindowPrompts
 {
 public:
+    // The Properties dialog shows and saves the hosts' notes in `notes` when given.
+    explicit DialogPrompts(ConfigStore* notes = nullptr) : m_notes(notes) {}
+
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
     bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
@@ -52,6 +57,9 @@ public:
     std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) override;
     void ShowProperties(QWidget* owner, const HostRecord& record) override;
     void ShowAbout(QWidget* owner) override;
+
+private:
+    ConfigStore* m_notes;
 };
 
 } // namespace tessvale

@@ -1,5 +1,6 @@
 #include "common/text_util.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -345,6 +346,44 @@ long long ParseDecimal(std::string_view text)
         value = value * 10 + digit;
     }
     return negative ? -value : value;
+}
+
+std::string CanonicalMac(std::string_view mac)
+{
+    std::string digits;
+    for (const char c : mac) {
+        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (c != ':' && c != '-' && c != '.' && c != ' ') {
+            return Trim(std::string(mac));
+        }
+    }
+    if (digits.size() != 12) {
+        return Trim(std::string(mac));
+    }
+    std::string canonical;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        if (!canonical.empty()) {
+            canonical += ':';
+        }
+        canonical += digits.substr(i, 2);
+    }
+    return canonical;
+}
+
+bool IsSixPairMac(std::string_view mac)
+{
+    const std::string canonical = CanonicalMac(mac);
+    if (canonical.size() != 17) {
+        return false;
+    }
+    for (std::size_t i = 0; i < canonical.size(); ++i) {
+        const bool ok = i % 3 == 2 ? canonical[i] == ':' : std::isxdigit(static_cast<unsigned char>(canonical[i])) != 0;
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace tessvale

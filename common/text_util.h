@@ -53,6 +53,12 @@ std::string CommandLineText(int argc, char** argv);
 // Trims blanks, tabs, CR and LF at both ends.
 std::string Trim(std::string_view text);
 
+// A MAC in the one form notes and comparisons use: upper-case hex pairs joined by ":";
+// the text itself (trimmed) when it is not six hex pairs.
+std::string CanonicalMac(std::string_view mac);
+// True when the text is six hex pairs (separated by ':', '-', '.' or blanks, or not).
+bool IsSixPairMac(std::string_view mac);
+
 // Reads a decimal integer the way atoi/strtol do: leading white space and a sign are
 // accepted, reading stops at the first non-digit, no digits give 0. Saturates at the
 // limits of the type instead of overflowing.

@@ -3,14 +3,17 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/logic/save_failure.h"
 #include "app/ui_text.h"
+#include "store/config_store.h"
 
 namespace tessvale {
 
-CAttribute::CAttribute(QWidget* parent) : QDialog(parent)
+CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m_notes(notes)
 {
     setObjectName(QStringLiteral("propertiesDialog"));
     setWindowTitle(QUiText("Properties"));
@@ -31,12 +34,22 @@ CAttribute::CAttribute(QWidget* parent) : QDialog(parent)
         m_boxes[i] = box;
         form->addRow(QUiText(kLabels[i]), box);
     }
+    m_comment = new QLineEdit(this);
+    m_comment->setObjectName(QStringLiteral("commentLineEdit"));
+    m_comment->setMaxLength(static_cast<int>(ConfigStore::kMaxNoteChars));
+    m_comment->setEnabled(false);
+    form->addRow(QUiText("Comment:"), m_comment);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(this);
-    auto* close = buttons->addButton(QUiText("Close"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("closeButton"));
-    close->setDefault(true);
+    m_save = buttons->addButton(QUiText("Save"), QDialogButtonBox::AcceptRole);
+    m_save->setObjectName(QStringLiteral("saveButton"));
+    m_save->setEnabled(false);
+    m_close = buttons->addButton(QUiText("Close"), QDialogButtonBox::RejectRole);
+    m_close->setObjectName(QStringLiteral("closeButton"));
+    m_close->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_save, &QPushButton::clicked, this, &CAttribute::SaveComment);
+    connect(m_comment, &QLineEdit::textEdited, this, &CAttribute::CommentEdited);
     layout->addWidget(buttons);
 }
 
@@ -55,6 +68,44 @@ void CAttribute::Fill(const HostRecord& record)
         m_boxes[i]->setText(ToQString(*texts[i]));
         m_boxes[i]->setCursorPosition(0);
     }
+    m_mac = record.mac;
+    const bool editable = m_notes != nullptr && ConfigStore::NoteKeyValid(m_mac);
+    m_savedComment = editable ? ToQString(m_notes->NoteOf(m_mac)) : QString();
+    m_comment->setText(m_savedComment);
+    m_comment->setCursorPosition(0);
+    m_comment->setEnabled(editable);
+    m_save->setEnabled(false);
+    m_save->setDefault(false);
+    m_close->setDefault(true);
+}
+
+void CAttribute::CommentEdited()
+{
+    const bool changed = m_comment->text().trimmed() != m_savedComment;
+    // Enter saves an edited comment and closes an unchanged one.
+    m_save->setEnabled(changed);
+    m_save->setDefault(changed);
+    m_close->setDefault(!changed);
+}
+
+void CAttribute::SaveComment()
+{
+    if (m_notes == nullptr || !ConfigStore::NoteKeyValid(m_mac)) {
+        return;
+    }
+    if (!m_notes->SaveNote(m_mac, ToStdString(m_comment->text()))) {
+        // The dialog stays open with what the user typed; the note is kept in memory and
+        // reaches the file with the next save that succeeds.
+        const QString text = ToQString(SaveFailureText("The comment could not be saved.", m_notes->LastSaveError()));
+        if (showMessage) {
+            showMessage(this, text);
+        } else {
+            QMessageBox::information(this, QStringLiteral("Tessvale"), text);
+        }
+        return;
+    }
+    m_savedComment = ToQString(m_notes->NoteOf(m_mac));
+    accept();
 }
 
 } // namespace tessvale

@@ -99,6 +99,20 @@ int FieldCount(const ConfigRecord& record)
     return record.fieldCount > ConfigRecord::kMaxFields ? ConfigRecord::kMaxFields : record.fieldCount;
 }
 
+constexpr const char* kNoteTable = "Note";
+constexpr const char* kNoteMac = "MAC";
+constexpr const char* kNoteComment = "Comment";
+
+// A comment as it is kept and shown: one line, no control characters, bounded.
+std::string CleanNote(std::string_view text)
+{
+    std::string valid = IsValidUtf8(text) ? std::string(text) : AnsiToUtf8(text);
+    if (!IsValidUtf8(valid)) {
+        valid.clear();
+    }
+    return Trim(BlankControlCharacters(CutToCapacity(valid, ConfigStore::kMaxNoteChars + 1)));
+}
+
 class StringWriter : public pugi::xml_writer
 {
 public:
@@ -123,11 +137,47 @@ struct ConfigStore::Impl
     // document costs a walk over all of it. Any change of the document drops the copy.
     std::mutex settingsMutex;
     std::optional<ConfigRecord> settings;
+    // The notes as last read (under the store's lock): rows ask for them one by one.
+    std::optional<std::map<std::string, std::string>> notes;
 
     void Changed()
     {
+        notes.reset();
         const std::lock_guard lock(settingsMutex);
         settings.reset();
+    }
+
+    // The notes table: <Note> directly under the top <config>, never one nested deeper.
+    pugi::xml_node NoteTable(bool create)
+    {
+        pugi::xml_node root = document.child("config");
+        if (!root && create) {
+            root = document.append_child("config");
+        }
+        pugi::xml_node table = root.child(kNoteTable);
+        if (!table && root && create) {
+            table = root.append_child(kNoteTable);
+        }
+        return table;
+    }
+
+    const std::map<std::string, std::string>& ReadNotes()
+    {
+        if (notes) {
+            return *notes;
+        }
+        notes.emplace();
+        for (const pugi::xml_node record : NoteTable(false).children(kNoteTable)) {
+            const std::string_view mac = record.child(kNoteMac).attribute("value").value();
+            if (!NoteKeyValid(mac)) {
+                continue;
+            }
+            std::string text = CleanNote(record.child(kNoteComment).attribute("value").value());
+            if (!text.empty()) {
+                notes->emplace(CanonicalMac(mac), std::move(text));
+            }
+        }
+        return *notes;
     }
 
     pugi::xml_node FindRecord(const ConfigRecord& record) const
@@ -499,6 +549,72 @@ bool ConfigStore::SaveSettings(const ConfigRecord& settings)
     record.id = 1;
     WriteOrAddRecord(record);
     return Save();
+}
+
+bool ConfigStore::NoteKeyValid(std::string_view mac)
+{
+    return IsSixPairMac(mac) && CanonicalMac(mac) != "00:00:00:00:00:00";
+}
+
+std::string ConfigStore::NoteOf(std::string_view mac) const
+{
+    std::lock_guard lock(m_mutex);
+    if (!NoteKeyValid(mac)) {
+        return {};
+    }
+    const std::map<std::string, std::string>& notes = m_impl->ReadNotes();
+    const auto found = notes.find(CanonicalMac(mac));
+    return found == notes.end() ? std::string() : found->second;
+}
+
+std::map<std::string, std::string> ConfigStore::Notes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_impl->ReadNotes();
+}
+
+bool ConfigStore::SetNote(std::string_view mac, std::string_view text)
+{
+    std::lock_guard lock(m_mutex);
+    if (!NoteKeyValid(mac)) {
+        return false;
+    }
+    const std::string key = CanonicalMac(mac);
+    const std::string clean = CleanNote(text);
+    pugi::xml_node table = m_impl->NoteTable(!clean.empty());
+    m_impl->Changed();
+    // Every record of the MAC goes, however it was spelt; one is written anew.
+    std::vector<pugi::xml_node> old;
+    std::uint32_t largest = 0;
+    for (const pugi::xml_node record : table.children(kNoteTable)) {
+        const std::uint32_t id = ParseId(record.child("id").attribute("value").value());
+        largest = id > largest ? id : largest;
+        const std::string_view recordMac = record.child(kNoteMac).attribute("value").value();
+        if (NoteKeyValid(recordMac) && CanonicalMac(recordMac) == key) {
+            old.push_back(record);
+        }
+    }
+    for (pugi::xml_node& record : old) {
+        table.remove_child(record);
+    }
+    if (clean.empty()) {
+        return true;
+    }
+    if (largest == std::numeric_limits<std::uint32_t>::max()) {
+        largest = 0; // ids only keep the record's shape here; no lookup goes by them
+    }
+    pugi::xml_node record = table.append_child(kNoteTable);
+    record.append_child("id").append_attribute("value").set_value(std::to_string(largest + 1).c_str());
+    record.append_child(kNoteMac).append_attribute("value").set_value(key.c_str());
+    record.append_child(kNoteComment).append_attribute("value").set_value(clean.c_str());
+    return true;
+}
+
+bool ConfigStore::SaveNote(std::string_view mac, std::string_view text)
+{
+    std::lock_guard lock(m_mutex);
+    m_impl->saveError = {};
+    return SetNote(mac, text) && Save();
 }
 
 std::string EncodeCredential(const std::string& utf8)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -101,6 +102,26 @@ public:
     // Writes the six values of the settings record (id 1), adding the record when it is
     // missing, and saves the document. Save's result.
     bool SaveSettings(const ConfigRecord& settings);
+
+    // Notes by MAC: the user's comment on a host, kept in a table of its own,
+    // <config><Note><Note><id value="N"/><MAC value="AA:BB:CC:DD:EE:FF"/><Comment value="..."/></Note></Note>,
+    // which the settings, results and items never read. Keys are CanonicalMac forms;
+    // a MAC that is not six hex pairs (or is all zeros) has no note. What the file holds
+    // is read bounded: a comment longer than kMaxNoteChars characters is cut, control
+    // characters become blanks, and only records directly under the table count.
+    static constexpr std::size_t kMaxNoteChars = 1000;
+    // Whether a note can be kept for this MAC.
+    static bool NoteKeyValid(std::string_view mac);
+    // The note of the MAC (any usual spelling); empty when there is none.
+    std::string NoteOf(std::string_view mac) const;
+    // Every note, keyed by CanonicalMac; the first record of a MAC wins.
+    std::map<std::string, std::string> Notes() const;
+    // Sets the note of the MAC in the document, cleaned and cut as on reading; an empty
+    // (or blank) text removes it. False when the MAC cannot carry a note. Not saved.
+    bool SetNote(std::string_view mac, std::string_view text);
+    // SetNote, then Save: false when the MAC cannot carry a note or the document could
+    // not be written (LastSaveError says why; the note stays in memory).
+    bool SaveNote(std::string_view mac, std::string_view text);
 
     std::recursive_mutex& Mutex() { return m_mutex; }
 

@@ -75,29 +75,6 @@ std::string_view ChangeWord(HostChangeKind kind)
     return {};
 }
 
-std::string CanonicalMac(std::string_view mac)
-{
-    std::string digits;
-    for (const char c : mac) {
-        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
-            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        } else if (c != ':' && c != '-' && c != '.' && c != ' ') {
-            return Trim(std::string(mac));
-        }
-    }
-    if (digits.size() != 12) {
-        return Trim(std::string(mac));
-    }
-    std::string canonical;
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        if (!canonical.empty()) {
-            canonical += ':';
-        }
-        canonical += digits.substr(i, 2);
-    }
-    return canonical;
-}
-
 ChangeTracker::ChangeTracker(const std::vector<HostSnapshot>& baseline)
 {
     for (HostSnapshot host : baseline) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text_util.h" // CanonicalMac
+
 namespace tessvale {
 
 // A host as the comparison sees it: its address, MAC and NetBIOS name, and the other
@@ -91,9 +93,5 @@ inline constexpr std::uint64_t kChangeLogRotateBytes = 10ULL * 1024 * 1024;
 bool AppendChangeLog(const std::string& path, const std::vector<HostChange>& changes, const std::string& time,
                      const std::map<std::string, std::string>& commentOf,
                      std::uint64_t rotateBytes = kChangeLogRotateBytes);
-
-// A MAC in the one form notes and comparisons use: upper-case hex pairs joined by ":";
-// the text itself (trimmed) when it is not six hex pairs.
-std::string CanonicalMac(std::string_view mac);
 
 } // namespace tessvale

@@ -1,11 +1,12 @@
 // The configuration file is the user's, but another local user or a copied file can
 // hand the program anything. Every input is loaded as the configuration, read the way
 // the program reads it at start-up (settings, credentials, the stored results and their
-// hosts) and saved; what the save wrote must load again and read the same, or the next
+// hosts, the notes by MAC) and saved; what the save wrote must load again and read the same, or the next
 // start would lose data. The file layer (temporary files, links, backups) has its own
 // tests.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ struct Snapshot
     ConfigRecord settings;
     std::vector<ConfigRecord> results;
     std::vector<ConfigRecord> items;
+    std::map<std::string, std::string> notes;
 };
 
 bool SameValues(const ConfigRecord& a, const ConfigRecord& b)
@@ -77,6 +79,14 @@ Snapshot Read(ConfigStore& store)
         // Not always found: the lookup compares the id's text, and "07" lists as 7.
         store.ReadRecord(result);
     }
+    snapshot.notes = store.Notes();
+    for (const auto& [mac, note] : snapshot.notes) {
+        Require(ConfigStore::NoteKeyValid(mac) && store.NoteOf(mac) == note, "a note is not found by its MAC");
+        Require(note.size() <= 4 * ConfigStore::kMaxNoteChars, "a note is not bounded");
+        for (const char c : note) {
+            Require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "a note holds a control character");
+        }
+    }
     return snapshot;
 }
 
@@ -104,5 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(SameValues(before.settings, after.settings), "the settings changed through a save");
     Require(SameRecords(before.results, after.results), "the stored results changed through a save");
     Require(SameRecords(before.items, after.items), "the stored hosts changed through a save");
+    Require(before.notes == after.notes, "the notes changed through a save");
     return 0;
 }

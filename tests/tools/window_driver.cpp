@@ -185,8 +185,10 @@ void SaveDialogShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, c
     Save(&about, folder, "about.png");
     about.hide();
     if (window.Results().Count() > 0) {
-        CAttribute properties(&window);
-        properties.Fill(RowToRecord(window.Results().Row(0)));
+        const HostRecord first = RowToRecord(window.Results().Row(0));
+        store.SetNote(first.mac, "Printer, 2nd floor (asset 4711)");
+        CAttribute properties(&window, &store);
+        properties.Fill(first);
         Save(&properties, folder, "properties.png");
         properties.hide();
     }
