@@ -2,6 +2,9 @@
 // The window changes the ResultList and then tells this model what changed.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -22,6 +25,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void SetHeaders(const QStringList& headers);
+    // The note kept for a MAC, shown with the row's tooltip (none by default).
+    void SetNoteSource(std::function<std::string(const std::string& mac)> noteOf) { m_noteOf = std::move(noteOf); }
 
     // Call around a change of the list.
     void BeginInsert(int row);
@@ -36,6 +41,13 @@ public:
 private:
     ResultList& m_list;
     QStringList m_headers;
+    std::function<std::string(const std::string&)> m_noteOf;
 };
+
+// The change column's text in the language shown ("new, conflict" in English).
+QString ShownChangeText(const std::string& english);
+
+// The status icon tinted for a change: a coloured ring for new, changed and conflict.
+QIcon TintedStatusIcon(int image, ChangeTint tint);
 
 } // namespace tessvale
