@@ -58,6 +58,11 @@ namespace {
 
 constexpr const char* kLookupHint = "IP/MAC";
 const QColor kHintColour(0x6D, 0x6D, 0x6D);
+// The keys of the remembered layout: names in a file, never shown.
+constexpr const char* kLayoutGeometryKey = "Window/Geometry";
+constexpr const char* kLayoutColumnsKey = "Window/Columns";
+// The message of an export that could not be written (the reason follows it).
+constexpr const char* kWriteFailedMessage = "The file could not be written.";
 
 // "2 new, 1 gone, 1 conflict" in the language shown: the counts that are not zero, MAC
 // and name changes counted as changed.
@@ -531,6 +536,7 @@ void CTessvaleDlg::RetranslateUi()
     for (const auto& [id, action] : m_menuActions) {
         action->setText(QUiText(MenuLabel(id)));
     }
+    m_exportChangesAction->setText(QUiText("Export changes..."));
     for (QMenu* menu : {m_fileMenu, m_actionsMenu, m_optionsMenu, m_helpMenu, m_trayMenu}) {
         AddAccessLetters(menu->actions());
     }
@@ -550,7 +556,6 @@ void CTessvaleDlg::RetranslateUi()
     headers << QUiText("Change");
     m_model->SetHeaders(headers);
     FitColumnsToHeaders();
-    m_exportChangesAction->setText(QUiText("Export changes..."));
     const QStringList filters = {QUiText("All"), QUiText("Answered"), QUiText("Changed")};
     for (int i = 0; i < filters.size(); ++i) {
         m_filterBox->setItemText(i, filters[i]);
@@ -1082,13 +1087,13 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
         return;
     }
     const QSettings layout(path, QSettings::IniFormat);
-    const QByteArray geometry = layout.value(QStringLiteral("Window/Geometry")).toByteArray();
+    const QByteArray geometry = layout.value(QLatin1String(kLayoutGeometryKey)).toByteArray();
     // restoreGeometry keeps the window on a screen that exists now.
     if (!geometry.isEmpty() && restoreGeometry(geometry)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
     QHeaderView* header = m_listView->header();
-    const QByteArray columns = layout.value(QStringLiteral("Window/Columns")).toByteArray();
+    const QByteArray columns = layout.value(QLatin1String(kLayoutColumnsKey)).toByteArray();
     if (!columns.isEmpty() && !header->restoreState(columns)) {
         header->reset();
     }
@@ -1111,8 +1116,8 @@ void CTessvaleDlg::SaveLayout()
         return;
     }
     QSettings layout(m_layoutPath, QSettings::IniFormat);
-    layout.setValue(QStringLiteral("Window/Geometry"), saveGeometry());
-    layout.setValue(QStringLiteral("Window/Columns"), m_listView->header()->saveState());
+    layout.setValue(QLatin1String(kLayoutGeometryKey), saveGeometry());
+    layout.setValue(QLatin1String(kLayoutColumnsKey), m_listView->header()->saveState());
     layout.sync(); // a layout that cannot be written is not worth a question at exit
 }
 
@@ -1477,7 +1482,7 @@ void CTessvaleDlg::OnSaveAs()
     }
     const FileError error = WriteExportFileReporting(path, FormatExport(m_results.Rows(), choice->type));
     if (error) {
-        m_prompts.ShowMessage(this, ToQString(SaveFailureText("The file could not be written.", error)));
+        m_prompts.ShowMessage(this, ToQString(SaveFailureText(kWriteFailedMessage, error)));
     }
 }
 
@@ -1501,7 +1506,7 @@ void CTessvaleDlg::OnExportChanges()
     const std::string time = ToStdString(QDateTime::currentDateTime().toString(Qt::ISODate));
     const FileError error = WriteExportFileReporting(path, FormatChangeLines(m_changes.Changes(), time, Notes(), true));
     if (error) {
-        m_prompts.ShowMessage(this, ToQString(SaveFailureText("The file could not be written.", error)));
+        m_prompts.ShowMessage(this, ToQString(SaveFailureText(kWriteFailedMessage, error)));
     }
 }
 

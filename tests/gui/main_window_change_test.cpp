@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(icon("198.18.0.7").cacheKey(), StatusIcon(kImageSilent).cacheKey());
         // A picture of the window for a look by eye, when asked for.
         if (const QByteArray folder = qgetenv("TESSVALE_SHOT_DIR"); !folder.isEmpty()) {
-            window->resize(900, 360);
+            window->resize(1500, 300);
             QVERIFY(window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/changes.png")));
         }
 
