@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSettings>
+#include <QStandardItemModel>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -301,6 +303,51 @@ private slots:
         prompts.answers = {false};
         window->OnCommand(32810);
         QCOMPARE(test::ReadFile(folder.File("night.csv")), std::string("old"));
+    }
+
+    void rememberedLayoutKeepsTheChangeColumnForAComparison()
+    {
+        const test::TempFolder folder;
+        const QString path = QString::fromStdString(folder.File("Window.ini"));
+        // A layout of the ten columns, as the window wrote it before it had the change column.
+        {
+            QStandardItemModel tenColumns(0, 10);
+            QHeaderView header(Qt::Horizontal);
+            header.setModel(&tenColumns);
+            header.resizeSection(3, 222);
+            QSettings layout(path, QSettings::IniFormat);
+            layout.setValue(QStringLiteral("Window/Columns"), header.saveState());
+        }
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        window->RememberLayoutIn(path);
+        window->show();
+        QCOMPARE(List()->header()->sectionSize(3), 222);
+        QVERIFY(List()->isColumnHidden(10));
+
+        // Written with the change column shown and widened, it comes back hidden until
+        // a scan has a baseline, then at its width.
+        Scan({Host("198.18.0.5", Mac(5))});
+        Scan({Host("198.18.0.8", Mac(8))});
+        QVERIFY(!List()->isColumnHidden(10));
+        // Its title readable at the width the old layout leaves it.
+        QVERIFY(List()->header()->sectionSize(10) >
+                List()->header()->fontMetrics().horizontalAdvance(QStringLiteral("Change")));
+        List()->header()->setStretchLastSection(false);
+        List()->header()->resizeSection(10, 300);
+        prompts.answers = {true}; // discard the result
+        window->OnCommand(2);     // closes and writes the layout
+        QVERIFY(QSettings(path, QSettings::IniFormat).value(QStringLiteral("Window/Columns")).isValid());
+        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        window->RememberLayoutIn(path);
+        window->show();
+        QVERIFY(List()->isColumnHidden(10));
+        for (int column = 0; column < 10; ++column) {
+            QVERIFY(!List()->isColumnHidden(column));
+        }
+        Scan({Host("198.18.0.5", Mac(5))});
+        Scan({Host("198.18.0.8", Mac(8))});
+        QVERIFY(!List()->isColumnHidden(10));
+        QVERIFY(List()->header()->sectionSize(10) >= 300);
     }
 
     void autoScanLogsChangesAndNotifiesFromTheTray()
