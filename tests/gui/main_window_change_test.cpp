@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QSystemTrayIcon>
@@ -303,6 +304,50 @@ private slots:
         prompts.answers = {false};
         window->OnCommand(32810);
         QCOMPARE(test::ReadFile(folder.File("night.csv")), std::string("old"));
+    }
+
+    // Under a real tray host (xcb), with TESSVALE_SHOT_DIR set: a picture of the screen
+    // with the notification the tray shows for an AutoScan repetition with changes.
+    void trayNotificationPicture()
+    {
+        const QByteArray folder = qgetenv("TESSVALE_SHOT_DIR");
+        if (folder.isEmpty() || !QSystemTrayIcon::isSystemTrayAvailable()) {
+            QSKIP("needs TESSVALE_SHOT_DIR and a tray host");
+        }
+        const test::TempFolder data;
+        env.dataFolder = data.Path();
+        window->SetNotifier({}); // the tray's own message
+        env.settings["AutoscanSpanSeconds"] = "5";
+        window->OnCommand(32783);
+        window->OnCommand(32796);
+        auto* timer = window->findChild<QTimer*>(QStringLiteral("autoScanTimer"));
+        Found(Host("198.18.0.5", Mac(5)));
+        Found(Host("198.18.0.6", Mac(6)));
+        Finish();
+        window->hide();
+        timer->start(1);
+        QVERIFY(QTest::qWaitFor([&] { return service.starts.size() == 2; }));
+        timer->start(300000);
+        Found(Host("198.18.0.5", Mac(5)));
+        Found(Host("198.18.0.5", "00:11:22:33:44:EE"));
+        Found(Host("198.18.0.9", Mac(9)));
+        Finish();
+        QTest::qWait(1500);
+        QVERIFY(QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) +
+                                                                     QStringLiteral("/notification.png")));
+        // A click on the balloon brings the window back, filtered to the changes.
+        QWidget* balloon = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() &&
+                QString::fromLatin1(top->metaObject()->className()) == QStringLiteral("QBalloonTip")) {
+                balloon = top;
+            }
+        }
+        QVERIFY(balloon != nullptr);
+        QTest::mouseClick(balloon, Qt::LeftButton, {}, QPoint(20, balloon->height() - 12));
+        QVERIFY(QTest::qWaitFor([&] { return window->isVisible(); }));
+        QCOMPARE(window->Filter(), ListFilter::Changed);
+        window->OnCommand(32772);
     }
 
     void rememberedLayoutKeepsTheChangeColumnForAComparison()
