@@ -18,8 +18,8 @@ work=$(mktemp -d)
 xvfb=""
 tray=""
 cleanup() {
-    [ -n "$tray" ] && kill "$tray" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    if [ -n "$tray" ]; then kill "$tray" 2>/dev/null || true; fi
+    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,7 +36,8 @@ if [ ! -s "$work/display" ]; then
     cat "$work/xvfb.log"
     exit 1
 fi
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 
 trayer --edge top --align right --widthtype pixel --width 160 --heighttype pixel --height 32 \
     --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
