@@ -1,5 +1,9 @@
 #include "app/result_list_model.h"
 
+#include <map>
+#include <utility>
+
+#include <QPainter>
 #include <QTextDocument>
 
 #include "app/icons.h"
@@ -8,6 +12,61 @@
 #include "common/text_util.h"
 
 namespace tessvale {
+
+QString ShownChangeText(const std::string& english)
+{
+    // The words the comparison writes, each translated on its own.
+    const std::map<std::string, QString, std::less<>> words = {
+        {"new", QUiText("new")},
+        {"gone", QUiText("gone")},
+        {"MAC changed", QUiText("MAC changed")},
+        {"name changed", QUiText("name changed")},
+        {"conflict", QUiText("conflict")},
+    };
+    QStringList shown;
+    std::size_t from = 0;
+    while (from <= english.size() && !english.empty()) {
+        const std::size_t comma = english.find(", ", from);
+        const std::string word = english.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const auto it = words.find(word);
+        shown << (it != words.end() ? it->second : ToQString(word));
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 2;
+    }
+    return shown.join(QStringLiteral(", "));
+}
+
+QIcon TintedStatusIcon(int image, ChangeTint tint)
+{
+    if (tint == ChangeTint::None || tint == ChangeTint::Gone) {
+        return StatusIcon(image);
+    }
+    static std::map<std::pair<int, ChangeTint>, QIcon> cache;
+    const auto key = std::pair{image, tint};
+    if (const auto it = cache.find(key); it != cache.end()) {
+        return it->second;
+    }
+    QPixmap pixmap = StatusIcon(image).pixmap(32, 32);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor color(0x1e, 0x6f, 0xd9); // new: blue
+        if (tint == ChangeTint::Changed) {
+            color = QColor(0xf0, 0x9a, 0x00); // orange
+        } else if (tint == ChangeTint::Conflict) {
+            color = QColor(0xd7, 0x26, 0x26); // red
+        }
+        painter.setPen(QPen(color, 4.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRectF(2, 2, 28, 28));
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setBrush(color);
+        painter.drawEllipse(QRectF(19, 19, 12, 12));
+    }
+    return cache.emplace(key, QIcon(pixmap)).first->second;
+}
 
 ResultListModel::ResultListModel(ResultList& list, QObject* parent) : QAbstractTableModel(parent), m_list(list) {}
 
@@ -18,38 +77,34 @@ int ResultListModel::rowCount(const QModelIndex& parent) const
 
 int ResultListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kListColumnCount;
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_list.Count() || index.column() >= kColumnCount) {
+    if (!index.isValid() || index.row() >= m_list.Count() || index.column() >= kListColumnCount) {
         return {};
     }
     const ResultRow& row = m_list.Row(index.row());
+    const QString cell = index.column() == kColumnChange ? ShownChangeText(row.change)
+                         : index.column() == kColumnStatus
+                             ? QString()
+                             : ToQString(row.text[static_cast<std::size_t>(index.column())]);
     switch (role) {
     case Qt::DisplayRole:
-        if (index.column() == kColumnStatus) {
-            return {};
-        }
-        return ToQString(row.text[index.column()]);
+        return index.column() == kColumnStatus ? QVariant() : QVariant(cell);
     case Qt::ToolTipRole: {
         // Host texts and notes are shown as they are: "<b>PC-1</b>" is no markup.
         const std::string note = NoteOfRow(index.row());
-        const std::string& cell = row.text[index.column()];
         if (note.empty()) {
-            if (index.column() == kColumnStatus) {
-                return {};
-            }
-            return Qt::convertFromPlainText(ToQString(cell), Qt::WhiteSpaceNormal);
+            return cell.isEmpty() ? QVariant() : QVariant(Qt::convertFromPlainText(cell, Qt::WhiteSpaceNormal));
         }
         const QString noteLine = QUiText("Comment:") + QLatin1Char(' ') + ToQString(note);
-        const QString text =
-            cell.empty() || index.column() == kColumnStatus ? noteLine : ToQString(cell) + QLatin1Char('\n') + noteLine;
-        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+        return Qt::convertFromPlainText(cell.isEmpty() ? noteLine : cell + QLatin1Char('\n') + noteLine,
+                                        Qt::WhiteSpaceNormal);
     }
     case Qt::DecorationRole:
-        return index.column() == kColumnStatus ? QVariant(StatusIcon(row.image)) : QVariant();
+        return index.column() == kColumnStatus ? QVariant(TintedStatusIcon(row.image, row.tint)) : QVariant();
     case kAddressRole:
         return row.address;
     default:
@@ -85,7 +140,7 @@ std::string ResultListModel::NoteOfRow(int row) const
 void ResultListModel::SetHeaders(const QStringList& headers)
 {
     m_headers = headers;
-    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, kListColumnCount - 1);
 }
 
 void ResultListModel::BeginInsert(int row)
@@ -100,7 +155,7 @@ void ResultListModel::EndInsert()
 
 void ResultListModel::RowChanged(int row)
 {
-    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+    emit dataChanged(index(row, 0), index(row, kListColumnCount - 1));
 }
 
 void ResultListModel::BeginReset()

@@ -25,6 +25,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void SetHeaders(const QStringList& headers);
+    // The note kept for a MAC, shown with the row's tooltip (none by default).
 
     // Call around a change of the list.
     void BeginInsert(int row);
@@ -47,5 +48,11 @@ private:
     QStringList m_headers;
     std::map<std::string, std::string> m_notes;
 };
+
+// The change column's text in the language shown ("new, conflict" in English).
+QString ShownChangeText(const std::string& english);
+
+// The status icon tinted for a change: a coloured ring for new, changed and conflict.
+QIcon TintedStatusIcon(int image, ChangeTint tint);
 
 } // namespace tessvale

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -57,6 +58,44 @@ namespace {
 
 constexpr const char* kLookupHint = "IP/MAC";
 const QColor kHintColour(0x6D, 0x6D, 0x6D);
+// The keys of the remembered layout: names in a file, never shown.
+constexpr const char* kLayoutGeometryKey = "Window/Geometry";
+constexpr const char* kLayoutColumnsKey = "Window/Columns";
+// The message of an export that could not be written (the reason follows it).
+constexpr const char* kWriteFailedMessage = "The file could not be written.";
+
+// "2 new, 1 gone, 1 conflict" in the language shown: the counts that are not zero, MAC
+// and name changes counted as changed.
+QString ChangeSummaryText(const std::vector<HostChange>& changes)
+{
+    std::array<int, 4> counts{};
+    for (const HostChange& change : changes) {
+        switch (change.kind) {
+        case HostChangeKind::New:
+            ++counts[0];
+            break;
+        case HostChangeKind::Gone:
+            ++counts[1];
+            break;
+        case HostChangeKind::MacChanged:
+        case HostChangeKind::NameChanged:
+            ++counts[2];
+            break;
+        case HostChangeKind::Conflict:
+            ++counts[3];
+            break;
+        }
+    }
+    const std::array<QString, 4> forms = {QUiText("%1 new"), QUiText("%1 gone"), QUiText("%1 changed"),
+                                          QUiText("%1 conflict")};
+    QStringList parts;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] > 0) {
+            parts << forms[i].arg(counts[i]);
+        }
+    }
+    return parts.join(QStringLiteral(", "));
+}
 
 // The letter after an '&' (not "&&"), lower case; a null character when there is none.
 QChar AccessLetter(const QString& text)
@@ -142,7 +181,7 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     // Every text below is fetched through the string table; it comes translated.
     InstallTranslationHooks();
     m_model = new ResultListModel(m_results, this);
-    m_model->SetNotes(m_env.Notes());
+    m_model->SetNotes(Notes());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -209,6 +248,12 @@ void CTessvaleDlg::BuildMenus()
                 menu->addSeparator();
                 continue;
             }
+            if (id == kIdExportChanges) {
+                // Labelled by the window itself (RetranslateUi), not by the menu table.
+                m_exportChangesAction = MakeAction(id, QStringLiteral("exportChangesMenuAction"), menu);
+                menu->addAction(m_exportChangesAction);
+                continue;
+            }
             QAction* action = MakeAction(id, QString::fromLatin1(name), menu);
             menu->addAction(action);
             m_menuActions[id] = action;
@@ -220,6 +265,8 @@ void CTessvaleDlg::BuildMenus()
                      {0, nullptr},
                      {kIdSave, "saveMenuAction"},
                      {kIdSaveAs, "saveAsMenuAction"},
+                     {0, nullptr},
+                     {kIdExportChanges, nullptr},
                      {0, nullptr},
                      {kIdInstallFolder, "installFolderMenuAction"},
                      {kIdDataFolder, "dataFolderMenuAction"},
@@ -302,6 +349,13 @@ void CTessvaleDlg::BuildToolBar()
         }
         m_toolActions[id] = action;
     }
+    m_toolBar->addSeparator();
+    m_filterBox = new QComboBox(m_toolBar);
+    m_filterBox->setObjectName(QStringLiteral("changeFilterComboBox"));
+    m_filterBox->addItems({QString(), QString(), QString()});
+    m_toolBar->addWidget(m_filterBox);
+    connect(m_filterBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { SetFilter(static_cast<ListFilter>(std::clamp(index, 0, 2))); });
 }
 
 void CTessvaleDlg::BuildControls()
@@ -399,10 +453,13 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
         const int sample = samples[column].isEmpty() ? 0 : metrics.horizontalAdvance(samples[column]) + 16;
         header->resizeSection(column, std::max(kColumnWidths[column], sample));
     }
+    header->resizeSection(kColumnChange, kChangeColumnWidth);
+    m_listView->setColumnHidden(kColumnChange, true);
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
         m_model->BeginReset();
         m_results.SortByColumn(column);
         m_model->EndReset();
+        ApplyFilter();
         m_listView->header()->setSortIndicatorShown(true);
         m_listView->header()->setSortIndicator(column,
                                                m_results.SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -414,7 +471,7 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
     connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid() && index.row() < m_results.Count()) {
             m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
-            m_model->SetNotes(m_env.Notes()); // the dialog may have changed the note of the row
+            m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
         }
     });
     return m_listView;
@@ -457,6 +514,14 @@ void CTessvaleDlg::BuildTray()
             ShowFromTray();
         }
     });
+    connect(m_tray, &QSystemTrayIcon::messageClicked, this, [this] {
+        // The notification of changes brings the window back showing them.
+        if (m_changesNotified) {
+            m_changesNotified = false;
+            SetFilter(ListFilter::Changed);
+            ShowFromTray();
+        }
+    });
     const QString tip = QStringLiteral("Tessvale ") + ToQString(VersionText());
     m_tray->setToolTip(tip.left(127));
     m_tray->show();
@@ -473,6 +538,7 @@ void CTessvaleDlg::RetranslateUi()
     for (const auto& [id, action] : m_menuActions) {
         action->setText(QUiText(MenuLabel(id)));
     }
+    m_exportChangesAction->setText(QUiText("Export changes..."));
     for (QMenu* menu : {m_fileMenu, m_actionsMenu, m_optionsMenu, m_helpMenu, m_trayMenu}) {
         AddAccessLetters(menu->actions());
     }
@@ -489,8 +555,14 @@ void CTessvaleDlg::RetranslateUi()
     for (const std::string& header : SplitBarList(UiString(IDS_LIST_HEADERS))) {
         headers << ToQString(header);
     }
+    headers << QUiText("Change");
     m_model->SetHeaders(headers);
     FitColumnsToHeaders();
+    const QStringList filters = {QUiText("All"), QUiText("Answered"), QUiText("Changed")};
+    for (int i = 0; i < filters.size(); ++i) {
+        m_filterBox->setItemText(i, filters[i]);
+    }
+    m_filterBox->setToolTip(QUiText("Which hosts the list shows"));
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
     m_lookupButton->setText(QUiText("IP<->MAC"));
@@ -666,6 +738,126 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
         m_results.HostFound(record);
         m_model->RowChanged(change.row);
     }
+    // Compared with the baseline, and remembered as the range's previous scan.
+    m_changes.Answered(SnapshotOf(record));
+    MarkChangesOf(record.ip);
+    ApplyFilterTo(change.row);
+}
+
+void CTessvaleDlg::MarkChangesOf(const std::string& ip)
+{
+    const std::vector<HostChange> changes = m_changes.ChangesOf(ip);
+    if (changes.empty()) {
+        return;
+    }
+    const int row = m_results.MarkChange(ip, m_changes.ChangeTextOf(ip), TintOf(changes));
+    if (row >= 0) {
+        m_model->RowChanged(row);
+    }
+}
+
+void CTessvaleDlg::BeginComparison()
+{
+    // The baseline: the stored result the chooser shows, else this range's previous
+    // scan; an AutoScan repetition after the first compares with the one before.
+    std::optional<std::vector<HostSnapshot>> stored;
+    const int index = m_chooser->currentIndex();
+    if (index >= 0 && m_chooser->itemData(index).toUInt() != 0) {
+        stored = SnapshotsOf(m_env.StoredHosts(m_chooser->itemData(index).toUInt()));
+    }
+    const bool repetition = m_state.AutoScan() && !m_firstAutoRepetition;
+    m_firstAutoRepetition = false;
+    bool comparing = false;
+    if (m_state.MacSearch()) {
+        m_changes.BeginWithout(); // a search for one MAC ends early: nothing is gone
+    } else {
+        comparing = m_changes.Begin(FirstAddressText() + "-" + LastAddressText(), stored, repetition);
+    }
+    m_model->BeginReset();
+    m_results.ClearChanges();
+    m_model->EndReset();
+    m_listView->setColumnHidden(kColumnChange, !comparing);
+    FitColumnsToHeaders();
+    ApplyFilter();
+}
+
+void CTessvaleDlg::FinishComparison()
+{
+    const bool comparing = m_changes.Comparing();
+    for (const HostChange& gone : m_changes.Finished()) {
+        const HostSnapshot host{gone.ip, gone.mac.empty() ? gone.oldMac : gone.mac, gone.name, {}};
+        const ResultList::Change at = m_results.Placement(host.ip);
+        if (at.inserted) {
+            m_model->BeginInsert(at.row);
+            m_results.MarkGone(host);
+            m_model->EndInsert();
+        } else {
+            m_results.MarkGone(host);
+            m_model->RowChanged(at.row);
+        }
+        ApplyFilterTo(at.row);
+    }
+    if (comparing) {
+        ReportChanges();
+    }
+}
+
+void CTessvaleDlg::ReportChanges()
+{
+    const std::vector<HostChange>& changes = m_changes.Changes();
+    if (changes.empty() || !m_state.AutoScan()) {
+        return;
+    }
+    // What AutoScan finds goes into the change log, so that a night can be read back.
+    const std::string time = ToStdString(QDateTime::currentDateTime().toString(Qt::ISODate));
+    const std::string log = m_env.DataFolder() + "/changes.csv";
+    if (!AppendChangeLog(log, changes, time, Notes())) {
+        SetStatus(QUiText("The change log could not be written."));
+    }
+    if (isHidden()) {
+        m_changesNotified = true;
+        const QString text = ChangeSummaryText(changes);
+        if (m_notify) {
+            m_notify(QStringLiteral("Tessvale"), text);
+        } else if (m_tray != nullptr && QSystemTrayIcon::supportsMessages()) {
+            m_tray->showMessage(QStringLiteral("Tessvale"), text, QSystemTrayIcon::Information);
+        }
+    }
+}
+
+void CTessvaleDlg::SetFilter(ListFilter filter)
+{
+    m_filter = filter;
+    if (m_filterBox->currentIndex() != static_cast<int>(filter)) {
+        const QSignalBlocker block(m_filterBox);
+        m_filterBox->setCurrentIndex(static_cast<int>(filter));
+    }
+    ApplyFilter();
+}
+
+void CTessvaleDlg::ApplyFilterTo(int row)
+{
+    if (row >= 0 && row < m_results.Count()) {
+        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(m_results.Row(row), m_filter));
+    }
+}
+
+void CTessvaleDlg::ApplyFilter()
+{
+    for (int row = 0; row < m_results.Count(); ++row) {
+        ApplyFilterTo(row);
+    }
+}
+
+void CTessvaleDlg::SetNoteSource(std::function<std::map<std::string, std::string>()> notes)
+{
+    m_notes = std::move(notes);
+    m_model->SetNotes(Notes());
+}
+
+std::map<std::string, std::string> CTessvaleDlg::Notes() const
+{
+    return m_notes ? m_notes() : m_env.Notes();
 }
 
 void CTessvaleDlg::HandleHostSilent(const std::string& address)
@@ -686,6 +878,7 @@ void CTessvaleDlg::HandleScanFinished()
     if (m_stopping || m_closing) {
         return; // a stop in progress sets the state itself; no end-of-scan questions
     }
+    FinishComparison();
     const EndOfScan end = m_state.Finished(m_results.Count());
     ApplyControls();
     if (end.offerSave) {
@@ -780,6 +973,7 @@ void CTessvaleDlg::ClearList()
     m_model->BeginReset();
     m_results.Clear();
     m_model->EndReset();
+    m_listView->setColumnHidden(kColumnChange, true);
 }
 
 void CTessvaleDlg::ApplyChooserSelection()
@@ -815,6 +1009,7 @@ void CTessvaleDlg::ApplyChooserSelection()
         m_results.AppendStored(host);
     }
     m_model->EndReset();
+    ApplyFilter();
 }
 
 bool CTessvaleDlg::RangeComplete() const
@@ -886,13 +1081,13 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
         return;
     }
     const QSettings layout(path, QSettings::IniFormat);
-    const QByteArray geometry = layout.value(QStringLiteral("Window/Geometry")).toByteArray();
+    const QByteArray geometry = layout.value(QLatin1String(kLayoutGeometryKey)).toByteArray();
     // restoreGeometry keeps the window on a screen that exists now.
     if (!geometry.isEmpty() && restoreGeometry(geometry)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
     QHeaderView* header = m_listView->header();
-    const QByteArray columns = layout.value(QStringLiteral("Window/Columns")).toByteArray();
+    const QByteArray columns = layout.value(QLatin1String(kLayoutColumnsKey)).toByteArray();
     if (!columns.isEmpty() && !header->restoreState(columns)) {
         header->reset();
     }
@@ -900,9 +1095,12 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
     for (int column = 0; column < header->count(); ++column) {
         header->showSection(column);
         if (header->sectionSize(column) < header->minimumSectionSize() || header->sectionSize(column) > 4000) {
-            header->resizeSection(column, kColumnWidths[static_cast<std::size_t>(column)]);
+            header->resizeSection(column, column < kColumnCount ? kColumnWidths[static_cast<std::size_t>(column)]
+                                                                : kChangeColumnWidth);
         }
     }
+    // The change column shows only while a comparison has a baseline.
+    m_listView->setColumnHidden(kColumnChange, !m_changes.Comparing());
     FitColumnsToHeaders();
 }
 
@@ -912,8 +1110,8 @@ void CTessvaleDlg::SaveLayout()
         return;
     }
     QSettings layout(m_layoutPath, QSettings::IniFormat);
-    layout.setValue(QStringLiteral("Window/Geometry"), saveGeometry());
-    layout.setValue(QStringLiteral("Window/Columns"), m_listView->header()->saveState());
+    layout.setValue(QLatin1String(kLayoutGeometryKey), saveGeometry());
+    layout.setValue(QLatin1String(kLayoutColumnsKey), m_listView->header()->saveState());
     layout.sync(); // a layout that cannot be written is not worth a question at exit
 }
 
@@ -927,7 +1125,7 @@ void CTessvaleDlg::FitColumnsToHeaders()
                         header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + 8;
     for (int column = 0; column < header->count(); ++column) {
         const QString title = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        if (title.isEmpty()) {
+        if (title.isEmpty() || header->isSectionHidden(column)) {
             continue;
         }
         const int wanted = metrics.horizontalAdvance(title) + padding;
@@ -1029,6 +1227,7 @@ void CTessvaleDlg::OnCommand(int commandId)
         Command{kIdDrawChart, &CTessvaleDlg::OnDrawChart},
         Command{kIdFaceBook, &CTessvaleDlg::OnFaceBook},
         Command{kIdCheckUpdates, &CTessvaleDlg::OnCheckUpdates},
+        Command{kIdExportChanges, &CTessvaleDlg::OnExportChanges},
     };
     const auto* command = std::ranges::find(kCommands, commandId, &Command::id);
     if (command != kCommands.end()) {
@@ -1120,6 +1319,7 @@ void CTessvaleDlg::OnStart()
     BeginScan();
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
+    BeginComparison();
     SetStatus(QUiString(IDS_START_SCAN));
     m_listView->setFocus();
     ApplyControls();
@@ -1153,6 +1353,7 @@ void CTessvaleDlg::OnStop()
 {
     m_autoScanTimer->stop();
     DrainScan();
+    m_changes.Abandon();
     SetStatus(QUiString(IDS_SCAN_STOPPED));
     m_state.Stop();
     ApplyControls();
@@ -1172,6 +1373,7 @@ void CTessvaleDlg::OnLookup()
     switch (m_state.Lookup(text, RangeComplete())) {
     case LookupAction::ScanAddress:
         BeginScan();
+        m_changes.BeginWithout();
         ClearList();
         ApplyControls();
         StartEngine(text, text, false);
@@ -1202,6 +1404,7 @@ void CTessvaleDlg::OnRescan()
     }
     const std::string ip = m_results.Row(row).Ip();
     m_state.Rescan();
+    m_changes.BeginWithout();
     BeginScan();
     ApplyControls();
     StartEngine(ip, ip, false);
@@ -1213,6 +1416,7 @@ void CTessvaleDlg::OnAutoScan()
     if (!m_state.StartAutoScan(RangeComplete())) {
         return;
     }
+    m_firstAutoRepetition = true;
     OnCommand(kIdStart);
     ReloadSettings();
     m_autoScanTimer->start(static_cast<int>(std::min<long long>(m_state.AutoScanPeriodMs(), INT32_MAX)));
@@ -1272,7 +1476,31 @@ void CTessvaleDlg::OnSaveAs()
     }
     const FileError error = WriteExportFileReporting(path, FormatExport(m_results.Rows(), choice->type));
     if (error) {
-        m_prompts.ShowMessage(this, ToQString(SaveFailureText("The file could not be written.", error)));
+        m_prompts.ShowMessage(this, ToQString(SaveFailureText(kWriteFailedMessage, error)));
+    }
+}
+
+void CTessvaleDlg::OnExportChanges()
+{
+    const auto choice = m_prompts.ChooseExportFile(this, QUiText("changes"));
+    if (!choice) {
+        return;
+    }
+    // The change list is CSV whatever type the chooser offered.
+    std::string path = ToStdString(choice->path);
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        path.erase(dot);
+    }
+    path += ".csv";
+    if (QFile::exists(ToQString(path)) && !m_prompts.AskYesNo(this, QUiString(IDS_FILE_EXISTS))) {
+        return;
+    }
+    const std::string time = ToStdString(QDateTime::currentDateTime().toString(Qt::ISODate));
+    const FileError error = WriteExportFileReporting(path, FormatChangeLines(m_changes.Changes(), time, Notes(), true));
+    if (error) {
+        m_prompts.ShowMessage(this, ToQString(SaveFailureText(kWriteFailedMessage, error)));
     }
 }
 

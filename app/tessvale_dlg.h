@@ -91,6 +91,17 @@ public:
     // Whether a tray can bring the hidden window back (the platform's tray by default;
     // a test without a tray host replaces it).
     void SetTrayAvailableCheck(std::function<bool()> check) { m_trayAvailable = std::move(check); }
+    // Shows a tray notification (title, text); the tray icon's message by default, a
+    // test records it.
+    void SetNotifier(std::function<void(const QString&, const QString&)> notify) { m_notify = std::move(notify); }
+    // The notes kept by MAC (canonical form): shown in the row's tooltip and written
+    // with the changes. By default those of the environment (the configuration).
+    void SetNoteSource(std::function<std::map<std::string, std::string>()> notes);
+
+    // The changes of the last compared scan, and the list's filter.
+    const std::vector<HostChange>& Changes() const { return m_changes.Changes(); }
+    ListFilter Filter() const { return m_filter; }
+    void SetFilter(ListFilter filter);
 
     // Restores the window's size, position and column widths from the file (an INI file
     // in the data folder) and writes them there when the window closes. A missing or
@@ -178,6 +189,7 @@ private:
     void OnDataFolder();
     void OnDrawChart();
     void OnCheckUpdates();
+    void OnExportChanges();
     void CloseWindow(int result, bool ask = true);
     // True when the list holds rows that no stored result holds as shown.
     bool HoldsUnsavedResult();
@@ -189,6 +201,13 @@ private:
     void HandleHostFound(const HostRecord& record);
     void HandleHostSilent(const std::string& address);
     void HandleScanFinished();
+    void BeginComparison();
+    void MarkChangesOf(const std::string& ip);
+    void FinishComparison();
+    void ReportChanges();
+    void ApplyFilterTo(int row);
+    void ApplyFilter();
+    std::map<std::string, std::string> Notes() const;
 
     ScanService& m_scan;
     WindowEnvironment& m_env;
@@ -196,6 +215,14 @@ private:
 
     ResultList m_results;
     ScanState m_state;
+    ChangeSession m_changes;
+    ListFilter m_filter = ListFilter::All;
+    bool m_firstAutoRepetition = false; // the next Start is the first of an AutoScan
+    bool m_changesNotified = false;     // the last notification told of changes
+    std::function<void(const QString&, const QString&)> m_notify;
+    std::function<std::map<std::string, std::string>()> m_notes;
+    QComboBox* m_filterBox = nullptr;
+    QAction* m_exportChangesAction = nullptr;
     ResultListModel* m_model = nullptr;
 
     QToolBar* m_toolBar = nullptr;

@@ -34,6 +34,7 @@ enum CommandId : int
     kIdDrawChart = 32806,
     kIdFaceBook = 32807,
     kIdCheckUpdates = 32809,
+    kIdExportChanges = 32810,
 };
 
 // Timers of the main window.

@@ -86,6 +86,44 @@ void ResultList::Clear()
     m_rows.clear();
 }
 
+void ResultList::ClearChanges()
+{
+    for (ResultRow& row : m_rows) {
+        row.change.clear();
+        row.tint = ChangeTint::None;
+    }
+}
+
+int ResultList::MarkChange(const std::string& ip, const std::string& text, ChangeTint tint)
+{
+    const Change at = Placement(ip);
+    if (at.inserted) {
+        return -1;
+    }
+    ResultRow& row = m_rows[static_cast<std::size_t>(at.row)];
+    row.change = text;
+    row.tint = tint;
+    return at.row;
+}
+
+ResultList::Change ResultList::MarkGone(const HostSnapshot& host)
+{
+    const Change at = Placement(host.ip);
+    if (at.inserted) {
+        ResultRow row;
+        row.text[kColumnIp] = host.ip;
+        row.text[kColumnMac] = host.mac;
+        row.text[kColumnHostName] = host.name;
+        row.address = ParseDottedQuad(host.ip).value_or(0);
+        m_rows.insert(m_rows.begin() + at.row, std::move(row));
+    }
+    ResultRow& row = m_rows[static_cast<std::size_t>(at.row)];
+    row.image = kImageSilent;
+    row.change = std::string(ChangeWord(HostChangeKind::Gone));
+    row.tint = ChangeTint::Gone;
+    return at;
+}
+
 void ResultList::RemoveRow(int row)
 {
     if (row >= 0 && row < Count()) {
@@ -111,6 +149,8 @@ int ResultList::Compare(const ResultRow& a, const ResultRow& b, int column)
     case kColumnRam:
     case kColumnNetCardType:
         return threeWay(ParseDecimal(a.text[column]), ParseDecimal(b.text[column]));
+    case kColumnChange:
+        return threeWay(a.change, b.change);
     default:
         if (column < 0 || column >= kColumnCount) {
             return 0;
@@ -121,7 +161,7 @@ int ResultList::Compare(const ResultRow& a, const ResultRow& b, int column)
 
 void ResultList::SortByColumn(int column)
 {
-    if (column < 0 || column >= kColumnCount) {
+    if (column < 0 || column >= kListColumnCount) {
         return;
     }
     if (column == m_sortColumn) {
@@ -159,6 +199,58 @@ std::vector<StoredHost> ResultList::ToStoredHosts() const
                          t[kColumnShareFile], t[kColumnSystemVer], t[kColumnNetCardType], t[kColumnNetCardVendor]});
     }
     return hosts;
+}
+
+bool RowPasses(const ResultRow& row, ListFilter filter)
+{
+    switch (filter) {
+    case ListFilter::Answered:
+        return row.image == kImageAnswered;
+    case ListFilter::Changed:
+        return !row.change.empty();
+    case ListFilter::All:
+        break;
+    }
+    return true;
+}
+
+ChangeTint TintOf(const std::vector<HostChange>& changes)
+{
+    ChangeTint tint = ChangeTint::None;
+    const auto rank = [](ChangeTint t) {
+        constexpr std::array order = {ChangeTint::None, ChangeTint::Gone, ChangeTint::New, ChangeTint::Changed,
+                                      ChangeTint::Conflict};
+        return std::ranges::find(order, t) - order.begin();
+    };
+    for (const HostChange& change : changes) {
+        ChangeTint next = ChangeTint::Changed;
+        if (change.kind == HostChangeKind::New) {
+            next = ChangeTint::New;
+        } else if (change.kind == HostChangeKind::Gone) {
+            next = ChangeTint::Gone;
+        } else if (change.kind == HostChangeKind::Conflict) {
+            next = ChangeTint::Conflict;
+        }
+        if (rank(next) > rank(tint)) {
+            tint = next;
+        }
+    }
+    return tint;
+}
+
+HostSnapshot SnapshotOf(const HostRecord& record)
+{
+    return {record.ip, record.mac, record.hostName, {}};
+}
+
+std::vector<HostSnapshot> SnapshotsOf(const std::vector<StoredHost>& hosts)
+{
+    std::vector<HostSnapshot> snapshots;
+    snapshots.reserve(hosts.size());
+    for (const StoredHost& host : hosts) {
+        snapshots.push_back({host.ip, host.mac, host.hostName, {}});
+    }
+    return snapshots;
 }
 
 HostRecord RowToRecord(const ResultRow& row)

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/logic/change_tracking.h"
 #include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"
@@ -31,6 +32,30 @@ enum ListColumn : int
     kColumnCount
 };
 
+// The column after the ten: what changed since the baseline. It is the list's own; the
+// copies, exports and the store keep the ten.
+inline constexpr int kColumnChange = kColumnCount;
+inline constexpr int kListColumnCount = kColumnCount + 1;
+inline constexpr int kChangeColumnWidth = 110;
+
+// How the status icon of a row is tinted after a comparison.
+enum class ChangeTint : int
+{
+    None = 0,
+    New,
+    Changed,
+    Conflict,
+    Gone,
+};
+
+// Which rows the list shows.
+enum class ListFilter : int
+{
+    All = 0,
+    Answered,
+    Changed,
+};
+
 // Images of the status column.
 enum StatusImage : int
 {
@@ -46,6 +71,8 @@ struct ResultRow
     int image = kImageAnswered;
     std::array<std::string, kColumnCount> text; // column 0 stays empty
     std::uint32_t address = 0;                  // host order; 0 when the IP text is no address
+    std::string change;                         // "new", "MAC changed, name changed", ...; empty when unchanged
+    ChangeTint tint = ChangeTint::None;
 
     const std::string& Ip() const { return text[kColumnIp]; }
 };
@@ -72,6 +99,15 @@ public:
     void AppendStored(const StoredHost& host);
 
     void Clear();
+
+    // The comparison's marks: every row unchanged again.
+    void ClearChanges();
+    // Sets the change text and tint of the row with this IP; its index, or -1 when no
+    // row has that IP.
+    int MarkChange(const std::string& ip, const std::string& text, ChangeTint tint);
+    // A host of the baseline that did not answer: its row is marked gone (and silent);
+    // without a row, one is inserted in address order from the baseline's texts.
+    Change MarkGone(const HostSnapshot& host);
     void RemoveRow(int row);
 
     void ResetCounters();
@@ -104,6 +140,18 @@ private:
     int m_sortColumn = -1;
     bool m_sortAscending = true;
 };
+
+// Whether a row passes the list's filter: Answered keeps the rows that answered,
+// Changed those with a change (gone ones included).
+bool RowPasses(const ResultRow& row, ListFilter filter);
+
+// The strongest tint of a set of changes of one address: conflict, then MAC or name
+// changed, then new, then gone.
+ChangeTint TintOf(const std::vector<HostChange>& changes);
+
+// A host as the comparison sees it, from an answer or from a stored result.
+HostSnapshot SnapshotOf(const HostRecord& record);
+std::vector<HostSnapshot> SnapshotsOf(const std::vector<StoredHost>& hosts);
 
 // The nine column texts of a row as a host record (the properties dialog's source).
 HostRecord RowToRecord(const ResultRow& row);

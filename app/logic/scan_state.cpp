@@ -112,4 +112,82 @@ bool ScanState::MenuAutoScanEnabled() const
     return AutoScanConfigured() && !m_autoScan && !m_rangeScan;
 }
 
+bool ChangeSession::Begin(const std::string& range, const std::optional<std::vector<HostSnapshot>>& stored,
+                          bool repetition)
+{
+    m_range = range;
+    m_running = true;
+    m_answered.clear();
+    m_answeredIps.clear();
+    m_changes.clear();
+    m_tracker.reset();
+    const auto previous = m_previous.find(range);
+    if (previous != m_previous.end() && (repetition || !stored)) {
+        m_tracker.emplace(previous->second);
+    } else if (stored) {
+        m_tracker.emplace(*stored);
+    }
+    return Comparing();
+}
+
+void ChangeSession::BeginWithout()
+{
+    m_running = false;
+    m_tracker.reset();
+    m_changes.clear();
+}
+
+std::vector<HostChange> ChangeSession::Answered(const HostSnapshot& host)
+{
+    if (m_running && m_answeredIps.insert(host.ip).second) {
+        m_answered.push_back(host);
+    }
+    if (!m_tracker) {
+        return {};
+    }
+    std::vector<HostChange> found = m_tracker->Answered(host);
+    m_changes.insert(m_changes.end(), found.begin(), found.end());
+    return found;
+}
+
+std::vector<HostChange> ChangeSession::Finished()
+{
+    if (!m_running) {
+        return {};
+    }
+    m_running = false;
+    m_previous[m_range] = std::move(m_answered);
+    m_answered.clear();
+    m_answeredIps.clear();
+    if (!m_tracker) {
+        return {};
+    }
+    std::vector<HostChange> gone = m_tracker->Finished();
+    m_changes.insert(m_changes.end(), gone.begin(), gone.end());
+    return gone;
+}
+
+void ChangeSession::Abandon()
+{
+    m_running = false;
+    m_answered.clear();
+    m_answeredIps.clear();
+}
+
+std::vector<HostChange> ChangeSession::ChangesOf(const std::string& ip) const
+{
+    std::vector<HostChange> of;
+    for (const HostChange& change : m_changes) {
+        if (change.ip == ip) {
+            of.push_back(change);
+        }
+    }
+    return of;
+}
+
+std::string ChangeSession::ChangeTextOf(const std::string& ip) const
+{
+    return m_tracker ? m_tracker->ChangeTextOf(ip) : std::string();
+}
+
 } // namespace tessvale

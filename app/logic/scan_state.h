@@ -3,7 +3,13 @@
 // No Qt: the window applies the enabling it computes.
 #pragma once
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
+
+#include "app/logic/change_tracking.h"
 
 namespace tessvale {
 
@@ -95,6 +101,44 @@ private:
     bool m_lookupScan = false;
     bool m_autoScan = false;
     ScanControls m_controls;
+};
+
+// The comparison of the window's range scans with their baseline: the stored result
+// shown when the scan started, else the previous complete scan of the same range in this
+// run. An AutoScan repetition after the first compares with the one before it.
+class ChangeSession
+{
+public:
+    // A range scan of `range` starts. `stored` holds the hosts of the stored result the
+    // chooser shows (none when it shows an adapter); `repetition` is true for an
+    // AutoScan repetition after the first. True when the scan has a baseline.
+    bool Begin(const std::string& range, const std::optional<std::vector<HostSnapshot>>& stored, bool repetition);
+    // A scan without comparison (a lookup, a rescan of one row) starts.
+    void BeginWithout();
+    bool Comparing() const { return m_tracker.has_value(); }
+
+    // An answering host; the changes it brings (none without a baseline).
+    std::vector<HostChange> Answered(const HostSnapshot& host);
+    // The scan is complete: the baseline's silent hosts come back as gone, and the
+    // scan's answers become the range's previous scan.
+    std::vector<HostChange> Finished();
+    // The scan was stopped: it is neither finished nor a baseline for later scans.
+    void Abandon();
+
+    // The changes of the last compared scan, in the order found.
+    const std::vector<HostChange>& Changes() const { return m_changes; }
+    // The changes of one address in the scan running or finished last.
+    std::vector<HostChange> ChangesOf(const std::string& ip) const;
+    std::string ChangeTextOf(const std::string& ip) const;
+
+private:
+    std::optional<ChangeTracker> m_tracker;
+    std::map<std::string, std::vector<HostSnapshot>> m_previous; // the last complete scan of each range
+    std::string m_range;
+    std::vector<HostSnapshot> m_answered;
+    std::set<std::string> m_answeredIps;
+    std::vector<HostChange> m_changes;
+    bool m_running = false;
 };
 
 } // namespace tessvale

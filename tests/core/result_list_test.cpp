@@ -165,5 +165,63 @@ TEST(DottedQuad, ParsesOnlyFourDecimalOctets)
     EXPECT_FALSE(ParseDottedQuad("1.2.3.4.5"));
 }
 
+TEST(ResultListChangesTest, MarksGoneRowsInAddressOrderAndClearsMarks)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.5"));
+    list.HostFound(Host("10.0.0.20"));
+    EXPECT_EQ(list.MarkChange("10.0.0.5", "MAC changed", ChangeTint::Changed), 0);
+    EXPECT_EQ(list.MarkChange("10.0.0.6", "new", ChangeTint::New), -1);
+
+    // A gone host without a row gets one from the baseline, silent, between the others.
+    const ResultList::Change added = list.MarkGone({"10.0.0.9", "AA:BB:CC:00:00:09", "OLD", {}});
+    EXPECT_TRUE(added.inserted);
+    ASSERT_EQ(added.row, 1);
+    EXPECT_EQ(list.Row(1).text[kColumnMac], "AA:BB:CC:00:00:09");
+    EXPECT_EQ(list.Row(1).text[kColumnHostName], "OLD");
+    EXPECT_EQ(list.Row(1).image, kImageSilent);
+    EXPECT_EQ(list.Row(1).change, "gone");
+    // One with a row keeps it.
+    EXPECT_FALSE(list.MarkGone({"10.0.0.20", "", "", {}}).inserted);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Row(2).image, kImageSilent);
+
+    // The change column sorts; the ten columns and the store never carry it.
+    list.SortByColumn(kColumnChange);
+    EXPECT_EQ(list.Row(0).Ip(), "10.0.0.5"); // "MAC changed" sorts before "gone"
+    for (const StoredHost& host : list.ToStoredHosts()) {
+        EXPECT_NE(host.netCardVendor, "gone");
+    }
+    list.ClearChanges();
+    for (const ResultRow& row : list.Rows()) {
+        EXPECT_TRUE(row.change.empty());
+        EXPECT_EQ(row.tint, ChangeTint::None);
+    }
+}
+
+TEST(ResultListChangesTest, FilterAndTint)
+{
+    ResultRow answered;
+    ResultRow silent;
+    silent.image = kImageSilent;
+    ResultRow changed;
+    changed.change = "new";
+    ResultRow gone = silent;
+    gone.change = "gone";
+    EXPECT_TRUE(RowPasses(silent, ListFilter::All));
+    EXPECT_TRUE(RowPasses(answered, ListFilter::Answered));
+    EXPECT_FALSE(RowPasses(silent, ListFilter::Answered));
+    EXPECT_FALSE(RowPasses(answered, ListFilter::Changed));
+    EXPECT_TRUE(RowPasses(changed, ListFilter::Changed));
+    EXPECT_TRUE(RowPasses(gone, ListFilter::Changed));
+
+    const auto change = [](HostChangeKind kind) { return HostChange{kind, "10.0.0.1", "", "", "", ""}; };
+    EXPECT_EQ(TintOf({}), ChangeTint::None);
+    EXPECT_EQ(TintOf({change(HostChangeKind::New)}), ChangeTint::New);
+    EXPECT_EQ(TintOf({change(HostChangeKind::NameChanged), change(HostChangeKind::New)}), ChangeTint::Changed);
+    EXPECT_EQ(TintOf({change(HostChangeKind::Conflict), change(HostChangeKind::MacChanged)}), ChangeTint::Conflict);
+    EXPECT_EQ(TintOf({change(HostChangeKind::Gone)}), ChangeTint::Gone);
+}
+
 } // namespace
 } // namespace tessvale

@@ -127,5 +127,97 @@ TEST_F(ScanStateTest, AutoScanUnavailableWhenSettingIsZeroOrEmpty)
     EXPECT_FALSE(state.Controls().autoScan);
 }
 
+HostSnapshot Snap(const std::string& ip, const std::string& mac, const std::string& name = "PC")
+{
+    return {ip, mac, name, {}};
+}
+
+std::vector<HostChangeKind> Kinds(const std::vector<HostChange>& changes)
+{
+    std::vector<HostChangeKind> kinds;
+    for (const HostChange& change : changes) {
+        kinds.push_back(change.kind);
+    }
+    return kinds;
+}
+
+TEST(ChangeSessionTest, FirstScanOfARangeHasNoBaselineAndBecomesTheNextOnes)
+{
+    ChangeSession session;
+    EXPECT_FALSE(session.Begin("10.0.0.1-10.0.0.9", std::nullopt, false));
+    EXPECT_TRUE(session.Answered(Snap("10.0.0.1", "AA:00:00:00:00:01")).empty());
+    EXPECT_TRUE(session.Finished().empty());
+    EXPECT_TRUE(session.Changes().empty());
+
+    // Another range has no baseline of its own.
+    EXPECT_FALSE(session.Begin("10.0.1.1-10.0.1.9", std::nullopt, false));
+    session.Finished();
+
+    ASSERT_TRUE(session.Begin("10.0.0.1-10.0.0.9", std::nullopt, false));
+    EXPECT_EQ(Kinds(session.Answered(Snap("10.0.0.2", "AA:00:00:00:00:02"))),
+              std::vector<HostChangeKind>{HostChangeKind::New});
+    EXPECT_EQ(Kinds(session.Finished()), std::vector<HostChangeKind>{HostChangeKind::Gone});
+    EXPECT_EQ(session.ChangeTextOf("10.0.0.1"), "gone");
+    EXPECT_EQ(session.ChangeTextOf("10.0.0.2"), "new");
+    EXPECT_EQ(session.ChangesOf("10.0.0.1").size(), 1U);
+    EXPECT_EQ(session.Changes().size(), 2U);
+}
+
+TEST(ChangeSessionTest, StoredResultIsTheBaselineUntilAutoScanRepeats)
+{
+    ChangeSession session;
+    const std::vector<HostSnapshot> stored = {Snap("10.0.0.1", "AA:00:00:00:00:01")};
+    session.Begin("r", std::nullopt, false);
+    session.Answered(Snap("10.0.0.5", "AA:00:00:00:00:05"));
+    session.Finished();
+
+    // A stored result shown at Start wins over the previous scan...
+    ASSERT_TRUE(session.Begin("r", stored, false));
+    session.Answered(Snap("10.0.0.1", "BB:00:00:00:00:01"));
+    EXPECT_EQ(Kinds(session.Changes()), std::vector<HostChangeKind>{HostChangeKind::MacChanged});
+    EXPECT_TRUE(session.Finished().empty());
+
+    // ...but a later AutoScan repetition compares with the repetition before it.
+    ASSERT_TRUE(session.Begin("r", stored, true));
+    EXPECT_TRUE(session.Answered(Snap("10.0.0.1", "bb-00-00-00-00-01")).empty());
+    EXPECT_TRUE(session.Finished().empty());
+}
+
+TEST(ChangeSessionTest, StoppedScanIsNoBaselineAndLookupComparesNothing)
+{
+    ChangeSession session;
+    session.Begin("r", std::nullopt, false);
+    session.Answered(Snap("10.0.0.1", "AA:00:00:00:00:01"));
+    session.Finished();
+
+    session.Begin("r", std::nullopt, true);
+    session.Answered(Snap("10.0.0.9", "AA:00:00:00:00:09"));
+    session.Abandon(); // stopped: 10.0.0.1 is not gone, and this scan is no baseline
+    EXPECT_EQ(Kinds(session.Changes()), std::vector<HostChangeKind>{HostChangeKind::New});
+
+    session.BeginWithout();
+    EXPECT_FALSE(session.Comparing());
+    EXPECT_TRUE(session.Answered(Snap("10.0.0.1", "FF:00:00:00:00:01")).empty());
+    EXPECT_TRUE(session.Finished().empty());
+
+    // The complete scan before the stopped one is still the baseline.
+    ASSERT_TRUE(session.Begin("r", std::nullopt, true));
+    EXPECT_TRUE(session.Answered(Snap("10.0.0.1", "AA:00:00:00:00:01")).empty());
+    EXPECT_TRUE(session.Finished().empty());
+}
+
+TEST(ChangeSessionTest, SecondMacForAnAddressInOneScanIsAConflict)
+{
+    ChangeSession session;
+    session.Begin("r", std::vector<HostSnapshot>{Snap("10.0.0.1", "AA:00:00:00:00:01")}, false);
+    session.Answered(Snap("10.0.0.1", "AA:00:00:00:00:01"));
+    EXPECT_EQ(Kinds(session.Answered(Snap("10.0.0.1", "CC:00:00:00:00:01"))),
+              std::vector<HostChangeKind>{HostChangeKind::Conflict});
+    session.Finished();
+    // The previous scan keeps the first answer of the address.
+    ASSERT_TRUE(session.Begin("r", std::nullopt, true));
+    EXPECT_TRUE(session.Answered(Snap("10.0.0.1", "AA:00:00:00:00:01")).empty());
+}
+
 } // namespace
 } // namespace tessvale

@@ -45,7 +45,7 @@ public:
         return id;
     }
 
-    std::string DataFolder() override { return "/tmp"; }
+    std::string DataFolder() override { return dataFolder; }
     void WakeOnLan(const std::string& mac) override { woken.push_back(mac); }
     void RunSettingsDialog(QWidget*) override { ++settingsRuns; }
     void RunFavoritesDialog(QWidget*) override { ++favoritesRuns; }
@@ -53,6 +53,7 @@ public:
     void CheckForUpdates(QWidget*, int mode) override { updateModes.push_back(mode); }
 
     std::vector<AdapterEntry> adapters;
+    std::string dataFolder = "/tmp";
     std::map<std::string, HostRange> ranges;
     std::vector<StoredResultEntry> results;
     std::map<std::uint32_t, std::vector<StoredHost>> hosts;
