@@ -6,6 +6,7 @@
 #include <csignal>
 #include <future>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -295,8 +296,12 @@ private:
         if (!m_tracker) {
             return HeadlessHostLine(record, m_format);
         }
-        m_tracker->Answered(HostSnapshot{record.ip, record.mac, record.hostName, record.otherMacs});
-        const std::string change = m_tracker->ChangeTextOf(record.ip);
+        // Kept per address: asking the tracker would go through every change so far.
+        std::string& change = m_changeText[record.ip];
+        for (const HostChange& found :
+             m_tracker->Answered(HostSnapshot{record.ip, record.mac, record.hostName, record.otherMacs})) {
+            change += (change.empty() ? "" : ", ") + std::string(ChangeWord(found.kind));
+        }
         return HeadlessHostLine(record, m_format, &change);
     }
 
@@ -361,7 +366,8 @@ private:
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastProgress{};
     std::atomic<bool> m_finished{false};
-    std::optional<ChangeTracker> m_tracker; // with a baseline only
+    std::optional<ChangeTracker> m_tracker;          // with a baseline only
+    std::map<std::string, std::string> m_changeText; // the Change field of each answered address
 };
 
 // The baseline's hosts whose addresses the ranges cover: a host the scan did not ask

@@ -326,6 +326,18 @@ TEST_F(HeadlessScanRun, AgainstABaselineMarksEachRowPrintsTheGoneAndExitsWithThr
     EXPECT_EQ(Read(m_err), "Online:3/Offline:17\nChanges: 1 new, 1 gone, 1 changed\n");
 }
 
+TEST_F(HeadlessScanRun, AHostInTwoRangesCarriesItsChangeOnBothLines)
+{
+    m_probe.AddArpHost("198.18.0.5", "02:00:00:00:00:05");
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.4", "198.18.0.5"}, {"198.18.0.5", "198.18.0.6"}};
+    options.baseline = std::vector<HostSnapshot>{};
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 3);
+    const std::string line = "198.18.0.5\t02:00:00:00:00:05\t-\t\t\t\t\t\t\tnew\n";
+    EXPECT_EQ(Read(m_out), line + line);
+    EXPECT_EQ(Read(m_err), "Online:2/Offline:2\nChanges: 1 new\n");
+}
+
 TEST_F(HeadlessScanRun, AnOutputReadBackAsBaselineShowsNoChangeAndExitsWithZero)
 {
     m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "Lab, \"A\"");
