@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tessvale --scan --against over the test network: an unchanged network compares equal
-# (exit 0) with an earlier output in JSON; then a host is added, one removed, one given
+# (exit 0) with an earlier output in JSON and with a stored result by its name; then a host is added, one removed, one given
 # another MAC and a second namespace answers ARP for a fourth host's address, and the
 # comparison with the earlier CSV output marks exactly those as new, gone, MAC changed
 # and conflict (exit 3). A baseline that does not exist is a usage error (exit 2).
@@ -62,6 +62,19 @@ scan same.tsv 0 --against "$work/base.json"
 awk -F '\t' 'NF != 10 || $10 != "" { bad = 1; print "changed? " $0 } END { exit bad }' "$work/same.tsv"
 [ "$(wc -l <"$work/same.tsv")" -eq "$hosts" ] || { echo "the unchanged scan lists other hosts"; exit 1; }
 grep -qx 'Changes: none' "$work/same.tsv.err" || { echo "no 'Changes: none'"; cat "$work/same.tsv.err"; exit 1; }
+
+# The same through a stored result of the configuration document, by its name.
+{
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo '<config><Result><Result><id value="1"/><Name value="office"/><IPRange value="198.18.0.0/24"/></Result>'
+    echo '</Result><Item>'
+    tail -n +2 "$work/base.csv" | awk -F , '{ printf "<Item><id value=\"%d\"/><ResultId value=\"1\"/>", NR
+        printf "<IP value=\"%s\"/><MAC value=\"%s\"/><HostName value=\"%s\"/></Item>\n", $1, $2, $3 }'
+    echo '</Item></config>'
+} >"$work/data/Tessvale/Tessvale.xml"
+scan stored.tsv 0 --against office
+awk -F '\t' 'NF != 10 || $10 != "" { bad = 1; print "changed? " $0 } END { exit bad }' "$work/stored.tsv"
+[ "$(wc -l <"$work/stored.tsv")" -eq "$hosts" ] || { echo "the stored result's scan lists other hosts"; exit 1; }
 
 # New: a host on an address that was silent.
 new_ip=198.18.0.200
