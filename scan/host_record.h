@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessvale {
 
@@ -37,6 +38,9 @@ struct HostRecord
     std::string ip;
     std::string mac;      // "%02X:%02X:%02X:%02X:%02X:%02X"
     std::string hostName; // "-" when no name was learned
+    // Further MACs that answered ARP for the address in the same scan (at most a few,
+    // each in the form of mac); empty when only one did. Two of them mean a conflict.
+    std::vector<std::string> otherMacs;
     HostInventory inventory;
 };
 

@@ -343,6 +343,11 @@ void ProbeSweep::Finish(std::uint32_t address)
         result.hostName = std::move(pending.name);
     }
     result.otherMacs = std::move(pending.otherMacs);
+    if (pending.netbiosAnswered && pending.arpAnswered && !AllBytes(pending.unitId, 0) &&
+        pending.unitId != pending.arpMac && result.otherMacs.size() < kMaxOtherMacs) {
+        // The NetBIOS answer names another adapter than the one that answered ARP.
+        result.otherMacs.insert(result.otherMacs.begin(), FormatMac(pending.arpMac));
+    }
     m_pending.erase(found);
     {
         std::lock_guard lock(m_mutex);

@@ -197,6 +197,7 @@ bool CServiceAutoScan::NextFromSweep(SweepResult& result)
 bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, bool& online)
 {
     record.hostName.assign(1, '-');
+    record.otherMacs.clear();
     if (m_sweep) {
         SweepResult result;
         const bool taken = NextFromSweep(result);
@@ -214,6 +215,7 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         online = result.online;
         record.mac = std::move(result.mac);
         record.hostName = std::move(result.hostName);
+        record.otherMacs = std::move(result.otherMacs);
         return true;
     }
     {
@@ -239,6 +241,9 @@ bool CServiceAutoScan::ReportOnline(HostRecord& record, const std::string& addre
     SetField(record.ip, address, HostRecord::kIpCapacity);
     SetField(record.mac, std::string(record.mac), HostRecord::kMacCapacity);
     SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
+    for (std::string& other : record.otherMacs) {
+        SetField(other, std::string(other), HostRecord::kMacCapacity);
+    }
     record.inventory.Clear();
     if (!m_macLookup && m_inventory != nullptr) {
         m_inventory->QueryInventory(address, record.inventory);

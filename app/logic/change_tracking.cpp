@@ -1,5 +1,6 @@
 #include "app/logic/change_tracking.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -118,7 +119,12 @@ std::vector<HostChange> ChangeTracker::Answered(const HostSnapshot& host)
         Record(found, {HostChangeKind::New, ip, mac, {}, host.name, {}});
     } else {
         const HostSnapshot& before = old->second;
-        if (!UnknownMac(mac) && !UnknownMac(before.mac) && mac != before.mac) {
+        // When the baseline's MAC is among those that answered, the address is in
+        // conflict, not taken over: which answer came first is chance.
+        const bool stillAnswers =
+            std::any_of(host.otherMacs.begin(), host.otherMacs.end(),
+                        [&](const std::string& other) { return CanonicalMac(other) == before.mac; });
+        if (!UnknownMac(mac) && !UnknownMac(before.mac) && mac != before.mac && !stillAnswers) {
             Record(found, {HostChangeKind::MacChanged, ip, mac, before.mac, host.name, before.name});
         }
         if (!UnknownName(host.name) && !UnknownName(before.name) && Trim(host.name) != Trim(before.name)) {

@@ -16,6 +16,7 @@ namespace {
 constexpr char kUsage[] = R"(Usage: tessvale
        tessvale --scan [RANGE]... [--threads N] [--timeout MS]
                 [--format tsv|csv|json] [--csv] [--header] [--sorted]
+                [--against NAME|FILE]
        tessvale -m FIRST [LAST]
        tessvale -i MAC FIRST [LAST]
        tessvale -w MAC
@@ -41,6 +42,13 @@ Scan without a window:
   --csv                the same as --format csv
   --header             print the column names first (tsv and csv)
   --sorted             print the hosts in address order (default: as found)
+  --against NAME|FILE  compare with a baseline: the stored result of that exact
+                       name, else an earlier --scan output file (tsv, csv or
+                       json, with or without header). Each line gets a tenth
+                       field, Change: empty, new, MAC changed, name changed or
+                       conflict (two MACs answered for the address); baseline
+                       hosts of the ranges that stayed silent are printed too,
+                       with their old MAC and name, as gone
 
 Lookups (no window; the file is written beside the program, or in the data
 folder when the program's folder cannot be written; on a terminal the program
@@ -59,7 +67,9 @@ says where it went):
 Exit status of --scan:
   0    hosts found
   1    no host found
-  2    usage error (also for an unknown option)
+  2    usage error (also for an unknown option, or an --against baseline
+       that is missing or unreadable)
+  3    with --against: something changed since the baseline
   130  interrupted (Ctrl-C)
 The other forms end with 0.
 
@@ -71,8 +81,8 @@ oui.txt there, else /usr/share/ieee-data/oui.txt. See tessvale(1).
 constexpr char kHint[] = "Try 'tessvale --help' for more information.\n";
 
 // Options that only mean something after "--scan".
-constexpr std::array<std::string_view, 6> kScanOptions{"--threads", "--timeout", "--format",
-                                                       "--csv",     "--header",  "--sorted"};
+constexpr std::array<std::string_view, 7> kScanOptions{"--threads", "--timeout", "--format", "--csv",
+                                                       "--header",  "--sorted",  "--against"};
 
 bool IsScanOption(std::string_view argument)
 {

@@ -5,6 +5,8 @@
 #include <climits>
 #include <csignal>
 #include <future>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include "app/logic/list_export.h"
+#include "app/logic/scan_baseline.h"
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
@@ -126,18 +129,22 @@ std::string JsonString(const std::string& value)
     return json;
 }
 
-std::string JoinLine(const std::string (&fields)[9], OutputFormat format)
+constexpr const char* kChangeColumnName = "Change";
+
+// The fields in the given form; the tenth, when there is one, is the change column.
+std::string JoinLine(const std::vector<std::string>& fields, OutputFormat format)
 {
     std::string line;
     if (format == OutputFormat::Json) {
         line = "{";
-        for (int i = 0; i < 9; ++i) {
-            line += (i > 0 ? "," : "") + JsonString(kColumnNames[i]) + ":" + JsonString(fields[i]);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const char* const name = i < 9 ? kColumnNames[i] : kChangeColumnName;
+            line += (i > 0 ? "," : "") + JsonString(name) + ":" + JsonString(fields[i]);
         }
         return line + "}\n";
     }
     const bool csv = format == OutputFormat::Csv;
-    for (int i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) {
             line += csv ? ',' : '\t';
         }
@@ -184,10 +191,15 @@ void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
 class HeadlessWindow : public ScanWindow
 {
 public:
-    HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total)
+    // baseline: the hosts to compare with (those of the scanned ranges), or none.
+    HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
+                   const std::vector<HostSnapshot>* baseline)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
           m_total(total), m_started(std::chrono::steady_clock::now())
     {
+        if (baseline != nullptr) {
+            m_tracker.emplace(*baseline);
+        }
         winsize size{};
         if (m_progress && ::ioctl(::fileno(err), TIOCGWINSZ, &size) == 0) {
             m_columns = size.ws_col;
@@ -204,8 +216,8 @@ public:
     }
     void HostFound(const HostRecord& record) override
     {
-        std::string line = HeadlessHostLine(record, m_format);
         std::lock_guard lock(m_mutex);
+        std::string line = LineLocked(record);
         ++m_online;
         if (m_sorted) {
             m_rows.push_back(Row{ParseDottedQuad(record.ip).value_or(0), m_rows.size(), std::move(line)});
@@ -241,11 +253,15 @@ public:
         return m_online;
     }
 
-    // After the last range: the rows kept for address order, then the counts.
-    void WriteEnd()
+    // After the last range: the baseline's silent hosts when the scan was complete,
+    // the rows kept for address order, then the counts.
+    void WriteEnd(bool complete)
     {
         std::lock_guard lock(m_mutex);
         ClearProgressLocked();
+        if (m_tracker && complete) {
+            AddGoneRowsLocked();
+        }
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.address < b.address; });
         for (const Row& row : m_rows) {
@@ -253,7 +269,18 @@ public:
         }
         std::fflush(m_out);
         std::fprintf(m_err, "Online:%d/Offline:%d\n", m_online, m_offline);
+        if (m_tracker) {
+            const std::string summary = ChangeSummary(m_tracker->Changes());
+            std::fprintf(m_err, "Changes: %s\n", summary.empty() ? "none" : summary.c_str());
+        }
         std::fflush(m_err);
+    }
+
+    // True when the scan differed from the baseline.
+    bool Changed()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_tracker && !m_tracker->Changes().empty();
     }
 
 private:
@@ -263,6 +290,35 @@ private:
         std::size_t order;
         std::string line;
     };
+
+    std::string LineLocked(const HostRecord& record)
+    {
+        if (!m_tracker) {
+            return HeadlessHostLine(record, m_format);
+        }
+        // Kept per address: asking the tracker would go through every change so far.
+        std::string& change = m_changeText[record.ip];
+        for (const HostChange& found :
+             m_tracker->Answered(HostSnapshot{record.ip, record.mac, record.hostName, record.otherMacs})) {
+            change += (change.empty() ? "" : ", ") + std::string(ChangeWord(found.kind));
+        }
+        return HeadlessHostLine(record, m_format, &change);
+    }
+
+    // A line per baseline host that did not answer: its address, old MAC and name.
+    void AddGoneRowsLocked()
+    {
+        for (const HostChange& change : m_tracker->Finished()) {
+            HostRecord gone;
+            SetField(gone.ip, change.ip, HostRecord::kIpCapacity);
+            SetField(gone.mac, change.oldMac, HostRecord::kMacCapacity);
+            SetField(gone.hostName, change.oldName.empty() ? std::string("-") : change.oldName,
+                     HostRecord::kHostNameCapacity);
+            const std::string word(ChangeWord(change.kind));
+            m_rows.push_back(
+                Row{ParseDottedQuad(gone.ip).value_or(0), m_rows.size(), HeadlessHostLine(gone, m_format, &word)});
+        }
+    }
 
     void ShowProgressLocked(bool force)
     {
@@ -310,7 +366,28 @@ private:
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastProgress{};
     std::atomic<bool> m_finished{false};
+    std::optional<ChangeTracker> m_tracker;          // with a baseline only
+    std::map<std::string, std::string> m_changeText; // the Change field of each answered address
 };
+
+// The baseline's hosts whose addresses the ranges cover: a host the scan did not ask
+// for is not gone.
+std::vector<HostSnapshot> BaselineWithin(const std::vector<HostSnapshot>& baseline,
+                                         const std::vector<ScanRange>& ranges)
+{
+    std::vector<HostSnapshot> within;
+    for (const HostSnapshot& host : baseline) {
+        const auto address = ParseDottedQuad(Trim(host.ip));
+        const bool covered = address && std::any_of(ranges.begin(), ranges.end(), [&](const ScanRange& range) {
+                                 return ParseDottedQuad(range.first).value_or(UINT32_MAX) <= *address &&
+                                        *address <= ParseDottedQuad(range.last).value_or(0);
+                             });
+        if (covered) {
+            within.push_back(host);
+        }
+    }
+    return within;
+}
 
 // Blocks SIGINT and SIGTERM in this thread and in every thread started while it
 // lives, so that Ctrl-C reaches the scan command through sigtimedwait instead of
@@ -439,6 +516,14 @@ OptionRead ReadScanOption(std::string_view argument, const char* next, HeadlessS
         (argument == "--header" ? options.header : options.sorted) = true;
         return OptionRead::Flag;
     }
+    if (argument == "--against") {
+        if (next == nullptr || *next == '\0') {
+            error = "--against needs the name of a stored result or a file of an earlier --scan";
+            return OptionRead::Error;
+        }
+        options.against = next;
+        return OptionRead::WithValue;
+    }
     if (argument == "--threads" || argument == "--timeout" || argument == "--format") {
         if (next == nullptr) {
             error = std::string(argument) + " needs a value";
@@ -543,23 +628,28 @@ HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessS
     return HeadlessParse::Scan;
 }
 
-std::string HeadlessHeaderLine(OutputFormat format)
+std::string HeadlessHeaderLine(OutputFormat format, bool withChange)
 {
     if (format == OutputFormat::Json) {
         return {};
     }
-    const std::string fields[9] = {kColumnNames[0], kColumnNames[1], kColumnNames[2], kColumnNames[3], kColumnNames[4],
-                                   kColumnNames[5], kColumnNames[6], kColumnNames[7], kColumnNames[8]};
+    std::vector<std::string> fields(std::begin(kColumnNames), std::end(kColumnNames));
+    if (withChange) {
+        fields.emplace_back(kChangeColumnName);
+    }
     return JoinLine(fields, format);
 }
 
-std::string HeadlessHostLine(const HostRecord& record, OutputFormat format)
+std::string HeadlessHostLine(const HostRecord& record, OutputFormat format, const std::string* change)
 {
     const HostInventory& inventory = record.inventory;
-    const std::string fields[9] = {
+    std::vector<std::string> fields = {
         record.ip,          record.mac,       record.hostName,         inventory.cpu,
         inventory.memoryMb, inventory.shares, inventory.systemVersion, inventory.adapterSpeed,
         inventory.vendor};
+    if (change != nullptr) {
+        fields.push_back(*change);
+    }
     return JoinLine(fields, format);
 }
 
@@ -584,7 +674,7 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
 {
     ApplyOverrides(deps.store, options);
     if (options.header) {
-        const std::string header = HeadlessHeaderLine(options.format);
+        const std::string header = HeadlessHeaderLine(options.format, options.baseline.has_value());
         std::fwrite(header.data(), 1, header.size(), out);
         std::fflush(out);
     }
@@ -596,7 +686,11 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     for (const ScanRange& range : options.ranges) {
         total += AddressWalk(range.first, range.last, skipped).Count();
     }
-    HeadlessWindow window(out, err, options, total);
+    std::optional<std::vector<HostSnapshot>> baseline;
+    if (options.baseline) {
+        baseline = BaselineWithin(*options.baseline, options.ranges);
+    }
+    HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
     bool interrupted = false;
     for (const ScanRange& range : options.ranges) {
@@ -613,9 +707,12 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
             break;
         }
     }
-    window.WriteEnd();
+    window.WriteEnd(!interrupted);
     if (interrupted) {
         return 130;
+    }
+    if (window.Changed()) {
+        return 3;
     }
     return window.Online() > 0 ? 0 : 1;
 }
@@ -631,7 +728,7 @@ int RunHeadlessScanCommand(int argc, char** argv)
         std::fprintf(stderr,
                      "tessvale --scan: %s\n"
                      "usage: tessvale --scan [RANGE]... [--threads N] [--timeout MS] [--format tsv|csv|json]\n"
-                     "                       [--header] [--sorted]\n"
+                     "                       [--header] [--sorted] [--against NAME|FILE]\n"
                      "Try 'tessvale --help' for more information.\n",
                      error.c_str());
         return 2;
@@ -650,6 +747,14 @@ int RunHeadlessScanCommand(int argc, char** argv)
 
     ConfigStore store;
     store.Load(ConfigFilePath());
+    if (options.against) {
+        std::vector<HostSnapshot> baseline;
+        if (!LoadBaseline(store, *options.against, baseline, error)) {
+            std::fprintf(stderr, "tessvale --scan: --against: %s\n", error.c_str());
+            return 2;
+        }
+        options.baseline = std::move(baseline);
+    }
     const auto probe = MakeSystemProbe(store);
     const auto inventory = MakeSystemInventory(store);
 

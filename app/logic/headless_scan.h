@@ -1,8 +1,10 @@
 // The scanner without a window: "tessvale --scan [RANGE]... [--threads N]
-// [--timeout MS] [--format tsv|csv|json] [--header] [--sorted]" prints one line per
-// answering host on standard output, as it is found or in address order, a progress
-// bar on standard error when that is a terminal, and the online/offline counts there
-// at the end.
+// [--timeout MS] [--format tsv|csv|json] [--header] [--sorted] [--against NAME|FILE]"
+// prints one line per answering host on standard output, as it is found or in address
+// order, a progress bar on standard error when that is a terminal, and the
+// online/offline counts there at the end. With --against each line gets a tenth field,
+// the host's change since the baseline, and the baseline's hosts that stayed silent
+// get lines of their own.
 #pragma once
 
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/change_tracking.h"
 #include "scan/host_record.h"
 
 namespace tessvale {
@@ -46,9 +49,11 @@ struct HeadlessScanOptions
     std::optional<long long> threads;   // overrides AutoscanThreads for this run
     std::optional<long long> timeoutMs; // overrides NetbiosTimeoutMSeconds for this run
     OutputFormat format = OutputFormat::Tsv;
-    bool header = false;   // the column names first (tsv and csv)
-    bool sorted = false;   // rows in address order at the end instead of as found
-    bool progress = false; // the progress bar on the error stream (set when it is a terminal)
+    bool header = false;                // the column names first (tsv and csv)
+    bool sorted = false;                // rows in address order at the end instead of as found
+    bool progress = false;              // the progress bar on the error stream (set when it is a terminal)
+    std::optional<std::string> against; // --against: a stored result's name or a file
+    std::optional<std::vector<HostSnapshot>> baseline; // the hosts compared with (read from `against`)
 };
 
 enum class HeadlessParse
@@ -64,9 +69,10 @@ HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessS
                                     std::string& error);
 
 // The header line and one host line of the nine list columns in the given format;
-// each ends with a line feed. JSON has no header line (empty).
-std::string HeadlessHeaderLine(OutputFormat format);
-std::string HeadlessHostLine(const HostRecord& record, OutputFormat format);
+// each ends with a line feed. JSON has no header line (empty). With a change (the
+// comparison with a baseline), a tenth field "Change" follows the nine.
+std::string HeadlessHeaderLine(OutputFormat format, bool withChange = false);
+std::string HeadlessHostLine(const HostRecord& record, OutputFormat format, const std::string* change = nullptr);
 
 // The progress bar as one line without a line end: a bar, addresses done of total,
 // hosts found, the time elapsed and the time the rest should take.
@@ -86,7 +92,9 @@ using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
 
 // Scans every range of options (at least one) one after the other and writes the table
 // to out, progress (when options.progress) and the counts to err. Returns the exit
-// code: 0 when hosts were found, 1 when none was, 130 when interrupted.
+// code: 0 when hosts were found, 1 when none was, 3 when the scan differs from
+// options.baseline (when given; baseline hosts outside the ranges are not compared),
+// 130 when interrupted (no host is called gone then).
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt);
 

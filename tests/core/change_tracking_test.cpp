@@ -78,6 +78,12 @@ TEST(ChangeTracker, TwoMacsForOneAddressInOneScanAreOneConflict)
     EXPECT_EQ(second[0].oldMac, "00:16:3E:00:00:30");
     tracker.Finished();
     EXPECT_EQ(ChangeSummary(tracker.Changes()), "1 new, 2 gone, 2 conflicts");
+
+    // The baseline's MAC answered second: a conflict only, whichever answer came first.
+    ChangeTracker again(kBaseline);
+    EXPECT_THAT(Words(again.Answered({"198.18.0.11", "00:16:3E:00:00:AA", "PC-11", {"00-16-3e-00-00-11"}})),
+                ElementsAre("198.18.0.11 conflict"));
+    EXPECT_EQ(again.ChangeTextOf("198.18.0.11"), "conflict");
 }
 
 TEST(ChangeTracker, AnEmptyBaselineMakesEveryHostNew)

@@ -72,10 +72,11 @@ TEST(CommandLineHelp, HelpShowsEveryFormAndTheExitCodesOnStandardOutput)
     const std::string usage = UsageText();
     for (const char* form : {"--scan [RANGE]...", "--threads N", "--timeout MS", "--format tsv|csv|json", "--csv",
                              "--header", "--sorted", "-m FIRST [LAST]", "-i MAC FIRST [LAST]", "-w MAC", "-uninstall",
-                             "--version", "198.18.0.0/24", "IP2MAC.txt", "MAC2IP.txt"}) {
+                             "--version", "198.18.0.0/24", "IP2MAC.txt", "MAC2IP.txt", "--against NAME|FILE"}) {
         EXPECT_NE(usage.find(form), std::string::npos) << form;
     }
-    for (const char* code : {"0    hosts found", "1    no host found", "2    usage error", "130  interrupted"}) {
+    for (const char* code :
+         {"0    hosts found", "1    no host found", "2    usage error", "3    with --against", "130  interrupted"}) {
         EXPECT_NE(usage.find(code), std::string::npos) << code;
     }
     // Help wins wherever it stands, also after a scan's arguments.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/logic/headless_scan.h"
+#include "app/logic/scan_baseline.h"
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
@@ -90,6 +91,8 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
         {"--scan", "0.0.0.0", "255.255.255.255"},
         {"--scan", "198.18.0.0/24", "--format", "xml"},
         {"--scan", "198.18.0.0/24", "--format"},
+        {"--scan", "198.18.0.0/24", "--against"},
+        {"--scan", "198.18.0.0/24", "--against", ""},
     };
     for (const auto& arguments : bad) {
         HeadlessScanOptions options;
@@ -100,6 +103,10 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
     HeadlessScanOptions options;
     std::string error;
     EXPECT_EQ(Parse({"--scan", "10.0.0.0/8"}, options, error), HeadlessParse::Scan) << error;
+    EXPECT_FALSE(options.against);
+    EXPECT_EQ(Parse({"--scan", "--against", "-old.tsv", "10.0.0.0/8"}, options, error), HeadlessParse::Scan) << error;
+    EXPECT_EQ(options.against, "-old.tsv");
+    ASSERT_EQ(options.ranges.size(), 1u);
 }
 
 TEST(HeadlessScanLines, TabCsvAndJsonForms)
@@ -293,6 +300,96 @@ TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
     // Nothing is written after the command returned.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Read(m_out), out);
+}
+
+TEST_F(HeadlessScanRun, AgainstABaselineMarksEachRowPrintsTheGoneAndExitsWithThree)
+{
+    m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:55", "PC05"); // another MAC than before
+    m_probe.AddArpHost("198.18.0.9", "02:00:00:00:00:09");             // as before
+    m_probe.AddNetbiosHost("198.18.0.12", "02:00:00:00:00:0C", "NEW");
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.1", "198.18.0.20"}};
+    options.header = true;
+    options.sorted = true;
+    options.baseline = std::vector<HostSnapshot>{
+        {"198.18.0.5", "00-1b-21-00-00-05", "PC05", {}},
+        {"198.18.0.7", "02:00:00:00:00:07", "GONE07", {}},
+        {"198.18.0.9", "02:00:00:00:00:09", "-", {}},
+        {"198.18.7.7", "02:00:00:00:07:07", "ELSEWHERE", {}}, // outside the range: not asked, not gone
+    };
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 3);
+    EXPECT_EQ(Read(m_out), HeadlessHeaderLine(OutputFormat::Tsv, true) +
+                               "198.18.0.5\t00:1B:21:00:00:55\tPC05\t\t\t\t\t\t\tMAC changed\n"
+                               "198.18.0.7\t02:00:00:00:00:07\tGONE07\t\t\t\t\t\t\tgone\n"
+                               "198.18.0.9\t02:00:00:00:00:09\t-\t\t\t\t\t\t\t\n"
+                               "198.18.0.12\t02:00:00:00:00:0C\tNEW\t\t\t\t\t\t\tnew\n");
+    EXPECT_EQ(Read(m_err), "Online:3/Offline:17\nChanges: 1 new, 1 gone, 1 changed\n");
+}
+
+TEST_F(HeadlessScanRun, AHostInTwoRangesCarriesItsChangeOnBothLines)
+{
+    m_probe.AddArpHost("198.18.0.5", "02:00:00:00:00:05");
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.4", "198.18.0.5"}, {"198.18.0.5", "198.18.0.6"}};
+    options.baseline = std::vector<HostSnapshot>{};
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 3);
+    const std::string line = "198.18.0.5\t02:00:00:00:00:05\t-\t\t\t\t\t\t\tnew\n";
+    EXPECT_EQ(Read(m_out), line + line);
+    EXPECT_EQ(Read(m_err), "Online:2/Offline:2\nChanges: 1 new\n");
+}
+
+TEST_F(HeadlessScanRun, AnOutputReadBackAsBaselineShowsNoChangeAndExitsWithZero)
+{
+    m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "Lab, \"A\"");
+    m_probe.AddArpHost("198.18.0.9", "02:00:00:00:00:09");
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.1", "198.18.0.10"}};
+    options.format = OutputFormat::Csv;
+    options.header = true;
+    options.baseline = std::vector<HostSnapshot>{{"198.18.0.3", "02:00:00:00:00:03", "OLD", {}}};
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 3);
+    const std::string first = Read(m_out);
+    EXPECT_NE(first.find("198.18.0.3,02:00:00:00:00:03,OLD,,,,,,,gone\n"), std::string::npos) << first;
+
+    // The first run's output, gone line and all, is the second run's baseline.
+    options.baseline.emplace();
+    std::string error;
+    ASSERT_TRUE(ParseBaseline(first, *options.baseline, error)) << error;
+    ASSERT_EQ(options.baseline->size(), 2u);
+    std::fclose(m_out);
+    std::fclose(m_err);
+    m_out = std::tmpfile();
+    m_err = std::tmpfile();
+    EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 0);
+    const std::string second = Read(m_out);
+    EXPECT_EQ(std::count(second.begin(), second.end(), '\n'), 3) << second;
+    EXPECT_EQ(second.find("gone"), std::string::npos) << second;
+    EXPECT_NE(second.find(",Change\n"), std::string::npos) << second;
+    EXPECT_NE(second.find("Lab, \"\"A\"\"\",,,,,,,\n"), std::string::npos) << second;
+    EXPECT_EQ(Read(m_err), "Online:2/Offline:8\nChanges: none\n");
+}
+
+TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
+{
+    for (int i = 1; i <= 254; ++i) {
+        m_probe.AddNetbiosHost("198.18.0." + std::to_string(i), "00:1B:21:00:00:01", "PC");
+    }
+    m_probe.SetDelay(std::chrono::milliseconds(5));
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.1", "198.18.0.254"}, {"198.18.1.1", "198.18.1.254"}};
+    options.threads = 2;
+    options.format = OutputFormat::Json;
+    options.baseline = std::vector<HostSnapshot>{{"198.18.1.200", "02:00:00:00:00:03", "LATER", {}}};
+    std::atomic<int> polls{0};
+    EXPECT_EQ(Run(options,
+                  [&](std::chrono::milliseconds timeout) {
+                      std::this_thread::sleep_for(timeout);
+                      return ++polls >= 3;
+                  }),
+              130);
+    const std::string out = Read(m_out);
+    EXPECT_EQ(out.find("gone"), std::string::npos);
+    EXPECT_NE(out.find(R"("Change":"new"})"), std::string::npos) << out;
 }
 
 } // namespace

@@ -221,6 +221,26 @@ TEST_F(Sweep, OnLinkWithRawArpSendsNodeStatusOnlyToHostsArpFound)
     EXPECT_LE(m_clock.Now() - begin, 1600ms);
 }
 
+TEST_F(Sweep, ANetbiosAnswerThatNamesAnotherMacThanArpKeepsTheArpMacBesideIt)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    Host(3).arpMacs = {kArpMac};
+    Host(3).hasNetbios = true;
+    Host(3).unitId = kUnitId;
+    Host(3).names = {"OTHER"};
+    Host(4).arpMacs = {kUnitId}; // the same adapter answers both
+    Host(4).hasNetbios = true;
+    Host(4).unitId = kUnitId;
+    Host(4).names = {"SAME"};
+    Start("198.18.0.1", "198.18.0.6");
+    const auto results = RunToEnd();
+    EXPECT_EQ(results.at("198.18.0.3").mac, "00:1B:21:0A:0B:0C");
+    EXPECT_EQ(results.at("198.18.0.3").otherMacs, std::vector<std::string>{"02:00:00:00:00:07"});
+    EXPECT_EQ(results.at("198.18.0.4").mac, "00:1B:21:0A:0B:0C");
+    EXPECT_TRUE(results.at("198.18.0.4").otherMacs.empty());
+}
+
 TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
 {
     OnLinkNetwork(kBase, 0xFFFFFF00);

@@ -522,6 +522,28 @@ TEST_F(ScanEngineSweep, ManyWorkersReportEveryAddressOnceAndFinishOnce)
     EXPECT_EQ(found.size() + silent.size(), 254u);
 }
 
+TEST_F(ScanEngineSweep, SecondArpAnswerReachesTheRecordAndDoesNotStayForTheNextHost)
+{
+    SetThreads("0"); // one worker: the same record serves every address in turn
+    AddArpHost(2, kOtherMac);
+    m_state.hosts[0xC6120000U + 2].arpMacs.push_back(kIntelMac);
+    AddArpHost(3, kOtherMac);
+    AddNetbiosHost(4, kIntelMac, "PC04");
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(5)));
+    WaitIdle();
+    std::map<std::string, HostRecord> found;
+    for (const auto& event : m_window.Events()) {
+        if (event.message == WM_SCAN_HOST_FOUND) {
+            found[event.address] = event.record;
+        }
+    }
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[Address(2)].mac, "02:00:00:00:00:03");
+    EXPECT_EQ(found[Address(2)].otherMacs, std::vector<std::string>{"00:1B:21:00:00:07"});
+    EXPECT_TRUE(found[Address(3)].otherMacs.empty());
+    EXPECT_TRUE(found[Address(4)].otherMacs.empty());
+}
+
 TEST_F(ScanEngineSweep, StopEndsALargeScanWithoutWaitingForItsDeadlines)
 {
     SetSetting(kNetbiosTimeoutMSeconds, "600000"); // ten minutes per silent address

@@ -1,0 +1,567 @@
+#include "app/logic/scan_baseline.h"
+
+#include <cerrno>
+#include <mutex>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "common/text_util.h"
+#include "common/unique_fd.h"
+#include "scan/address_forms.h"
+#include "scan/host_record.h"
+#include "store/config_store.h"
+
+namespace tessvale {
+namespace {
+
+// The column an earlier comparison added after the nine, and the word of its gone rows.
+constexpr std::string_view kChangeColumn = "Change";
+constexpr std::string_view kGoneWord = "gone";
+constexpr std::size_t kShownChars = 40;
+constexpr std::size_t kShownPathChars = 400;
+
+using Fields = std::vector<std::string>;
+
+// A piece of the file as a message may quote it: control characters blanked, cut.
+std::string Shown(std::string_view text, std::size_t chars = kShownChars)
+{
+    std::string shown = BlankControlCharacters(CutToCapacity(text, chars + 1));
+    if (text.size() > shown.size()) {
+        shown += "...";
+    }
+    return shown;
+}
+
+std::string LineError(std::size_t line, const std::string& what)
+{
+    return "line " + std::to_string(line) + ": " + what;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A CSV field the writer marked with "'" so that a spreadsheet would not take it for a
+// formula: the mark goes again.
+std::string UnmarkFormula(std::string field)
+{
+    if (field.size() >= 2 && field[0] == '\'' &&
+        std::string_view("=+-@\t\r").find(field[1]) != std::string_view::npos) {
+        field.erase(0, 1);
+    }
+    return field;
+}
+
+// Collects the rows of any form and turns them into hosts. The first row is a header
+// when its first field is "IP"; its "Change" column (or the tenth of a row without a
+// header) marks the gone rows of an earlier comparison.
+class RowCollector
+{
+public:
+    explicit RowCollector(std::vector<HostSnapshot>& hosts) : m_hosts(hosts) {}
+
+    bool AddRow(std::size_t line, const Fields& fields, std::string& error)
+    {
+        const bool first = !m_sawRow;
+        m_sawRow = true;
+        if (first && !fields.empty() && EqualsNoCase(Trim(fields[0]), "IP")) {
+            m_changeIndex = std::nullopt;
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                if (EqualsNoCase(Trim(fields[i]), kChangeColumn)) {
+                    m_changeIndex = i;
+                }
+            }
+            m_header = true;
+            return true;
+        }
+        if (fields.size() < 3) {
+            error = LineError(line, "a scan's line has at least the fields IP, MAC and HostName");
+            return false;
+        }
+        return AddHost(line, fields[0], fields[1], fields[2], ChangeOf(fields), error);
+    }
+
+    bool AddHost(std::size_t line, const std::string& ip, const std::string& mac, const std::string& name,
+                 std::string_view change, std::string& error)
+    {
+        const std::string address = Trim(ip);
+        if (!ParseDottedQuad(address)) {
+            error = LineError(line, "'" + Shown(ip) + "' is not an IPv4 address");
+            return false;
+        }
+        if (Trim(change) == kGoneWord) {
+            return true;
+        }
+        HostSnapshot host;
+        SetField(host.ip, address, HostRecord::kIpCapacity);
+        SetField(host.mac, Trim(mac), HostRecord::kMacCapacity);
+        SetField(host.name, Trim(name), HostRecord::kHostNameCapacity);
+        m_hosts.push_back(std::move(host));
+        return true;
+    }
+
+private:
+    std::string_view ChangeOf(const Fields& fields) const
+    {
+        const std::optional<std::size_t> index = m_header ? m_changeIndex : std::optional<std::size_t>{9};
+        if (index && *index < fields.size()) {
+            return fields[*index];
+        }
+        return {};
+    }
+
+    std::vector<HostSnapshot>& m_hosts;
+    bool m_sawRow = false;
+    bool m_header = false;
+    std::optional<std::size_t> m_changeIndex;
+};
+
+// Calls `each` with every line (without its line end) and its number; false with a
+// message at the first line longer than kMaxBaselineLine or when `each` fails.
+template <typename Each> bool ForEachLine(std::string_view text, std::string& error, Each each)
+{
+    std::size_t number = 0;
+    while (!text.empty()) {
+        ++number;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.size() > kMaxBaselineLine) {
+            error = LineError(number, "longer than " + std::to_string(kMaxBaselineLine) + " bytes");
+            return false;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (Trim(line).empty()) {
+            continue;
+        }
+        if (!each(number, line)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseTsv(std::string_view text, RowCollector& rows, std::string& error)
+{
+    return ForEachLine(text, error, [&](std::size_t number, std::string_view line) {
+        Fields fields;
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t tab = line.find('\t', start);
+            fields.emplace_back(
+                line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+            if (tab == std::string_view::npos) {
+                break;
+            }
+            start = tab + 1;
+        }
+        return rows.AddRow(number, fields, error);
+    });
+}
+
+// RFC 4180: fields optionally quoted, quotes doubled inside, a quoted field may hold
+// line breaks. A quote inside an unquoted field, text after a closing quote and a
+// quote left open are errors.
+class CsvReader
+{
+public:
+    CsvReader(std::string_view text, RowCollector& rows) : m_text(text), m_rows(rows) {}
+
+    bool Read(std::string& error)
+    {
+        while (m_pos < m_text.size()) {
+            if (!ReadRecord(error)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool ReadRecord(std::string& error)
+    {
+        const std::size_t startLine = m_line;
+        const std::size_t startPos = m_pos;
+        Fields fields;
+        bool endOfRecord = false;
+        while (!endOfRecord) {
+            std::string field;
+            if (!ReadField(field, endOfRecord, error)) {
+                return false;
+            }
+            if (m_pos - startPos > kMaxBaselineLine) {
+                error = LineError(startLine, "longer than " + std::to_string(kMaxBaselineLine) + " bytes");
+                return false;
+            }
+            fields.push_back(UnmarkFormula(std::move(field)));
+        }
+        if (fields.size() == 1 && Trim(fields[0]).empty()) {
+            return true; // a blank line
+        }
+        return m_rows.AddRow(startLine, fields, error);
+    }
+
+    // One field and the separator after it; endOfRecord at a line end or the text's end.
+    bool ReadField(std::string& field, bool& endOfRecord, std::string& error)
+    {
+        const bool quoted = m_pos < m_text.size() && m_text[m_pos] == '"';
+        if (quoted && !ReadQuoted(field, error)) {
+            return false;
+        }
+        while (m_pos < m_text.size()) {
+            const char c = m_text[m_pos++];
+            if (c == ',') {
+                return true;
+            }
+            if (c == '\n' || (c == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')) {
+                m_pos += c == '\r' ? 1 : 0;
+                ++m_line;
+                endOfRecord = true;
+                return true;
+            }
+            if (quoted || c == '"') {
+                error = LineError(m_line, quoted ? "text after a closing quote" : "a quote inside an unquoted field");
+                return false;
+            }
+            field += c;
+        }
+        endOfRecord = true;
+        return true;
+    }
+
+    bool ReadQuoted(std::string& field, std::string& error)
+    {
+        const std::size_t openedOn = m_line;
+        ++m_pos;
+        while (m_pos < m_text.size()) {
+            const char c = m_text[m_pos++];
+            if (c == '"') {
+                if (m_pos < m_text.size() && m_text[m_pos] == '"') {
+                    field += '"';
+                    ++m_pos;
+                    continue;
+                }
+                return true;
+            }
+            if (c == '\n') {
+                ++m_line;
+            }
+            if (field.size() > kMaxBaselineLine) {
+                break;
+            }
+            field += c;
+        }
+        error = LineError(openedOn, field.size() > kMaxBaselineLine
+                                        ? "a quoted field longer than " + std::to_string(kMaxBaselineLine) + " bytes"
+                                        : "a quote that is never closed");
+        return false;
+    }
+
+    std::string_view m_text;
+    RowCollector& m_rows;
+    std::size_t m_pos = 0;
+    std::size_t m_line = 1;
+};
+
+void AppendUtf8(std::string& out, std::uint32_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// One line of JSON output: an object whose values are strings. Other values (numbers,
+// nesting) are not what the scan writes and are refused.
+class JsonLineReader
+{
+public:
+    explicit JsonLineReader(std::string_view line) : m_line(line) {}
+
+    bool Read(std::vector<std::pair<std::string, std::string>>& members)
+    {
+        SkipBlanks();
+        if (!Take('{')) {
+            return false;
+        }
+        SkipBlanks();
+        if (Take('}')) {
+            return AtEnd();
+        }
+        while (true) {
+            std::string key, value;
+            SkipBlanks();
+            if (!ReadString(key)) {
+                return false;
+            }
+            SkipBlanks();
+            if (!Take(':')) {
+                return false;
+            }
+            SkipBlanks();
+            if (!ReadString(value)) {
+                return false;
+            }
+            members.emplace_back(std::move(key), std::move(value));
+            SkipBlanks();
+            if (Take('}')) {
+                return AtEnd();
+            }
+            if (!Take(',')) {
+                return false;
+            }
+        }
+    }
+
+private:
+    void SkipBlanks()
+    {
+        while (m_pos < m_line.size() && (m_line[m_pos] == ' ' || m_line[m_pos] == '\t')) {
+            ++m_pos;
+        }
+    }
+    bool Take(char c)
+    {
+        if (m_pos < m_line.size() && m_line[m_pos] == c) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+    bool AtEnd()
+    {
+        SkipBlanks();
+        return m_pos == m_line.size();
+    }
+    bool ReadEscape(std::string& out)
+    {
+        if (m_pos >= m_line.size()) {
+            return false;
+        }
+        const char c = m_line[m_pos++];
+        constexpr std::string_view kEscaped = "\"\\/bfnrt";
+        constexpr std::string_view kMeant = "\"\\/\b\f\n\r\t";
+        const std::size_t simple = kEscaped.find(c);
+        if (simple != std::string_view::npos) {
+            out += kMeant[simple];
+            return true;
+        }
+        if (c != 'u' || m_pos + 4 > m_line.size()) {
+            return false;
+        }
+        std::uint32_t code = 0;
+        for (int i = 0; i < 4; ++i) {
+            constexpr std::string_view kDigits = "0123456789abcdef0123456789ABCDEF";
+            const std::size_t at = kDigits.find(m_line[m_pos++]);
+            if (at == std::string_view::npos) {
+                return false;
+            }
+            code = code * 16 + static_cast<std::uint32_t>(at % 16);
+        }
+        // Halves of a surrogate pair stand for a character the scan never writes.
+        AppendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? '?' : code);
+        return true;
+    }
+    bool ReadString(std::string& out)
+    {
+        if (!Take('"')) {
+            return false;
+        }
+        while (m_pos < m_line.size()) {
+            const char c = m_line[m_pos++];
+            if (c == '"') {
+                return true;
+            }
+            if (c == '\\') {
+                if (!ReadEscape(out)) {
+                    return false;
+                }
+            } else {
+                out += c;
+            }
+        }
+        return false;
+    }
+
+    std::string_view m_line;
+    std::size_t m_pos = 0;
+};
+
+bool ParseJson(std::string_view text, RowCollector& rows, std::string& error)
+{
+    return ForEachLine(text, error, [&](std::size_t number, std::string_view line) {
+        std::vector<std::pair<std::string, std::string>> members;
+        if (!JsonLineReader(line).Read(members)) {
+            error = LineError(number, "not an object of texts as the scan writes it: " + Shown(line));
+            return false;
+        }
+        const std::string* values[4] = {nullptr, nullptr, nullptr, nullptr};
+        constexpr std::string_view kKeys[4] = {"IP", "MAC", "HostName", kChangeColumn};
+        for (const auto& [key, value] : members) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                if (key == kKeys[i]) {
+                    values[i] = &value;
+                }
+            }
+        }
+        if (values[0] == nullptr) {
+            error = LineError(number, "an object without \"IP\"");
+            return false;
+        }
+        const std::string none;
+        return rows.AddHost(number, *values[0], values[1] ? *values[1] : none, values[2] ? *values[2] : none,
+                            values[3] ? std::string_view(*values[3]) : std::string_view(), error);
+    });
+}
+
+} // namespace
+
+BaselineForm DetectBaselineForm(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string line = Trim(text.substr(0, end));
+        if (!line.empty()) {
+            if (line.front() == '{') {
+                return BaselineForm::Json;
+            }
+            return line.find('\t') != std::string::npos ? BaselineForm::Tsv : BaselineForm::Csv;
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return BaselineForm::Tsv;
+}
+
+bool ParseBaseline(std::string_view text, std::vector<HostSnapshot>& hosts, std::string& error)
+{
+    hosts.clear();
+    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3); // a byte-order mark an editor may have added
+    }
+    RowCollector rows(hosts);
+    bool parsed = false;
+    switch (DetectBaselineForm(text)) {
+    case BaselineForm::Tsv:
+        parsed = ParseTsv(text, rows, error);
+        break;
+    case BaselineForm::Csv:
+        parsed = CsvReader(text, rows).Read(error);
+        break;
+    case BaselineForm::Json:
+        parsed = ParseJson(text, rows, error);
+        break;
+    }
+    if (!parsed) {
+        hosts.clear();
+    }
+    return parsed;
+}
+
+bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error)
+{
+    const std::string shownPath = "'" + Shown(path, kShownPathChars) + "'";
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info
+    {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0) {
+        error = shownPath + ": " + std::generic_category().message(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = shownPath + " is not a regular file";
+        return false;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxBaselineBytes) {
+        error = shownPath + " is larger than " + std::to_string(kMaxBaselineBytes / (1024ULL * 1024)) +
+                " MiB; it is no scan output";
+        return false;
+    }
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::read(fd.Get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = shownPath + ": " + std::generic_category().message(errno);
+            return false;
+        }
+        if (n == 0) {
+            break; // the file shrank while it was read
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    text.resize(done);
+    if (!ParseBaseline(text, hosts, error)) {
+        error = shownPath + ", " + error;
+        return false;
+    }
+    return true;
+}
+
+bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts)
+{
+    std::lock_guard lock(store.Mutex());
+    std::vector<ConfigRecord> results;
+    store.ListRecords(MakeResultRecord(), results);
+    const ConfigRecord* chosen = nullptr;
+    for (const ConfigRecord& result : results) {
+        if (result.Value(kResultName) == name) {
+            chosen = &result;
+            break;
+        }
+    }
+    if (chosen == nullptr) {
+        return false;
+    }
+    std::vector<ConfigRecord> items;
+    store.ListRecords(MakeItemRecord(), items);
+    const std::string id = std::to_string(chosen->id);
+    hosts.clear();
+    for (const ConfigRecord& item : items) {
+        if (item.Value(kItemResultId) == id) {
+            hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
+        }
+    }
+    return true;
+}
+
+bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector<HostSnapshot>& hosts,
+                  std::string& error)
+{
+    if (StoredBaseline(store, nameOrFile, hosts)) {
+        return true;
+    }
+    struct stat info
+    {};
+    if (::stat(nameOrFile.c_str(), &info) != 0 && errno == ENOENT) {
+        error = "no stored result is named '" + Shown(nameOrFile, kShownPathChars) + "' and there is no such file";
+        return false;
+    }
+    return ReadBaselineFile(nameOrFile, hosts, error);
+}
+
+} // namespace tessvale

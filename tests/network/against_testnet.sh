@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# tessvale --scan --against over the test network: an unchanged network compares equal
+# (exit 0) with an earlier output in JSON and with a stored result by its name; then a host is added, one removed, one given
+# another MAC and a second namespace answers ARP for a fourth host's address, and the
+# comparison with the earlier CSV output marks exactly those as new, gone, MAC changed
+# and conflict (exit 3). A baseline that does not exist is a usage error (exit 2).
+# Usage: against_testnet.sh TESSVALE_BINARY SOURCE_DIR. Exit 77: skipped.
+set -euo pipefail
+tessvale=$1
+source_dir=$2
+
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
+    echo "skipped: needs root, network namespaces and Samba's nmbd"
+    exit 77
+fi
+
+work=$(mktemp -d)
+net=""
+conflict_ns=""
+cleanup() {
+    [ -n "$conflict_ns" ] && ip netns del "$conflict_ns" 2>/dev/null
+    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 2 --arp-only 3 \
+    --id "ag$(printf '%x' $(($$ % 65536)))" | tail -n 1)
+# shellcheck disable=SC1091
+. "$net/env"
+switch_ns="tv${TESTNET_ID}w"
+arp_ns="tv${TESTNET_ID}a"
+mkdir -p "$work/data/Tessvale"
+: >"$work/data/Tessvale/oui.txt" # no vendor names: they could hold the separators
+
+scan() { # OUTPUT EXPECTED_STATUS, then the options after the range
+    local output=$1 expected=$2 status=0
+    shift 2
+    ip -n "$SCANNER_NS" neigh flush all
+    ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan 198.18.0.0/24 --sorted "$@" \
+        >"$work/$output" 2>"$work/$output.err" || status=$?
+    if [ "$status" -ne "$expected" ]; then
+        echo "tessvale --scan $* exited with $status, not $expected"
+        cat "$work/$output.err" "$work/$output"
+        exit 1
+    fi
+}
+
+# The ARP-only hosts are the macvlans m1, m2, m3 of one namespace, in the order of
+# hosts.txt.
+mapfile -t arp_ips < <(awk '$4 == "arp" { print $1 }' "$net/hosts.txt")
+mapfile -t arp_macs < <(awk '$4 == "arp" { print $2 }' "$net/hosts.txt")
+[ "${#arp_ips[@]}" -eq 3 ] || { echo "the layout has not three ARP-only hosts"; exit 1; }
+
+scan base.csv 0 --format csv --header
+scan base.json 0 --format json
+hosts=$(($(wc -l <"$work/base.csv") - 1))
+[ "$hosts" -eq 6 ] || { echo "expected the five hosts and the scanner, found $hosts"; cat "$work/base.csv"; exit 1; }
+
+# Nothing changed: every Change field is empty, the exit status 0.
+scan same.tsv 0 --against "$work/base.json"
+awk -F '\t' 'NF != 10 || $10 != "" { bad = 1; print "changed? " $0 } END { exit bad }' "$work/same.tsv"
+[ "$(wc -l <"$work/same.tsv")" -eq "$hosts" ] || { echo "the unchanged scan lists other hosts"; exit 1; }
+grep -qx 'Changes: none' "$work/same.tsv.err" || { echo "no 'Changes: none'"; cat "$work/same.tsv.err"; exit 1; }
+
+# The same through a stored result of the configuration document, by its name.
+{
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo '<config><Result><Result><id value="1"/><Name value="office"/><IPRange value="198.18.0.0/24"/></Result>'
+    echo '</Result><Item>'
+    tail -n +2 "$work/base.csv" | awk -F , '{ printf "<Item><id value=\"%d\"/><ResultId value=\"1\"/>", NR
+        printf "<IP value=\"%s\"/><MAC value=\"%s\"/><HostName value=\"%s\"/></Item>\n", $1, $2, $3 }'
+    echo '</Item></config>'
+} >"$work/data/Tessvale/Tessvale.xml"
+scan stored.tsv 0 --against office
+awk -F '\t' 'NF != 10 || $10 != "" { bad = 1; print "changed? " $0 } END { exit bad }' "$work/stored.tsv"
+[ "$(wc -l <"$work/stored.tsv")" -eq "$hosts" ] || { echo "the stored result's scan lists other hosts"; exit 1; }
+
+# New: a host on an address that was silent.
+new_ip=198.18.0.200
+ip -n "$arp_ns" link add m9 link eth0 type macvlan mode bridge
+ip -n "$arp_ns" addr add "$new_ip/24" dev m9
+ip -n "$arp_ns" link set m9 up
+new_mac=$(ip netns exec "$arp_ns" cat /sys/class/net/m9/address)
+# Gone: the first ARP-only host leaves.
+ip -n "$arp_ns" link del m1
+# MAC changed: the second takes another hardware address.
+changed_mac=02:54:56:00:00:02
+ip -n "$arp_ns" link set m2 down
+ip -n "$arp_ns" link set m2 address "$changed_mac"
+ip -n "$arp_ns" link set m2 up
+# Conflict: a namespace of its own claims the third's address too.
+conflict_ns="tv${TESTNET_ID}c"
+ip netns add "$conflict_ns"
+ip -n "$switch_ns" link add pc type veth peer name eth0 netns "$conflict_ns"
+ip -n "$switch_ns" link set pc master br0 up
+ip -n "$conflict_ns" link set lo up
+ip -n "$conflict_ns" link set eth0 up
+ip -n "$conflict_ns" addr add "${arp_ips[2]}/24" dev eth0
+conflict_mac=$(ip netns exec "$conflict_ns" cat /sys/class/net/eth0/address)
+
+scan changed.tsv 3 --against "$work/base.csv" --header
+head -n 1 "$work/changed.tsv" | grep -q '	NetCard Vendor	Change$' || { echo "no Change column"; exit 1; }
+change_of() { awk -F '\t' -v ip="$1" '$1 == ip { print $10 }' "$work/changed.tsv"; }
+mac_of() { awk -F '\t' -v ip="$1" '$1 == ip { print $2 }' "$work/changed.tsv"; }
+expect() { # IP CHANGE
+    local actual
+    actual=$(change_of "$1")
+    [ "$actual" = "$2" ] || { echo "$1: change '$actual', not '$2'"; cat "$work/changed.tsv"; exit 1; }
+}
+expect "$new_ip" new
+expect "${arp_ips[0]}" gone
+expect "${arp_ips[1]}" "MAC changed"
+expect "${arp_ips[2]}" conflict
+[ "$(mac_of "$new_ip")" = "${new_mac^^}" ] || { echo "the new host's MAC is wrong"; exit 1; }
+[ "$(mac_of "${arp_ips[0]}")" = "${arp_macs[0]}" ] || { echo "the gone host's line lacks its old MAC"; exit 1; }
+[ "$(mac_of "${arp_ips[1]}")" = "${changed_mac^^}" ] || { echo "the changed host shows another MAC"; exit 1; }
+case "$(mac_of "${arp_ips[2]}")" in
+"${arp_macs[2]}" | "${conflict_mac^^}") ;;
+*) echo "the conflicting address shows neither MAC"; exit 1 ;;
+esac
+# The other hosts (the NetBIOS hosts and the scanner) are unchanged.
+others=$(awk -F '\t' 'NR > 1 && $10 == ""' "$work/changed.tsv" | wc -l)
+[ "$others" -eq 3 ] || { echo "$others unchanged hosts, not 3"; cat "$work/changed.tsv"; exit 1; }
+grep -qx 'Changes: 1 new, 1 gone, 1 changed, 1 conflict' "$work/changed.tsv.err" || {
+    echo "unexpected summary:"
+    cat "$work/changed.tsv.err"
+    exit 1
+}
+
+# A baseline that is not there is a usage error, before anything is scanned.
+status=0
+ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan 198.18.0.0/24 \
+    --against "$work/missing.tsv" >"$work/missing" 2>&1 || status=$?
+[ "$status" -eq 2 ] || { echo "a missing baseline exited with $status, not 2"; exit 1; }
+grep -q "no stored result is named '$work/missing.tsv' and there is no such file" "$work/missing" || {
+    cat "$work/missing"
+    exit 1
+}
+
+echo "ok: new, gone, MAC changed and conflict found against the earlier output; an unchanged network compares equal"
