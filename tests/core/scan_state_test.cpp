@@ -135,6 +135,7 @@ HostSnapshot Snap(const std::string& ip, const std::string& mac, const std::stri
 std::vector<HostChangeKind> Kinds(const std::vector<HostChange>& changes)
 {
     std::vector<HostChangeKind> kinds;
+    kinds.reserve(changes.size());
     for (const HostChange& change : changes) {
         kinds.push_back(change.kind);
     }
