@@ -240,7 +240,7 @@ ChangeTint TintOf(const std::vector<HostChange>& changes)
 
 HostSnapshot SnapshotOf(const HostRecord& record)
 {
-    return {record.ip, record.mac, record.hostName, {}};
+    return {record.ip, record.mac, record.hostName, record.otherMacs};
 }
 
 std::vector<HostSnapshot> SnapshotsOf(const std::vector<StoredHost>& hosts)

@@ -225,3 +225,25 @@ TEST(ResultListChangesTest, FilterAndTint)
 
 } // namespace
 } // namespace tessvale
+
+namespace tessvale {
+namespace {
+
+// A second MAC that answered for the address in the same scan (a second ARP answer, or
+// NetBIOS naming another adapter than ARP) reaches the comparison as a conflict.
+TEST(ResultListChanges, AnotherMacOfTheSameScanIsAConflict)
+{
+    HostRecord record;
+    record.ip = "198.18.0.10";
+    record.mac = "00:16:3E:00:00:10";
+    record.hostName = "PC-10";
+    record.otherMacs = {"00:16:3E:00:00:AA"};
+    ChangeTracker tracker({{"198.18.0.10", "00:16:3E:00:00:10", "PC-10", {}}});
+    const std::vector<HostChange> changes = tracker.Answered(SnapshotOf(record));
+    ASSERT_EQ(changes.size(), 1U);
+    EXPECT_EQ(changes[0].kind, HostChangeKind::Conflict);
+    EXPECT_EQ(changes[0].oldMac, "00:16:3E:00:00:AA");
+}
+
+} // namespace
+} // namespace tessvale
