@@ -19,9 +19,9 @@ net=""
 conflict_ns=""
 driver_pid=""
 cleanup() {
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null
-    [ -n "$conflict_ns" ] && ip netns del "$conflict_ns" 2>/dev/null
-    [ -n "$net" ] && "$testnet" down "$net"
+    if [ -n "$driver_pid" ]; then kill "$driver_pid" 2>/dev/null || true; fi
+    if [ -n "$conflict_ns" ]; then ip netns del "$conflict_ns" 2>/dev/null || true; fi
+    if [ -n "$net" ]; then "$testnet" down "$net"; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
