@@ -350,10 +350,19 @@ void CTessvaleDlg::BuildToolBar()
         m_toolActions[id] = action;
     }
     m_toolBar->addSeparator();
-    m_filterBox = new QComboBox(m_toolBar);
+    // The filter with its label, one item of the toolbar.
+    auto* filter = new QWidget(m_toolBar);
+    auto* filterLayout = new QHBoxLayout(filter);
+    filterLayout->setContentsMargins(6, 0, 0, 0);
+    m_filterLabel = new QLabel(filter);
+    m_filterLabel->setObjectName(QStringLiteral("changeFilterLabel"));
+    m_filterBox = new QComboBox(filter);
     m_filterBox->setObjectName(QStringLiteral("changeFilterComboBox"));
     m_filterBox->addItems({QString(), QString(), QString()});
-    m_toolBar->addWidget(m_filterBox);
+    m_filterLabel->setBuddy(m_filterBox);
+    filterLayout->addWidget(m_filterLabel);
+    filterLayout->addWidget(m_filterBox);
+    m_toolBar->addWidget(filter);
     connect(m_filterBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFilter(static_cast<ListFilter>(std::clamp(index, 0, 2))); });
 }
@@ -563,6 +572,7 @@ void CTessvaleDlg::RetranslateUi()
         m_filterBox->setItemText(i, filters[i]);
     }
     m_filterBox->setToolTip(QUiText("Which hosts the list shows"));
+    m_filterLabel->setText(QUiText("Show:"));
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
     m_lookupButton->setText(QUiText("IP<->MAC"));

@@ -221,6 +221,7 @@ private:
     bool m_changesNotified = false;     // the last notification told of changes
     std::function<void(const QString&, const QString&)> m_notify;
     std::function<std::map<std::string, std::string>()> m_notes;
+    QLabel* m_filterLabel = nullptr; // "Show:", the filter's label
     QComboBox* m_filterBox = nullptr;
     QAction* m_exportChangesAction = nullptr;
     ResultListModel* m_model = nullptr;

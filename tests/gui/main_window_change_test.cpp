@@ -1,6 +1,5 @@
 // The main window's comparison with a baseline: the change column, the tinted icons,
 // the filter, the change export, the change log and the tray notification of AutoScan.
-#include <thread>
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +24,7 @@
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
+#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -86,18 +86,7 @@ private:
 
     // A host from a worker thread, as the engine sends it, while this thread serves
     // the window.
-    void Found(const HostRecord& record)
-    {
-        bool done = false;
-        std::thread worker([&] {
-            window->HostFound(record);
-            done = true;
-        });
-        while (!done) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        worker.join();
-    }
+    void Found(const HostRecord& record) { test::HostFoundFromWorker(*window, record); }
 
     void Finish()
     {

@@ -1,6 +1,5 @@
 // The main window's Save and Save As over a real configuration store: a failed write
 // says why and reports nothing as saved; names are matched exactly.
-#include <thread>
 
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +11,7 @@
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
+#include "fakes/worker_calls.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -84,18 +84,7 @@ private:
 
     QComboBox* Chooser() { return window->findChild<QComboBox*>(QStringLiteral("resultComboBox")); }
 
-    void FoundFromWorker(const HostRecord& record)
-    {
-        bool done = false;
-        std::thread worker([&] {
-            window->HostFound(record);
-            done = true;
-        });
-        while (!done) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        worker.join();
-    }
+    void FoundFromWorker(const HostRecord& record) { test::HostFoundFromWorker(*window, record); }
 
     QString Path() const { return QString::fromStdString(folder->File("Tessvale.xml")); }
 

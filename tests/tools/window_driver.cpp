@@ -5,16 +5,31 @@
 //                                       About box, the save prompt and Properties
 //   window_driver check TESTNET_FOLDER  exit 0 when the scan listed exactly the hosts
 //                                       of hosts.txt with their MACs and names
+//   window_driver autoscan-changes TESTNET_FOLDER STEP_FOLDER
+//                                       two AutoScan repetitions with a change of the
+//                                       network between them; exit 0 when the second
+//                                       shows exactly the expected changes in its Change
+//                                       column and in changes.csv of the data folder
 //
 // Run inside the scanner's network namespace; the chooser's first entry (the scanner's
 // own adapter) gives the range.
+//
+// The steps of autoscan-changes: the driver turns AutoScan on (every minute), checks the
+// first repetition against hosts.txt, holds the repetition timer and creates
+// STEP_FOLDER/baseline. The caller changes the network, writes the changes it expects
+// to STEP_FOLDER/expected-changes.txt (one line per change, tab-separated: IP, change
+// word, MAC, old MAC; "-" for an empty field; a conflict's two MACs in either order)
+// and then creates STEP_FOLDER/go. The driver then lets the repetition timer fire once.
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
@@ -23,6 +38,9 @@
 #include "app/about_dlg.h"
 #include "app/chart_window.h"
 #include "app/language_switch.h"
+#include "app/logic/change_tracking.h"
+#include "app/logic/command_ids.h"
+#include "app/qt_text.h"
 #include "app/qt_translations.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
@@ -40,6 +58,7 @@
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
+#include "store/config_record.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -174,6 +193,239 @@ int Check(const CTessvaleDlg& window, const std::string& testnet)
     return failures == 0 ? 0 : 1;
 }
 
+// The real window; the driver counts the scans the engine starts and finishes in it.
+class CountingWindow : public CTessvaleDlg
+{
+public:
+    using CTessvaleDlg::CTessvaleDlg;
+
+    void ScanStarted(int total) override
+    {
+        CTessvaleDlg::ScanStarted(total);
+        ++started;
+    }
+    // Returns once the window has handled the end (the base hands it to its thread).
+    void ScanFinished() override
+    {
+        CTessvaleDlg::ScanFinished();
+        ++finished;
+    }
+
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+};
+
+// Serves the window until `done` holds or `ms` have passed; whether it held.
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > ms) {
+            return false;
+        }
+        Wait(50);
+    }
+    return true;
+}
+
+struct ExpectedChange
+{
+    std::string change, mac, oldMac;
+};
+
+// STEP_FOLDER/expected-changes.txt by IP: "IP<TAB>change<TAB>MAC<TAB>old MAC", "-" empty.
+std::map<std::string, ExpectedChange> ReadExpectedChanges(const std::string& path)
+{
+    std::map<std::string, ExpectedChange> expected;
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        std::string field;
+        while (std::getline(parts, field, '\t')) {
+            fields.push_back(field == "-" ? std::string() : field);
+        }
+        if (fields.size() == 4) {
+            expected[fields[0]] = {fields[1], fields[2], fields[3]};
+        }
+    }
+    return expected;
+}
+
+// The fields of one CSV line whose fields are all quoted ("a","b ""c""").
+std::vector<std::string> QuotedFields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    while (at < line.size() && line[at] == '"') {
+        std::string field;
+        ++at;
+        while (at < line.size() && !(line[at] == '"' && (at + 1 == line.size() || line[at + 1] != '"'))) {
+            field += line[at];
+            at += line[at] == '"' ? 2 : 1;
+        }
+        fields.push_back(field);
+        at += 2; // the closing quote and the comma
+    }
+    return fields;
+}
+
+// Whether the MACs of a change are those expected; a conflict's two in either order.
+bool SameMacs(const ExpectedChange& expected, const std::string& mac, const std::string& oldMac)
+{
+    if (expected.mac == mac && expected.oldMac == oldMac) {
+        return true;
+    }
+    return expected.change == ChangeWord(HostChangeKind::Conflict) && expected.mac == oldMac && expected.oldMac == mac;
+}
+
+// Every row's Change column holds the expected change of its address and nothing for
+// the others; the Changed filter shows exactly the changed rows.
+int CheckChangeColumn(CTessvaleDlg& window, const std::map<std::string, ExpectedChange>& expected)
+{
+    int failures = 0;
+    const auto fail = [&failures](const std::string& what) {
+        std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+        ++failures;
+    };
+    auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
+    const QAbstractItemModel* model = view->model();
+    if (view->isColumnHidden(kColumnChange)) {
+        fail("the Change column is hidden after a compared repetition");
+    }
+    std::map<std::string, ExpectedChange> missing = expected;
+    window.SetFilter(ListFilter::Changed);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const std::string ip = ToStdString(model->index(row, kColumnIp).data().toString());
+        const std::string change = ToStdString(model->index(row, kColumnChange).data().toString());
+        const auto it = expected.find(ip);
+        const std::string wanted = it != expected.end() ? it->second.change : std::string();
+        if (change != wanted) {
+            std::string what = ip;
+            what += " shows the change '" + change;
+            what += "', expected '" + wanted + "'";
+            fail(what);
+        }
+        if (view->isRowHidden(row, QModelIndex()) == (it != expected.end())) {
+            fail(ip + (it != expected.end() ? " is hidden" : " is shown") + " under the Changed filter");
+        }
+        missing.erase(ip);
+    }
+    window.SetFilter(ListFilter::All);
+    for (const auto& [ip, change] : missing) {
+        fail("no row for " + ip + " (" + change.change + ")");
+    }
+    return failures;
+}
+
+// changes.csv holds its header and exactly the expected changes, one line each.
+int CheckChangeLog(const std::string& path, const std::map<std::string, ExpectedChange>& expected)
+{
+    int failures = 0;
+    const auto fail = [&failures](const std::string& what) {
+        std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+        ++failures;
+    };
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) {
+            fail("the change log's last line has no CR LF end");
+            break;
+        }
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    if (lines.empty() || lines[0] + "\r\n" != FormatChangeLines({}, {}, {}, true)) {
+        fail("the change log " + path + " does not start with its header");
+        return failures + 1;
+    }
+    std::map<std::string, ExpectedChange> missing = expected;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> fields = QuotedFields(lines[i]);
+        const auto it = fields.size() == 7 ? missing.find(fields[1]) : missing.end();
+        if (it == missing.end() || fields[5] != it->second.change || !SameMacs(it->second, fields[2], fields[3])) {
+            fail("unexpected change log line " + lines[i]);
+            continue;
+        }
+        if (!QDateTime::fromString(QString::fromStdString(fields[0]), Qt::ISODate).isValid()) {
+            fail("the change log line of " + fields[1] + " has no ISO 8601 time");
+        }
+        missing.erase(it);
+    }
+    for (const auto& [ip, change] : missing) {
+        fail("the change log lacks " + ip + " (" + change.change + ")");
+    }
+    return failures;
+}
+
+// The first AutoScan repetition lists the test network and compares with nothing.
+int CheckBaselineRepetition(CountingWindow& window, const std::string& testnet, const std::string& log)
+{
+    int failures = Check(window, testnet);
+    if (!window.Changes().empty() || std::filesystem::exists(log)) {
+        std::fprintf(stderr, "window_driver: the first repetition reported changes\n");
+        ++failures;
+    }
+    auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
+    if (!view->isColumnHidden(kColumnChange)) {
+        std::fprintf(stderr, "window_driver: the Change column is shown without a baseline\n");
+        ++failures;
+    }
+    return failures;
+}
+
+int AutoScanChanges(CountingWindow& window, const std::string& testnet, const std::string& steps)
+{
+    const std::string log = DataFolder() + "/changes.csv";
+    auto* timer = window.findChild<QTimer*>(QStringLiteral("autoScanTimer"));
+    window.OnCommand(kIdAutoScan);
+    if (!timer->isActive() || !WaitFor([&window] { return window.finished >= 1; }, 120000)) {
+        std::fprintf(stderr, "window_driver: the first AutoScan repetition did not run to its end\n");
+        return 1;
+    }
+    // The next repetition waits until the network has changed.
+    timer->stop();
+    int failures = CheckBaselineRepetition(window, testnet, log);
+    if (window.started != 1) {
+        std::fprintf(stderr, "window_driver: the second repetition started before the network changed\n");
+        return 1;
+    }
+    std::ofstream(steps + "/baseline").put('\n');
+    if (!WaitFor([&steps] { return std::filesystem::exists(steps + "/go"); }, 120000)) {
+        std::fprintf(stderr, "window_driver: no %s/go\n", steps.c_str());
+        return 1;
+    }
+    const std::map<std::string, ExpectedChange> expected = ReadExpectedChanges(steps + "/expected-changes.txt");
+    // The repetition timer fires once, as it would after the AutoScan period.
+    timer->setSingleShot(true);
+    timer->start(100);
+    if (!WaitFor([&window] { return window.finished >= 2; }, 120000)) {
+        std::fprintf(stderr, "window_driver: the second AutoScan repetition did not run to its end\n");
+        return 1;
+    }
+    Wait(300);
+    if (window.started != 2 || !window.State().AutoScan()) {
+        std::fprintf(stderr, "window_driver: %d scans started, AutoScan %s\n", window.started.load(),
+                     window.State().AutoScan() ? "on" : "off");
+        ++failures;
+    }
+    if (expected.empty()) {
+        std::fprintf(stderr, "window_driver: no changes expected in %s/expected-changes.txt\n", steps.c_str());
+        ++failures;
+    }
+    failures += CheckChangeColumn(window, expected);
+    failures += CheckChangeLog(log, expected);
+    std::fprintf(stderr, "window_driver: %zu changes, %d rows, status \"%s\", %d failures\n", window.Changes().size(),
+                 window.Results().Count(), qPrintable(window.StatusText()), failures);
+    window.OnCommand(kIdStop);
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 // The About box, Properties, Settings and Favorites dialogs, a chart failure and the
@@ -218,19 +470,74 @@ void SaveDialogShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, c
     });
 }
 
+namespace {
+
+// Start, then the check of the list against the test network and of the one save prompt.
+int RunCheck(CTessvaleDlg& window, const DriverPrompts& prompts, const std::string& testnet)
+{
+    window.OnCommand(kIdStart);
+    if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
+        std::fprintf(stderr, "window_driver: the scan did not finish\n");
+        return 1;
+    }
+    Wait(500); // the end-of-scan questions run queued
+    const int result = Check(window, testnet);
+    if (prompts.savePrompts != 1) {
+        std::fprintf(stderr, "window_driver: save prompt shown %d times\n", prompts.savePrompts);
+        return 1;
+    }
+    return result;
+}
+
+// Start, with pictures during and after the scan and of the dialogs.
+int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc, char** argv)
+{
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    window.OnCommand(kIdStart);
+    Wait(1500);
+    Save(&window, folder, "main-during-scan.png");
+    if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
+        std::fprintf(stderr, "window_driver: the scan did not finish\n");
+        return 1;
+    }
+    Wait(500); // the end-of-scan questions run queued
+    auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
+    if (view->model()->rowCount() > 0) {
+        view->selectionModel()->select(view->model()->index(0, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    Save(&window, folder, "main-after-scan.png");
+    SaveDialogShots(window, store, maxWorkers, folder, argc, argv);
+    window.OnCommand(kIdOk);
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (std::string(argv[1]) != "shots" && std::string(argv[1]) != "check")) {
-        std::fprintf(stderr, "usage: window_driver shots FOLDER | check TESTNET_FOLDER\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (!(argc == 3 && (mode == "shots" || mode == "check")) && !(argc == 4 && mode == "autoscan-changes")) {
+        std::fprintf(stderr, "usage: window_driver shots FOLDER | check TESTNET_FOLDER | autoscan-changes "
+                             "TESTNET_FOLDER STEP_FOLDER\n");
         return 2;
     }
-    const bool shots = std::string(argv[1]) == "shots";
+    const bool shots = mode == "shots";
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtTranslationsForCurrentLanguage(); // as the program does at start-up
 
     ConfigStore store;
     store.Load(ConfigFilePath());
+    if (mode == "autoscan-changes") {
+        ConfigRecord settings = store.LoadSettings();
+        settings.SetValue(kAutoscanSpanSeconds, "1"); // AutoScan every minute
+        settings.SetValue(kAutoUpdate, "0");          // no update run of this program beside the test
+        if (!store.SaveSettings(settings)) {
+            std::fprintf(stderr, "window_driver: the AutoScan setting could not be saved\n");
+            return 1;
+        }
+    }
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));
     const auto probe = MakeSystemProbe(store);
@@ -239,42 +546,12 @@ int main(int argc, char** argv)
     CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
     SystemEnvironment environment(store);
     DriverPrompts prompts(shots ? QString::fromLocal8Bit(argv[2]) : QString());
-    CTessvaleDlg window(service, environment, prompts);
+    CountingWindow window(service, environment, prompts);
     service.SetEventPump(window.EventPump());
     window.show();
     Wait(300);
-
-    const QString folder = QString::fromLocal8Bit(argv[2]);
-    window.OnCommand(32771); // Start
-    if (shots) {
-        Wait(1500);
-        Save(&window, folder, "main-during-scan.png");
+    if (mode == "autoscan-changes") {
+        return AutoScanChanges(window, argv[2], argv[3]);
     }
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (window.State().Busy() && elapsed.elapsed() < 120000) {
-        Wait(50);
-    }
-    Wait(500); // the end-of-scan questions run queued
-    if (window.State().Busy()) {
-        std::fprintf(stderr, "window_driver: the scan did not finish\n");
-        return 1;
-    }
-    if (!shots) {
-        const int result = Check(window, argv[2]);
-        if (prompts.savePrompts != 1) {
-            std::fprintf(stderr, "window_driver: save prompt shown %d times\n", prompts.savePrompts);
-            return 1;
-        }
-        return result;
-    }
-    auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
-    if (view->model()->rowCount() > 0) {
-        view->selectionModel()->select(view->model()->index(0, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-    Save(&window, folder, "main-after-scan.png");
-    SaveDialogShots(window, store, service.MaxWorkers(), folder, argc, argv);
-    window.OnCommand(1);
-    return 0;
+    return shots ? RunShots(window, store, service.MaxWorkers(), argc, argv) : RunCheck(window, prompts, argv[2]);
 }

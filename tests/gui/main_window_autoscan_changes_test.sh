@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# End to end: two AutoScan repetitions of the main window over the test network. After
+# the first, a host is added, one removed, one given another MAC, and a namespace of its
+# own answers ARP for a fourth host's address; the second repetition must show exactly
+# those as new, gone, MAC changed and conflict in the Change column and append exactly
+# those lines to changes.csv in the data folder. The driver and this script meet through
+# files in a step folder (see window_driver.cpp).
+# Usage: main_window_autoscan_changes_test.sh WINDOW_DRIVER TESTNET_SCRIPT. Exit 77: skipped.
+set -euo pipefail
+driver=$1
+testnet=$2
+if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null || ! command -v nmbd >/dev/null; then
+    echo "skipped: needs root, iproute2 and Samba's nmbd for the test network"
+    exit 77
+fi
+
+work=$(mktemp -d)
+net=""
+conflict_ns=""
+driver_pid=""
+cleanup() {
+    if [ -n "$driver_pid" ]; then kill "$driver_pid" 2>/dev/null || true; fi
+    if [ -n "$conflict_ns" ]; then ip netns del "$conflict_ns" 2>/dev/null || true; fi
+    if [ -n "$net" ]; then "$testnet" down "$net"; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+net=$("$testnet" up --subnet 198.18.44.0/24 --netbios 2 --arp-only 3 \
+    --id "win$(printf '%x' $(($$ % 65536)))" | tail -n 1)
+# shellcheck disable=SC1091
+. "$net/env"
+switch_ns="tv${TESTNET_ID}w"
+arp_ns="tv${TESTNET_ID}a"
+steps=$work/steps
+mkdir -p "$work/data/Tessvale" "$steps"
+
+# The ARP-only hosts are the macvlans m1, m2, m3 of one namespace, in the order of
+# hosts.txt.
+mapfile -t arp_ips < <(awk '$4 == "arp" { print $1 }' "$net/hosts.txt")
+mapfile -t arp_macs < <(awk '$4 == "arp" { print $2 }' "$net/hosts.txt")
+[ "${#arp_ips[@]}" -eq 3 ] || { echo "the layout has not three ARP-only hosts"; exit 1; }
+
+APPDATA=$work/data ip netns exec "$SCANNER_NS" "$driver" autoscan-changes "$net" "$steps" &
+driver_pid=$!
+
+# The first repetition, the baseline, is done when the driver says so.
+deadline=$((SECONDS + 180))
+until [ -e "$steps/baseline" ]; do
+    if ! kill -0 "$driver_pid" 2>/dev/null || [ $SECONDS -ge $deadline ]; then
+        status=0
+        wait "$driver_pid" || status=$?
+        driver_pid=""
+        echo "the driver did not finish the first repetition (status $status)"
+        exit 1
+    fi
+    sleep 0.2
+done
+
+# New: a host on an address that was silent.
+new_ip=198.18.44.200
+ip -n "$arp_ns" link add m9 link eth0 type macvlan mode bridge
+ip -n "$arp_ns" addr add "$new_ip/24" dev m9
+ip -n "$arp_ns" link set m9 up
+new_mac=$(ip netns exec "$arp_ns" cat /sys/class/net/m9/address)
+# Gone: the first ARP-only host leaves.
+ip -n "$arp_ns" link del m1
+# MAC changed: the second takes another hardware address.
+changed_mac=02:54:56:00:00:44
+ip -n "$arp_ns" link set m2 down
+ip -n "$arp_ns" link set m2 address "$changed_mac"
+ip -n "$arp_ns" link set m2 up
+# Conflict: a namespace of its own claims the third's address too.
+conflict_ns="tv${TESTNET_ID}c"
+ip netns add "$conflict_ns"
+ip -n "$switch_ns" link add pc type veth peer name eth0 netns "$conflict_ns"
+ip -n "$switch_ns" link set pc master br0 up
+ip -n "$conflict_ns" link set lo up
+ip -n "$conflict_ns" link set eth0 up
+ip -n "$conflict_ns" addr add "${arp_ips[2]}/24" dev eth0
+conflict_mac=$(ip netns exec "$conflict_ns" cat /sys/class/net/eth0/address)
+# The scanner forgets what it learned of the old network.
+ip -n "$SCANNER_NS" neigh flush all
+
+{
+    printf '%s\t%s\t%s\t%s\n' "$new_ip" new "${new_mac^^}" -
+    printf '%s\t%s\t%s\t%s\n' "${arp_ips[0]}" gone - "${arp_macs[0]}"
+    printf '%s\t%s\t%s\t%s\n' "${arp_ips[1]}" "MAC changed" "${changed_mac^^}" "${arp_macs[1]}"
+    printf '%s\t%s\t%s\t%s\n' "${arp_ips[2]}" conflict "${arp_macs[2]}" "${conflict_mac^^}"
+} >"$steps/expected-changes.txt"
+: >"$steps/go"
+
+status=0
+wait "$driver_pid" || status=$?
+driver_pid=""
+if [ "$status" -ne 0 ]; then
+    echo "the window's second repetition did not show the expected changes (status $status)"
+    echo "expected:"
+    cat "$steps/expected-changes.txt"
+    echo "changes.csv:"
+    cat "$work/data/Tessvale/changes.csv" 2>/dev/null || echo "(none)"
+    exit 1
+fi
+echo "ok: the second AutoScan repetition showed new, gone, MAC changed and conflict, and logged them"
