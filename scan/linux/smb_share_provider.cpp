@@ -27,6 +27,7 @@
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/linux/inventory_child.h"
+#include "scan/linux/local_inventory_provider.h"
 #include "scan/smb_negotiate.h"
 
 namespace tessvale {
@@ -246,6 +247,11 @@ private:
 };
 
 } // namespace
+
+bool SmbServerAnswers(const std::string& address, std::chrono::milliseconds bound)
+{
+    return ServerAnswers(address, bound);
+}
 
 std::unique_ptr<InventoryProvider> MakeSmbShareProvider(std::chrono::milliseconds bound)
 {

@@ -357,6 +357,38 @@ TEST_F(RemoteInventory, SixtyFourWorkersGetEveryHealthyHostDespiteHostsThatStall
                 kWorkers, withShares, withAgent, healthyMaxMs, stallingMaxMs, totalMs);
 }
 
+TEST_F(RemoteInventory, TheScannerItselfGetsTheLocalInventoryAndSharesOnlyFromItsRunningSamba)
+{
+    // The scanner's own address is asked from local sources, never over the network:
+    // the host's smbd of the other namespace does not count as the scanner's Samba.
+    const std::string own = "198.18.40.1";
+    const std::string script = std::string(TESSVALE_SOURCE_DIR) + "/scripts/testnet-inventory own-samba " + s_folder;
+    const auto local = [&] {
+        HostInventory inventory;
+        int result = 0;
+        InScanner([&] { result = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")})->QueryInventory(own, inventory); });
+        EXPECT_EQ(result, 1);
+        return inventory;
+    };
+    Shell(script + " off");
+    const HostInventory without = local();
+    EXPECT_EQ(without.shares, "");
+    EXPECT_EQ(without.memoryMb,
+              std::to_string(std::stoll(Shell("awk '/^MemTotal:/ { print $2 }' /proc/meminfo")) / 1024));
+    EXPECT_NE(without.systemVersion, "-");
+
+    Shell(script + " on");
+    const std::string served = InScannerShell("smbclient -L //" + own + " -U '" + Env("INV_WORKGROUP") + "\\" +
+                                              Env("INV_USER") + "%" + Env("INV_PASSWORD") +
+                                              "' -g 2>/dev/null | awk -F'|' "
+                                              "'$1==\"Disk\"||$1==\"IPC\"||$1==\"Printer\" { printf \"%s;\", $2 }'");
+    const HostInventory with = local();
+    Shell(script + " off");
+    EXPECT_EQ(served, "gamma;IPC$;");
+    EXPECT_EQ(with.shares, served);
+    EXPECT_EQ(with.memoryMb, without.memoryMb);
+}
+
 TEST_F(RemoteInventory, SixtyFourWorkersGetEveryHealthyAgentDespiteAgentsThatStallAfterDiscovery)
 {
     // 60 healthy agents and 8 that answer the discovery of their engine id and then
