@@ -270,7 +270,10 @@ std::optional<std::string> RunningSambaConfig(const std::string& procFolder, con
         if (!serverAnswers()) {
             return std::nullopt;
         }
-        return ConfigOfCommandLine(commandLine, defaultConfig);
+        const fs::path file = ConfigOfCommandLine(commandLine, defaultConfig);
+        // A relative name is smbd's own: from the folder it was started in.
+        const std::string folder = file.is_relative() ? NamespaceLink(entry.path() / "cwd") : std::string();
+        return folder.empty() ? file.string() : (fs::path(folder) / file).string();
     }
     return std::nullopt;
 }

@@ -216,9 +216,11 @@ TEST_F(FakeProc, TheCommandLineNamesTheFile)
                                                           {"smbd\0-s/tmp/b.conf\0"s, "/tmp/b.conf"},
                                                           {"smbd\0--configfile=/tmp/c.conf\0-D\0"s, "/tmp/c.conf"},
                                                           {"smbd\0--configfile\0/tmp/d.conf\0"s, "/tmp/d.conf"},
-                                                          {"smbd\0-D\0"s, "/etc/samba/smb.conf"}}) {
+                                                          {"smbd\0-D\0"s, "/etc/samba/smb.conf"},
+                                                          {"smbd\0-s\0conf/e.conf\0"s, "/srv/samba/conf/e.conf"}}) {
         fs::remove_all(root / "proc" / "9");
         Process(9, "smbd", commandLine, "net:[1]");
+        fs::create_directory_symlink("/srv/samba", root / "proc" / "9" / "cwd");
         EXPECT_EQ(Running(), file) << file;
     }
 }
