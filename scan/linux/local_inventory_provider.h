@@ -38,12 +38,12 @@ std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider(const LocalInvento
 std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider(const LocalInventoryPaths& paths);
 
 // The configuration file of a running smbd that serves this computer's network: a
-// process named smbd in the proc folder whose network namespace is the calling thread's, or
-// whose namespace cannot be read (smbd runs as root, a user may not read its links),
-// while serverAnswers() says an SMB server answers. An smbd of another network namespace
-// counts for nothing, and so does an SMB server that is not Samba's. The file is the
-// one its command line names (-s FILE, --configfile=FILE), else defaultConfig. Nullopt
-// when no such smbd runs.
+// process named smbd in the proc folder whose network namespace is the calling
+// thread's, or whose namespace cannot be read (smbd runs as root, a user may not read
+// its links), while serverAnswers() says an SMB server answers. An smbd of another
+// network namespace counts for nothing, and so does an SMB server that is not Samba's.
+// The file is the one its command line names (-s FILE, --configfile=FILE; a relative
+// name from its working folder), else defaultConfig. Nullopt when no such smbd runs.
 std::optional<std::string> RunningSambaConfig(const std::string& procFolder, const std::string& defaultConfig,
                                               const std::function<bool()>& serverAnswers);
 
