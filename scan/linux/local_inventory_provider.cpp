@@ -69,10 +69,45 @@ std::optional<std::string> ColonValue(const std::string& text, std::string_view 
     return std::nullopt;
 }
 
+constexpr std::chrono::milliseconds kOwnServerBound{1000};
+constexpr std::size_t kMaxCommandLine = std::size_t{64} * 1024;
+
+// The configuration file a command line of smbd names, else fallback.
+std::string ConfigOfCommandLine(const std::string& commandLine, const std::string& fallback)
+{
+    std::vector<std::string> arguments;
+    std::istringstream parts(commandLine);
+    for (std::string argument; std::getline(parts, argument, '\0');) {
+        arguments.push_back(argument);
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if ((argument == "-s" || argument == "--configfile") && i + 1 < arguments.size()) {
+            return arguments[i + 1];
+        }
+        if (argument.starts_with("--configfile=")) {
+            return argument.substr(std::string_view("--configfile=").size());
+        }
+        if (argument.starts_with("-s") && argument.size() > 2) {
+            return argument.substr(2);
+        }
+    }
+    return fallback;
+}
+
+std::string NamespaceLink(const std::filesystem::path& link)
+{
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(link, error);
+    return error ? std::string() : target.string();
+}
+
 class LocalSession : public InventorySession
 {
 public:
-    explicit LocalSession(const LocalInventoryPaths& paths) : m_paths(paths) {}
+    LocalSession(const LocalInventoryPaths& paths, std::optional<std::string> sambaConfig)
+        : m_paths(paths), m_sambaConfig(std::move(sambaConfig))
+    {}
 
     bool Query(InventoryItem item, InventoryObjects& objects) override
     {
@@ -135,21 +170,23 @@ private:
         return true;
     }
 
+    // What the running Samba server serves: the shares of the configuration it reads,
+    // the user shares and the IPC$ that it always offers.
     bool Shares(InventoryObjects& objects) const
     {
-        std::error_code error;
-        if (!std::filesystem::exists(m_paths.smbd, error)) {
-            return true; // no Samba, no shares
+        if (!m_sambaConfig) {
+            return true; // no Samba server running, no shares
         }
         std::string text;
-        ReadWholeFile(m_paths.smbConf, text);
+        ReadWholeFile(*m_sambaConfig, text);
         const std::vector<SambaSection> sections = ParseSambaConfig(text);
         for (const std::string& name : SambaConfigShares(sections)) {
-            objects.emplace_back(name);
+            objects.emplace_back(CellText(name));
         }
         for (const std::string& name : SambaUserShares(SambaUserShareFolder(sections))) {
-            objects.emplace_back(name);
+            objects.emplace_back(CellText(name));
         }
+        objects.emplace_back("IPC$");
         return true;
     }
 
@@ -184,29 +221,75 @@ private:
     }
 
     const LocalInventoryPaths& m_paths;
+    std::optional<std::string> m_sambaConfig;
 };
 
 class LocalInventoryProvider : public InventoryProvider
 {
 public:
-    explicit LocalInventoryProvider(LocalInventoryPaths paths) : m_paths(std::move(paths)) {}
+    LocalInventoryProvider(LocalInventoryPaths paths, SambaServerProbe sambaServer)
+        : m_paths(std::move(paths)), m_sambaServer(std::move(sambaServer))
+    {}
 
     bool Answers(InventoryItem) const override { return true; }
 
-    std::unique_ptr<InventorySession> Connect(const std::string&, const InventoryIdentity*) override
+    std::unique_ptr<InventorySession> Connect(const std::string& address, const InventoryIdentity*) override
     {
-        return std::make_unique<LocalSession>(m_paths);
+        return std::make_unique<LocalSession>(m_paths, m_sambaServer ? m_sambaServer(address) : std::nullopt);
     }
 
 private:
     LocalInventoryPaths m_paths;
+    SambaServerProbe m_sambaServer;
 };
 
 } // namespace
 
+std::optional<std::string> RunningSambaConfig(const std::string& procFolder, const std::string& defaultConfig,
+                                              const std::function<bool()>& serverAnswers)
+{
+    namespace fs = std::filesystem;
+    const std::string ownNetwork = NamespaceLink(fs::path(procFolder) / "thread-self" / "ns" / "net");
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(procFolder, error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
+        }
+        std::string name;
+        if (!ReadWholeFile((entry.path() / "comm").string(), name) || Trim(name) != "smbd") {
+            continue;
+        }
+        const std::string network = NamespaceLink(entry.path() / "ns" / "net");
+        if (!network.empty() && !ownNetwork.empty() && network != ownNetwork) {
+            continue; // the server of another network
+        }
+        std::string commandLine;
+        ReadWholeFile((entry.path() / "cmdline").string(), commandLine);
+        commandLine.resize(std::min(commandLine.size(), kMaxCommandLine));
+        if (!serverAnswers()) {
+            return std::nullopt;
+        }
+        const fs::path file = ConfigOfCommandLine(commandLine, defaultConfig);
+        // A relative name is smbd's own: from the folder it was started in.
+        const std::string folder = file.is_relative() ? NamespaceLink(entry.path() / "cwd") : std::string();
+        return folder.empty() ? file.string() : (fs::path(folder) / file).string();
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider(const LocalInventoryPaths& paths,
+                                                              SambaServerProbe sambaServer)
+{
+    return std::make_unique<LocalInventoryProvider>(paths, std::move(sambaServer));
+}
+
 std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider(const LocalInventoryPaths& paths)
 {
-    return std::make_unique<LocalInventoryProvider>(paths);
+    return MakeLocalInventoryProvider(paths, [paths](const std::string& address) {
+        return RunningSambaConfig(paths.proc, paths.smbConf,
+                                  [&address] { return SmbServerAnswers(address, kOwnServerBound); });
+    });
 }
 
 std::unique_ptr<InventoryProvider> MakeLocalInventoryProvider()

@@ -3,35 +3,31 @@
 //
 // libsmbclient keeps process-wide state (its configuration, which setting a context's
 // debug level changes, and the caches behind name resolution) and does not promise that
-// separate contexts may be used from several threads at once. A child
-// per host gives every worker a copy of the library of its own: workers never wait for
-// each other, and a host that stalls costs only its own child, which ends at the bound.
-// The parent itself never enters the library.
+// separate contexts may be used from several threads at once. A child per host
+// (scan/linux/inventory_child.h) gives every worker a copy of the library of its own.
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <libsmbclient.h>
-#include <linux/close_range.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/fd_wait.h"
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
+#include "scan/linux/inventory_child.h"
+#include "scan/linux/local_inventory_provider.h"
 #include "scan/smb_negotiate.h"
 
 namespace tessvale {
@@ -173,154 +169,39 @@ bool ListShares(const std::string& address, const InventoryIdentity& identity, s
     return true;
 }
 
-bool WriteAll(int fd, const void* data, std::size_t size)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// The child: lists the shares and writes each name as a 32-bit length (host order) and
-// its bytes. Exit code 0 when the listing succeeded. Never returns.
-[[noreturn]] void RunListingChild(int out, pid_t parent, const std::string& address, const InventoryIdentity& identity,
-                                  std::chrono::milliseconds bound)
-{
-    // The child holds nothing of the other workers: a copy of another child's pipe would
-    // keep that pipe from closing, and copies of their sockets would keep those open.
-    constexpr int kOut = STDERR_FILENO + 1;
-    if (out != kOut && ::dup2(out, kOut) != kOut) {
-        ::_exit(2);
-    }
-    ::close_range(kOut + 1, ~0U, 0);
-    out = kOut;
-    // A fault in the child ends the child; the program's crash report is the parent's.
-    for (const int fatal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGPIPE}) {
-        std::signal(fatal, SIG_DFL);
-    }
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
-        ::_exit(2);
-    }
-    bool ok = false;
-    {
-        std::vector<std::string> names;
-        ok = ListShares(address, identity, bound, names);
-        for (const std::string& name : names) {
-            const auto length = static_cast<std::uint32_t>(name.size());
-            ok = ok && WriteAll(out, &length, sizeof length) && WriteAll(out, name.data(), name.size());
-        }
-    }
-    ::_exit(ok ? 0 : 1);
-}
-
-// One child process: killed and reaped when its owner goes, unless reaped before.
-class ListingChild
-{
-public:
-    explicit ListingChild(pid_t pid) : m_pid(pid) {}
-    ~ListingChild()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            Reap();
-        }
-    }
-    ListingChild(const ListingChild&) = delete;
-    ListingChild& operator=(const ListingChild&) = delete;
-
-    // Waits for the child's end (the caller has seen its pipe close). True when it
-    // exited with code 0.
-    bool Reap()
-    {
-        int status = 0;
-        pid_t ended = -1;
-        while ((ended = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        return ended > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-private:
-    pid_t m_pid;
-};
-
-// Splits what a child sent into share names; false when it is not a whole listing.
-bool ParseListing(const std::vector<std::uint8_t>& listing, InventoryObjects& shares)
-{
-    std::size_t at = 0;
-    while (at < listing.size()) {
-        std::uint32_t length = 0;
-        if (listing.size() - at < sizeof length) {
-            return false;
-        }
-        std::memcpy(&length, listing.data() + at, sizeof length);
-        at += sizeof length;
-        if (length > kMaxShareName || listing.size() - at < length) {
-            return false;
-        }
-        if (shares.size() < kMaxShares) {
-            shares.emplace_back(CellText(std::string_view(reinterpret_cast<const char*>(listing.data() + at), length)));
-        }
-        at += length;
-    }
-    return true;
-}
-
 // Reads the share list of one host in a child process. libsmbclient gives every
 // exchange with the host the bound, so a host that stalls ends its child after one
 // bound; a host that keeps answering slowly is cut off after kListingExchanges bounds
 // (connecting, negotiating, authenticating, the tree and pipe of the share list, the
-// listing itself and its close).
+// listing itself and its close). The child sends each name as a text part.
 bool ListSharesInChild(const std::string& address, const InventoryIdentity& identity, std::chrono::milliseconds bound,
                        InventoryObjects& shares)
 {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
+    const auto listing = RunInChild(
+        [&](int out) {
+            std::vector<std::string> names;
+            bool ok = ListShares(address, identity, bound, names);
+            ChildMessageWriter writer(out);
+            for (const std::string& name : names) {
+                ok = ok && writer.Text(name);
+            }
+            return ok;
+        },
+        std::chrono::steady_clock::now() + kListingExchanges * bound, kMaxListing);
+    if (!listing) {
         return false;
     }
-    UniqueFd readEnd(ends[0]);
-    UniqueFd writeEnd(ends[1]);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        readEnd.Close();
-        RunListingChild(writeEnd.Get(), parent, address, identity, bound);
-    }
-    writeEnd.Close();
-    if (pid < 0) {
-        return false;
-    }
-    ListingChild child(pid);
-    const auto deadline = std::chrono::steady_clock::now() + kListingExchanges * bound;
-    std::vector<std::uint8_t> listing;
-    for (;;) {
-        if (!WaitForDescriptor(readEnd.Get(), POLLIN, deadline)) {
-            return false; // the child ends with its owner
-        }
-        std::uint8_t buffer[4096];
-        const ssize_t size = ::read(readEnd.Get(), buffer, sizeof buffer);
-        if (size < 0 && errno == EINTR) {
-            continue;
-        }
-        if (size < 0 || listing.size() + static_cast<std::size_t>(size) > kMaxListing) {
+    ChildMessageReader reader(*listing);
+    while (!reader.AtEnd()) {
+        const std::optional<std::string> name = reader.Text(kMaxShareName);
+        if (!name) {
             return false;
         }
-        if (size == 0) {
-            break;
+        if (shares.size() < kMaxShares) {
+            shares.emplace_back(CellText(*name));
         }
-        listing.insert(listing.end(), buffer, buffer + size);
     }
-    return child.Reap() && ParseListing(listing, shares);
+    return true;
 }
 
 class SmbShareSession : public InventorySession
@@ -366,6 +247,11 @@ private:
 };
 
 } // namespace
+
+bool SmbServerAnswers(const std::string& address, std::chrono::milliseconds bound)
+{
+    return ServerAnswers(address, bound);
+}
 
 std::unique_ptr<InventoryProvider> MakeSmbShareProvider(std::chrono::milliseconds bound)
 {

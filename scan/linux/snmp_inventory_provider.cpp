@@ -3,18 +3,23 @@
 // standard MIBs: sysDescr (RFC 3418), hrDeviceDescr and hrMemorySize (RFC 2790),
 // ifOperStatus, ifType, ifSpeed and ifHighSpeed (RFC 2863).
 //
-// net-snmp keeps its users and engine ids in process-wide lists that it does not lock,
-// so every library call runs under one lock. Before taking it, a discovery request on a
-// socket of our own tells within the bound whether an agent answers at all; hosts
-// without an agent therefore never hold the lock.
+// net-snmp keeps its users and engine ids in process-wide lists that it does not lock
+// (its notes on threads say its SNMPv3 support was never made thread-safe, and this
+// build has no reentrant locking), so no two threads may be inside the library at once.
+// Instead of one lock that every worker waits for, each host is asked from a child
+// process of its own (scan/linux/inventory_child.h): workers never wait for each other,
+// and an agent that stalls costs only its own child. Before a child is started, a
+// discovery request on a socket of our own tells within the bound whether an agent
+// answers at all; hosts without an agent cost no child.
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -28,6 +33,7 @@
 #include "common/fd_wait.h"
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
+#include "scan/linux/inventory_child.h"
 #include "scan/snmp_discovery.h"
 
 namespace tessvale {
@@ -36,7 +42,13 @@ namespace {
 constexpr std::uint16_t kSnmpPort = 161;
 constexpr int kDiscoveryTries = 2;
 constexpr int kMaxWalkRows = 1024;
-constexpr std::chrono::seconds kLockWait{10};
+// A child asks the agent for at most this many bounds: a stalled request costs one bound
+// at most (each try a third of it, and one retry), an agent that answers every request
+// slowly is cut off here.
+constexpr int kAgentExchanges = 3;
+constexpr std::size_t kMaxValueText = 4096;  // bytes a child may send per value
+constexpr std::size_t kMaxAnswerObjects = 4; // values a child may send per answer
+constexpr std::size_t kMaxMessage = 4 * (8 + kMaxAnswerObjects * (8 + kMaxValueText));
 
 // OIDs of the objects read.
 const oid kSysDescr[] = {1, 3, 6, 1, 2, 1, 1, 1, 0};
@@ -64,7 +76,7 @@ Oid Child(Oid base, oid index)
     return base;
 }
 
-bool AgentAnswers(const std::string& address, std::chrono::milliseconds bound)
+bool AgentResponds(const std::string& address, std::chrono::milliseconds bound)
 {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -103,20 +115,9 @@ bool AgentAnswers(const std::string& address, std::chrono::milliseconds bound)
     return false;
 }
 
-std::timed_mutex& LibraryMutex()
-{
-    static std::timed_mutex mutex;
-    return mutex;
-}
-
-// Called under the library lock.
+// Called once in each child, before any other library call.
 void InitLibrary()
 {
-    static bool ready = false;
-    if (ready) {
-        return;
-    }
-    ready = true;
     // No configuration files, no persistent state on disk, no MIB files, no messages on
     // the terminal: the inventory uses numeric OIDs and keys it derives itself.
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
@@ -145,7 +146,7 @@ struct Binding
     Oid objectId;
 };
 
-// One open library session; every call runs under the library lock.
+// One open library session (in a child).
 class AgentSession
 {
 public:
@@ -393,42 +394,133 @@ private:
     bool m_stalled = false;
 };
 
+// The answers of one agent: system version, processor, memory, adapter speed.
+using AgentAnswers = std::array<Answer, 4>;
+
+std::optional<std::size_t> AnswerIndex(InventoryItem item)
+{
+    switch (item) {
+    case InventoryItem::SystemVersion:
+        return 0;
+    case InventoryItem::Processor:
+        return 1;
+    case InventoryItem::Memory:
+        return 2;
+    case InventoryItem::AdapterSpeed:
+        return 3;
+    case InventoryItem::Shares:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Runs in the child only. Nullopt when no session could be opened, the agent stalled
+// on the first request or refused the user at both security levels.
+std::optional<AgentAnswers> AskAgent(const std::string& address, const InventoryIdentity& identity,
+                                     std::chrono::milliseconds bound)
+{
+    InitLibrary();
+    // The agent decides which security level the user has: privacy first, then
+    // authentication alone when the agent refused the first.
+    const auto perTry = bound / 3;
+    for (const int level : {SNMP_SEC_LEVEL_AUTHPRIV, SNMP_SEC_LEVEL_AUTHNOPRIV}) {
+        AgentSession session;
+        if (!session.Open(address, identity, level, perTry)) {
+            return std::nullopt; // no engine id within the bound, or a password the library rejects
+        }
+        Binding probe;
+        const Reply reply = session.Request(SNMP_MSG_GET, MakeOid(kSysDescr), probe);
+        if (reply == Reply::NoAnswer) {
+            return std::nullopt;
+        }
+        if (reply == Reply::Refused) {
+            continue;
+        }
+        AgentAnswers answers;
+        answers[0].ok = reply == Reply::Value && probe.type == ASN_OCTET_STR;
+        if (answers[0].ok) {
+            answers[0].objects.emplace_back(CellText(probe.text));
+        }
+        InventoryReader reader(session);
+        answers[1] = reader.Processor();
+        answers[2] = reader.Memory();
+        answers[3] = reader.AdapterSpeed();
+        return answers;
+    }
+    return std::nullopt;
+}
+
+// The text cut to at most kMaxValueText bytes, not inside a UTF-8 sequence.
+std::string_view CutValue(std::string_view text)
+{
+    if (text.size() <= kMaxValueText) {
+        return text;
+    }
+    std::size_t size = kMaxValueText;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0U) == 0x80U) {
+        --size;
+    }
+    return text.substr(0, size);
+}
+
+// The child's message: per answer whether it succeeded, the number of its values, and
+// per value whether it is present and its text.
+bool SendAnswers(const AgentAnswers& answers, int out)
+{
+    ChildMessageWriter writer(out);
+    bool ok = true;
+    for (const Answer& answer : answers) {
+        const std::size_t count = std::min(answer.objects.size(), kMaxAnswerObjects);
+        ok = ok && writer.Number(answer.ok ? 1 : 0) && writer.Number(static_cast<std::uint32_t>(count));
+        for (std::size_t i = 0; ok && i < count; ++i) {
+            const std::optional<std::string>& value = answer.objects[i];
+            ok = writer.Number(value ? 1 : 0) && writer.Text(value ? CutValue(*value) : std::string_view());
+        }
+    }
+    return ok;
+}
+
+std::optional<AgentAnswers> ReadAnswers(const std::vector<std::uint8_t>& message)
+{
+    ChildMessageReader reader(message);
+    AgentAnswers answers;
+    for (Answer& answer : answers) {
+        const std::optional<std::uint32_t> ok = reader.Number();
+        const std::optional<std::uint32_t> count = reader.Number();
+        if (!ok || !count || *ok > 1 || *count > kMaxAnswerObjects) {
+            return std::nullopt;
+        }
+        answer.ok = *ok == 1;
+        for (std::uint32_t i = 0; i < *count; ++i) {
+            const std::optional<std::uint32_t> present = reader.Number();
+            std::optional<std::string> text = reader.Text(kMaxValueText);
+            if (!present || *present > 1 || !text) {
+                return std::nullopt;
+            }
+            answer.objects.push_back(*present == 1 ? std::move(text) : std::nullopt);
+        }
+    }
+    if (!reader.AtEnd()) {
+        return std::nullopt;
+    }
+    return answers;
+}
+
 class SnmpSession : public InventorySession
 {
 public:
-    SnmpSession(Answer systemVersion, Answer processor, Answer memory, Answer speed)
-        : m_systemVersion(std::move(systemVersion)), m_processor(std::move(processor)), m_memory(std::move(memory)),
-          m_speed(std::move(speed))
-    {}
+    explicit SnmpSession(AgentAnswers answers) : m_answers(std::move(answers)) {}
 
     bool Query(InventoryItem item, InventoryObjects& objects) override
     {
-        const Answer* answer = nullptr;
-        switch (item) {
-        case InventoryItem::SystemVersion:
-            answer = &m_systemVersion;
-            break;
-        case InventoryItem::Processor:
-            answer = &m_processor;
-            break;
-        case InventoryItem::Memory:
-            answer = &m_memory;
-            break;
-        case InventoryItem::AdapterSpeed:
-            answer = &m_speed;
-            break;
-        case InventoryItem::Shares:
-            break;
-        }
-        objects = answer && answer->ok ? answer->objects : InventoryObjects();
-        return answer && answer->ok;
+        const std::optional<std::size_t> index = AnswerIndex(item);
+        const bool ok = index && m_answers[*index].ok;
+        objects = ok ? m_answers[*index].objects : InventoryObjects();
+        return ok;
     }
 
 private:
-    Answer m_systemVersion;
-    Answer m_processor;
-    Answer m_memory;
-    Answer m_speed;
+    AgentAnswers m_answers;
 };
 
 class SnmpInventoryProvider : public InventoryProvider
@@ -440,43 +532,20 @@ public:
 
     std::unique_ptr<InventorySession> Connect(const std::string& address, const InventoryIdentity* identity) override
     {
-        if (!identity || identity->user.empty() || !AgentAnswers(address, m_bound)) {
+        if (!identity || identity->user.empty() || !AgentResponds(address, m_bound)) {
             return nullptr;
         }
-        const std::unique_lock<std::timed_mutex> lock(LibraryMutex(), kLockWait);
-        if (!lock.owns_lock()) {
+        const std::optional<std::vector<std::uint8_t>> message = RunInChild(
+            [&](int out) {
+                const std::optional<AgentAnswers> answers = AskAgent(address, *identity, m_bound);
+                return answers && SendAnswers(*answers, out);
+            },
+            std::chrono::steady_clock::now() + kAgentExchanges * m_bound, kMaxMessage);
+        std::optional<AgentAnswers> answers = message ? ReadAnswers(*message) : std::nullopt;
+        if (!answers) {
             return nullptr;
         }
-        InitLibrary();
-        // The agent decides which security level the user has: privacy first, then
-        // authentication alone when the agent refused the first.
-        const auto perTry = m_bound / 3;
-        for (const int level : {SNMP_SEC_LEVEL_AUTHPRIV, SNMP_SEC_LEVEL_AUTHNOPRIV}) {
-            AgentSession session;
-            if (!session.Open(address, *identity, level, perTry)) {
-                return nullptr; // no engine id within the bound, or a password the library rejects
-            }
-            Binding probe;
-            const Reply reply = session.Request(SNMP_MSG_GET, MakeOid(kSysDescr), probe);
-            if (reply == Reply::NoAnswer) {
-                return nullptr;
-            }
-            if (reply == Reply::Refused) {
-                continue;
-            }
-            Answer systemVersion;
-            systemVersion.ok = reply == Reply::Value && probe.type == ASN_OCTET_STR;
-            if (systemVersion.ok) {
-                systemVersion.objects.emplace_back(CellText(probe.text));
-            }
-            InventoryReader reader(session);
-            Answer processor = reader.Processor();
-            Answer memory = reader.Memory();
-            Answer speed = reader.AdapterSpeed();
-            return std::make_unique<SnmpSession>(std::move(systemVersion), std::move(processor), std::move(memory),
-                                                 std::move(speed));
-        }
-        return nullptr;
+        return std::make_unique<SnmpSession>(std::move(*answers));
     }
 
 private:

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -61,7 +63,8 @@ protected:
         paths.memInfo = (root / "meminfo").string();
         paths.netClass = (root / "net").string();
         paths.smbConf = (root / "smb.conf").string();
-        paths.smbd = (root / "smbd").string();
+        paths.proc = (root / "proc").string();
+        fs::create_directories(root / "proc");
     }
     void Write(const fs::path& path, const std::string& text)
     {
@@ -137,20 +140,108 @@ TEST_F(LocalInventoryTree, NoAdapterWithSpeedGivesAnEmptyAnswer)
     EXPECT_TRUE(ok);
 }
 
-TEST_F(LocalInventoryTree, SharesOfSmbConfAndUserSharesWhenSambaIsInstalled)
+TEST_F(LocalInventoryTree, SharesOnlyWhileSambaServesTheAddress)
 {
-    Write(root / "smb.conf", "[global]\n  workgroup = OFFICE\n  usershare path = " + (root / "usershares").string() +
-                                 "\n[homes]\n  browseable = no\n[printers]\n  path = /var/tmp\n"
-                                 "[print$]\n  path = /var/lib/samba/printers\n[Data]\n  path = /srv/data\n"
-                                 "[old]\n  available = no\n");
+    Write(root / "smb.conf", "[global]\n  workgroup = OFFICE\n[data]\n  path = /srv/data\n");
+    Write(root / "served.conf", "[global]\n  workgroup = OFFICE\n  usershare path = " + (root / "usershares").string() +
+                                    "\n[homes]\n  browseable = no\n[printers]\n  path = /var/tmp\n"
+                                    "[print$]\n  path = /var/lib/samba/printers\n[Data]\n  path = /srv/data\n"
+                                    "[old]\n  available = no\n");
     Write(root / "usershares" / "music", "#VERSION 2\npath=/home/a/Music\nsharename=Music\n");
     Write(root / "usershares" / "docs", "#VERSION 2\npath=/home/a/Docs\n");
-    const auto provider = MakeLocalInventoryProvider(paths);
+    std::optional<std::string> served;
+    std::vector<std::string> asked;
+    const auto provider = MakeLocalInventoryProvider(paths, [&](const std::string& address) {
+        asked.push_back(address);
+        return served;
+    });
     bool ok = false;
-    EXPECT_EQ(Query(*provider, InventoryItem::Shares, &ok), "");
-    EXPECT_TRUE(ok); // Samba not installed: a query without objects
-    Write(root / "smbd", "");
-    EXPECT_EQ(Query(*provider, InventoryItem::Shares), "print$;Data;Music;docs;");
+    // No server: a query without objects, whatever the configuration file holds.
+    const auto session = provider->Connect("198.18.46.1", nullptr);
+    InventoryObjects objects;
+    EXPECT_TRUE(session->Query(InventoryItem::Shares, objects));
+    EXPECT_TRUE(objects.empty());
+    served = (root / "served.conf").string();
+    EXPECT_EQ(Query(*provider, InventoryItem::Shares, &ok), "print$;Data;Music;docs;IPC$;");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(asked, (std::vector<std::string>{"198.18.46.1", "127.0.0.1"}));
+}
+
+class FakeProc : public LocalInventoryTree
+{
+protected:
+    // A process of the fake proc folder; network empty: its namespace link unreadable.
+    void Process(int pid, const std::string& name, const std::string& commandLine, const std::string& network)
+    {
+        const fs::path folder = root / "proc" / std::to_string(pid);
+        Write(folder / "comm", name + "\n");
+        Write(folder / "cmdline", commandLine);
+        if (!network.empty()) {
+            fs::create_directories(folder / "ns");
+            fs::create_symlink(network, folder / "ns" / "net");
+        }
+    }
+    std::optional<std::string> Running()
+    {
+        return RunningSambaConfig(paths.proc, "/etc/samba/smb.conf", [this] { return m_answers; });
+    }
+    void OwnNetwork(const std::string& network)
+    {
+        fs::create_directories(root / "proc" / "thread-self" / "ns");
+        fs::create_symlink(network, root / "proc" / "thread-self" / "ns" / "net");
+    }
+
+    bool m_answers = true;
+};
+
+using namespace std::string_literals;
+
+TEST_F(FakeProc, AnSmbdOfThisNetworkWithItsConfigurationFile)
+{
+    OwnNetwork("net:[4026531840]");
+    Process(1, "systemd", "/sbin/init\0"s, "net:[4026531840]");
+    Process(40, "nmbd", "/usr/sbin/nmbd\0-s\0/etc/other.conf\0"s, "net:[4026531840]");
+    EXPECT_EQ(Running(), std::nullopt) << "nmbd alone serves no shares";
+    Process(77, "smbd", "/usr/sbin/smbd\0--foreground\0--no-process-group\0"s, "net:[4026531840]");
+    EXPECT_EQ(Running(), "/etc/samba/smb.conf");
+    m_answers = false;
+    EXPECT_EQ(Running(), std::nullopt) << "an smbd that does not serve the address";
+}
+
+TEST_F(FakeProc, TheCommandLineNamesTheFile)
+{
+    OwnNetwork("net:[1]");
+    for (const auto& [commandLine, file] :
+         std::vector<std::pair<std::string, std::string>>{{"smbd\0-s\0/tmp/a.conf\0"s, "/tmp/a.conf"},
+                                                          {"smbd\0-s/tmp/b.conf\0"s, "/tmp/b.conf"},
+                                                          {"smbd\0--configfile=/tmp/c.conf\0-D\0"s, "/tmp/c.conf"},
+                                                          {"smbd\0--configfile\0/tmp/d.conf\0"s, "/tmp/d.conf"},
+                                                          {"smbd\0-D\0"s, "/etc/samba/smb.conf"},
+                                                          {"smbd\0-s\0conf/e.conf\0"s, "/srv/samba/conf/e.conf"}}) {
+        fs::remove_all(root / "proc" / "9");
+        Process(9, "smbd", commandLine, "net:[1]");
+        fs::create_directory_symlink("/srv/samba", root / "proc" / "9" / "cwd");
+        EXPECT_EQ(Running(), file) << file;
+    }
+}
+
+TEST_F(FakeProc, AnSmbdOfAnotherNetworkCountsForNothing)
+{
+    OwnNetwork("net:[1]");
+    Process(50, "smbd", "smbd\0-s\0/tmp/testnet.conf\0"s, "net:[2]");
+    EXPECT_EQ(Running(), std::nullopt);
+    // One whose namespace this user may not read counts while a server answers.
+    Process(60, "smbd", "smbd\0"s, "");
+    EXPECT_EQ(Running(), "/etc/samba/smb.conf");
+    m_answers = false;
+    EXPECT_EQ(Running(), std::nullopt);
+}
+
+TEST_F(FakeProc, NoSmbdNoServer)
+{
+    EXPECT_EQ(Running(), std::nullopt);
+    Process(5, "smbd-notifyd", "smbd-notifyd\0"s, "");
+    EXPECT_EQ(Running(), std::nullopt);
 }
 
 TEST(SambaConfig, ParsesSectionsContinuationsAndComments)

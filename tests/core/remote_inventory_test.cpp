@@ -114,6 +114,43 @@ protected:
         return Shell("ip netns exec " + Env("INV_SCANNER_NS") + " env MIBS= " + command);
     }
 
+    // The query with the agent's provider alone.
+    static std::unique_ptr<HostInventoryQuery> MakeAgentQuery(const InventoryCredentials& credentials)
+    {
+        std::vector<std::unique_ptr<InventoryProvider>> remote;
+        remote.push_back(MakeSnmpInventoryProvider());
+        InventorySources sources;
+        sources.workgroup = [] { return std::string("TVINV"); };
+        sources.credentials = [credentials] { return credentials; };
+        sources.isLocalAddress = [](const std::string&) { return false; };
+        return std::make_unique<HostInventoryQuery>(nullptr, std::move(remote), std::move(sources));
+    }
+
+    // Runs the query for every address on kWorkers threads that take the addresses in
+    // order, as the scan's workers do. The milliseconds of the whole run.
+    template <typename Query>
+    static long long QueryAll(std::size_t workers, Query& query, const std::vector<std::string>& addresses,
+                              std::vector<HostInventory>& inventories)
+    {
+        inventories.assign(addresses.size(), HostInventory());
+        std::atomic<std::size_t> next{0};
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < workers; ++w) {
+            threads.emplace_back([&] {
+                InScanner([&] {
+                    for (std::size_t i = next++; i < addresses.size(); i = next++) {
+                        query.QueryInventory(addresses[i], inventories[i]);
+                    }
+                });
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    }
+
     static std::unique_ptr<HostInventoryQuery> MakeQuery(const InventoryCredentials& credentials,
                                                          std::chrono::milliseconds smbBound = kInventoryAnswerBound)
     {
@@ -318,6 +355,78 @@ TEST_F(RemoteInventory, SixtyFourWorkersGetEveryHealthyHostDespiteHostsThatStall
     std::printf("inventory at %zu workers: %d/60 healthy hosts with shares, %d/60 with the agent's values; "
                 "slowest healthy host %lld ms, slowest stalling host %lld ms, all %lld ms\n",
                 kWorkers, withShares, withAgent, healthyMaxMs, stallingMaxMs, totalMs);
+}
+
+TEST_F(RemoteInventory, TheScannerItselfGetsTheLocalInventoryAndSharesOnlyFromItsRunningSamba)
+{
+    // The scanner's own address is asked from local sources, never over the network:
+    // the host's smbd of the other namespace does not count as the scanner's Samba.
+    const std::string own = "198.18.40.1";
+    const std::string script = std::string(TESSVALE_SOURCE_DIR) + "/scripts/testnet-inventory own-samba " + s_folder;
+    const auto local = [&] {
+        HostInventory inventory;
+        int result = 0;
+        InScanner([&] { result = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")})->QueryInventory(own, inventory); });
+        EXPECT_EQ(result, 1);
+        return inventory;
+    };
+    Shell(script + " off");
+    const HostInventory without = local();
+    EXPECT_EQ(without.shares, "");
+    EXPECT_EQ(without.memoryMb,
+              std::to_string(std::stoll(Shell("awk '/^MemTotal:/ { print $2 }' /proc/meminfo")) / 1024));
+    EXPECT_NE(without.systemVersion, "-");
+
+    Shell(script + " on");
+    const std::string served = InScannerShell("smbclient -L //" + own + " -U '" + Env("INV_WORKGROUP") + "\\" +
+                                              Env("INV_USER") + "%" + Env("INV_PASSWORD") +
+                                              "' -g 2>/dev/null | awk -F'|' "
+                                              "'$1==\"Disk\"||$1==\"IPC\"||$1==\"Printer\" { printf \"%s;\", $2 }'");
+    const HostInventory with = local();
+    Shell(script + " off");
+    EXPECT_EQ(served, "gamma;IPC$;");
+    EXPECT_EQ(with.shares, served);
+    EXPECT_EQ(with.memoryMb, without.memoryMb);
+}
+
+TEST_F(RemoteInventory, SixtyFourWorkersGetEveryHealthyAgentDespiteAgentsThatStallAfterDiscovery)
+{
+    // 60 healthy agents and 8 that answer the discovery of their engine id and then
+    // leave every authenticated request unanswered, first in the queue. Each of those
+    // costs its bound; a library lock shared by the workers would make the healthy
+    // hosts wait behind them all, longer than any worker may wait.
+    constexpr std::size_t kWorkers = 64;
+    const std::vector<std::string> healthy = EnvList("INV_CROWD_IPS");
+    const std::vector<std::string> stalling = EnvList("INV_AGENT_STALL_IPS");
+    ASSERT_EQ(healthy.size(), 60U);
+    ASSERT_EQ(stalling.size(), 8U);
+    std::vector<std::string> addresses = stalling;
+    addresses.insert(addresses.end(), healthy.begin(), healthy.end());
+    const std::string systemVersion = SnmpGet("1.3.6.1.2.1.1.1.0");
+    const std::string memoryMb = std::to_string(std::stoll(SnmpGet("1.3.6.1.2.1.25.2.2.0")) / 1024);
+    ASSERT_FALSE(systemVersion.empty());
+
+    const auto query = MakeAgentQuery({Env("INV_USER"), Env("INV_PASSWORD")});
+    std::vector<HostInventory> inventories;
+    const long long totalMs = QueryAll(kWorkers, *query, addresses, inventories);
+    int complete = 0;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        if (i < stalling.size()) {
+            EXPECT_EQ(inventories[i].systemVersion, "-") << addresses[i];
+            EXPECT_EQ(inventories[i].cpu, "-") << addresses[i];
+            continue;
+        }
+        EXPECT_EQ(inventories[i].systemVersion, systemVersion) << addresses[i];
+        EXPECT_EQ(inventories[i].memoryMb, memoryMb) << addresses[i];
+        EXPECT_NE(inventories[i].cpu, "-") << addresses[i];
+        EXPECT_FALSE(inventories[i].cpu.empty()) << addresses[i];
+        complete += inventories[i].systemVersion == systemVersion && inventories[i].cpu != "-" ? 1 : 0;
+    }
+    std::printf("agents at %zu workers: %d/60 healthy agents with their values, all %lld ms\n", kWorkers, complete,
+                totalMs);
+    // Each worker asks two hosts at most; a stalled one costs the discovery and the
+    // child's bound. Far more than that means the workers waited for each other.
+    EXPECT_LT(totalMs, 60000);
 }
 
 } // namespace
