@@ -4,8 +4,15 @@
 
 namespace tessvale {
 
+namespace {
+
+// After a refusal the limit grows back by one for this many settled entries.
+constexpr std::size_t kSettledPerRaise = 8;
+
+} // namespace
+
 NeighbourBudget::NeighbourBudget(std::size_t limit, std::chrono::milliseconds life)
-    : m_limit(std::max<std::size_t>(1, limit)), m_life(life)
+    : m_ceiling(std::max<std::size_t>(1, limit)), m_limit(m_ceiling), m_life(life)
 {}
 
 bool NeighbourBudget::Start(std::uint32_t address, TimePoint now)
@@ -19,7 +26,20 @@ bool NeighbourBudget::Start(std::uint32_t address, TimePoint now)
 
 void NeighbourBudget::Settle(std::uint32_t address)
 {
+    if (m_held.erase(address) == 0 || m_limit >= m_ceiling) {
+        return;
+    }
+    if (++m_settledSinceRaise >= kSettledPerRaise) {
+        m_settledSinceRaise = 0;
+        ++m_limit;
+    }
+}
+
+void NeighbourBudget::Refused(std::uint32_t address)
+{
     m_held.erase(address);
+    m_limit = std::max<std::size_t>(1, std::min(m_limit, m_held.size() - m_held.size() / 8));
+    m_settledSinceRaise = 0;
 }
 
 void NeighbourBudget::Reconcile(const std::unordered_set<std::uint32_t>& incomplete)

@@ -31,7 +31,12 @@ public:
     // solicitations for it.
     bool Start(std::uint32_t address, TimePoint now);
     // The kernel reported the entry in a state other than incomplete, or removed it.
+    // Settled entries also win back, slowly, what refusals took from the limit.
     void Settle(std::uint32_t address);
+    // The kernel refused the address's entry: its table is full (other programs, or
+    // other network namespaces, hold entries too). The address holds no place, and the
+    // limit drops below what is held now.
+    void Refused(std::uint32_t address);
     // After a full read of the table: every held entry that the table does not list as
     // incomplete has settled.
     void Reconcile(const std::unordered_set<std::uint32_t>& incomplete);
@@ -43,7 +48,9 @@ public:
 private:
     void Expire(TimePoint now);
 
+    std::size_t m_ceiling;
     std::size_t m_limit;
+    std::size_t m_settledSinceRaise = 0;
     std::chrono::milliseconds m_life;
     std::unordered_map<std::uint32_t, TimePoint> m_held;     // address -> its start
     std::deque<std::pair<TimePoint, std::uint32_t>> m_order; // starts in time order

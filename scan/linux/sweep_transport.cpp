@@ -344,8 +344,16 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(address);
     const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
-    return sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-                  sizeof destination) > 0;
+    if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+               sizeof destination) > 0) {
+        return true;
+    }
+    // EINVAL: the kernel could not make a neighbour entry for the address, its table is
+    // full. The datagram was dropped; the sweep sends it again later.
+    if (errno == EINVAL && m_budget && !m_raw.Valid() && FindLink(address) != nullptr) {
+        m_budget->Refused(address);
+    }
+    return false;
 }
 
 void SystemSweepTransport::SendArp(std::uint32_t address)

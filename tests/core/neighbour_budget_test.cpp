@@ -51,6 +51,30 @@ TEST(NeighbourBudget, AFullReadOfTheTableSettlesWhatItNoLongerListsAsIncomplete)
     EXPECT_TRUE(budget.Start(1, kStart));
 }
 
+TEST(NeighbourBudget, ARefusalLowersTheLimitBelowWhatIsHeldAndSettlingWinsItBackSlowly)
+{
+    NeighbourBudget budget(100, 6000ms);
+    for (std::uint32_t address = 1; address <= 41; ++address) {
+        budget.Start(address, kStart);
+    }
+    budget.Refused(41); // the kernel's table is full with 40 of ours in it
+    EXPECT_EQ(budget.Held(), 40u);
+    EXPECT_EQ(budget.Limit(), 35u);
+    EXPECT_EQ(budget.Headroom(kStart), 0u);
+    // Sixteen settled entries give the limit back two places, not sixteen.
+    for (std::uint32_t address = 1; address <= 16; ++address) {
+        budget.Settle(address);
+    }
+    EXPECT_EQ(budget.Limit(), 37u);
+    EXPECT_EQ(budget.Headroom(kStart), 37u - 24u);
+    // It never grows past the limit it started with.
+    for (std::uint32_t address = 100; address < 1100; ++address) {
+        budget.Start(address, kStart);
+        budget.Settle(address);
+    }
+    EXPECT_EQ(budget.Limit(), 100u);
+}
+
 TEST(NeighbourBudget, TheLimitLeavesTheRestOfTheSystemAReserve)
 {
     // The kernel's default table of 1024 entries, 20 of them in use.
