@@ -23,7 +23,8 @@ template <typename T> T ReadStruct(const std::uint8_t* at)
     return value;
 }
 
-void DecodeNeighbour(std::span<const std::uint8_t> payload, std::vector<NeighbourEntry>& entries)
+// removed: the message is RTM_DELNEIGH; the entry then carries state 0.
+void DecodeNeighbour(std::span<const std::uint8_t> payload, bool removed, std::vector<NeighbourEntry>& entries)
 {
     if (payload.size() < sizeof(ndmsg)) {
         return;
@@ -34,7 +35,7 @@ void DecodeNeighbour(std::span<const std::uint8_t> payload, std::vector<Neighbou
     }
     NeighbourEntry entry;
     entry.interfaceIndex = header.ndm_ifindex;
-    entry.state = header.ndm_state;
+    entry.state = removed ? 0 : header.ndm_state;
     bool hasAddress = false;
     std::size_t offset = Align(sizeof(ndmsg));
     while (offset + sizeof(rtattr) <= payload.size()) {
@@ -101,8 +102,8 @@ NetlinkDecode DecodeNeighbourDump(std::span<const std::uint8_t> datagram, std::u
                 if (ReadStruct<int>(payload.data()) != 0) {
                     return NetlinkDecode::Error;
                 }
-            } else if (header.nlmsg_type == RTM_NEWNEIGH) {
-                DecodeNeighbour(payload, entries);
+            } else if (header.nlmsg_type == RTM_NEWNEIGH || header.nlmsg_type == RTM_DELNEIGH) {
+                DecodeNeighbour(payload, header.nlmsg_type == RTM_DELNEIGH, entries);
             }
         }
         offset += Align(header.nlmsg_len);

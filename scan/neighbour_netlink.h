@@ -20,7 +20,7 @@ namespace tessvale {
 struct NeighbourEntry
 {
     int interfaceIndex = 0;
-    std::uint16_t state = 0;       // NUD_* bits
+    std::uint16_t state = 0;       // NUD_* bits; 0 for an entry the kernel removed
     std::uint32_t address = 0;     // host order
     std::optional<MacAddress> mac; // present when the entry carries a 6-byte link-layer address
 };
@@ -35,8 +35,8 @@ enum class NetlinkDecode
     Malformed // a length points outside the bytes
 };
 
-// Appends the IPv4 entries of one received datagram to `entries`. Messages of other
-// sequence numbers are skipped.
+// Appends the IPv4 entries of one received datagram to `entries` (RTM_NEWNEIGH, and
+// RTM_DELNEIGH as entries of state 0). Messages of other sequence numbers are skipped.
 NetlinkDecode DecodeNeighbourDump(std::span<const std::uint8_t> datagram, std::uint32_t sequence,
                                   std::vector<NeighbourEntry>& entries);
 

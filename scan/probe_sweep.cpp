@@ -196,7 +196,15 @@ bool ProbeSweep::StartNext(TimePoint now)
         }
     }
     if (!onLink || !m_transport->ArpFirst()) {
-        SendNodeStatus(m_held, pending, now);
+        pending.netbiosSent = true;
+        if (!m_transport->SendNodeStatus(m_held, pending.transaction) && onLink && !m_transport->ArpFirst()) {
+            // Refused (the kernel's neighbour table is full): the address waits for
+            // room and is started again, rather than reported silent unasked.
+            m_heldText = std::move(pending.text);
+            m_hasHeld = true;
+            m_pending.erase(m_held);
+            return false;
+        }
     }
     return true;
 }

@@ -4,11 +4,12 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -23,6 +24,7 @@
 #include <sys/socket.h>
 
 #include "common/unique_fd.h"
+#include "scan/neighbour_budget.h"
 #include "scan/neighbour_netlink.h"
 #include "scan/netbios_packet.h"
 #include "scan/probe_sweep.h"
@@ -41,9 +43,9 @@ constexpr int kEventBuffer = 4 << 20; // bursts of neighbour events (capped by r
 constexpr std::size_t kUdpSockets = 8;
 constexpr int kMaxDatagramsPerCall = 512;
 constexpr std::size_t kArpPacketSize = 28;
-// An incomplete neighbour entry lives about three seconds (three solicitations one
-// second apart) before it fails.
-constexpr auto kNeighbourLife = std::chrono::seconds(3);
+// An incomplete entry's life when the kernel's settings cannot be read: six
+// solicitations (three unicast, three broadcast) one second apart.
+constexpr std::chrono::milliseconds kDefaultNeighbourLife{6000};
 
 struct Link
 {
@@ -119,6 +121,36 @@ std::size_t ReadThreshold(const std::vector<Link>& links)
     return threshold;
 }
 
+long ReadNeighbourSetting(const std::string& link, const char* name)
+{
+    std::ifstream file("/proc/sys/net/ipv4/neigh/" + link + "/" + name);
+    long value = -1;
+    return file >> value ? value : -1;
+}
+
+// The longest an incomplete entry lives on these links: its solicitations (unicast,
+// by the resolver daemon, broadcast) times their interval, and a second to spare.
+std::chrono::milliseconds ReadNeighbourLife(const std::vector<Link>& links)
+{
+    std::chrono::milliseconds life{0};
+    for (const auto& link : links) {
+        char name[IF_NAMESIZE] = {};
+        if (if_indextoname(static_cast<unsigned>(link.index), name) == nullptr) {
+            continue;
+        }
+        const long unicast = ReadNeighbourSetting(name, "ucast_solicit");
+        const long daemon = ReadNeighbourSetting(name, "app_solicit");
+        const long broadcast = ReadNeighbourSetting(name, "mcast_solicit");
+        const long interval = ReadNeighbourSetting(name, "retrans_time_ms");
+        if (unicast < 0 || daemon < 0 || broadcast < 0 || interval <= 0) {
+            return kDefaultNeighbourLife + std::chrono::seconds(1);
+        }
+        const long probes = std::clamp(unicast + daemon + broadcast, 1L, 100L);
+        life = std::max(life, std::chrono::milliseconds(probes * std::min(interval, 60000L)));
+    }
+    return (life.count() > 0 ? life : kDefaultNeighbourLife) + std::chrono::seconds(1);
+}
+
 bool Usable(const NeighbourEntry& entry)
 {
     return entry.mac && (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) == 0 && entry.state != 0 &&
@@ -167,6 +199,7 @@ public:
         }
         std::vector<NeighbourEntry> entries;
         ReadTable(entries);
+        Settle(entries);
         std::optional<MacAddress> found;
         for (const auto& entry : entries) {
             if (!Usable(entry)) {
@@ -203,8 +236,10 @@ private:
     void ReadUdp(int fd, std::vector<SweepAnswer>& answers);
     void ReadRaw(std::vector<SweepAnswer>& answers);
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
-    // Reads the whole table once over the event socket.
-    void ReadTable(std::vector<NeighbourEntry>& entries);
+    // Reads the whole table once over the event socket; true when the dump was whole.
+    bool ReadTable(std::vector<NeighbourEntry>& entries);
+    // Entries the kernel reports settled free their place in the budget.
+    void Settle(const std::vector<NeighbourEntry>& entries);
 
     std::vector<UniqueFd> m_udp;
     std::size_t m_nextUdp = 0;
@@ -216,14 +251,13 @@ private:
     std::uint32_t m_dumpSequence = 1;
     std::unordered_map<std::uint32_t, MacAddress> m_known; // entries the table held at the start
     std::vector<SweepAnswer> m_queued;                     // answers known without a datagram
-    std::size_t m_limit = 0;
-    std::deque<std::chrono::steady_clock::time_point> m_started; // on-link starts of the last seconds
+    std::optional<NeighbourBudget> m_budget;               // without the raw socket
     std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(65536);
 };
 
 void SystemSweepTransport::OpenNeighbourEvents()
 {
-    m_limit = std::max<std::size_t>(16, ReadThreshold(m_links) * 3 / 4);
+    m_budget.emplace(16, ReadNeighbourLife(m_links));
     m_netlink = UniqueFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (!m_netlink.Valid()) {
         return;
@@ -243,11 +277,10 @@ void SystemSweepTransport::OpenNeighbourEvents()
             m_known[entry.address] = *entry.mac;
         }
     }
-    const std::size_t held = entries.size();
-    m_limit = m_limit > held + 16 ? m_limit - held : 16;
+    m_budget.emplace(NeighbourLimit(ReadThreshold(m_links), entries.size()), ReadNeighbourLife(m_links));
 }
 
-void SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
+bool SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
 {
     ++m_dumpSequence;
     const auto request = EncodeNeighbourDumpRequest(m_dumpSequence);
@@ -255,7 +288,7 @@ void SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
     kernel.nl_family = AF_NETLINK;
     if (sendto(m_netlink.Get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
                sizeof kernel) < 0) {
-        return;
+        return false;
     }
     // Bounded: at most this many datagrams, each awaited at most half a second.
     for (int datagram = 0; datagram < 1024; ++datagram) {
@@ -273,8 +306,22 @@ void SystemSweepTransport::ReadTable(std::vector<NeighbourEntry>& entries)
         const auto bytes = std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received));
         // Events that arrive during the dump count as well.
         (void)DecodeNeighbourDump(bytes, 0, entries);
-        if (DecodeNeighbourDump(bytes, m_dumpSequence, entries) != NetlinkDecode::More) {
-            break;
+        const NetlinkDecode decoded = DecodeNeighbourDump(bytes, m_dumpSequence, entries);
+        if (decoded != NetlinkDecode::More) {
+            return decoded == NetlinkDecode::Done;
+        }
+    }
+    return false;
+}
+
+void SystemSweepTransport::Settle(const std::vector<NeighbourEntry>& entries)
+{
+    if (!m_budget) {
+        return;
+    }
+    for (const auto& entry : entries) {
+        if ((entry.state & NUD_INCOMPLETE) == 0) {
+            m_budget->Settle(entry.address);
         }
     }
 }
@@ -284,11 +331,7 @@ std::size_t SystemSweepTransport::ArpHeadroom()
     if (m_raw.Valid()) {
         return SIZE_MAX; // silent addresses create no neighbour entries
     }
-    const auto now = std::chrono::steady_clock::now();
-    while (!m_started.empty() && now - m_started.front() > kNeighbourLife) {
-        m_started.pop_front();
-    }
-    return m_started.size() >= m_limit ? 0 : m_limit - m_started.size();
+    return m_budget ? m_budget->Headroom(std::chrono::steady_clock::now()) : 16;
 }
 
 bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t transaction)
@@ -301,8 +344,16 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(address);
     const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
-    return sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-                  sizeof destination) > 0;
+    if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+               sizeof destination) > 0) {
+        return true;
+    }
+    // EINVAL: the kernel could not make a neighbour entry for the address, its table is
+    // full. The datagram was dropped; the sweep sends it again later.
+    if (errno == EINVAL && m_budget && !m_raw.Valid() && FindLink(address) != nullptr) {
+        m_budget->Refused(address);
+    }
+    return false;
 }
 
 void SystemSweepTransport::SendArp(std::uint32_t address)
@@ -313,8 +364,11 @@ void SystemSweepTransport::SendArp(std::uint32_t address)
     }
     if (!m_raw.Valid()) {
         // The node-status datagram makes the kernel resolve the address; an entry the
-        // table already held answers at once.
-        m_started.push_back(std::chrono::steady_clock::now());
+        // table already held answers at once. A retry adds nothing here: the kernel
+        // repeats its own solicitations while the entry is unresolved.
+        if (m_budget && !m_budget->Start(address, std::chrono::steady_clock::now())) {
+            return;
+        }
         const auto known = m_known.find(address);
         if (known != m_known.end()) {
             SweepAnswer answer;
@@ -322,6 +376,9 @@ void SystemSweepTransport::SendArp(std::uint32_t address)
             answer.address = address;
             answer.mac = known->second;
             m_queued.push_back(std::move(answer));
+            if (m_budget) {
+                m_budget->Settle(address); // a known entry makes no new one
+            }
         }
         return;
     }
@@ -450,10 +507,22 @@ void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
         (void)DecodeNeighbourDump(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)), 0,
                                   entries);
     }
+    Settle(entries);
     if (lost) {
         // Events were dropped (the receive buffer overflowed): the table is read once
-        // instead, so that no resolved address goes missing.
-        ReadTable(entries);
+        // instead, so that no resolved address goes missing and no settled entry keeps
+        // its place in the budget.
+        std::vector<NeighbourEntry> table;
+        if (ReadTable(table) && m_budget) {
+            std::unordered_set<std::uint32_t> incomplete;
+            for (const auto& entry : table) {
+                if ((entry.state & NUD_INCOMPLETE) != 0) {
+                    incomplete.insert(entry.address);
+                }
+            }
+            m_budget->Reconcile(incomplete);
+        }
+        entries.insert(entries.end(), table.begin(), table.end());
     }
     for (const auto& entry : entries) {
         if (Usable(entry)) {

@@ -18,9 +18,10 @@ class NetlinkWriter
 {
 public:
     void Neighbour(std::uint32_t sequence, std::uint8_t family, std::uint16_t state, const std::uint8_t* dst,
-                   std::size_t dstLength, const std::uint8_t* lladdr, std::size_t lladdrLength)
+                   std::size_t dstLength, const std::uint8_t* lladdr, std::size_t lladdrLength,
+                   std::uint16_t type = RTM_NEWNEIGH)
     {
-        const std::size_t start = Begin(sequence, RTM_NEWNEIGH);
+        const std::size_t start = Begin(sequence, type);
         ndmsg body{};
         body.ndm_family = family;
         body.ndm_ifindex = 2;
@@ -111,6 +112,19 @@ TEST(NeighbourNetlink, DecodesEntriesAndTheEndOfTheDump)
     ASSERT_TRUE(entries[0].mac);
     EXPECT_EQ(FormatMac(*entries[0].mac), "02:1B:21:0A:0B:0C");
     EXPECT_FALSE(entries[1].mac);
+}
+
+TEST(NeighbourNetlink, ARemovedEntryComesWithStateZero)
+{
+    // The kernel removes an entry it gave up on; the event still names its last state.
+    NetlinkWriter writer;
+    writer.Neighbour(0, AF_INET, NUD_FAILED, kDst, 4, nullptr, 0, RTM_DELNEIGH);
+    writer.Neighbour(0, AF_INET, NUD_INCOMPLETE, kDst, 4, nullptr, 0, RTM_GETNEIGH); // no entry message
+    std::vector<NeighbourEntry> entries;
+    EXPECT_EQ(DecodeNeighbourDump(writer.Bytes(), 0, entries), NetlinkDecode::More);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].address, 0xC612000Au);
+    EXPECT_EQ(entries[0].state, 0);
 }
 
 TEST(NeighbourNetlink, ReportsErrorsAndContinuation)

@@ -266,6 +266,28 @@ TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
     EXPECT_FALSE(results.at("198.18.0.3").online);
 }
 
+TEST_F(Sweep, ARequestTheFullNeighbourTableRefusedIsSentAgainNotReportedSilent)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = false;
+    Host(1).arpMacs = {kArpMac};
+    Host(2).hasNetbios = true;
+    Host(2).unitId = kUnitId;
+    Host(2).names = {"PC02"};
+    m_state.refuseOnLink = 5; // the first requests of the walk meet a full table
+    Start("198.18.0.1", "198.18.0.6");
+    const auto results = RunToEnd();
+    EXPECT_EQ(m_state.refused, 5);
+    ASSERT_EQ(results.size(), 6u);
+    EXPECT_EQ(results.at("198.18.0.1").mac, "02:00:00:00:00:07");
+    EXPECT_EQ(results.at("198.18.0.2").hostName, "PC02");
+    std::set<std::uint32_t> asked;
+    for (const auto& [address, transaction] : m_state.nodeStatusSent) {
+        asked.insert(address);
+    }
+    EXPECT_EQ(asked.size(), 6u) << "every address was asked once the table had room";
+}
+
 TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
 {
     OnLinkNetwork(kBase, 0xFFFFFF00);

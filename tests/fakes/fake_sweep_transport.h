@@ -73,6 +73,8 @@ struct FakeSweepState
     std::uint32_t linkNetwork = 1; // none by default
     bool arpFirst = false;
     std::size_t headroom = SIZE_MAX;
+    int refuseOnLink = 0; // node-status requests to on-link addresses refused (a full table)
+    int refused = 0;
     std::vector<std::pair<std::uint32_t, std::uint16_t>> nodeStatusSent;
     std::vector<std::uint32_t> arpSent;
     std::vector<SweepAnswer> queued;
@@ -106,6 +108,11 @@ public:
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override
     {
         std::lock_guard lock(m_state.mutex);
+        if (m_state.refuseOnLink > 0 && (address & m_state.linkMask) == m_state.linkNetwork) {
+            --m_state.refuseOnLink;
+            ++m_state.refused;
+            return false;
+        }
         m_state.nodeStatusSent.emplace_back(address, transaction);
         const auto host = m_state.hosts.find(address);
         if (host != m_state.hosts.end() && host->second.hasNetbios && Hears(host->second, m_nodeStatusHeard[address])) {
