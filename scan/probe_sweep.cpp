@@ -109,8 +109,10 @@ void ProbeSweep::Receive(std::chrono::microseconds wait)
 ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
 {
     TimePoint next = TimePoint::max();
-    if (!m_deadlines.empty()) {
-        next = std::min(next, m_deadlines.front().first);
+    for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines}) {
+        if (!deadlines->empty()) {
+            next = std::min(next, deadlines->front().first);
+        }
     }
     if (!m_retries.empty()) {
         next = std::min(next, m_retries.front().first);
@@ -176,9 +178,15 @@ bool ProbeSweep::StartNext(TimePoint now)
     pending.text = std::move(m_heldText);
     pending.onLink = onLink;
     pending.transaction = m_nextTransaction++;
-    pending.deadline = now + m_settings.timeout;
-    m_deadlines.emplace_back(pending.deadline, m_held);
-    if (const auto own = m_transport ? m_transport->OwnMac(m_held) : std::nullopt) {
+    // With ARP first, a silent address waits only for ARP, which a host's kernel answers
+    // at once: half the timeout. A host ARP finds gets its node-status request then,
+    // with the whole timeout.
+    const auto own = m_transport ? m_transport->OwnMac(m_held) : std::nullopt;
+    const bool arpOnly = onLink && !own && m_transport->ArpFirst();
+    const auto wait = arpOnly ? m_settings.timeout / 2 : m_settings.timeout;
+    pending.deadline = now + wait;
+    (arpOnly ? m_arpDeadlines : m_deadlines).emplace_back(pending.deadline, m_held);
+    if (own) {
         // The computer itself answers with its adapter's MAC; a local name server may
         // still give its name.
         pending.onLink = true;
@@ -191,7 +199,7 @@ bool ProbeSweep::StartNext(TimePoint now)
         pending.retriesLeft = m_settings.retries;
         m_transport->SendArp(m_held);
         if (pending.retriesLeft > 0) {
-            pending.nextRetry = now + m_settings.timeout / (m_settings.retries + 1);
+            pending.nextRetry = now + wait / (m_settings.retries + 1);
             m_retries.emplace_back(pending.nextRetry, m_held);
         }
     }
@@ -228,7 +236,7 @@ void ProbeSweep::Retry(TimePoint now)
             continue;
         }
         Pending& pending = found->second;
-        if (pending.netbiosAnswered || pending.arpAnswered || pending.retriesLeft <= 0) {
+        if (pending.netbiosAnswered || pending.netbiosRefused || pending.arpAnswered || pending.retriesLeft <= 0) {
             continue;
         }
         --pending.retriesLeft;
@@ -237,7 +245,8 @@ void ProbeSweep::Retry(TimePoint now)
             m_transport->SendNodeStatus(address, pending.transaction);
         }
         if (pending.retriesLeft > 0) {
-            pending.nextRetry = now + m_settings.timeout / (m_settings.retries + 1);
+            const auto wait = pending.netbiosSent ? m_settings.timeout : m_settings.timeout / 2;
+            pending.nextRetry = now + wait / (m_settings.retries + 1);
             m_retries.emplace_back(pending.nextRetry, address);
         }
     }
@@ -252,6 +261,8 @@ void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
     if (answer.kind == SweepAnswer::Kind::NodeStatus) {
         HandleNodeStatus(answer, found->second);
         AskKnownMac(answer.address, found->second);
+    } else if (answer.kind == SweepAnswer::Kind::NodeStatusRefused) {
+        HandleRefused(answer, found->second);
     } else {
         HandleArp(answer, found->second, now);
     }
@@ -278,6 +289,19 @@ void ProbeSweep::HandleNodeStatus(const SweepAnswer& answer, Pending& pending)
     if (parsed->nameCount > 0) {
         pending.name = parsed->firstName;
     }
+}
+
+void ProbeSweep::HandleRefused(const SweepAnswer& answer, Pending& pending)
+{
+    if (!pending.netbiosSent || pending.netbiosAnswered) {
+        return;
+    }
+    // The quoted request, when the host quoted enough of it, must be this one.
+    if (answer.datagram.size() >= 2 &&
+        static_cast<std::uint16_t>((answer.datagram[0] << 8) | answer.datagram[1]) != pending.transaction) {
+        return;
+    }
+    pending.netbiosRefused = true;
 }
 
 void ProbeSweep::AskKnownMac(std::uint32_t address, Pending& pending)
@@ -318,18 +342,25 @@ void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoin
 
 bool ProbeSweep::Complete(const Pending& pending) const
 {
+    if (pending.netbiosRefused && !pending.netbiosAnswered) {
+        // No name will come: an on-link host is done once ARP found it, any other
+        // address at once (off the segment only NetBIOS finds a host).
+        return pending.arpAnswered || !pending.onLink;
+    }
     // A unit id of zeros (Samba sends it) waits for ARP to learn the real MAC.
     return pending.netbiosAnswered && (!AllBytes(pending.unitId, 0) || pending.arpAnswered || !pending.onLink);
 }
 
 void ProbeSweep::Expire(TimePoint now)
 {
-    while (!m_deadlines.empty() && m_deadlines.front().first <= now) {
-        const std::uint32_t address = m_deadlines.front().second;
-        m_deadlines.pop_front();
-        const auto found = m_pending.find(address);
-        if (found != m_pending.end() && found->second.deadline <= now) {
-            Finish(address);
+    for (auto* deadlines : {&m_deadlines, &m_arpDeadlines}) {
+        while (!deadlines->empty() && deadlines->front().first <= now) {
+            const std::uint32_t address = deadlines->front().second;
+            deadlines->pop_front();
+            const auto found = m_pending.find(address);
+            if (found != m_pending.end() && found->second.deadline <= now) {
+                Finish(address);
+            }
         }
     }
 }

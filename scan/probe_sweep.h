@@ -37,11 +37,12 @@ struct SweepAnswer
     enum class Kind
     {
         NodeStatus,
-        Arp
+        Arp,
+        NodeStatusRefused // the host itself said no NetBIOS name service listens (ICMP port unreachable)
     };
     Kind kind = Kind::NodeStatus;
     std::uint32_t address = 0;          // the sender, host order
-    std::vector<std::uint8_t> datagram; // NodeStatus: the bytes received
+    std::vector<std::uint8_t> datagram; // NodeStatus: the bytes received; NodeStatusRefused: of the request, as quoted
     MacAddress mac{};                   // Arp: the sender's hardware address
 };
 
@@ -125,6 +126,7 @@ private:
         bool onLink = false;
         bool netbiosSent = false;
         bool netbiosAnswered = false;
+        bool netbiosRefused = false;
         bool arpAnswered = false;
         int retriesLeft = 0;
         TimePoint deadline{};
@@ -143,6 +145,7 @@ private:
     void Retry(TimePoint now);
     void Handle(const SweepAnswer& answer, TimePoint now);
     void HandleNodeStatus(const SweepAnswer& answer, Pending& pending);
+    void HandleRefused(const SweepAnswer& answer, Pending& pending);
     void AskKnownMac(std::uint32_t address, Pending& pending);
     void HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now);
     bool Complete(const Pending& pending) const;
@@ -162,8 +165,9 @@ private:
     std::uint32_t m_held = 0;
     bool m_hasHeld = false;
     std::unordered_map<std::uint32_t, Pending> m_pending;
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines; // in the order of their deadlines
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_retries;   // in the order of their times
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines;    // in the order of their deadlines
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_arpDeadlines; // the shorter waits for ARP alone, in order
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_retries;      // in the order of their times
     TimePoint m_paceStart{};
     double m_credit = 0;
     std::uint16_t m_nextTransaction = 0;

@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/errqueue.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <linux/neighbour.h>
@@ -151,6 +152,14 @@ std::chrono::milliseconds ReadNeighbourLife(const std::vector<Link>& links)
     return (life.count() > 0 ? life : kDefaultNeighbourLife) + std::chrono::seconds(1);
 }
 
+// Errors an earlier datagram's ICMP answer leaves on a socket that reports them
+// (IP_RECVERR): the next call on the socket returns it once, and the call itself did
+// nothing.
+bool IcmpError(int error)
+{
+    return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH || error == EHOSTDOWN;
+}
+
 bool Usable(const NeighbourEntry& entry)
 {
     return entry.mac && (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) == 0 && entry.state != 0 &&
@@ -234,6 +243,8 @@ private:
         return nullptr;
     }
     void ReadUdp(int fd, std::vector<SweepAnswer>& answers);
+    // ICMP port-unreachable answers to node-status requests, from the socket's error queue.
+    void ReadRefusals(int fd, std::vector<SweepAnswer>& answers);
     void ReadRaw(std::vector<SweepAnswer>& answers);
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
     // Reads the whole table once over the event socket; true when the dump was whole.
@@ -344,9 +355,14 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(address);
     const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
-    if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-               sizeof destination) > 0) {
-        return true;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                   sizeof destination) > 0) {
+            return true;
+        }
+        if (!IcmpError(errno)) {
+            break; // an ICMP error of an earlier datagram is reported once: send again
+        }
     }
     // EINVAL: the kernel could not make a neighbour entry for the address, its table is
     // full. The datagram was dropped; the sweep sends it again later.
@@ -424,6 +440,9 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
         return;
     }
     for (std::size_t i = 0; i < m_udp.size(); ++i) {
+        if ((m_polled[i].revents & POLLERR) != 0) {
+            ReadRefusals(m_polled[i].fd, answers);
+        }
         if ((m_polled[i].revents & POLLIN) != 0) {
             ReadUdp(m_polled[i].fd, answers);
         }
@@ -437,6 +456,56 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     }
 }
 
+void SystemSweepTransport::ReadRefusals(int fd, std::vector<SweepAnswer>& answers)
+{
+    for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
+        sockaddr_in destination{};
+        alignas(cmsghdr) std::array<std::uint8_t, 512> control{};
+        iovec data{m_buffer.data(), 4096};
+        msghdr message{};
+        message.msg_name = &destination;
+        message.msg_namelen = sizeof destination;
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        const ssize_t received = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (message.msg_namelen < sizeof destination || destination.sin_family != AF_INET) {
+            continue;
+        }
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level != SOL_IP || header->cmsg_type != IP_RECVERR ||
+                header->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
+                continue;
+            }
+            sock_extended_err error{};
+            std::memcpy(&error, CMSG_DATA(header), sizeof error);
+            sockaddr_in offender{};
+            std::memcpy(&offender, CMSG_DATA(header) + sizeof error, sizeof offender);
+            // Port unreachable from the very host the request went to: nothing listens
+            // there. A router's or the system's own report says nothing about NetBIOS.
+            constexpr std::uint8_t kUnreachable = 3;
+            constexpr std::uint8_t kPortUnreachable = 3;
+            if (error.ee_origin != SO_EE_ORIGIN_ICMP || error.ee_type != kUnreachable ||
+                error.ee_code != kPortUnreachable || offender.sin_family != AF_INET ||
+                offender.sin_addr.s_addr != destination.sin_addr.s_addr) {
+                continue;
+            }
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::NodeStatusRefused;
+            answer.address = ntohl(destination.sin_addr.s_addr);
+            answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
+            answers.push_back(std::move(answer));
+        }
+    }
+}
+
 void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
 {
     for (int i = 0; i < kMaxDatagramsPerCall; ++i) {
@@ -445,7 +514,7 @@ void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
         const ssize_t received =
             recvfrom(fd, m_buffer.data(), 4096, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &length);
         if (received < 0) {
-            if (errno == EINTR) {
+            if (errno == EINTR || IcmpError(errno)) {
                 continue;
             }
             return;
@@ -547,6 +616,10 @@ std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uin
         }
         (void)setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
         (void)setsockopt(fd.Get(), SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
+        // A host that runs no NetBIOS name service says so (ICMP port unreachable): its
+        // wait ends then instead of at the timeout.
+        const int on = 1;
+        (void)setsockopt(fd.Get(), SOL_IP, IP_RECVERR, &on, sizeof on);
         udp.push_back(std::move(fd));
     }
     if (udp.empty()) {

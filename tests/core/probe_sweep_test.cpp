@@ -140,6 +140,95 @@ TEST_F(Sweep, SilentAddressesFinishAtTheirDeadlineNotBefore)
     EXPECT_LE(m_clock.Now() - begin, 1020ms);
 }
 
+TEST_F(Sweep, WithArpFirstASilentOnLinkAddressWaitsHalfTheTimeoutAndAnOffLinkOneAllOfIt)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    Start("198.18.0.250", "198.18.1.0"); // six on the segment, then one off it
+    const auto begin = m_clock.Now();
+    std::map<std::string, std::chrono::milliseconds> handedAt;
+    for (int i = 0; i < 1000 && !m_sweep->Exhausted(); ++i) {
+        m_sweep->Pump(5ms);
+        SweepResult result;
+        while (m_sweep->Take(result)) {
+            handedAt[result.address] = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.Now() - begin);
+        }
+    }
+    ASSERT_EQ(handedAt.size(), 7u);
+    // ARP, its retry at a quarter of the timeout, given up at half of it.
+    EXPECT_GE(handedAt.at("198.18.0.250"), 500ms);
+    EXPECT_LE(handedAt.at("198.18.0.255"), 530ms);
+    EXPECT_EQ(std::count(m_state.arpSent.begin(), m_state.arpSent.end(), kBase + 250), 2);
+    // Off the segment only the node-status request asks, and it waits the whole second.
+    EXPECT_GE(handedAt.at("198.18.1.0"), 1000ms);
+    ASSERT_EQ(m_state.nodeStatusSent.size(), 1u);
+    EXPECT_EQ(m_state.nodeStatusSent[0].first, kBase + 256);
+}
+
+TEST_F(Sweep, AHostWithoutANameServiceIsDoneWhenItSaysSoNotAtTheTimeout)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = true;
+    Host(3).arpMacs = {kArpMac};
+    Host(3).refusesNetbios = true;                    // on the segment: found by ARP, no name
+    m_state.hosts[kBase + 256].refusesNetbios = true; // 198.18.1.0, off the segment
+    Start("198.18.0.3", "198.18.0.3");
+    auto begin = m_clock.Now();
+    auto results = RunToEnd();
+    EXPECT_TRUE(results.at("198.18.0.3").online);
+    EXPECT_EQ(results.at("198.18.0.3").mac, "02:00:00:00:00:07");
+    EXPECT_LT(m_clock.Now() - begin, 100ms);
+
+    // Off the segment the refusal ends the wait too; the address stays silent.
+    Start("198.18.1.0", "198.18.1.0");
+    begin = m_clock.Now();
+    results = RunToEnd();
+    EXPECT_FALSE(results.at("198.18.1.0").online);
+    EXPECT_LT(m_clock.Now() - begin, 100ms);
+}
+
+TEST_F(Sweep, ARefusalOfAnotherRequestOrBeforeArpDoesNotEndTheWait)
+{
+    OnLinkNetwork(kBase, 0xFFFFFF00);
+    m_state.arpFirst = false; // the kernel's table: ARP comes after the request
+    Start("198.18.0.5", "198.18.0.6");
+    const auto begin = m_clock.Now();
+    m_sweep->Pump(1ms);
+    ASSERT_EQ(m_state.nodeStatusSent.size(), 2u);
+    const auto transaction5 = m_state.nodeStatusSent[0].second;
+    SweepAnswer refusal;
+    refusal.kind = SweepAnswer::Kind::NodeStatusRefused;
+    refusal.address = kBase + 5;
+    refusal.datagram = {static_cast<std::uint8_t>((transaction5 + 1) >> 8),
+                        static_cast<std::uint8_t>((transaction5 + 1) & 0xFF)}; // not its request
+    SweepAnswer refusal6 = refusal;
+    refusal6.address = kBase + 6;
+    refusal6.datagram.clear(); // quoted too little to tell: taken for the request sent
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.injected = {refusal, refusal6};
+    }
+    m_sweep->Pump(1ms);
+    SweepResult result;
+    EXPECT_FALSE(m_sweep->Take(result)) << "on the segment a refusal waits for ARP";
+    SweepAnswer arp;
+    arp.kind = SweepAnswer::Kind::Arp;
+    arp.address = kBase + 6;
+    arp.mac = kArpMac;
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.injected = {arp};
+    }
+    m_sweep->Pump(1ms);
+    ASSERT_TRUE(m_sweep->Take(result));
+    EXPECT_EQ(result.address, "198.18.0.6");
+    EXPECT_EQ(result.mac, "02:00:00:00:00:07");
+    EXPECT_LT(m_clock.Now() - begin, 100ms);
+    const auto rest = RunToEnd();
+    EXPECT_FALSE(rest.at("198.18.0.5").online);
+    EXPECT_GE(m_clock.Now() - begin, 1000ms) << "the other request's refusal ended the wait";
+}
+
 TEST_F(Sweep, RequestsArePacedAtTheRate)
 {
     SweepSettings settings;

@@ -65,6 +65,7 @@ struct FakeSweepState
         bool hasNetbios = false;
         std::vector<MacAddress> arpMacs; // each answers ARP (on-link addresses only)
         int dropFirst = 0;               // requests of each kind the host does not hear
+        bool refusesNetbios = false;     // no name service: answers port unreachable
     };
 
     std::mutex mutex;
@@ -119,6 +120,13 @@ public:
             SweepAnswer answer;
             answer.address = address;
             answer.datagram = NodeStatusAnswerBytes(transaction, host->second.names, host->second.unitId);
+            m_state.queued.push_back(std::move(answer));
+        } else if (host != m_state.hosts.end() && host->second.refusesNetbios) {
+            SweepAnswer answer;
+            answer.kind = SweepAnswer::Kind::NodeStatusRefused;
+            answer.address = address;
+            answer.datagram = {static_cast<std::uint8_t>(transaction >> 8),
+                               static_cast<std::uint8_t>(transaction & 0xFF)};
             m_state.queued.push_back(std::move(answer));
         }
         return true;
