@@ -109,7 +109,7 @@ void ProbeSweep::Receive(std::chrono::microseconds wait)
 ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
 {
     TimePoint next = TimePoint::max();
-    for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines}) {
+    for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
         if (!deadlines->empty()) {
             next = std::min(next, deadlines->front().first);
         }
@@ -267,8 +267,25 @@ void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
         HandleArp(answer, found->second, now);
     }
     if (Complete(found->second)) {
-        Finish(answer.address);
+        FinishOrHold(answer.address, found->second, now);
     }
+}
+
+void ProbeSweep::FinishOrHold(std::uint32_t address, Pending& pending, TimePoint now)
+{
+    // A second host that claims the address answers ARP too: a host ARP found is kept
+    // as long as an address without an answer waits for ARP (half the timeout) after its
+    // first answer, however fast its node status was done. A range ends no later for it.
+    const TimePoint until = pending.firstArpAt + m_settings.timeout / 2;
+    if (pending.arpAnswered && pending.firstArpAt != TimePoint{} && now < until) {
+        if (!pending.held) {
+            pending.held = true;
+            pending.deadline = until;
+            m_holds.emplace_back(until, address);
+        }
+        return;
+    }
+    Finish(address);
 }
 
 void ProbeSweep::HandleNodeStatus(const SweepAnswer& answer, Pending& pending)
@@ -325,6 +342,7 @@ void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoin
     if (!pending.arpAnswered) {
         pending.arpAnswered = true;
         pending.arpMac = answer.mac;
+        pending.firstArpAt = now;
         if (!pending.netbiosSent) {
             // The host is there: its node-status request goes out now, with its own wait.
             SendNodeStatus(answer.address, pending, now);
@@ -353,7 +371,7 @@ bool ProbeSweep::Complete(const Pending& pending) const
 
 void ProbeSweep::Expire(TimePoint now)
 {
-    for (auto* deadlines : {&m_deadlines, &m_arpDeadlines}) {
+    for (auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
         while (!deadlines->empty() && deadlines->front().first <= now) {
             const std::uint32_t address = deadlines->front().second;
             deadlines->pop_front();

@@ -131,6 +131,8 @@ private:
         int retriesLeft = 0;
         TimePoint deadline{};
         TimePoint nextRetry{};
+        TimePoint firstArpAt{}; // when ARP first answered
+        bool held = false;      // complete, kept a moment for a second ARP answer
         MacAddress unitId{};
         std::string name;
         MacAddress arpMac{};
@@ -150,6 +152,7 @@ private:
     void HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now);
     bool Complete(const Pending& pending) const;
     void Expire(TimePoint now);
+    void FinishOrHold(std::uint32_t address, Pending& pending, TimePoint now);
     void Finish(std::uint32_t address);
     TimePoint NextEvent(TimePoint now) const;
 
@@ -167,6 +170,7 @@ private:
     std::unordered_map<std::uint32_t, Pending> m_pending;
     std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines;    // in the order of their deadlines
     std::deque<std::pair<TimePoint, std::uint32_t>> m_arpDeadlines; // the shorter waits for ARP alone, in order
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_holds;        // complete hosts kept for a second ARP answer
     std::deque<std::pair<TimePoint, std::uint32_t>> m_retries;      // in the order of their times
     TimePoint m_paceStart{};
     double m_credit = 0;

@@ -30,8 +30,6 @@ net=$("$testnet" up --subnet 198.18.44.0/24 --netbios 2 --arp-only 3 \
     --id "win$(printf '%x' $(($$ % 65536)))" | tail -n 1)
 # shellcheck disable=SC1091
 . "$net/env"
-switch_ns="tv${TESTNET_ID}w"
-arp_ns="tv${TESTNET_ID}a"
 steps=$work/steps
 mkdir -p "$work/data/Tessvale" "$steps"
 
@@ -57,28 +55,11 @@ until [ -e "$steps/baseline" ]; do
     sleep 0.2
 done
 
-# New: a host on an address that was silent.
-new_ip=198.18.44.200
-ip -n "$arp_ns" link add m9 link eth0 type macvlan mode bridge
-ip -n "$arp_ns" addr add "$new_ip/24" dev m9
-ip -n "$arp_ns" link set m9 up
-new_mac=$(ip netns exec "$arp_ns" cat /sys/class/net/m9/address)
-# Gone: the first ARP-only host leaves.
-ip -n "$arp_ns" link del m1
-# MAC changed: the second takes another hardware address.
-changed_mac=02:54:56:00:00:44
-ip -n "$arp_ns" link set m2 down
-ip -n "$arp_ns" link set m2 address "$changed_mac"
-ip -n "$arp_ns" link set m2 up
-# Conflict: a namespace of its own claims the third's address too.
-conflict_ns="tv${TESTNET_ID}c"
-ip netns add "$conflict_ns"
-ip -n "$switch_ns" link add pc type veth peer name eth0 netns "$conflict_ns"
-ip -n "$switch_ns" link set pc master br0 up
-ip -n "$conflict_ns" link set lo up
-ip -n "$conflict_ns" link set eth0 up
-ip -n "$conflict_ns" addr add "${arp_ips[2]}/24" dev eth0
-conflict_mac=$(ip netns exec "$conflict_ns" cat /sys/class/net/eth0/address)
+# New, gone, MAC changed and a conflict: new_ip, new_mac, changed_mac, conflict_ns and
+# conflict_mac tell which.
+# shellcheck source=tests/network/change_network.sh
+. "$(dirname "$0")/../network/change_network.sh"
+change_network 198.18.44.200 02:54:56:00:00:44
 # The scanner forgets what it learned of the old network.
 ip -n "$SCANNER_NS" neigh flush all
 

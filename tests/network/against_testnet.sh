@@ -28,8 +28,6 @@ net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 2 --arp-
     --id "ag$(printf '%x' $(($$ % 65536)))" | tail -n 1)
 # shellcheck disable=SC1091
 . "$net/env"
-switch_ns="tv${TESTNET_ID}w"
-arp_ns="tv${TESTNET_ID}a"
 mkdir -p "$work/data/Tessvale"
 : >"$work/data/Tessvale/oui.txt" # no vendor names: they could hold the separators
 
@@ -76,28 +74,11 @@ scan stored.tsv 0 --against office
 awk -F '\t' 'NF != 10 || $10 != "" { bad = 1; print "changed? " $0 } END { exit bad }' "$work/stored.tsv"
 [ "$(wc -l <"$work/stored.tsv")" -eq "$hosts" ] || { echo "the stored result's scan lists other hosts"; exit 1; }
 
-# New: a host on an address that was silent.
-new_ip=198.18.0.200
-ip -n "$arp_ns" link add m9 link eth0 type macvlan mode bridge
-ip -n "$arp_ns" addr add "$new_ip/24" dev m9
-ip -n "$arp_ns" link set m9 up
-new_mac=$(ip netns exec "$arp_ns" cat /sys/class/net/m9/address)
-# Gone: the first ARP-only host leaves.
-ip -n "$arp_ns" link del m1
-# MAC changed: the second takes another hardware address.
-changed_mac=02:54:56:00:00:02
-ip -n "$arp_ns" link set m2 down
-ip -n "$arp_ns" link set m2 address "$changed_mac"
-ip -n "$arp_ns" link set m2 up
-# Conflict: a namespace of its own claims the third's address too.
-conflict_ns="tv${TESTNET_ID}c"
-ip netns add "$conflict_ns"
-ip -n "$switch_ns" link add pc type veth peer name eth0 netns "$conflict_ns"
-ip -n "$switch_ns" link set pc master br0 up
-ip -n "$conflict_ns" link set lo up
-ip -n "$conflict_ns" link set eth0 up
-ip -n "$conflict_ns" addr add "${arp_ips[2]}/24" dev eth0
-conflict_mac=$(ip netns exec "$conflict_ns" cat /sys/class/net/eth0/address)
+# New, gone, MAC changed and a conflict: new_ip, new_mac, changed_mac, conflict_ns and
+# conflict_mac tell which.
+# shellcheck source=tests/network/change_network.sh
+. "$(dirname "$0")/change_network.sh"
+change_network 198.18.0.200 02:54:56:00:00:02
 
 scan changed.tsv 3 --against "$work/base.csv" --header
 head -n 1 "$work/changed.tsv" | grep -q '	NetCard Vendor	Change$' || { echo "no Change column"; exit 1; }
