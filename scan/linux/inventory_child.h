@@ -25,7 +25,7 @@ namespace tessvale {
 // The option that makes the program a child serving one job; internal, never listed.
 inline constexpr std::string_view kInventoryChildOption = "--inventory-child";
 // The largest request a child reads.
-inline constexpr std::size_t kMaxChildRequest = 64 * 1024;
+inline constexpr std::size_t kMaxChildRequest = std::size_t{64} * 1024;
 
 // Starts the program itself as a child serving job, hands it request and returns what the
 // child wrote, or nullopt when the child could not start, failed, wrote more than
