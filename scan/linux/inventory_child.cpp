@@ -241,6 +241,9 @@ std::optional<int> ServeChildJob(int argc, char** argv, std::span<const ChildJob
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     const std::optional<pid_t> parent = argc == 4 ? ParsePid(argv[3]) : std::nullopt;
     if (!parent || ::getppid() != *parent) {
+        // Someone typed it: a child's standard error is /dev/null.
+        constexpr std::string_view kInternal = "--inventory-child is for the program's own use\n";
+        WriteAll(STDERR_FILENO, kInternal.data(), kInternal.size());
         return kRefused;
     }
     const std::string_view name = argv[2];
