@@ -23,6 +23,12 @@ namespace {
 constexpr const char* kSelf = "/proc/self/exe";
 // How long a child waits for its request (the parent has written it before the start).
 constexpr std::chrono::seconds kRequestWait{10};
+// The byte a child sends first, once it runs: the program's start (loading its libraries,
+// on a busy machine with many children starting at once) is not the host's time, so the
+// deadline for the work counts from there. A start that takes longer than this bound
+// gives nothing.
+constexpr std::uint8_t kStartMark = 0x5A;
+constexpr std::chrono::seconds kStartBound{30};
 
 // One child process: killed and reaped when its owner goes, unless reaped before.
 class ChildProcess
@@ -190,6 +196,27 @@ std::optional<std::vector<std::uint8_t>> ReadToEnd(int fd, std::chrono::steady_c
     }
 }
 
+// Waits for the child's start mark; the time the start took, or nullopt when the child
+// did not start within kStartBound.
+std::optional<std::chrono::steady_clock::duration> AwaitStart(int fd)
+{
+    const auto spawned = std::chrono::steady_clock::now();
+    for (;;) {
+        if (!WaitForDescriptor(fd, POLLIN, spawned + kStartBound)) {
+            return std::nullopt;
+        }
+        std::uint8_t mark = 0;
+        const ssize_t size = ::read(fd, &mark, sizeof mark);
+        if (size < 0 && errno == EINTR) {
+            continue;
+        }
+        if (size != 1 || mark != kStartMark) {
+            return std::nullopt;
+        }
+        return std::chrono::steady_clock::now() - spawned;
+    }
+}
+
 std::optional<pid_t> ParsePid(std::string_view text)
 {
     pid_t pid = 0;
@@ -224,7 +251,11 @@ std::optional<std::vector<std::uint8_t>> RunInChild(const char* job, const std::
         return std::nullopt;
     }
     ChildProcess child(pid);
-    std::optional<std::vector<std::uint8_t>> message = ReadToEnd(replyRead.Get(), deadline, maxBytes);
+    const std::optional<std::chrono::steady_clock::duration> start = AwaitStart(replyRead.Get());
+    if (!start) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> message = ReadToEnd(replyRead.Get(), deadline + *start, maxBytes);
     if (!message || !child.Reap()) {
         return std::nullopt; // the child ends with its owner
     }
@@ -244,6 +275,9 @@ std::optional<int> ServeChildJob(int argc, char** argv, std::span<const ChildJob
         // Someone typed it: a child's standard error is /dev/null.
         constexpr std::string_view kInternal = "--inventory-child is for the program's own use\n";
         WriteAll(STDERR_FILENO, kInternal.data(), kInternal.size());
+        return kRefused;
+    }
+    if (!WriteAll(STDOUT_FILENO, &kStartMark, sizeof kStartMark)) {
         return kRefused;
     }
     const std::string_view name = argv[2];

@@ -29,7 +29,9 @@ inline constexpr std::size_t kMaxChildRequest = std::size_t{64} * 1024;
 
 // Starts the program itself as a child serving job, hands it request and returns what the
 // child wrote, or nullopt when the child could not start, failed, wrote more than
-// maxBytes, or had not finished by the deadline (it is then killed). The child holds no
+// maxBytes, or had not finished by the deadline (it is then killed). The deadline is moved
+// on by the time the program took to start (bounded): that time is the machine's, not the
+// host's. The child holds no
 // descriptor of the parent but its two pipes, ends with the parent, and its faults end
 // only the child. Always reaps the child before it returns.
 std::optional<std::vector<std::uint8_t>> RunInChild(const char* job, const std::vector<std::uint8_t>& request,
