@@ -27,6 +27,7 @@
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/linux/inventory_child.h"
+#include "scan/linux/inventory_jobs.h"
 #include "scan/linux/local_inventory_provider.h"
 #include "scan/smb_negotiate.h"
 
@@ -177,17 +178,8 @@ bool ListShares(const std::string& address, const InventoryIdentity& identity, s
 bool ListSharesInChild(const std::string& address, const InventoryIdentity& identity, std::chrono::milliseconds bound,
                        InventoryObjects& shares)
 {
-    const auto listing = RunInChild(
-        [&](int out) {
-            std::vector<std::string> names;
-            bool ok = ListShares(address, identity, bound, names);
-            ChildMessageWriter writer(out);
-            for (const std::string& name : names) {
-                ok = ok && writer.Text(name);
-            }
-            return ok;
-        },
-        std::chrono::steady_clock::now() + kListingExchanges * bound, kMaxListing);
+    const auto listing = RunInChild(kShareListingJob, HostJobMessage(address, identity, bound),
+                                    std::chrono::steady_clock::now() + kListingExchanges * bound, kMaxListing);
     if (!listing) {
         return false;
     }
@@ -251,6 +243,22 @@ private:
 bool SmbServerAnswers(const std::string& address, std::chrono::milliseconds bound)
 {
     return ServerAnswers(address, bound);
+}
+
+// The child's side of ListSharesInChild.
+ChildJobResult ShareListingJob(ChildMessageReader& request, int out)
+{
+    const std::optional<HostJobRequest> asked = ReadHostJobRequest(request);
+    if (!asked) {
+        return ChildJobResult::BadRequest;
+    }
+    std::vector<std::string> names;
+    bool ok = ListShares(asked->address, asked->identity, asked->bound, names);
+    ChildMessageWriter writer(out);
+    for (const std::string& name : names) {
+        ok = ok && writer.Text(name);
+    }
+    return ok ? ChildJobResult::Done : ChildJobResult::Failed;
 }
 
 std::unique_ptr<InventoryProvider> MakeSmbShareProvider(std::chrono::milliseconds bound)

@@ -34,6 +34,7 @@
 #include "common/unique_fd.h"
 #include "scan/host_inventory_query.h"
 #include "scan/linux/inventory_child.h"
+#include "scan/linux/inventory_jobs.h"
 #include "scan/snmp_discovery.h"
 
 namespace tessvale {
@@ -535,12 +536,9 @@ public:
         if (!identity || identity->user.empty() || !AgentResponds(address, m_bound)) {
             return nullptr;
         }
-        const std::optional<std::vector<std::uint8_t>> message = RunInChild(
-            [&](int out) {
-                const std::optional<AgentAnswers> answers = AskAgent(address, *identity, m_bound);
-                return answers && SendAnswers(*answers, out);
-            },
-            std::chrono::steady_clock::now() + kAgentExchanges * m_bound, kMaxMessage);
+        const std::optional<std::vector<std::uint8_t>> message =
+            RunInChild(kAgentQueryJob, HostJobMessage(address, *identity, m_bound),
+                       std::chrono::steady_clock::now() + kAgentExchanges * m_bound, kMaxMessage);
         std::optional<AgentAnswers> answers = message ? ReadAnswers(*message) : std::nullopt;
         if (!answers) {
             return nullptr;
@@ -553,6 +551,17 @@ private:
 };
 
 } // namespace
+
+// The child's side of SnmpInventoryProvider::Connect.
+ChildJobResult AgentQueryJob(ChildMessageReader& request, int out)
+{
+    const std::optional<HostJobRequest> asked = ReadHostJobRequest(request);
+    if (!asked) {
+        return ChildJobResult::BadRequest;
+    }
+    const std::optional<AgentAnswers> answers = AskAgent(asked->address, asked->identity, asked->bound);
+    return answers && SendAnswers(*answers, out) ? ChildJobResult::Done : ChildJobResult::Failed;
+}
 
 std::unique_ptr<InventoryProvider> MakeSnmpInventoryProvider(std::chrono::milliseconds bound)
 {

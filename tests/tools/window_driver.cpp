@@ -55,6 +55,7 @@
 #include "dialogs/setting_dlg.h"
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
+#include "scan/linux/inventory_jobs.h"
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
@@ -516,6 +517,10 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
 
 int main(int argc, char** argv)
 {
+    // The inventory's children are this program started again.
+    if (const std::optional<int> code = RunChildJobIfAsked(argc, argv)) {
+        return *code;
+    }
     const std::string mode = argc > 1 ? argv[1] : "";
     if (!(argc == 3 && (mode == "shots" || mode == "check")) && !(argc == 4 && mode == "autoscan-changes")) {
         std::fprintf(stderr, "usage: window_driver shots FOLDER | check TESTNET_FOLDER | autoscan-changes "
