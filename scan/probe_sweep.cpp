@@ -10,6 +10,7 @@ namespace tessvale {
 namespace {
 
 constexpr std::size_t kMaxOtherMacs = 4;
+constexpr std::chrono::milliseconds kSecondArpWait{500};
 
 bool AllBytes(const MacAddress& mac, std::uint8_t value)
 {
@@ -274,9 +275,11 @@ void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
 void ProbeSweep::FinishOrHold(std::uint32_t address, Pending& pending, TimePoint now)
 {
     // A second host that claims the address answers ARP too: a host ARP found is kept
-    // as long as an address without an answer waits for ARP (half the timeout) after its
-    // first answer, however fast its node status was done. A range ends no later for it.
-    const TimePoint until = pending.firstArpAt + m_settings.timeout / 2;
+    // after its first answer as long as an address without an answer waits for ARP (half
+    // the timeout, at most half a second), however fast its node status was done. A
+    // range ends no later for it.
+    const TimePoint until =
+        pending.firstArpAt + std::min<std::chrono::milliseconds>(m_settings.timeout / 2, kSecondArpWait);
     if (pending.arpAnswered && pending.firstArpAt != TimePoint{} && now < until) {
         if (!pending.held) {
             pending.held = true;
