@@ -1,5 +1,3 @@
-#include <thread>
-
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +13,7 @@
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
+#include "fakes/worker_calls.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -196,19 +195,13 @@ private slots:
         CTessvaleDlg window(service, env, prompts);
         window.show();
         window.OnCommand(32771); // Start
-        bool done = false;
-        std::thread worker([&] {
+        test::CallFromWorker([&] {
             for (const char* mac : {"02:00:00:00:00:01", "02:00:00:00:00:02"}) {
                 window.ScanStep();
                 HostRecord record = Host(mac[16] == '1' ? "198.18.0.11" : "198.18.0.12", mac);
                 window.HostFound(record);
             }
-            done = true;
         });
-        while (!done) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        worker.join();
         window.ScanFinished();
         QCoreApplication::processEvents();
 

@@ -31,6 +31,7 @@
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
+#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -93,16 +94,10 @@ private:
     // serves the window.
     void FoundFromWorker(const HostRecord& record)
     {
-        bool done = false;
-        std::thread worker([&] {
+        test::CallFromWorker([&] {
             window->ScanStep();
             window->HostFound(record);
-            done = true;
         });
-        while (!done) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        worker.join();
     }
 
     void Finish()
@@ -901,13 +896,7 @@ private slots:
         connect(&server, &InstanceServer::ShowRequested, window.get(), &CTessvaleDlg::ShowFromTray);
         window->hide();
         bool answered = false;
-        bool done = false;
-        std::thread second([&] {
-            answered = SendToRunningInstance(InstanceRequest::Show, 5000);
-            done = true;
-        });
-        QVERIFY(QTest::qWaitFor([&] { return done; }, 6000));
-        second.join();
+        test::CallFromWorker([&] { answered = SendToRunningInstance(InstanceRequest::Show, 5000); });
         QVERIFY(answered);
         QTRY_VERIFY(window->isVisible());
         qunsetenv("TESSVALE_INSTANCE_SOCKET");
