@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the tests that need a desktop with a real tray host: checks the tools
 # (exit 77, skipped, when one is missing), makes $work (removed at exit), starts Xvfb on
 # a free display (exported as DISPLAY) and trayer holding the system tray selection.

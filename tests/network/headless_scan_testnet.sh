@@ -32,7 +32,7 @@ oui=$(echo "${first_mac:0:8}" | tr ':' '-')
 printf 'OUI/MA-L\t\t\tOrganization\r\n%s   (hex)\t\tTessvale Test Vendor\r\n' "$oui" >"$work/data/Tessvale/oui.txt"
 
 # Expected table: IP, MAC, name, vendor of every host; nothing for silent addresses.
-while read -r ip mac name kind; do
+while read -r ip mac name _; do
     vendor=""
     [ "${mac:0:8}" = "${first_mac:0:8}" ] && vendor="Tessvale Test Vendor"
     printf '%s\t%s\t%s\t%s\n' "$ip" "$mac" "$name" "$vendor"
