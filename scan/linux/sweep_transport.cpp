@@ -13,7 +13,6 @@
 #include <unordered_set>
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <linux/errqueue.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
@@ -25,6 +24,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include "common/interface_list.h"
 #include "common/unique_fd.h"
 #include "scan/arp_frame.h"
 #include "scan/linux/arp_sweep_client.h"
@@ -63,44 +63,19 @@ struct Link
     bool hasMac = false;
 };
 
-std::uint32_t HostOrder(const sockaddr* address)
-{
-    return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
-}
-
 std::vector<Link> ReadLinks()
 {
     std::vector<Link> links;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return links;
-    }
-    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
-    std::unordered_map<std::string, MacAddress> macs;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET) {
-            const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
-            if (link->sll_halen == 6) {
-                MacAddress mac{};
-                std::memcpy(mac.data(), link->sll_addr, mac.size());
-                macs[entry->ifa_name] = mac;
-            }
-        }
-    }
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_LOOPBACK) != 0 || (entry->ifa_flags & IFF_UP) == 0) {
+    for (const InterfaceAddress& item : ReadInterfaceAddresses()) {
+        if (item.netmask == 0 || item.loopback || !item.up) {
             continue;
         }
         Link link;
-        link.index = static_cast<int>(if_nametoindex(entry->ifa_name));
-        link.address = HostOrder(entry->ifa_addr);
-        link.mask = HostOrder(entry->ifa_netmask);
-        const auto mac = macs.find(entry->ifa_name);
-        link.hasMac = mac != macs.end();
-        if (link.hasMac) {
-            link.mac = mac->second;
-        }
+        link.index = static_cast<int>(item.index);
+        link.address = item.address;
+        link.mask = item.netmask;
+        link.hasMac = item.hasMac;
+        link.mac = item.mac;
         links.push_back(link);
     }
     return links;
