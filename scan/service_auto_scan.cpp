@@ -246,6 +246,9 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         m_window->ScanAddress(address);
     }
     online = m_probe.NodeStatus(address, record.mac, record.hostName);
+    if (online && record.hostName != "-") {
+        record.names.netbios = record.hostName; // the probe of one address asks NetBIOS only
+    }
     if (!online) {
         online = m_probe.Arp(address, record.mac);
     }
