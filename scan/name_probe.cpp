@@ -47,10 +47,9 @@ void NameProbe::Ask(std::uint32_t host, HostNameQueries& queries, const Send& se
         queries.mdnsNameId = NextId();
         const auto name = BuildDnsQuery(queries.mdnsNameId, reverse, kDnsTypePtr, false);
         queries.mdnsName = send(host, m_settings.mdnsPort, name) ? State::Waiting : State::Done;
-        // A second id, so that each answer is matched to its own question.
-        queries.mdnsServicesId = static_cast<std::uint16_t>(queries.mdnsNameId + 1);
-        const auto services = BuildDnsQuery(queries.mdnsServicesId, kDnsSdServicesName, kDnsTypePtr, false);
-        queries.mdnsServices = send(host, m_settings.mdnsPort, services) ? State::Waiting : State::Done;
+        // The service types are asked once a responder has answered: a host without
+        // one then costs one datagram (and one ICMP error) less.
+        queries.mdnsServices = queries.mdnsName == State::Waiting ? State::NotAsked : State::Done;
     }
     if (m_settings.dns && !m_settings.servers.empty()) {
         queries.server = 0;
@@ -99,7 +98,7 @@ bool NameProbe::Take(std::uint32_t host, std::uint32_t from, std::uint16_t port,
 {
     if (m_settings.mdns && port == m_settings.mdnsPort) {
         // Only the asked host answers its own unicast query.
-        return from == host && TakeMdns(host, refused, datagram, queries);
+        return from == host && TakeMdns(host, refused, datagram, queries, send);
     }
     if (m_settings.dns && port == m_settings.dnsPort) {
         return TakeDns(host, from, refused, datagram, queries, send);
@@ -108,7 +107,7 @@ bool NameProbe::Take(std::uint32_t host, std::uint32_t from, std::uint16_t port,
 }
 
 bool NameProbe::TakeMdns(std::uint32_t host, bool refused, std::span<const std::uint8_t> datagram,
-                         HostNameQueries& queries)
+                         HostNameQueries& queries, const Send& send)
 {
     if (refused) {
         // Nothing listens on the host's mDNS port: neither query will be answered.
@@ -134,6 +133,12 @@ bool NameProbe::TakeMdns(std::uint32_t host, bool refused, std::span<const std::
             queries.mdnsNameFound = DnsNameText(answer.targets.front());
         }
         queries.mdnsName = State::Done;
+        if (queries.mdnsServices == State::NotAsked) {
+            // Another id, so that each answer is matched to its own question.
+            queries.mdnsServicesId = static_cast<std::uint16_t>(queries.mdnsNameId + 1);
+            const auto services = BuildDnsQuery(queries.mdnsServicesId, kDnsSdServicesName, kDnsTypePtr, false);
+            queries.mdnsServices = send(host, m_settings.mdnsPort, services) ? State::Waiting : State::Done;
+        }
         return true;
     }
     if (queries.mdnsServices == State::Waiting && question->id == queries.mdnsServicesId) {

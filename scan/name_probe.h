@@ -1,7 +1,8 @@
 // The name probes of a sweep beside NetBIOS: for a host that answered, a one-shot
 // unicast mDNS query straight to its UDP port 5353 (RFC 6762 section 5.5; the host
 // answers by unicast to the query's source port) for the PTR record of its reverse
-// name and for its DNS-SD service types (RFC 6763 section 9), and a reverse lookup of
+// name, once that is answered one more for its DNS-SD service types (RFC 6763
+// section 9), and a reverse lookup of
 // the same name through the resolver's name servers. Queries leave through the
 // sweep's own sockets and their answers arrive in its poll loop, so one deadline
 // covers every host and no thread waits for one answer.
@@ -88,7 +89,8 @@ public:
 private:
     std::uint16_t NextId();
     bool SendDns(std::uint32_t host, HostNameQueries& queries, const Send& send);
-    bool TakeMdns(std::uint32_t host, bool refused, std::span<const std::uint8_t> datagram, HostNameQueries& queries);
+    bool TakeMdns(std::uint32_t host, bool refused, std::span<const std::uint8_t> datagram, HostNameQueries& queries,
+                  const Send& send);
     bool TakeDns(std::uint32_t host, std::uint32_t from, bool refused, std::span<const std::uint8_t> datagram,
                  HostNameQueries& queries, const Send& send);
 

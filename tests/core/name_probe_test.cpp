@@ -214,6 +214,12 @@ TEST_F(NameSweep, TheNameShownIsNetbiosElseMdnsElseDns)
     // The firewalled host's waits overlap: it is done at its one deadline, and so is
     // the range.
     EXPECT_LE(m_elapsed, 1100ms);
+    // The service types are asked only of a host whose responder answered.
+    EXPECT_EQ(SentTo(kBase + 4, kMdnsPort), 2u);
+    EXPECT_EQ(SentTo(kBase + 8, kMdnsPort), 1u);
+    EXPECT_EQ(SentTo(kBase + 9, kMdnsPort), 1u);
+    // With ARP first, every host is asked before NetBIOS could name it.
+    EXPECT_EQ(SentTo(kServer, kDnsPort), 7u);
 }
 
 TEST_F(NameSweep, AnswersFromElsewhereOrForOtherQueriesAreIgnored)
