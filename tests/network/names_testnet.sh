@@ -11,6 +11,7 @@ tessvale=$1
 source_dir=$2
 
 if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v python3 >/dev/null ||
+    ! command -v setpriv >/dev/null || ! command -v bc >/dev/null ||
     ! command -v avahi-daemon >/dev/null || ! command -v dnsmasq >/dev/null || ! command -v nmbd >/dev/null; then
     echo "skipped: needs root, network namespaces, python3, avahi-daemon, dnsmasq and nmbd"
     exit 77
@@ -38,12 +39,22 @@ scan() { # OUTPUT ARGUMENTS...: a scan of the whole subnet, unless a range is gi
         range=("$2" "$3")
         shift 3
     fi
-    ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "${range[@]}" --sorted "$@" \
+    ip netns exec "$SCANNER_NS" "${as_user[@]}" env APPDATA="$work/data" "$tessvale" --scan "${range[@]}" --sorted "$@" \
         >"$output" 2>"$work/err"
 }
 
+# As root (ARP by the raw packet socket), then as an unprivileged user (ARP through the
+# kernel's neighbour table).
+chmod 755 "$work"
+chmod -R 777 "$work/data"
+as_user=()
 scan "$work/json" --format json || { echo "the JSON scan failed"; cat "$work/err"; exit 1; }
-python3 - "$net/hosts.txt" "$net/names.txt" "$work/json" <<'EOF'
+as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+ip -n "$SCANNER_NS" neigh flush all
+scan "$work/json-unprivileged" --format json || { echo "the unprivileged JSON scan failed"; cat "$work/err"; exit 1; }
+as_user=()
+for json in "$work/json" "$work/json-unprivileged"; do
+python3 - "$net/hosts.txt" "$net/names.txt" "$json" <<'EOF'
 import json, sys
 
 hosts = [line.split() for line in open(sys.argv[1])]
@@ -84,8 +95,9 @@ for ip, mac, shown, kind in hosts:
 if failures:
     print("\n".join(failures))
     sys.exit(1)
-print(f"ok: {len(hosts)} hosts, each named from the right source")
+print(f"ok: {len(hosts)} hosts, each named from the right source ({sys.argv[3].rsplit('/', 1)[1]})")
 EOF
+done
 
 # The nine fields of TSV stay as they were: the shown name is the third.
 scan "$work/tsv" || { echo "the TSV scan failed"; cat "$work/err"; exit 1; }
