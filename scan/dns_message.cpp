@@ -86,6 +86,68 @@ struct Record
     DnsName target;
 };
 
+// Every record of the three sections, checked for its bounds; the answer section's
+// records of the asked type and CNAMEs kept with their target names.
+bool ReadRecords(std::span<const std::uint8_t> message, std::size_t position, std::uint16_t type,
+                 std::vector<Record>& found)
+{
+    const std::size_t answers = Read16(message, 6);
+    const std::size_t records = answers + Read16(message, 8) + Read16(message, 10);
+    for (std::size_t i = 0; i < records; ++i) {
+        Record record;
+        std::size_t fixed = 0;
+        if (!ReadName(message, position, record.owner, fixed) || fixed + kFixedRecordBytes > message.size()) {
+            return false;
+        }
+        record.type = Read16(message, fixed);
+        const std::uint16_t rclass = Read16(message, fixed + 2) & kClassMask;
+        const std::size_t length = Read16(message, fixed + 8);
+        const std::size_t data = fixed + kFixedRecordBytes;
+        if (data + length > message.size()) {
+            return false;
+        }
+        position = data + length;
+        if (i >= answers || rclass != kDnsClassIn || (record.type != type && record.type != kDnsTypeCname)) {
+            continue;
+        }
+        std::size_t targetEnd = 0;
+        if (!ReadName(message, data, record.target, targetEnd) || targetEnd != data + length) {
+            return false; // the name must fill its record's data exactly
+        }
+        found.push_back(std::move(record));
+    }
+    return true;
+}
+
+// The targets of the records of the asked type whose owner is the question's name, or
+// the end of a chain of aliases from it (RFC 2317 delegations of reverse zones use
+// them), each once.
+std::vector<DnsName> TargetsOf(const std::vector<Record>& found, const DnsName& question, std::uint16_t type)
+{
+    std::vector<DnsName> targets;
+    DnsName owner = question;
+    for (int hop = 0; hop < kMaxCnameHops; ++hop) {
+        const auto alias = std::find_if(found.begin(), found.end(), [&](const Record& record) {
+            return record.type == kDnsTypeCname && type != kDnsTypeCname && SameDnsName(record.owner, owner);
+        });
+        if (alias == found.end()) {
+            break;
+        }
+        owner = alias->target;
+    }
+    for (const auto& record : found) {
+        if (record.type != type || !SameDnsName(record.owner, owner) || targets.size() >= kMaxDnsTargets) {
+            continue;
+        }
+        const bool seen = std::any_of(targets.begin(), targets.end(),
+                                      [&](const DnsName& target) { return SameDnsName(target, record.target); });
+        if (!seen) {
+            targets.push_back(record.target);
+        }
+    }
+    return targets;
+}
+
 bool ParseDecimalOctet(const std::string& label, std::uint32_t& value)
 {
     if (label.empty() || label.size() > 3 || (label.size() > 1 && label[0] == '0')) {
@@ -249,54 +311,11 @@ DnsAnswer ReadDnsAnswer(std::span<const std::uint8_t> message, std::uint16_t id,
         return answer;
     }
 
-    const std::size_t answers = Read16(message, 6);
-    const std::size_t records = answers + Read16(message, 8) + Read16(message, 10);
     std::vector<Record> found;
-    for (std::size_t i = 0; i < records; ++i) {
-        Record record;
-        std::size_t fixed = 0;
-        if (!ReadName(message, position, record.owner, fixed) || fixed + kFixedRecordBytes > message.size()) {
-            return answer;
-        }
-        record.type = Read16(message, fixed);
-        const std::uint16_t rclass = Read16(message, fixed + 2) & kClassMask;
-        const std::size_t length = Read16(message, fixed + 8);
-        const std::size_t data = fixed + kFixedRecordBytes;
-        if (data + length > message.size()) {
-            return answer;
-        }
-        position = data + length;
-        if (i >= answers || rclass != kDnsClassIn || (record.type != type && record.type != kDnsTypeCname)) {
-            continue;
-        }
-        std::size_t targetEnd = 0;
-        if (!ReadName(message, data, record.target, targetEnd) || targetEnd != data + length) {
-            return answer; // the name must fill its record's data exactly
-        }
-        found.push_back(std::move(record));
+    if (!ReadRecords(message, position, type, found)) {
+        return answer;
     }
-
-    // An alias of the asked name (RFC 2317 delegations of reverse zones use them).
-    DnsName owner = question;
-    for (int hop = 0; hop < kMaxCnameHops; ++hop) {
-        const auto alias = std::find_if(found.begin(), found.end(), [&](const Record& record) {
-            return record.type == kDnsTypeCname && type != kDnsTypeCname && SameDnsName(record.owner, owner);
-        });
-        if (alias == found.end()) {
-            break;
-        }
-        owner = alias->target;
-    }
-    for (const auto& record : found) {
-        if (record.type != type || !SameDnsName(record.owner, owner) || answer.targets.size() >= kMaxDnsTargets) {
-            continue;
-        }
-        const bool seen = std::any_of(answer.targets.begin(), answer.targets.end(),
-                                      [&](const DnsName& target) { return SameDnsName(target, record.target); });
-        if (!seen) {
-            answer.targets.push_back(record.target);
-        }
-    }
+    answer.targets = TargetsOf(found, question, type);
     answer.status = DnsAnswerStatus::Answer;
     return answer;
 }

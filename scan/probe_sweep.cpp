@@ -26,8 +26,9 @@ std::uint16_t FirstTransaction()
 } // namespace
 
 ProbeSweep::ProbeSweep(AddressWalk walk, std::unique_ptr<SweepTransport> transport, SweepSettings settings, Clock clock)
-    : m_walk(std::move(walk)), m_count(m_walk.Count()), m_transport(std::move(transport)), m_settings(settings),
-      m_clock(std::move(clock)), m_nextTransaction(FirstTransaction()), m_names(m_settings.names)
+    : m_walk(std::move(walk)), m_count(m_walk.Count()), m_transport(std::move(transport)),
+      m_settings(std::move(settings)), m_clock(std::move(clock)), m_nextTransaction(FirstTransaction()),
+      m_names(m_settings.names)
 {
     m_settings.ratePerSecond = std::max(1, m_settings.ratePerSecond);
     m_settings.retries = std::clamp(m_settings.retries, 0, 10);

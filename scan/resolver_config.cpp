@@ -10,7 +10,7 @@ namespace tessvale {
 namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
-constexpr std::size_t kMaxFileBytes = 64 * 1024;
+constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024;
 
 bool Blank(char c)
 {

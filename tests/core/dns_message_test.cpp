@@ -166,6 +166,14 @@ std::vector<Hostile> HostileMessages()
         m.Header(kId, 0x8400, 1, 1).Question(kReverse, 1);
         cases.push_back({"another type", m.bytes, DnsAnswerStatus::NotOurs});
     }
+    return cases;
+}
+
+// Broken records and names.
+std::vector<Hostile> HostileRecords()
+{
+    std::vector<Hostile> cases;
+    const auto good = PtrAnswer(kId, kReverse, {"alpha.local"});
     auto moreAnswers = good;
     moreAnswers[7] = 2;
     cases.push_back({"more answers counted than sent", moreAnswers, DnsAnswerStatus::Malformed});
@@ -244,7 +252,10 @@ std::vector<Hostile> HostileMessages()
 
 TEST(DnsAnswer, HostileMessagesGiveNoName)
 {
-    for (const auto& hostile : HostileMessages()) {
+    auto cases = HostileMessages();
+    const auto records = HostileRecords();
+    cases.insert(cases.end(), records.begin(), records.end());
+    for (const auto& hostile : cases) {
         const auto answer = Read(hostile.message);
         EXPECT_EQ(answer.status, hostile.expected) << hostile.what;
         EXPECT_TRUE(answer.targets.empty()) << hostile.what;
@@ -254,6 +265,7 @@ TEST(DnsAnswer, HostileMessagesGiveNoName)
 TEST(DnsAnswer, KeepsAtMostTheBoundOfTargets)
 {
     std::vector<std::string> targets;
+    targets.reserve(100);
     for (int i = 0; i < 100; ++i) {
         targets.push_back("h" + std::to_string(i) + ".local");
     }

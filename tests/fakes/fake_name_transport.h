@@ -80,7 +80,7 @@ private:
 
 // An mDNS responder: its own name for the reverse question, its service types for the
 // DNS-SD question.
-inline Responder MdnsHost(const std::string& name, std::vector<std::string> services = {})
+inline Responder MdnsHost(const std::string& name, const std::vector<std::string>& services = {})
 {
     Responder responder;
     responder.answer = [name, services](const DnsQuestionRead& query) -> std::optional<std::vector<std::uint8_t>> {
@@ -94,7 +94,7 @@ inline Responder MdnsHost(const std::string& name, std::vector<std::string> serv
 }
 
 // A name server that knows some reverse names; NXDOMAIN for the others.
-inline Responder NameServer(std::map<std::uint32_t, std::string> names, std::uint16_t rcode = 0)
+inline Responder NameServer(const std::map<std::uint32_t, std::string>& names, std::uint16_t rcode = 0)
 {
     Responder responder;
     responder.answer = [names, rcode](const DnsQuestionRead& query) -> std::optional<std::vector<std::uint8_t>> {
