@@ -136,8 +136,8 @@ constexpr const char* kChangeColumnName = "Change";
 std::string JsonNames(const HostNames& names)
 {
     const auto value = [](const std::string& name) { return name.empty() ? std::string("null") : JsonString(name); };
-    std::string json = "\"names\":{\"netbios\":" + value(names.netbios) + ",\"mdns\":" + value(names.mdns) +
-                       ",\"dns\":" + value(names.dns) + "},\"services\":[";
+    std::string json = R"("names":{"netbios":)" + value(names.netbios) + R"(,"mdns":)" + value(names.mdns) +
+                       R"(,"dns":)" + value(names.dns) + R"(},"services":[)";
     for (std::size_t i = 0; i < names.services.size(); ++i) {
         json += (i > 0 ? "," : "") + JsonString(names.services[i]);
     }
