@@ -206,9 +206,13 @@ private:
 };
 
 // The sockets of a real sweep: a UDP socket for NetBIOS (towards `netbiosPort`), and for
-// ARP a raw packet socket when `allowRaw` and the process may open one, else the kernel's
-// neighbour table read through netlink neighbour events. Null when the UDP socket cannot
-// be opened.
+// ARP a raw packet socket when `allowRaw` and the process may open one, else the ARP
+// sweep helper when it is installed with that right, else the kernel's neighbour table
+// read through netlink neighbour events. Null when the UDP socket cannot be opened.
 std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw = true, std::uint16_t netbiosPort = 137);
+// The same with the ARP sweep helper named (empty: none); the one above looks for the
+// installation's own.
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort,
+                                                         const std::string& arpHelper);
 
 } // namespace tessvale
