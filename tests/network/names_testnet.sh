@@ -10,25 +10,12 @@ set -euo pipefail
 tessvale=$1
 source_dir=$2
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v python3 >/dev/null ||
-    ! command -v setpriv >/dev/null || ! command -v bc >/dev/null ||
-    ! command -v avahi-daemon >/dev/null || ! command -v dnsmasq >/dev/null || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, network namespaces, python3, avahi-daemon, dnsmasq and nmbd"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
-cleanup() {
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 1 --arp-only 1 --mdns 1 --both 1 --dns 1 \
-    --dns-mdns 1 --firewalled 1 --hostile-mdns 1 --id "nm$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces, python3, bc, setpriv, avahi-daemon, dnsmasq and nmbd" python3 bc setpriv \
+    avahi-daemon dnsmasq nmbd
+testnet_up "$source_dir/scripts/testnet" nm --subnet 198.18.0.0/24 --netbios 1 --arp-only 1 --mdns 1 --both 1 --dns 1 \
+    --dns-mdns 1 --firewalled 1 --hostile-mdns 1
 
 mkdir -p "$work/data/Tessvale"
 scan() { # OUTPUT ARGUMENTS...: a scan of the whole subnet, unless a range is given
