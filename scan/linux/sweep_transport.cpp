@@ -1,6 +1,6 @@
-// The sockets of a real sweep: UDP for NetBIOS, a raw packet socket for ARP when the
-// process may open one, else the ARP sweep helper when it is installed with that right,
-// else the kernel's neighbour table through netlink events.
+// The sockets of a real sweep: UDP for NetBIOS and the name probes, a raw packet socket
+// for ARP when the process may open one, else the ARP sweep helper when it is installed
+// with that right, else the kernel's neighbour table through netlink events.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -181,6 +182,7 @@ public:
     bool ArpFirst() const override { return m_raw.Valid() || m_currentHelper != nullptr; }
     std::size_t ArpHeadroom() override;
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
+    bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message) override;
     void SendArp(std::uint32_t address) override;
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
     std::optional<MacAddress> OwnMac(std::uint32_t address) override
@@ -384,6 +386,28 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     return false;
 }
 
+bool SystemSweepTransport::SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message)
+{
+    if (message.empty()) {
+        return false;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(address);
+    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                   sizeof destination) > 0) {
+            return true;
+        }
+        if (!IcmpError(errno)) {
+            break;
+        }
+    }
+    return false;
+}
+
 void SystemSweepTransport::SendArp(std::uint32_t address)
 {
     const Link* link = FindLink(address);
@@ -537,7 +561,8 @@ void SystemSweepTransport::ReadRefusals(int fd, std::vector<SweepAnswer>& answer
                 continue;
             }
             SweepAnswer answer;
-            answer.kind = SweepAnswer::Kind::NodeStatusRefused;
+            answer.port = ntohs(destination.sin_port);
+            answer.kind = answer.port == m_port ? SweepAnswer::Kind::NodeStatusRefused : SweepAnswer::Kind::NameRefused;
             answer.address = ntohl(destination.sin_addr.s_addr);
             answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
             answers.push_back(std::move(answer));
@@ -563,6 +588,10 @@ void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
         }
         SweepAnswer answer;
         answer.address = ntohl(sender.sin_addr.s_addr);
+        answer.port = ntohs(sender.sin_port);
+        if (answer.port != m_port) {
+            answer.kind = SweepAnswer::Kind::Name; // the sweep tells the name probes' answers apart
+        }
         answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
         answers.push_back(std::move(answer));
     }
