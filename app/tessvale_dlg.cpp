@@ -40,9 +40,11 @@
 #include "app/icons.h"
 #include "app/logic/build_info.h"
 #include "app/logic/command_ids.h"
+#include "app/logic/headless_scan.h"
 #include "app/logic/list_export.h"
 #include "app/logic/remote_desktop.h"
 #include "app/logic/save_failure.h"
+#include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
 #include "app/update_run_ui.h"
@@ -274,6 +276,8 @@ void CTessvaleDlg::BuildMenus()
                      {kIdCancel, "exitMenuAction"}});
     add(m_actionsMenu, {{kIdRescan, "rescanMenuAction"},
                         {0, nullptr},
+                        {kIdProperties, "propertiesMenuAction"},
+                        {0, nullptr},
                         {kIdWakeOnLan, "wakeOnLanMenuAction"},
                         {0, nullptr},
                         {kIdCopy, "copyMenuAction"},
@@ -301,6 +305,7 @@ void CTessvaleDlg::BuildMenus()
     m_menuActions[kIdStart]->setShortcut(QKeySequence(Qt::Key_F5));
     m_menuActions[kIdDelete]->setShortcut(QKeySequence(Qt::Key_Delete));
     m_menuActions[kIdCopy]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_menuActions[kIdProperties]->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
     auto* selectAll = new QAction(this);
     selectAll->setObjectName(QStringLiteral("selectAllAction"));
     selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -391,7 +396,7 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_chooser->setIconSize(QSize(16, 16));
     m_chooser->view()->setMinimumWidth(280);
     m_chooserLabel->setBuddy(m_chooser);
-    connect(m_chooser, &QComboBox::currentIndexChanged, this, [this] { ApplyChooserSelection(); });
+    connect(m_chooser, &QComboBox::currentIndexChanged, this, [this] { OnChooserPicked(); });
     row->addWidget(m_chooser);
     row->addSpacing(6);
     m_firstAddress = new AddressEdit(body);
@@ -413,6 +418,11 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_startButton->setAutoDefault(false);
     connect(m_startButton, &QPushButton::clicked, this, [this] { OnCommand(kIdStart); });
     row->addWidget(m_startButton);
+    for (AddressEdit* entry : {m_firstAddress, m_lastAddress}) {
+        for (QLineEdit* field : entry->findChildren<QLineEdit*>()) {
+            field->installEventFilter(this);
+        }
+    }
     row->addStretch(1);
     m_lookupEdit = new QLineEdit(body);
     m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
@@ -421,7 +431,10 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     row->addWidget(m_lookupEdit);
     m_lookupButton = new QPushButton(body);
     m_lookupButton->setObjectName(QStringLiteral("lookupButton"));
-    m_lookupButton->setDefault(true); // Enter in the window runs the lookup
+    // Enter runs the lookup while the lookup box has the focus, and starts the scan
+    // while an address entry has it (eventFilter); elsewhere it is the focused widget's.
+    // Neither is an automatic default, which the dialog would make its main default.
+    m_lookupButton->setAutoDefault(false);
     connect(m_lookupButton, &QPushButton::clicked, this, [this] { OnCommand(kIdLookupButton); });
     row->addWidget(m_lookupButton);
 
@@ -479,10 +492,11 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
     });
     connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid() && index.row() < m_results.Count()) {
-            m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
-            m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
+            m_listView->setCurrentIndex(index);
+            OnCommand(kIdProperties);
         }
     });
+    m_listView->installEventFilter(this);
     return m_listView;
 }
 
@@ -577,9 +591,14 @@ void CTessvaleDlg::RetranslateUi()
     m_startButton->setText(QUiText("Start"));
     m_lookupButton->setText(QUiText("IP<->MAC"));
     m_lookupButton->setToolTip(QUiText("Find the MAC of an IP, or the IP of a MAC in the range"));
-    m_firstAddress->setToolTip(QUiText("First address of the range"));
-    m_lastAddress->setToolTip(QUiText("Last address of the range"));
-    SetStatus(QUiString(IDS_STATUS));
+    m_firstAddress->SetHint(QUiText("First address of the range"));
+    m_lastAddress->SetHint(QUiText("Last address of the range"));
+    // The status bar keeps what it told, in the new language.
+    if (m_statusCounts) {
+        ShowCounts();
+    } else if (m_statusId >= 0 || m_statusLabel->text().isEmpty()) {
+        SetStatusId(m_statusId >= 0 ? m_statusId : IDS_STATUS);
+    }
     FitToolButtonsToLabels();
 }
 
@@ -879,16 +898,13 @@ void CTessvaleDlg::HandleHostSilent(const std::string& address)
 
 void CTessvaleDlg::HandleScanFinished()
 {
-    SetStatus(QUiString(IDS_SCAN_DONE));
     m_progress->setValue(0);
-    QString counters = QUiString(IDS_ONLINE_OFFLINE);
-    counters = FormatOne(counters, QString::number(m_results.Online()));
-    counters = FormatOne(counters, QString::number(m_results.Offline()));
-    SetStatus(counters);
     if (m_stopping || m_closing) {
+        ShowCounts();
         return; // a stop in progress sets the state itself; no end-of-scan questions
     }
     FinishComparison();
+    ShowCounts(); // the gone rows the comparison added count as well
     const EndOfScan end = m_state.Finished(m_results.Count());
     ApplyControls();
     if (end.offerSave) {
@@ -923,6 +939,24 @@ QString CTessvaleDlg::StatusText() const
 void CTessvaleDlg::SetStatus(const QString& text)
 {
     m_statusLabel->setText(text);
+    m_statusId = -1;
+    m_statusCounts = false;
+}
+
+void CTessvaleDlg::SetStatusId(int stringId)
+{
+    SetStatus(QUiString(stringId));
+    m_statusId = stringId;
+}
+
+void CTessvaleDlg::ShowCounts()
+{
+    const RowCounts counts = CountRows(m_results.Rows());
+    QString text = QUiString(IDS_ONLINE_OFFLINE);
+    text = FormatOne(text, QString::number(counts.online));
+    text = FormatOne(text, QString::number(counts.offline));
+    SetStatus(text);
+    m_statusCounts = true;
 }
 
 void CTessvaleDlg::ReloadSettings()
@@ -984,12 +1018,74 @@ void CTessvaleDlg::ClearList()
     m_results.Clear();
     m_model->EndReset();
     m_listView->setColumnHidden(kColumnChange, true);
+    if (m_statusCounts) {
+        SetStatusId(IDS_STATUS); // no counts beside an empty list
+    }
+}
+
+void CTessvaleDlg::OnChooserPicked()
+{
+    const int wanted = m_chooser->currentIndex();
+    if (wanted == m_chooserShown) {
+        return;
+    }
+    if (m_chooserShown >= 0 && m_chooserShown < m_chooser->count()) {
+        // The shown entry stays chosen while the user decides (and while Save stores it).
+        {
+            const QSignalBlocker block(m_chooser);
+            m_chooser->setCurrentIndex(m_chooserShown);
+        }
+        if (!MayReplaceList()) {
+            return;
+        }
+        const QSignalBlocker block(m_chooser);
+        m_chooser->setCurrentIndex(wanted);
+    }
+    ApplyChooserSelection();
+}
+
+bool CTessvaleDlg::MayReplaceList()
+{
+    const bool unsaved = HoldsUnsavedResult();
+    std::optional<UnsavedAnswer> answer;
+    if (unsaved) {
+        answer = m_prompts.AskSaveFirst(
+            this, QUiText("The list holds a result that is not saved. Save it before it is replaced?"));
+    }
+    switch (StepBeforeReplacing(unsaved, answer)) {
+    case ReplaceStep::Go:
+        return true;
+    case ReplaceStep::SaveFirst:
+        return SaveResult();
+    case ReplaceStep::Stay:
+        break;
+    }
+    return false;
+}
+
+bool CTessvaleDlg::RangeAcceptable()
+{
+    if (m_firstAddress->IsBlank() && m_lastAddress->IsBlank()) {
+        m_prompts.ShowMessage(this, QUiString(IDS_ENTER_RANGE));
+        return false;
+    }
+    const RangeEntry first = m_firstAddress->Entry();
+    const RangeEntry last = m_lastAddress->Entry();
+    const RangeProblem problem = CheckRange(first, last, kMaxRangeAddresses);
+    if (problem == RangeProblem::None) {
+        return true;
+    }
+    m_prompts.ShowMessage(this,
+                          RangeProblemMessage(problem, RangeSize(first.address, last.address), kMaxRangeAddresses));
+    (problem == RangeProblem::LastIncomplete ? m_lastAddress : m_firstAddress)->setFocus();
+    return false;
 }
 
 void CTessvaleDlg::ApplyChooserSelection()
 {
     ClearList();
     const int index = m_chooser->currentIndex();
+    m_chooserShown = index;
     if (index < 0) {
         return;
     }
@@ -1051,6 +1147,25 @@ int CTessvaleDlg::SelectedRow() const
 
 bool CTessvaleDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_listView && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~(Qt::AltModifier | Qt::KeypadModifier)) == Qt::NoModifier) {
+            OnCommand(kIdProperties);
+            return true;
+        }
+    }
+    // The lookup button is the default only while the lookup box has the focus, the
+    // Start button while an address entry has it.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const bool in = event->type() == QEvent::FocusIn;
+        if (watched == m_lookupEdit) {
+            m_lookupButton->setDefault(in);
+        } else if (auto* field = qobject_cast<QWidget*>(watched);
+                   field != nullptr && (m_firstAddress->isAncestorOf(field) || m_lastAddress->isAncestorOf(field))) {
+            m_startButton->setDefault(in);
+        }
+    }
     if (watched == m_lookupEdit && event->type() == QEvent::FocusIn && m_lookupHint) {
         // The hint goes on the first entry and does not come back.
         m_lookupHint = false;
@@ -1238,6 +1353,7 @@ void CTessvaleDlg::OnCommand(int commandId)
         Command{kIdFaceBook, &CTessvaleDlg::OnFaceBook},
         Command{kIdCheckUpdates, &CTessvaleDlg::OnCheckUpdates},
         Command{kIdExportChanges, &CTessvaleDlg::OnExportChanges},
+        Command{kIdProperties, &CTessvaleDlg::OnProperties},
     };
     const auto* command = std::ranges::find(kCommands, commandId, &Command::id);
     if (command != kCommands.end()) {
@@ -1323,6 +1439,12 @@ void CTessvaleDlg::OnCheckUpdates()
 
 void CTessvaleDlg::OnStart()
 {
+    if (!m_state.MacSearch() && !m_state.Busy() && !RangeAcceptable()) {
+        if (m_state.AutoScan()) {
+            OnStop(); // a repetition over a range that was edited meanwhile ends AutoScan
+        }
+        return;
+    }
     if (!m_state.Start(RangeComplete())) {
         return;
     }
@@ -1330,7 +1452,7 @@ void CTessvaleDlg::OnStart()
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
     BeginComparison();
-    SetStatus(QUiString(IDS_START_SCAN));
+    SetStatusId(IDS_START_SCAN);
     m_listView->setFocus();
     ApplyControls();
     m_results.ResetCounters();
@@ -1364,7 +1486,7 @@ void CTessvaleDlg::OnStop()
     m_autoScanTimer->stop();
     DrainScan();
     m_changes.Abandon();
-    SetStatus(QUiString(IDS_SCAN_STOPPED));
+    SetStatusId(IDS_SCAN_STOPPED);
     m_state.Stop();
     ApplyControls();
     m_progress->setValue(0);
@@ -1378,8 +1500,16 @@ void CTessvaleDlg::OnLookup()
         std::lock_guard lock(m_lookupMutex);
         m_lookupShared = text;
     }
-    // The list is emptied only when a lookup starts; the untouched hint "IP/MAC" is
-    // neither form and gets the explanation.
+    // The list is emptied only when a lookup starts, and only after asking when it
+    // holds an unsaved result; the untouched hint "IP/MAC" is neither form and gets the
+    // explanation.
+    const bool macSearch = !ParseDottedQuad(text) && ParseMac(text) && RangeComplete();
+    if (macSearch && !RangeAcceptable()) {
+        return;
+    }
+    if ((ParseDottedQuad(text) || macSearch) && !MayReplaceList()) {
+        return;
+    }
     switch (m_state.Lookup(text, RangeComplete())) {
     case LookupAction::ScanAddress:
         BeginScan();
@@ -1442,9 +1572,14 @@ void CTessvaleDlg::OnSettings()
 
 void CTessvaleDlg::OnSave()
 {
+    SaveResult();
+}
+
+bool CTessvaleDlg::SaveResult()
+{
     const int index = m_chooser->currentIndex();
     if (index < 0 || m_chooser->itemText(index).isEmpty()) {
-        return;
+        return false;
     }
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
@@ -1463,11 +1598,27 @@ void CTessvaleDlg::OnSave()
         if (found >= 0) {
             const QSignalBlocker block(m_chooser);
             m_chooser->setCurrentIndex(found);
+            m_chooserShown = found;
         }
     });
-    if (m_env.StoreScan(ui, id, first, last, m_results.ToStoredHosts()) != 0) {
-        SetStatus(QUiString(IDS_SAVED));
+    if (m_env.StoreScan(ui, id, first, last, m_results.ToStoredHosts()) == 0) {
+        return false;
     }
+    SetStatusId(IDS_SAVED);
+    return true;
+}
+
+void CTessvaleDlg::OnProperties()
+{
+    const QModelIndex current = m_listView->currentIndex();
+    int row = current.isValid() && m_listView->selectionModel()->isRowSelected(current.row(), QModelIndex())
+                  ? current.row()
+                  : SelectedRow();
+    if (row < 0 || row >= m_results.Count()) {
+        return;
+    }
+    m_prompts.ShowProperties(this, RowToRecord(m_results.Row(row)));
+    m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
 }
 
 void CTessvaleDlg::OnSaveAs()
@@ -1582,6 +1733,9 @@ void CTessvaleDlg::OnDelete(bool all)
         m_results.RemoveRow(row);
     }
     m_model->EndReset();
+    if (m_statusCounts) {
+        ShowCounts();
+    }
 }
 
 bool CTessvaleDlg::HoldsUnsavedResult()
@@ -1589,19 +1743,14 @@ bool CTessvaleDlg::HoldsUnsavedResult()
     if (m_results.Count() == 0) {
         return false;
     }
-    const int index = m_chooser->currentIndex();
-    const std::uint32_t id = index >= 0 ? m_chooser->itemData(index).toUInt() : 0;
+    // The entry the rows belong to: an adapter's range is stored nowhere yet.
+    const int index = m_chooserShown;
+    const std::uint32_t id = index >= 0 && index < m_chooser->count() ? m_chooser->itemData(index).toUInt() : 0;
     if (id == 0) {
-        return true; // an adapter's range: the rows are stored nowhere yet
+        return HoldsUnsavedRows(m_results.ToStoredHosts(), nullptr);
     }
-    const auto fields = [](const StoredHost& host) {
-        return std::tie(host.ip, host.mac, host.hostName, host.cpu, host.ramMb, host.shareFile, host.systemVer,
-                        host.netCardType, host.netCardVendor);
-    };
     const std::vector<StoredHost> stored = m_env.StoredHosts(id);
-    const std::vector<StoredHost> shown = m_results.ToStoredHosts();
-    return !std::ranges::equal(stored, shown,
-                               [&](const StoredHost& a, const StoredHost& b) { return fields(a) == fields(b); });
+    return HoldsUnsavedRows(m_results.ToStoredHosts(), &stored);
 }
 
 void CTessvaleDlg::CloseWindow(int result, bool ask)

@@ -154,8 +154,19 @@ private:
     void ReloadSettings();
 
     void FillChooser();
+    // The user picked another chooser entry: asks first when the list would be lost.
+    void OnChooserPicked();
     void ApplyChooserSelection();
     void ClearList();
+    // Asks Save / Discard / Cancel when replacing the list would lose rows: true when
+    // the caller may go on (nothing to lose, discarded, or saved).
+    bool MayReplaceList();
+    // The range typed into the two entries can be scanned; otherwise says why.
+    bool RangeAcceptable();
+    // A status from the string table: shown again in the language chosen later.
+    void SetStatusId(int stringId);
+    // "Online:%d/Offline:%d" from the rows the list holds.
+    void ShowCounts();
 
     bool RangeComplete() const;
     int SelectedRow() const;
@@ -171,6 +182,9 @@ private:
     void OnRescan();
     void OnAutoScan();
     void OnSave();
+    // Stores the list; true when it was stored.
+    bool SaveResult();
+    void OnProperties();
     void OnSaveAs();
     void OnCopy();
     void OnRemoteDesktop();
@@ -268,6 +282,10 @@ private:
     std::condition_variable m_callDone;
     std::deque<PendingCall*> m_calls; // guarded by m_callMutex
     QString m_layoutPath;
+
+    int m_chooserShown = -1;     // the chooser entry whose rows and range the window shows
+    int m_statusId = -1;         // the string shown in the status bar, or -1 for another text
+    bool m_statusCounts = false; // the status bar shows the counts of the rows
 
     bool m_stopping = false;
     bool m_starting = false;

@@ -1,6 +1,8 @@
 #include "app/window_prompts.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include "app/about_dlg.h"
 #include "app/ui_text.h"
@@ -19,6 +21,28 @@ bool DialogPrompts::AskYesNo(QWidget* owner, const QString& text)
 void DialogPrompts::ShowMessage(QWidget* owner, const QString& text)
 {
     ::tessvale::ShowMessage(owner, text, QStringLiteral("Tessvale"), kMbOk | kMbIconInformation);
+}
+
+std::optional<UnsavedAnswer> DialogPrompts::AskSaveFirst(QWidget* owner, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Tessvale"), text, QMessageBox::NoButton, owner);
+    box.setObjectName(QStringLiteral("saveFirstMessageBox"));
+    QPushButton* save = box.addButton(QUiText("Save"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QUiText("Discard"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QUiText("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save) {
+        return UnsavedAnswer::Save;
+    }
+    if (box.clickedButton() == discard) {
+        return UnsavedAnswer::Discard;
+    }
+    if (box.clickedButton() == cancel) {
+        return UnsavedAnswer::Cancel;
+    }
+    return std::nullopt;
 }
 
 bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "app/logic/list_export.h"
+#include "app/logic/window_guards.h"
 #include "scan/host_record.h"
 
 class QWidget;
@@ -31,6 +32,9 @@ public:
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
     // A plain message with an OK button.
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
+    // Save / Discard / Cancel before the list is replaced, Save the default; nullopt
+    // when the question was closed without an answer.
+    virtual std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) = 0;
     // The save prompt after a scan, with the two help links; true when it ends with OK.
     virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) = 0;
     // Asks the name of a new stored result; empty when cancelled.
@@ -52,6 +56,7 @@ public:
 
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
+    std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) override;
     bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
     QString AskResultName(QWidget* owner, const QString& proposedName) override;
     std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) override;

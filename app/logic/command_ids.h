@@ -35,6 +35,7 @@ enum CommandId : int
     kIdFaceBook = 32807,
     kIdCheckUpdates = 32809,
     kIdExportChanges = 32810,
+    kIdProperties = 32811,
 };
 
 // Timers of the main window.

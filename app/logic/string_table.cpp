@@ -64,6 +64,7 @@ const std::map<int, std::string>& Menus()
         {kIdAbout, "About"},
         {kIdTrayShow, "Show"},
         {kIdTrayExit, "Exit"},
+        {kIdProperties, "Properties"},
     };
     return menus;
 }

@@ -27,6 +27,17 @@ public:
 
     void ShowMessage(QWidget*, const QString& text) override { messages << text; }
 
+    std::optional<UnsavedAnswer> AskSaveFirst(QWidget*, const QString& text) override
+    {
+        saveFirstQuestions << text;
+        if (saveFirstAnswers.empty()) {
+            return UnsavedAnswer::Discard;
+        }
+        const std::optional<UnsavedAnswer> answer = saveFirstAnswers.front();
+        saveFirstAnswers.pop_front();
+        return answer;
+    }
+
     bool RunSavePrompt(QWidget*, bool hostNameLink, bool systemInfoLink) override
     {
         savePrompts.push_back({hostNameLink, systemInfoLink});
@@ -57,6 +68,8 @@ public:
     std::deque<bool> answers; // Yes/No answers in order; No when empty
     QStringList questions;
     QStringList messages;
+    QStringList saveFirstQuestions;
+    std::deque<std::optional<UnsavedAnswer>> saveFirstAnswers; // Discard when empty
     bool saveAnswer = false;
     std::vector<SavePrompt> savePrompts;
     QString resultName;

@@ -80,6 +80,7 @@ class SilentPrompts : public WindowPrompts
 public:
     bool AskYesNo(QWidget*, const QString&) override { return false; }
     void ShowMessage(QWidget*, const QString&) override {}
+    std::optional<UnsavedAnswer> AskSaveFirst(QWidget*, const QString&) override { return UnsavedAnswer::Discard; }
     bool RunSavePrompt(QWidget*, bool, bool) override { return false; }
     QString AskResultName(QWidget*, const QString&) override { return {}; }
     std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&) override { return std::nullopt; }

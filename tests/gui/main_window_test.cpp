@@ -166,7 +166,18 @@ private slots:
         QVERIFY(List()->header()->sectionSize(2) >= 110);
         QVERIFY(List()->header()->sectionSize(2) >
                 List()->fontMetrics().horizontalAdvance(QStringLiteral("DD:DD:DD:DD:DD:DD")));
-        QVERIFY(Find<QPushButton>("lookupButton")->isDefault());
+        // No button takes Enter from the list or the toolbar: each is the default only
+        // while its own box has the focus.
+        List()->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return List()->hasFocus(); }));
+        QVERIFY(!Find<QPushButton>("lookupButton")->isDefault());
+        QVERIFY(!Find<QPushButton>("startButton")->isDefault());
+        Find<QLineEdit>("lookupLineEdit")->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return Find<QPushButton>("lookupButton")->isDefault(); }));
+        QVERIFY(!Find<QPushButton>("startButton")->isDefault());
+        Find<AddressEdit>("lastAddressEdit")->findChildren<QLineEdit*>().at(2)->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return Find<QPushButton>("startButton")->isDefault(); }));
+        QVERIFY(!Find<QPushButton>("lookupButton")->isDefault());
         QCOMPARE(window->StatusText(), QStringLiteral("Status:"));
     }
 
@@ -244,27 +255,40 @@ private slots:
         QVERIFY(Enabled("startAction"));
     }
 
-    void countersAddUpOverLookupsAndResetOnStart()
+    void countersAreThoseOfTheRowsShown()
     {
         window->OnCommand(32771);
         FoundFromWorker(Host("198.18.0.3"));
         FoundFromWorker(Host("198.18.0.4"));
+        FoundFromWorker(Host("198.18.0.4")); // twice: still one row
         window->HostSilent("198.18.0.4");
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:2/Offline:1."));
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:1."));
 
         Find<QLineEdit>("lookupLineEdit")->setText(QStringLiteral("198.18.0.3"));
         window->OnCommand(1007);
-        QCOMPARE(Model()->rowCount(), 0); // the lookup empties the list
+        QCOMPARE(prompts.saveFirstQuestions.size(), qsizetype(1)); // answered Discard
+        QCOMPARE(Model()->rowCount(), 0);                          // the lookup empties the list
+        QCOMPARE(window->StatusText(), QStringLiteral("Status:")); // no old counts beside it
         FoundFromWorker(Host("198.18.0.3"));
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:3/Offline:1."));
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:0."));
         QCOMPARE(prompts.savePrompts.size(), std::size_t(1)); // only after the range scan
 
         window->OnCommand(32771);
         FoundFromWorker(Host("198.18.0.3"));
+        FoundFromWorker(Host("198.18.0.9"));
+        window->HostSilent("198.18.0.10");
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:0."));
+        // 198.18.0.4 of the range's previous scan is listed as gone.
+        QCOMPARE(Model()->rowCount(), 3);
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:2/Offline:1."));
+        // Deleting a row changes the counts with it.
+        prompts.answers = {true};
+        SelectRows({0});
+        window->OnCommand(32794);
+        QCOMPARE(Model()->rowCount(), 2);
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:1."));
     }
 
     void enterRunsAddressLookupAndEndsWithoutPrompt()
@@ -301,8 +325,8 @@ private slots:
         Finish();
         auto* lookup = Find<QLineEdit>("lookupLineEdit");
         const QString help = QStringLiteral("Enter an IP address (192.168.1.10) or a MAC address (00:11:22:AA:BB:CC).");
-        // The untouched hint, Enter on the window's default button.
-        QTest::keyClick(Find<AddressEdit>("firstAddressEdit")->findChild<QLineEdit*>(), Qt::Key_Return);
+        // The untouched hint.
+        QTest::mouseClick(Find<QPushButton>("lookupButton"), Qt::LeftButton);
         QCOMPARE(prompts.messages, QStringList{help});
         for (const char* text : {"hello", "198.18.0", "0011223344GG", ""}) {
             lookup->setText(QString::fromLatin1(text));
