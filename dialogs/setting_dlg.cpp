@@ -79,6 +79,8 @@ QGroupBox* CSettingDlg::BuildGeneralGroup()
     grid->addWidget(new QLabel(QStringLiteral("Threads:"), general), row, 0);
     grid->addWidget(m_threadsEdit, row, 1);
     grid->addWidget(new QLabel(QStringLiteral("(Maximum 100)"), general), row, 2);
+    m_threadsEdit->setToolTip(QUiText("Between %1 and %2").arg(kMinThreads).arg(kMaxThreads));
+    m_timeoutEdit->setToolTip(QUiText("Between %1 and %2").arg(kMinTimeoutMs).arg(kMaxTimeoutMs));
     ++row;
     grid->addWidget(m_threadNoteLabel, row, 1, 1, 3);
     ++row;
@@ -236,6 +238,17 @@ bool CSettingDlg::ReadInteger(QLineEdit* edit, int& value)
     return true;
 }
 
+bool CSettingDlg::InRange(QLineEdit* edit, int value, int low, int high, const QString& message)
+{
+    if (value >= low && value <= high) {
+        return true;
+    }
+    ShowMessage(message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
 void CSettingDlg::ShowMessage(const QString& text)
 {
     if (m_services.showMessage) {
@@ -254,6 +267,14 @@ void CSettingDlg::accept()
     int retries = 0;
     if (!ReadInteger(m_autoscanEdit, interval) || !ReadInteger(m_threadsEdit, threads) ||
         !ReadInteger(m_timeoutEdit, timeout) || !ReadProbeSettings(rate, retries)) {
+        return;
+    }
+    // What the labels promise is what is stored: a value outside them is refused.
+    if (!InRange(m_threadsEdit, threads, kMinThreads, kMaxThreads,
+                 QUiText("Enter between %1 and %2 threads.").arg(kMinThreads).arg(kMaxThreads)) ||
+        !InRange(
+            m_timeoutEdit, timeout, kMinTimeoutMs, kMaxTimeoutMs,
+            QUiText("Enter a NetBIOS timeout between %1 and %2 milliseconds.").arg(kMinTimeoutMs).arg(kMaxTimeoutMs))) {
         return;
     }
     const std::string login = ToStdString(m_loginEdit->text());

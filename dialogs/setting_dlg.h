@@ -39,6 +39,14 @@ struct SettingsDialogServices
 
 class CSettingDlg : public QDialog
 {
+public:
+    // The values the dialog stores (the label says "(Maximum 100)").
+    static constexpr int kMinThreads = 1;
+    static constexpr int kMaxThreads = 100;
+    static constexpr int kMinTimeoutMs = 1;
+    static constexpr int kMaxTimeoutMs = 60000;
+
+private:
     Q_OBJECT
 public:
     // maxWorkers: how many scan workers the pool can run at once (0: unknown).
@@ -57,6 +65,8 @@ private:
     void AddProbeRows(QGroupBox* general, QGridLayout* grid, int& row);
     bool ReadProbeSettings(int& rate, int& retries);
     bool ReadInteger(QLineEdit* edit, int& value);
+    // True when low <= value <= high; otherwise shows the message and selects the entry.
+    bool InRange(QLineEdit* edit, int value, int low, int high, const QString& message);
     void ShowMessage(const QString& text);
 
     ConfigStore& m_store;
