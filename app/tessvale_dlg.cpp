@@ -1627,7 +1627,7 @@ void CTessvaleDlg::OnSaveAs()
     if (index < 0) {
         return;
     }
-    const auto choice = m_prompts.ChooseExportFile(this, m_chooser->itemText(index));
+    const auto choice = m_prompts.ChooseExportFile(this, m_chooser->itemText(index), ExportOffer::List);
     if (!choice) {
         return;
     }
@@ -1643,11 +1643,11 @@ void CTessvaleDlg::OnSaveAs()
 
 void CTessvaleDlg::OnExportChanges()
 {
-    const auto choice = m_prompts.ChooseExportFile(this, QUiText("changes"));
+    const auto choice = m_prompts.ChooseExportFile(this, QUiText("changes"), ExportOffer::Changes);
     if (!choice) {
         return;
     }
-    // The change list is CSV whatever type the chooser offered.
+    // The change list is CSV, the one type offered.
     std::string path = ToStdString(choice->path);
     const std::size_t dot = path.rfind('.');
     const std::size_t slash = path.rfind('/');

@@ -1,8 +1,11 @@
 #include "app/window_prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include "app/about_dlg.h"
 #include "app/ui_text.h"
@@ -58,11 +61,22 @@ QString DialogPrompts::AskResultName(QWidget* owner, const QString& proposedName
     return dialog.GetName();
 }
 
-std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, const QString& proposedName)
+std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, const QString& proposedName,
+                                                            ExportOffer offer)
 {
     const QString txtFilter = QUiText("TXT Files (*.txt)");
     const QString csvFilter = QUiText("CSV Files (*.csv)");
-    QFileDialog dialog(owner, QUiText("Save As"), QString(), txtFilter + QStringLiteral(";;") + csvFilter);
+    const QString jsonFilter = QUiText("JSON Files (*.json)");
+    const QStringList filters =
+        offer == ExportOffer::Changes ? QStringList{csvFilter} : QStringList{txtFilter, csvFilter, jsonFilter};
+    QString folder = m_lastFolder;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(folder).isDir()) {
+            folder = QDir::homePath();
+        }
+    }
+    QFileDialog dialog(owner, QUiText("Save As"), folder, filters.join(QStringLiteral(";;")));
     dialog.setObjectName(QStringLiteral("exportFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite); // the export asks on its own
@@ -72,7 +86,9 @@ std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, cons
     }
     ExportChoice choice;
     choice.path = dialog.selectedFiles().constFirst();
-    choice.type = dialog.selectedNameFilter() == csvFilter ? ExportType::Csv : ExportType::Txt;
+    const QString filter = dialog.selectedNameFilter();
+    choice.type = filter == csvFilter ? ExportType::Csv : filter == jsonFilter ? ExportType::Json : ExportType::Txt;
+    m_lastFolder = QFileInfo(choice.path).absolutePath();
     return choice;
 }
 

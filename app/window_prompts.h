@@ -17,6 +17,13 @@ namespace tessvale {
 
 class ConfigStore;
 
+// What an export file dialog offers: the list (TXT, CSV, JSON) or the changes (CSV).
+enum class ExportOffer
+{
+    List,
+    Changes,
+};
+
 struct ExportChoice
 {
     QString path;
@@ -39,8 +46,10 @@ public:
     virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) = 0;
     // Asks the name of a new stored result; empty when cancelled.
     virtual QString AskResultName(QWidget* owner, const QString& proposedName) = 0;
-    // The save-file dialog of the export; nullopt when cancelled.
-    virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) = 0;
+    // The save-file dialog of an export, offering the types it can write; nullopt when
+    // cancelled.
+    virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
+                                                         ExportOffer offer) = 0;
     // The properties of one host.
     virtual void ShowProperties(QWidget* owner, const HostRecord& record) = 0;
     // The about box.
@@ -59,12 +68,16 @@ public:
     std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) override;
     bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
     QString AskResultName(QWidget* owner, const QString& proposedName) override;
-    std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) override;
+    // Opens in the folder of the last file chosen, at first in the documents folder.
+    std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
+                                                 ExportOffer offer) override;
+    QString LastFolder() const { return m_lastFolder; }
     void ShowProperties(QWidget* owner, const HostRecord& record) override;
     void ShowAbout(QWidget* owner) override;
 
 private:
     ConfigStore* m_notes;
+    QString m_lastFolder;
 };
 
 } // namespace tessvale

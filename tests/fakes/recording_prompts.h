@@ -50,9 +50,10 @@ public:
         return resultName;
     }
 
-    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString& proposedName) override
+    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString& proposedName, ExportOffer offer) override
     {
         exportProposals << proposedName;
+        exportOffers.push_back(offer);
         return exportChoice;
     }
 
@@ -76,6 +77,7 @@ public:
     QStringList proposedNames;
     std::optional<ExportChoice> exportChoice;
     QStringList exportProposals;
+    std::vector<ExportOffer> exportOffers;
     std::vector<HostRecord> properties;
     int aboutRuns = 0;
 };

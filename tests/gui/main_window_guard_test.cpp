@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "fakes/fake_scan_service.h"
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"
+#include "fakes/temp_folder.h"
 #include "fakes/worker_calls.h"
 
 using namespace tessvale;
@@ -169,6 +171,29 @@ private slots:
         QCOMPARE(prompts.saveFirstQuestions.size(), qsizetype(3));
         QCOMPARE(List()->model()->rowCount(), 0);
         QCOMPARE(env.hosts[env.stored[0]].size(), std::size_t(7));
+    }
+
+    void exportsWriteLinesToolsCanCountAndOfferWhatTheyWrite()
+    {
+        ScanSevenHosts();
+        const test::TempFolder folder;
+        const QString base = QString::fromStdString(folder.File("lab"));
+        prompts.exportChoice = ExportChoice{base, ExportType::Csv};
+        window->OnCommand(32773);
+        const std::string csv = test::ReadFile(base.toStdString() + ".csv");
+        QCOMPARE(std::count(csv.begin(), csv.end(), '\n'), 8L); // what wc -l counts: header and seven rows
+        QCOMPARE(std::count(csv.begin(), csv.end(), '\r'), 8L);
+        prompts.exportChoice = ExportChoice{base, ExportType::Json};
+        window->OnCommand(32773);
+        const std::string json = test::ReadFile(base.toStdString() + ".json");
+        QCOMPARE(std::count(json.begin(), json.end(), '\n'), 7L);
+        QVERIFY(json.rfind("{\"Status\":\"answered\",\"IP\":\"198.18.0.1\",\"MAC\":\"00:11:22:33:44:1\"", 0) == 0);
+        QCOMPARE(prompts.exportOffers.back(), ExportOffer::List);
+        // Export changes offers the one type it writes.
+        prompts.exportChoice = ExportChoice{QString::fromStdString(folder.File("changes")), ExportType::Csv};
+        window->OnCommand(32810);
+        QCOMPARE(prompts.exportOffers.back(), ExportOffer::Changes);
+        QVERIFY(QFile::exists(QString::fromStdString(folder.File("changes.csv"))));
     }
 
     void enterAndAltEnterOnARowOpenItsProperties()

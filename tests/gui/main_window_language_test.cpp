@@ -83,7 +83,10 @@ public:
     std::optional<UnsavedAnswer> AskSaveFirst(QWidget*, const QString&) override { return UnsavedAnswer::Discard; }
     bool RunSavePrompt(QWidget*, bool, bool) override { return false; }
     QString AskResultName(QWidget*, const QString&) override { return {}; }
-    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&, ExportOffer) override
+    {
+        return std::nullopt;
+    }
     void ShowProperties(QWidget*, const HostRecord&) override {}
     void ShowAbout(QWidget*) override {}
 };

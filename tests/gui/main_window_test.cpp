@@ -642,9 +642,9 @@ private slots:
         prompts.answers = {true};
         window->OnCommand(32773);
         QCOMPARE(ReadAll(existing),
-                 std::string("IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r"
+                 std::string("IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n"
                              "\"198.18.0.4\",\"00:11:22:33:44:4\",\"PC \"\"4\"\"\",\"x86\",\"\",\"\",\"\",\"\","
-                             "\"Acme, Inc.\"\r"));
+                             "\"Acme, Inc.\"\r\n"));
 
         const QString upper = QString::fromStdString(folder.File("data.TXT"));
         prompts.exportChoice = ExportChoice{upper, ExportType::Txt};
