@@ -37,6 +37,7 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
+#include "app/desktop_open.h"
 #include "app/icons.h"
 #include "app/logic/build_info.h"
 #include "app/logic/command_ids.h"
@@ -53,6 +54,7 @@
 #include "app/window_translation.h"
 #include "common/text_util.h"
 #include "scan/address_forms.h"
+#include "scan/wake_on_lan.h"
 #include "store/config_record.h"
 
 namespace tessvale {
@@ -923,11 +925,28 @@ void CTessvaleDlg::OfferSaveAndChart()
     showNormal();
     raise();
     activateWindow();
-    if (m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing())) {
-        OnCommand(kIdSave);
+    // Each question can be turned off by its "Don't ask again" box and back on in Settings.
+    if (m_env.Setting(kAskSaveAfterScan) != "0") {
+        bool dontAsk = false;
+        const bool save =
+            m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing(), dontAsk);
+        if (dontAsk) {
+            m_env.SetSetting(kAskSaveAfterScan, "0");
+        }
+        if (save) {
+            OnCommand(kIdSave);
+        }
     }
-    if (!m_closing && m_prompts.AskYesNo(this, QUiText("Do you want to use Visio to draw the flow chart?"))) {
-        OnCommand(kIdDrawChart);
+    if (!m_closing && m_env.Setting(kAskChartAfterScan) != "0") {
+        bool dontAsk = false;
+        const bool draw =
+            m_prompts.AskYesNoOnce(this, QUiText("Do you want to use Visio to draw the flow chart?"), dontAsk);
+        if (dontAsk) {
+            m_env.SetSetting(kAskChartAfterScan, "0");
+        }
+        if (draw) {
+            OnCommand(kIdDrawChart);
+        }
     }
 }
 
@@ -1373,9 +1392,28 @@ void CTessvaleDlg::OnCancel()
 
 void CTessvaleDlg::OnWakeOnLan()
 {
+    // A gone row keeps the MAC it had: the host that is off is the one to wake.
     const int row = SelectedRow();
-    if (row >= 0 && !m_results.Row(row).text[kColumnMac].empty()) {
-        m_env.WakeOnLan(m_results.Row(row).text[kColumnMac]);
+    if (row < 0) {
+        return;
+    }
+    const QString mac = ToQString(m_results.Row(row).text[kColumnMac]);
+    if (mac.isEmpty() || !m_env.WakeOnLan(ToStdString(mac))) {
+        m_prompts.ShowMessage(this, QUiText("No magic packet was sent: \"%1\" is no MAC address.").arg(mac));
+        return;
+    }
+    const WakeDestination destination;
+    const QString text = QUiText("Magic packet sent to %1 via %2 port %3.")
+                             .arg(mac, ToQString(FormatIpv4(destination.address)))
+                             .arg(destination.port);
+    SetStatus(text);
+    m_prompts.ShowMessage(this, text);
+}
+
+void CTessvaleDlg::OpenLink(const QUrl& url)
+{
+    if (!OpenWithDesktop(url)) {
+        m_prompts.ShowMessage(this, LauncherFailureText(url));
     }
 }
 
@@ -1383,7 +1421,7 @@ void CTessvaleDlg::OnWeb()
 {
     const int row = SelectedRow();
     if (row >= 0) {
-        QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
+        OpenLink(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
     }
 }
 
@@ -1400,27 +1438,27 @@ void CTessvaleDlg::OnAbout()
 
 void CTessvaleDlg::OnHome()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
+    OpenLink(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
 }
 
 void CTessvaleDlg::OnFeedback()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
+    OpenLink(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
 }
 
 void CTessvaleDlg::OnFaceBook()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
+    OpenLink(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
 }
 
 void CTessvaleDlg::OnInstallFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
+    OpenLink(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
 }
 
 void CTessvaleDlg::OnDataFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
+    OpenLink(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
 }
 
 void CTessvaleDlg::OnDrawChart()

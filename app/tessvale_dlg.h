@@ -33,6 +33,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QToolBar;
 class QTreeView;
+class QUrl;
 
 namespace tessvale {
 
@@ -190,6 +191,8 @@ private:
     void OnRemoteDesktop();
     void OnWakeOnLan();
     void OnWeb();
+    // Opens the address with the desktop's program, or says that none could.
+    void OpenLink(const QUrl& url);
     void OnDeleteSelected();
     void OnDeleteAll();
     void OnDelete(bool all);

@@ -1,5 +1,6 @@
 #include "app/window_prompts.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -48,10 +49,28 @@ std::optional<UnsavedAnswer> DialogPrompts::AskSaveFirst(QWidget* owner, const Q
     return std::nullopt;
 }
 
-bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink)
+bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain)
 {
     CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
-    return prompt.exec() == QDialog::Accepted;
+    const bool ok = prompt.exec() == QDialog::Accepted;
+    dontAskAgain = prompt.DontAskAgain();
+    return ok;
+}
+
+bool DialogPrompts::AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Tessvale"), text, QMessageBox::NoButton, owner);
+    box.setObjectName(QStringLiteral("askOnceMessageBox"));
+    QPushButton* yes = box.addButton(QUiText("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QUiText("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    auto* check = new QCheckBox(QUiText("Don't ask again"), &box);
+    check->setObjectName(QStringLiteral("dontAskCheckBox"));
+    box.setCheckBox(check);
+    box.exec();
+    dontAskAgain = check->isChecked();
+    return box.clickedButton() == yes;
 }
 
 QString DialogPrompts::AskResultName(QWidget* owner, const QString& proposedName)

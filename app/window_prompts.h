@@ -43,7 +43,10 @@ public:
     // when the question was closed without an answer.
     virtual std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) = 0;
     // The save prompt after a scan, with the two help links; true when it ends with OK.
-    virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) = 0;
+    // dontAskAgain tells whether its "Don't ask again" box was ticked.
+    virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) = 0;
+    // A Yes/No question with a "Don't ask again" box; true for Yes.
+    virtual bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) = 0;
     // Asks the name of a new stored result; empty when cancelled.
     virtual QString AskResultName(QWidget* owner, const QString& proposedName) = 0;
     // The save-file dialog of an export, offering the types it can write; nullopt when
@@ -66,7 +69,8 @@ public:
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
     std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) override;
-    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
+    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) override;
+    bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) override;
     QString AskResultName(QWidget* owner, const QString& proposedName) override;
     // Opens in the folder of the last file chosen, at first in the documents folder.
     std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,

@@ -92,6 +92,8 @@ QGroupBox* CSettingDlg::BuildGeneralGroup()
     AddLanguageRow(general, grid, row);
     ++row;
     AddUpdateRow(general, grid, row);
+    ++row;
+    AddQuestionRows(general, grid, row);
     grid->setColumnStretch(2, 1);
     return general;
 }
@@ -126,6 +128,17 @@ bool CSettingDlg::ReadProbeSettings(int& rate, int& retries)
         return false;
     }
     return true;
+}
+
+void CSettingDlg::AddQuestionRows(QGroupBox* general, QGridLayout* grid, int& row)
+{
+    // The questions after a scan, which their "Don't ask again" boxes turn off.
+    m_askSaveCheck = new QCheckBox(QUiText("Ask to save the result after a scan"), general);
+    m_askSaveCheck->setObjectName(QStringLiteral("askSaveCheckBox"));
+    m_askChartCheck = new QCheckBox(QUiText("Ask to draw the network chart after a scan"), general);
+    m_askChartCheck->setObjectName(QStringLiteral("askChartCheckBox"));
+    grid->addWidget(m_askSaveCheck, row++, 0, 1, 4);
+    grid->addWidget(m_askChartCheck, row++, 0, 1, 4);
 }
 
 void CSettingDlg::AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row)
@@ -196,6 +209,8 @@ void CSettingDlg::Load()
     m_rateEdit->setText(asInt(settings.Value(kProbeRatePerSecond)));
     m_retriesEdit->setText(asInt(settings.Value(kProbeRetries)));
     m_autoUpdateCheck->setChecked(settings.Value(kAutoUpdate) == "1");
+    m_askSaveCheck->setChecked(settings.Value(kAskSaveAfterScan) != "0");
+    m_askChartCheck->setChecked(settings.Value(kAskChartAfterScan) != "0");
     m_loginEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiLogin))));
     m_passwordEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiPassword))));
 
@@ -305,6 +320,8 @@ void CSettingDlg::accept()
     settings.SetValue(kProbeRatePerSecond, std::to_string(rate));
     settings.SetValue(kProbeRetries, std::to_string(retries));
     settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kAskSaveAfterScan, m_askSaveCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kAskChartAfterScan, m_askChartCheck->isChecked() ? "1" : "0");
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));
     if (!m_store.SaveSettings(settings)) {

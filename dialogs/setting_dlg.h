@@ -58,6 +58,7 @@ private:
     QGroupBox* BuildGeneralGroup();
     void AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row);
     void AddUpdateRow(QGroupBox* general, QGridLayout* grid, int row);
+    void AddQuestionRows(QGroupBox* general, QGridLayout* grid, int& row);
     QGroupBox* BuildWmiGroup();
     void Load();
     void UpdateThreadNote();
@@ -81,6 +82,8 @@ private:
     QLabel* m_threadNoteLabel = nullptr;
     QComboBox* m_languageCombo = nullptr;
     QCheckBox* m_autoUpdateCheck = nullptr;
+    QCheckBox* m_askSaveCheck = nullptr;
+    QCheckBox* m_askChartCheck = nullptr;
     QLineEdit* m_loginEdit = nullptr;
     QLineEdit* m_passwordEdit = nullptr;
 };

@@ -33,6 +33,9 @@ inline constexpr const char* kWmiLogin = "WmiLogin";
 inline constexpr const char* kWmiPassword = "WmiPassword";
 inline constexpr const char* kProbeRatePerSecond = "ProbeRatePerSecond"; // the scan's requests per second
 inline constexpr const char* kProbeRetries = "ProbeRetries";             // further requests to silent on-link addresses
+// "0": the window no longer asks to save / to draw the chart after a scan; else it asks.
+inline constexpr const char* kAskSaveAfterScan = "AskSaveAfterScan";
+inline constexpr const char* kAskChartAfterScan = "AskChartAfterScan";
 
 // Result keys.
 inline constexpr const char* kResultName = "Name";

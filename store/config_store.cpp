@@ -532,6 +532,8 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     settings.SetValue(kAutoUpdate, "1");
     settings.SetValue(kProbeRatePerSecond, "2000");
     settings.SetValue(kProbeRetries, "1");
+    settings.SetValue(kAskSaveAfterScan, "1");
+    settings.SetValue(kAskChartAfterScan, "1");
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }

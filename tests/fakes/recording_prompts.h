@@ -38,10 +38,18 @@ public:
         return answer;
     }
 
-    bool RunSavePrompt(QWidget*, bool hostNameLink, bool systemInfoLink) override
+    bool RunSavePrompt(QWidget*, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) override
     {
         savePrompts.push_back({hostNameLink, systemInfoLink});
+        dontAskAgain = saveDontAsk;
         return saveAnswer;
+    }
+
+    // Recorded and answered as AskYesNo; the box ticked as dontAskAgainAnswer says.
+    bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) override
+    {
+        dontAskAgain = dontAskAgainAnswer;
+        return AskYesNo(owner, text);
     }
 
     QString AskResultName(QWidget*, const QString& proposedName) override
@@ -72,6 +80,8 @@ public:
     QStringList saveFirstQuestions;
     std::deque<std::optional<UnsavedAnswer>> saveFirstAnswers; // Discard when empty
     bool saveAnswer = false;
+    bool saveDontAsk = false;        // the save prompt's "Don't ask again" box
+    bool dontAskAgainAnswer = false; // that of the other questions
     std::vector<SavePrompt> savePrompts;
     QString resultName;
     QStringList proposedNames;

@@ -1,9 +1,12 @@
 // The main window keeps the user's work and the typed ranges: replacing an unsaved list
 // asks first, Enter on a row opens its properties, and a range is scanned only as typed.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +14,7 @@
 #include <QTreeView>
 
 #include "app/address_edit.h"
+#include "app/desktop_open.h"
 #include "app/tessvale_dlg.h"
 #include "fakes/fake_scan_service.h"
 #include "fakes/fake_window_environment.h"
@@ -194,6 +198,122 @@ private slots:
         window->OnCommand(32810);
         QCOMPARE(prompts.exportOffers.back(), ExportOffer::Changes);
         QVERIFY(QFile::exists(QString::fromStdString(folder.File("changes.csv"))));
+    }
+
+    void dontAskAgainTurnsEachEndOfScanQuestionOff()
+    {
+        // The first scan: both questions, the save prompt's box ticked.
+        prompts.saveDontAsk = true;
+        ScanSevenHosts();
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(1));
+        QCOMPARE(prompts.questions, QStringList{QStringLiteral("Do you want to use Visio to draw the flow chart?")});
+        QCOMPARE(env.settings["AskSaveAfterScan"], std::string("0"));
+        QVERIFY(env.settings["AskChartAfterScan"].empty());
+        // The second: the chart question only, and its box ticked with Yes: drawn once.
+        prompts.dontAskAgainAnswer = true;
+        prompts.answers = {true};
+        prompts.saveFirstAnswers = {UnsavedAnswer::Discard};
+        window->OnCommand(32771);
+        test::HostFoundFromWorker(*window, Host("198.18.0.9"));
+        window->ScanFinished();
+        QCoreApplication::processEvents();
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(1));
+        QCOMPARE(prompts.questions.size(), qsizetype(2));
+        QCOMPARE(env.charts.size(), std::size_t(1));
+        QCOMPARE(env.settings["AskChartAfterScan"], std::string("0"));
+        // The third asks nothing; Save and the chart stay in the menus.
+        window->OnCommand(32771);
+        window->ScanFinished();
+        QCoreApplication::processEvents();
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(1));
+        QCOMPARE(prompts.questions.size(), qsizetype(2));
+        // Settings turned them back on ("1"): asked again.
+        env.settings["AskSaveAfterScan"] = "1";
+        env.settings["AskChartAfterScan"] = "1";
+        prompts.saveDontAsk = false;
+        prompts.dontAskAgainAnswer = false;
+        window->OnCommand(32771);
+        window->ScanFinished();
+        QCoreApplication::processEvents();
+        QCOMPARE(prompts.savePrompts.size(), std::size_t(2));
+        QCOMPARE(prompts.questions.size(), qsizetype(3));
+    }
+
+    void wakeOnLanSaysWhereThePacketWentAlsoForAGoneRow()
+    {
+        ScanSevenHosts();
+        // A second scan without 198.18.0.2: its row stays as gone, with its MAC.
+        window->OnCommand(32771);
+        for (int i : {1, 3, 4, 5, 6, 7}) {
+            test::HostFoundFromWorker(*window, Host("198.18.0." + std::to_string(i)));
+        }
+        window->ScanFinished();
+        QCoreApplication::processEvents();
+        QCOMPARE(List()->model()->index(1, 10).data().toString(), QStringLiteral("gone"));
+        List()->selectionModel()->select(List()->model()->index(1, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window->OnCommand(32776);
+        QCOMPARE(env.woken, std::vector<std::string>{"00:11:22:33:44:2"});
+        QCOMPARE(prompts.messages.last(),
+                 QStringLiteral("No magic packet was sent: \"00:11:22:33:44:2\" is no MAC address."));
+        env.hosts[7][0].mac = "AA:AA:AA:AA:AA:05";
+        prompts.saveFirstAnswers = {UnsavedAnswer::Discard};
+        Chooser()->setCurrentIndex(1);
+        List()->selectionModel()->select(List()->model()->index(0, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window->OnCommand(32776);
+        QCOMPARE(prompts.messages.last(),
+                 QStringLiteral("Magic packet sent to AA:AA:AA:AA:AA:05 via 255.255.255.255 port 4000."));
+        QCOMPARE(window->StatusText(), prompts.messages.last());
+    }
+
+    void aLinkNoProgramCanOpenSaysSo()
+    {
+        // No launcher anywhere: no browser, no xdg-open on the path.
+        const test::TempFolder folder;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", folder.File("bin").c_str());
+        qunsetenv("BROWSER");
+        ScanSevenHosts();
+        List()->selectionModel()->select(List()->model()->index(0, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window->OnCommand(32781); // Web(http)
+        window->OnCommand(32805); // Data Folder
+        qputenv("PATH", path);
+        QCOMPARE(prompts.messages.size(), qsizetype(2));
+        QCOMPARE(prompts.messages[0], QStringLiteral("No program was found to open http://198.18.0.1."));
+        QCOMPARE(prompts.messages[1], QStringLiteral("No program was found to open /tmp."));
+    }
+
+    void aFileNoProgramCanOpenReportsFailure()
+    {
+        const test::TempFolder folder;
+        const std::string bin = folder.File("bin");
+        QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.c_str());
+        const auto opens = [&](int exitCode) {
+            // A launcher that ends as xdg-open does when it found a program (0) or none (3).
+            const std::string script = bin + "/xdg-open";
+            test::WriteFile(script, "#!/bin/sh\nexit " + std::to_string(exitCode) + "\n");
+            ::chmod(script.c_str(), 0755);
+            bool failed = false;
+            OpenFileWithDesktop(window.get(), QStringLiteral("/tmp/subnet.vsdx"), [&] { failed = true; });
+            // The launcher ends at once; its end arrives as an event.
+            QTest::qWait(300);
+            return !failed;
+        };
+        const bool openedWithProgram = opens(0);
+        const bool openedWithout = opens(3);
+        ::unlink((bin + "/xdg-open").c_str());
+        bool failedWithoutLauncher = false;
+        OpenFileWithDesktop(window.get(), QStringLiteral("/tmp/subnet.vsdx"), [&] { failedWithoutLauncher = true; });
+        qputenv("PATH", path);
+        QVERIFY(openedWithProgram);
+        QVERIFY(!openedWithout);
+        QVERIFY(failedWithoutLauncher);
+        QCOMPARE(ChartNotOpenedText(QStringLiteral("/data/subnet.vsdx")).left(44),
+                 QStringLiteral("The network chart was saved as /data/subnet."));
     }
 
     void enterAndAltEnterOnARowOpenItsProperties()

@@ -68,7 +68,8 @@ public:
         return 0;
     }
     std::string DataFolder() override { return {}; }
-    void WakeOnLan(const std::string&) override {}
+    void SetSetting(const std::string&, const std::string&) override {}
+    bool WakeOnLan(const std::string&) override { return true; }
     void RunSettingsDialog(QWidget* owner) override { ChangeMainWindowLanguage(owner, chosenLanguage); }
     void RunFavoritesDialog(QWidget*) override {}
     void DrawFlowChart(QWidget*, const std::vector<ListRowTexts>&) override {}
@@ -81,7 +82,8 @@ public:
     bool AskYesNo(QWidget*, const QString&) override { return false; }
     void ShowMessage(QWidget*, const QString&) override {}
     std::optional<UnsavedAnswer> AskSaveFirst(QWidget*, const QString&) override { return UnsavedAnswer::Discard; }
-    bool RunSavePrompt(QWidget*, bool, bool) override { return false; }
+    bool RunSavePrompt(QWidget*, bool, bool, bool&) override { return false; }
+    bool AskYesNoOnce(QWidget*, const QString&, bool&) override { return false; }
     QString AskResultName(QWidget*, const QString&) override { return {}; }
     std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&, ExportOffer) override
     {

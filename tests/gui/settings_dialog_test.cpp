@@ -182,6 +182,27 @@ private slots:
         QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("80"));
     }
 
+    void theQuestionsAfterAScanCanBeTurnedBackOn()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        ConfigRecord settings = store.LoadSettings(ConfigStore::MissingSettings::Create);
+        settings.SetValue(kAskSaveAfterScan, "0"); // turned off by "Don't ask again"
+        QVERIFY(store.SaveSettings(settings));
+        Recorder recorder;
+        CSettingDlg dialog(store, recorder.Services(), 0);
+        dialog.show();
+        auto* askSave = Child<QCheckBox>(&dialog, "askSaveCheckBox");
+        auto* askChart = Child<QCheckBox>(&dialog, "askChartCheckBox");
+        QVERIFY(!askSave->isChecked());
+        QVERIFY(askChart->isChecked()); // never set: asked
+        askSave->setChecked(true);
+        askChart->setChecked(false);
+        Child<QPushButton>(&dialog, "okButton")->click();
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAskSaveAfterScan), std::string("1"));
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAskChartAfterScan), std::string("0"));
+    }
+
     void valuesOutsideTheirLimitsAreRefusedWithTheLimits()
     {
         ConfigStore store;

@@ -108,8 +108,9 @@ class DriverPrompts : public DialogPrompts
 public:
     explicit DriverPrompts(QString folder) : m_folder(std::move(folder)) {}
 
-    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override
+    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) override
     {
+        dontAskAgain = false;
         ++savePrompts;
         if (!m_folder.isEmpty()) {
             CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
@@ -121,6 +122,11 @@ public:
     {
         questions.push_back(text);
         return false;
+    }
+    bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) override
+    {
+        dontAskAgain = false;
+        return AskYesNo(owner, text);
     }
 
     int savePrompts = 0;
