@@ -39,6 +39,7 @@
 #include "app/address_edit.h"
 #include "app/desktop_open.h"
 #include "app/icons.h"
+#include "app/list_columns.h"
 #include "app/logic/build_info.h"
 #include "app/logic/command_ids.h"
 #include "app/logic/headless_scan.h"
@@ -64,7 +65,6 @@ constexpr const char* kLookupHint = "IP/MAC";
 const QColor kHintColour(0x6D, 0x6D, 0x6D);
 // The keys of the remembered layout: names in a file, never shown.
 constexpr const char* kLayoutGeometryKey = "Window/Geometry";
-constexpr const char* kLayoutColumnsKey = "Window/Columns";
 // The message of an export that could not be written (the reason follows it).
 constexpr const char* kWriteFailedMessage = "The file could not be written.";
 
@@ -201,7 +201,9 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     ReloadSettings();
     m_state.Initialise();
     ApplyControls();
-    resize(855, 500);
+    // Fits a 1366x768 screen with its panel, showing Status, Change, IP, MAC, Host Name
+    // and NetCard Vendor without scrolling.
+    resize(kDefaultWindowSize);
 
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     const std::time_t built = executable.exists() ? executable.lastModified().toSecsSinceEpoch() : 0;
@@ -369,6 +371,15 @@ void CTessvaleDlg::BuildToolBar()
     m_filterLabel->setBuddy(m_filterBox);
     filterLayout->addWidget(m_filterLabel);
     filterLayout->addWidget(m_filterBox);
+    m_textFilter = new QLineEdit(filter);
+    m_textFilter->setObjectName(QStringLiteral("textFilterLineEdit"));
+    m_textFilter->setClearButtonEnabled(true);
+    m_textFilter->setMinimumWidth(220);
+    filterLayout->addWidget(m_textFilter);
+    connect(m_textFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_filterText = text.trimmed();
+        ApplyFilter();
+    });
     m_toolBar->addWidget(filter);
     connect(m_filterBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFilter(static_cast<ListFilter>(std::clamp(index, 0, 2))); });
@@ -478,7 +489,11 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
         header->resizeSection(column, std::max(kColumnWidths[column], sample));
     }
     header->resizeSection(kColumnChange, kChangeColumnWidth);
-    m_listView->setColumnHidden(kColumnChange, true);
+    m_columns = new ListColumns(m_listView);
+    m_columns->SetComparing(false);
+    // Rows as high as the status icon and a margin, whichever column is measured.
+    m_listView->setItemDelegate(new RowHeightDelegate(
+        std::max(m_listView->fontMetrics().height(), m_listView->iconSize().height()) + 6, m_listView));
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
         m_model->BeginReset();
         m_results.SortByColumn(column);
@@ -588,6 +603,8 @@ void CTessvaleDlg::RetranslateUi()
         m_filterBox->setItemText(i, filters[i]);
     }
     m_filterBox->setToolTip(QUiText("Which hosts the list shows"));
+    m_textFilter->setPlaceholderText(QUiText("Filter: IP, MAC, name, vendor, change"));
+    m_textFilter->setToolTip(QUiText("Shows the rows that hold this text, as you type"));
     m_filterLabel->setText(QUiText("Show:"));
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
@@ -760,7 +777,7 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
 {
     // Find where the row goes before touching the model, so that the view learns of the
     // insertion in the right order.
-    const ResultList::Change change = m_results.Placement(record.ip);
+    const ResultList::Change change = m_results.Placement(record);
     if (change.inserted) {
         m_model->BeginInsert(change.row);
         m_results.HostFound(record);
@@ -807,7 +824,7 @@ void CTessvaleDlg::BeginComparison()
     m_model->BeginReset();
     m_results.ClearChanges();
     m_model->EndReset();
-    m_listView->setColumnHidden(kColumnChange, !comparing);
+    m_columns->SetComparing(comparing);
     FitColumnsToHeaders();
     ApplyFilter();
 }
@@ -817,7 +834,7 @@ void CTessvaleDlg::FinishComparison()
     const bool comparing = m_changes.Comparing();
     for (const HostChange& gone : m_changes.Finished()) {
         const HostSnapshot host{gone.ip, gone.mac.empty() ? gone.oldMac : gone.mac, gone.name, {}};
-        const ResultList::Change at = m_results.Placement(host.ip);
+        const ResultList::Change at = m_results.Placement(host);
         if (at.inserted) {
             m_model->BeginInsert(at.row);
             m_results.MarkGone(host);
@@ -869,7 +886,12 @@ void CTessvaleDlg::SetFilter(ListFilter filter)
 void CTessvaleDlg::ApplyFilterTo(int row)
 {
     if (row >= 0 && row < m_results.Count()) {
-        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(m_results.Row(row), m_filter));
+        const ResultRow& shown = m_results.Row(row);
+        // The typed text matches the change as shown (translated) as well.
+        const bool matches =
+            RowMatchesText(shown, ToStdString(m_filterText)) ||
+            (!shown.change.empty() && ShownChangeText(shown.change).contains(m_filterText, Qt::CaseInsensitive));
+        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(shown, m_filter) || !matches);
     }
 }
 
@@ -1036,7 +1058,7 @@ void CTessvaleDlg::ClearList()
     m_model->BeginReset();
     m_results.Clear();
     m_model->EndReset();
-    m_listView->setColumnHidden(kColumnChange, true);
+    m_columns->SetComparing(false);
     if (m_statusCounts) {
         SetStatusId(IDS_STATUS); // no counts beside an empty list
     }
@@ -1230,21 +1252,10 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
     if (!geometry.isEmpty() && restoreGeometry(geometry)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
-    QHeaderView* header = m_listView->header();
-    const QByteArray columns = layout.value(QLatin1String(kLayoutColumnsKey)).toByteArray();
-    if (!columns.isEmpty() && !header->restoreState(columns)) {
-        header->reset();
-    }
-    // A width a damaged file made unusable comes back to the header's own size.
-    for (int column = 0; column < header->count(); ++column) {
-        header->showSection(column);
-        if (header->sectionSize(column) < header->minimumSectionSize() || header->sectionSize(column) > 4000) {
-            header->resizeSection(column, column < kColumnCount ? kColumnWidths[static_cast<std::size_t>(column)]
-                                                                : kChangeColumnWidth);
-        }
-    }
-    // The change column shows only while a comparison has a baseline.
-    m_listView->setColumnHidden(kColumnChange, !m_changes.Comparing());
+    // The columns' order, widths and hidden ones; the change column shows only while a
+    // comparison has a baseline.
+    m_columns->Restore(layout);
+    m_columns->SetComparing(m_changes.Comparing());
     FitColumnsToHeaders();
 }
 
@@ -1255,7 +1266,7 @@ void CTessvaleDlg::SaveLayout()
     }
     QSettings layout(m_layoutPath, QSettings::IniFormat);
     layout.setValue(QLatin1String(kLayoutGeometryKey), saveGeometry());
-    layout.setValue(QLatin1String(kLayoutColumnsKey), m_listView->header()->saveState());
+    m_columns->Save(layout);
     layout.sync(); // a layout that cannot be written is not worth a question at exit
 }
 

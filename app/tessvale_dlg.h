@@ -38,6 +38,7 @@ class QUrl;
 namespace tessvale {
 
 class AddressEdit;
+class ListColumns;
 class ResultListModel;
 class WindowEnvironment;
 class WindowPrompts;
@@ -110,6 +111,8 @@ public:
     void RememberLayoutIn(const QString& path);
 
     const ResultList& Results() const { return m_results; }
+    // The size the window opens with before a layout is remembered.
+    static constexpr QSize kDefaultWindowSize{1200, 660};
     const ScanState& State() const { return m_state; }
     QString StatusText() const;
 
@@ -242,6 +245,9 @@ private:
     QComboBox* m_filterBox = nullptr;
     QAction* m_exportChangesAction = nullptr;
     ResultListModel* m_model = nullptr;
+    ListColumns* m_columns = nullptr;
+    QLineEdit* m_textFilter = nullptr; // the typed filter above the list
+    QString m_filterText;
 
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_chooser = nullptr;

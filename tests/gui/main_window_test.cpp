@@ -136,7 +136,7 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^Tessvale v3\\.9 Build \\d{8}$"))
                     .match(window->windowTitle())
                     .hasMatch());
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         auto* chooser = Find<QComboBox>("resultComboBox");
         QCOMPARE(chooser->count(), 3);
         QCOMPARE(chooser->itemText(0), QStringLiteral("198.18.0.1(eth0)"));
@@ -496,7 +496,7 @@ private slots:
         const test::TempFolder folder;
         const QString path = QString::fromStdString(folder.File("Data/Window.ini")); // no folder yet
         window->RememberLayoutIn(path);                                              // no file: the defaults
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         window->setGeometry(QRect(30, 40, 855, 420));
         List()->header()->resizeSection(3, 222);
         window->OnCommand(2); // nothing to lose: closes and writes the layout
@@ -515,7 +515,7 @@ private slots:
         const int defaultWidth = List()->header()->sectionSize(3);
         window->RememberLayoutIn(path);
         window->show();
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         QCOMPARE(List()->header()->sectionSize(3), defaultWidth);
     }
 
