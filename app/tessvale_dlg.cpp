@@ -38,6 +38,7 @@
 
 #include "app/address_edit.h"
 #include "app/desktop_open.h"
+#include "app/host_actions.h"
 #include "app/icons.h"
 #include "app/list_columns.h"
 #include "app/logic/build_info.h"
@@ -263,6 +264,16 @@ void CTessvaleDlg::BuildMenus()
             QAction* action = MakeAction(id, QString::fromLatin1(name), menu);
             menu->addAction(action);
             m_menuActions[id] = action;
+            // The host actions of the table follow Copy and Web(http).
+            if (id == kIdCopy || id == kIdWeb) {
+                for (const HostCommand& host : HostCommands()) {
+                    if (host.afterCopy == (id == kIdCopy)) {
+                        QAction* hostAction = MakeAction(host.id, QString::fromLatin1(host.objectName), menu);
+                        menu->addAction(hostAction);
+                        m_menuActions[host.id] = hostAction;
+                    }
+                }
+            }
         }
     };
     add(m_fileMenu, {{kIdStart, "startMenuAction"},
@@ -514,6 +525,10 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
         }
     });
     m_listView->installEventFilter(this);
+    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTessvaleDlg::UpdateMenuEnabling);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CTessvaleDlg::UpdateMenuEnabling);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &CTessvaleDlg::UpdateMenuEnabling);
     return m_listView;
 }
 
@@ -543,12 +558,14 @@ void CTessvaleDlg::BuildTray()
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
     for (const auto& [id, name] :
-         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
+         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayStart, "startTrayAction"},
+          std::pair{kIdTrayStop, "stopTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
         QAction* action = MakeAction(id, QString::fromLatin1(name), m_trayMenu);
         m_trayMenu->addAction(action);
         m_menuActions[id] = action;
     }
     m_tray->setContextMenu(m_trayMenu);
+    connect(m_trayMenu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
             ShowFromTray();
@@ -1022,9 +1039,20 @@ void CTessvaleDlg::ApplyControls()
 void CTessvaleDlg::UpdateMenuEnabling()
 {
     m_menuActions[kIdStart]->setEnabled(m_state.MenuStartEnabled());
-    m_menuActions[kIdRescan]->setEnabled(m_state.MenuRescanEnabled());
+    m_menuActions[kIdTrayStart]->setEnabled(m_state.MenuStartEnabled());
     m_menuActions[kIdStop]->setEnabled(m_state.MenuStopEnabled());
+    m_menuActions[kIdTrayStop]->setEnabled(m_state.MenuStopEnabled());
     m_menuActions[kIdAutoScan]->setEnabled(m_state.MenuAutoScanEnabled());
+    // The actions on a row need one; Copy with none still copies its blank line.
+    const bool row = m_listView != nullptr && m_listView->selectionModel()->hasSelection();
+    m_menuActions[kIdRescan]->setEnabled(row && m_state.MenuRescanEnabled());
+    for (const int id : {kIdProperties, kIdWakeOnLan, kIdRemoteDesktop, kIdWeb, kIdDelete}) {
+        m_menuActions[id]->setEnabled(row);
+    }
+    for (const HostCommand& host : HostCommands()) {
+        m_menuActions[host.id]->setEnabled(row);
+    }
+    m_menuActions[kIdDeleteAll]->setEnabled(m_results.Count() > 0);
 }
 
 void CTessvaleDlg::FillChooser()
@@ -1384,11 +1412,15 @@ void CTessvaleDlg::OnCommand(int commandId)
         Command{kIdCheckUpdates, &CTessvaleDlg::OnCheckUpdates},
         Command{kIdExportChanges, &CTessvaleDlg::OnExportChanges},
         Command{kIdProperties, &CTessvaleDlg::OnProperties},
+        Command{kIdTrayStart, &CTessvaleDlg::OnStart},
+        Command{kIdTrayStop, &CTessvaleDlg::OnStop},
     };
     const auto* command = std::ranges::find(kCommands, commandId, &Command::id);
     if (command != kCommands.end()) {
         (this->*(command->handler))();
+        return;
     }
+    RunHostCommand(commandId);
 }
 
 void CTessvaleDlg::OnOk()

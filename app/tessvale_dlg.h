@@ -189,6 +189,19 @@ private:
     // Stores the list; true when it was stored.
     bool SaveResult();
     void OnProperties();
+
+public:
+    // The host actions of the table in host_actions.h (host_actions.cpp).
+    void OnCopyIp();
+    void OnCopyMac();
+    void OnCopyName();
+    void OnWebHttps();
+    void OnSsh();
+    void OnPing();
+
+private:
+    bool RunHostCommand(int commandId);
+    void CopyColumn(int column);
     void OnSaveAs();
     void OnCopy();
     void OnRemoteDesktop();

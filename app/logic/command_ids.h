@@ -36,6 +36,14 @@ enum CommandId : int
     kIdCheckUpdates = 32809,
     kIdExportChanges = 32810,
     kIdProperties = 32811,
+    kIdCopyIp = 32812,
+    kIdCopyMac = 32813,
+    kIdCopyName = 32814,
+    kIdWebHttps = 32815,
+    kIdSsh = 32816,
+    kIdPing = 32817,
+    kIdTrayStart = 32818,
+    kIdTrayStop = 32819,
 };
 
 // Timers of the main window.

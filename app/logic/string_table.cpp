@@ -65,6 +65,14 @@ const std::map<int, std::string>& Menus()
         {kIdTrayShow, "Show"},
         {kIdTrayExit, "Exit"},
         {kIdProperties, "Properties"},
+        {kIdCopyIp, "Copy IP"},
+        {kIdCopyMac, "Copy MAC"},
+        {kIdCopyName, "Copy Name"},
+        {kIdWebHttps, "Web(https)"},
+        {kIdSsh, "SSH"},
+        {kIdPing, "Ping"},
+        {kIdTrayStart, "Start scan"},
+        {kIdTrayStop, "Stop"},
     };
     return menus;
 }
