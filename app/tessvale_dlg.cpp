@@ -1698,7 +1698,14 @@ void CTessvaleDlg::OnProperties()
     if (row < 0 || row >= m_results.Count()) {
         return;
     }
-    m_prompts.ShowProperties(this, RowToRecord(m_results.Row(row)));
+    // A host whose MAC changed shows the MAC it had as well.
+    QString previousMac;
+    for (const HostChange& change : m_changes.ChangesOf(m_results.Row(row).Ip())) {
+        if (change.kind == HostChangeKind::MacChanged || change.kind == HostChangeKind::Conflict) {
+            previousMac = ToQString(change.oldMac);
+        }
+    }
+    m_prompts.ShowProperties(this, RowToRecord(m_results.Row(row)), previousMac);
     m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
 }
 

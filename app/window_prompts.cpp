@@ -111,10 +111,11 @@ std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, cons
     return choice;
 }
 
-void DialogPrompts::ShowProperties(QWidget* owner, const HostRecord& record)
+void DialogPrompts::ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac)
 {
     CAttribute dialog(owner, m_notes);
     dialog.Fill(record);
+    dialog.SetPreviousMac(previousMac);
     dialog.exec();
 }
 

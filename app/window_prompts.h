@@ -53,8 +53,9 @@ public:
     // cancelled.
     virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
                                                          ExportOffer offer) = 0;
-    // The properties of one host.
-    virtual void ShowProperties(QWidget* owner, const HostRecord& record) = 0;
+    // The properties of one host; previousMac, when not empty, is the MAC the host had
+    // in the baseline before it changed.
+    virtual void ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac) = 0;
     // The about box.
     virtual void ShowAbout(QWidget* owner) = 0;
 };
@@ -76,7 +77,7 @@ public:
     std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
                                                  ExportOffer offer) override;
     QString LastFolder() const { return m_lastFolder; }
-    void ShowProperties(QWidget* owner, const HostRecord& record) override;
+    void ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac) override;
     void ShowAbout(QWidget* owner) override;
 
 private:

@@ -65,7 +65,11 @@ public:
         return exportChoice;
     }
 
-    void ShowProperties(QWidget*, const HostRecord& record) override { properties.push_back(record); }
+    void ShowProperties(QWidget*, const HostRecord& record, const QString& previousMac) override
+    {
+        properties.push_back(record);
+        previousMacs << previousMac;
+    }
     void ShowAbout(QWidget*) override { ++aboutRuns; }
 
     struct SavePrompt
@@ -89,6 +93,7 @@ public:
     QStringList exportProposals;
     std::vector<ExportOffer> exportOffers;
     std::vector<HostRecord> properties;
+    QStringList previousMacs;
     int aboutRuns = 0;
 };
 

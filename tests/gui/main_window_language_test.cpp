@@ -89,7 +89,7 @@ public:
     {
         return std::nullopt;
     }
-    void ShowProperties(QWidget*, const HostRecord&) override {}
+    void ShowProperties(QWidget*, const HostRecord&, const QString&) override {}
     void ShowAbout(QWidget*) override {}
 };
 
