@@ -581,10 +581,7 @@ void CTessvaleDlg::BuildTray()
     });
     const QString tip = QStringLiteral("Tessvale ") + ToQString(VersionText());
     m_tray->setToolTip(tip.left(127));
-    m_tray->show();
-    if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
-        m_tray->showMessage(QStringLiteral("Tessvale"), tip.left(127), QSystemTrayIcon::Information);
-    }
+    m_tray->show(); // no balloon at start: the icon's tip names the version
 }
 void CTessvaleDlg::RetranslateUi()
 {
@@ -625,6 +622,11 @@ void CTessvaleDlg::RetranslateUi()
     m_filterLabel->setText(QUiText("Show:"));
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
+    if (m_lookupHint) {
+        // The grey hint in the language shown, until the box is first entered.
+        m_strLookup = QUiText(kLookupHint);
+        m_lookupEdit->setText(m_strLookup);
+    }
     m_lookupButton->setText(QUiText("IP<->MAC"));
     m_lookupButton->setToolTip(QUiText("Find the MAC of an IP, or the IP of a MAC in the range"));
     m_firstAddress->SetHint(QUiText("First address of the range"));
@@ -828,7 +830,12 @@ void CTessvaleDlg::BeginComparison()
     std::optional<std::vector<HostSnapshot>> stored;
     const int index = m_chooser->currentIndex();
     if (index >= 0 && m_chooser->itemData(index).toUInt() != 0) {
-        stored = SnapshotsOf(m_env.StoredHosts(m_chooser->itemData(index).toUInt()));
+        // A favorite without hosts yet (never scanned) is no baseline: else its first
+        // scan would mark every host new.
+        const std::vector<StoredHost> hosts = m_env.StoredHosts(m_chooser->itemData(index).toUInt());
+        if (!hosts.empty()) {
+            stored = SnapshotsOf(hosts);
+        }
     }
     const bool repetition = m_state.AutoScan() && !m_firstAutoRepetition;
     m_firstAutoRepetition = false;
@@ -1238,7 +1245,7 @@ bool CTessvaleDlg::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_lookupEdit && event->type() == QEvent::FocusIn && m_lookupHint) {
         // The hint goes on the first entry and does not come back.
         m_lookupHint = false;
-        if (m_lookupEdit->text() == QLatin1String(kLookupHint)) {
+        if (m_lookupEdit->text() == m_strLookup) {
             m_strLookup.clear();
             m_lookupEdit->clear();
         }
@@ -1802,7 +1809,17 @@ void CTessvaleDlg::OnDeleteAll()
 
 void CTessvaleDlg::OnDelete(bool all)
 {
-    if (!m_prompts.AskYesNo(this, QUiString(IDS_CONFIRM_DELETE))) {
+    // The question says what goes: rows of the list, not a stored result.
+    const int count = all ? m_results.Count() : static_cast<int>(m_listView->selectionModel()->selectedRows().size());
+    if (count == 0) {
+        return;
+    }
+    const QString question =
+        all          ? QUiText("Delete all %1 rows from the list? Stored results keep theirs.").arg(count)
+        : count == 1 ? QUiText("Delete the row of %1 from the list? Stored results keep it.")
+                           .arg(ToQString(m_results.Row(SelectedRow()).Ip()))
+                     : QUiText("Delete the %1 selected rows from the list? Stored results keep them.").arg(count);
+    if (!m_prompts.AskYesNo(this, question)) {
         return;
     }
     if (all) {

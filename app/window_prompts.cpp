@@ -100,6 +100,7 @@ std::optional<ExportChoice> DialogPrompts::ChooseExportFile(QWidget* owner, cons
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite); // the export asks on its own
     dialog.selectFile(proposedName);
+    dialog.resize(860, 540); // room for the longer labels of other languages
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

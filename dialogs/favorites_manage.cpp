@@ -226,7 +226,10 @@ void CFavoritesManage::OnDelete()
         }
         return;
     }
-    const QString question = QUiString(IDS_CONFIRM_DELETE);
+    const QString question =
+        selected.size() == 1
+            ? QUiText("Delete the favorite \"%1\" and the hosts stored with it?").arg(selected.front()->text(0))
+            : QUiText("Delete the %1 selected favorites and the hosts stored with them?").arg(selected.size());
     const bool yes = m_services.ask
                          ? m_services.ask(this, question)
                          : QMessageBox::question(this, QStringLiteral("Tessvale"), question) == QMessageBox::Yes;

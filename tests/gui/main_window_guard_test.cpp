@@ -316,6 +316,44 @@ private slots:
                  QStringLiteral("The network chart was saved as /data/subnet."));
     }
 
+    void theFirstScanOfANewFavoriteMarksNothingNew()
+    {
+        env.results.push_back({8, "Lab", "198.18.0.1-198.18.0.20"}); // never scanned: no hosts
+        window->RangesChanged();
+        Chooser()->setCurrentIndex(2);
+        QCOMPARE(Chooser()->currentText(), QStringLiteral("Lab"));
+        window->OnCommand(32771);
+        test::HostFoundFromWorker(*window, Host("198.18.0.3"));
+        window->ScanFinished();
+        QCoreApplication::processEvents();
+        QVERIFY(window->Changes().empty());
+        QVERIFY(List()->isColumnHidden(10));
+    }
+
+    void theStatusBarKeepsWhatItToldAfterSettings()
+    {
+        ScanSevenHosts();
+        const QString counts = window->StatusText();
+        QCOMPARE(counts, QStringLiteral("Status: Online:7/Offline:0."));
+        window->OnCommand(32783); // Settings
+        window->LanguageChanged();
+        QCOMPARE(window->StatusText(), counts);
+        // A delete question says what goes.
+        prompts.answers = {false};
+        List()->selectionModel()->select(List()->model()->index(0, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        List()->selectionModel()->select(List()->model()->index(1, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window->OnCommand(32794);
+        QCOMPARE(prompts.questions.last(),
+                 QStringLiteral("Delete the 2 selected rows from the list? Stored results keep them."));
+        prompts.answers = {false};
+        window->OnCommand(32795);
+        QCOMPARE(prompts.questions.last(),
+                 QStringLiteral("Delete all 7 rows from the list? Stored results keep theirs."));
+        QCOMPARE(List()->model()->rowCount(), 7);
+    }
+
     void enterAndAltEnterOnARowOpenItsProperties()
     {
         ScanSevenHosts();

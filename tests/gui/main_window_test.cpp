@@ -364,7 +364,8 @@ private slots:
         SelectRows({1});
         prompts.answers = {true};
         QTest::keyClick(window.get(), Qt::Key_Delete);
-        QCOMPARE(prompts.questions.last(), QStringLiteral("Are you sure to delete it?"));
+        QCOMPARE(prompts.questions.last(),
+                 QStringLiteral("Delete the row of 198.18.0.2 from the list? Stored results keep it."));
         QCOMPARE(Model()->rowCount(), 2);
         // An entry with the focus keeps its own editing keys.
         auto* lookup = Find<QLineEdit>("lookupLineEdit");

@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeView>
@@ -514,6 +515,15 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     Save(&window, folder, "main-after-scan.png");
+    // The Actions menu with the host actions, as the list's context menu opens it.
+    if (auto* actions = window.findChild<QMenu*>(QStringLiteral("actionsMenu"))) {
+        actions->popup(view->viewport()->mapToGlobal(QPoint(40, 30)));
+        Wait(400);
+        const QString path = folder + QStringLiteral("/actions-menu.png");
+        std::fprintf(stderr, "window_driver: %s %s\n", actions->grab().save(path) ? "saved" : "could not save",
+                     qPrintable(path));
+        actions->hide();
+    }
     SaveDialogShots(window, store, maxWorkers, folder, argc, argv);
     window.OnCommand(kIdOk);
     return 0;
