@@ -10,9 +10,13 @@
 
 #include "app/logic/result_list.h"
 #include "app/qt_text.h"
+#include "app/ui_text.h"
 #include "scan/address_forms.h"
 
 namespace tessvale {
+namespace {
+bool IsBlankText(const QString& text);
+} // namespace
 
 AddressEdit::AddressEdit(QWidget* parent) : QFrame(parent)
 {
@@ -42,6 +46,36 @@ AddressEdit::AddressEdit(QWidget* parent) : QFrame(parent)
         }
     }
     setFocusProxy(m_fields[0]);
+    connect(this, &AddressEdit::AddressChanged, this, &AddressEdit::ShowFill);
+}
+
+AddressFill AddressEdit::Fill() const
+{
+    int filled = 0;
+    for (const QLineEdit* field : m_fields) {
+        filled += IsBlankText(field->text()) ? 0 : 1;
+    }
+    return filled == 0 ? AddressFill::Blank : filled == 4 ? AddressFill::Complete : AddressFill::Incomplete;
+}
+
+void AddressEdit::SetHint(const QString& text)
+{
+    m_tooltip = text;
+    ShowFill();
+}
+
+void AddressEdit::ShowFill()
+{
+    const bool incomplete = Fill() == AddressFill::Incomplete;
+    QPalette palette;
+    if (incomplete) {
+        palette.setColor(QPalette::Base, QColor(0xFF, 0xE4, 0xE1));
+    }
+    setPalette(palette);
+    for (QLineEdit* field : m_fields) {
+        field->setPalette(palette);
+    }
+    setToolTip(incomplete ? QUiText("Incomplete address: every octet needs a number.") : m_tooltip);
 }
 
 bool AddressEdit::IsBlank() const
@@ -113,6 +147,11 @@ int AddressEdit::FieldIndex(QObject* field) const
 
 namespace {
 
+bool IsBlankText(const QString& text)
+{
+    return text.trimmed().isEmpty();
+}
+
 // An octet as typed: empty or one to three digits up to 255.
 bool IsOctetText(const QString& text)
 {
@@ -127,6 +166,13 @@ bool IsPrefixTyping(const QString& text)
     return prefix.match(text).hasMatch();
 }
 
+// The fourth octet with the end of a range being typed: "1-", "1-50", "1-198.18.40.50".
+bool IsRangeTyping(const QString& text)
+{
+    static const QRegularExpression range(QStringLiteral("^[0-9]{1,3} ?- ?[0-9.]{0,15}$"));
+    return range.match(text).hasMatch();
+}
+
 } // namespace
 
 void AddressEdit::FieldEdited(int index, const QString& text)
@@ -136,13 +182,17 @@ void AddressEdit::FieldEdited(int index, const QString& text)
     if (IsOctetText(text)) {
         m_accepted[slot] = text;
         if (text.size() == 3 && index < 3) {
-            m_fields[slot + 1]->setFocus();
-            m_fields[slot + 1]->selectAll();
+            MoveTo(index + 1, true);
+            m_advancedTo = index + 1;
         }
         emit AddressChanged();
         return;
     }
-    if (text.contains(QLatin1Char('.'))) {
+    if (index == 3 && IsRangeTyping(text)) {
+        m_accepted[slot] = text;
+        return;
+    }
+    if (text.contains(QLatin1Char('.')) || text.contains(QLatin1Char('-'))) {
         // Pasted: the field's whole text, else the clipboard's text that went into it.
         const QString pasted = QGuiApplication::clipboard()->text().trimmed();
         if (TakeWholeText(text.trimmed()) || (!pasted.isEmpty() && text.contains(pasted) && TakeWholeText(pasted))) {
@@ -162,7 +212,7 @@ void AddressEdit::FieldEdited(int index, const QString& text)
 bool AddressEdit::TakeWholeText(const QString& text)
 {
     const std::string whole = ToStdString(text);
-    if (const auto range = ParseCidr(whole)) {
+    if (const auto range = ParseTypedRange(whole)) {
         emit RangeEntered(range->start, range->end);
         return true;
     }
@@ -176,7 +226,8 @@ bool AddressEdit::TakeWholeText(const QString& text)
 bool AddressEdit::FinishTypedPrefix()
 {
     QLineEdit* last = m_fields[3];
-    const qsizetype slash = last->text().indexOf(QLatin1Char('/'));
+    static const QRegularExpression separator(QStringLiteral("[/ -]"));
+    const qsizetype slash = last->text().indexOf(separator);
     if (slash < 0) {
         return false;
     }
@@ -191,10 +242,62 @@ bool AddressEdit::FinishTypedPrefix()
     return true;
 }
 
+void AddressEdit::MoveTo(int index, bool selectAll)
+{
+    QLineEdit* field = m_fields[static_cast<std::size_t>(index)];
+    field->setFocus();
+    if (selectAll) {
+        field->selectAll();
+    }
+}
+
+bool AddressEdit::HandleKeyOverWhole(const QKeyEvent& key)
+{
+    const QString text = key.text();
+    const bool erases = key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete;
+    const bool typesDigit = text.size() == 1 && text[0].isDigit();
+    if (!erases && !typesDigit) {
+        return false;
+    }
+    m_wholeSelected = false;
+    Clear();
+    MoveTo(0, false);
+    if (typesDigit) {
+        m_fields[0]->setText(text);
+        FieldEdited(0, text);
+    }
+    return true;
+}
+
 bool AddressEdit::HandleKey(int index, const QKeyEvent& key)
 {
     const auto slot = static_cast<std::size_t>(index);
     QLineEdit* field = m_fields[slot];
+    // A '.' right after the third digit moved on is the step already taken.
+    const bool afterAdvance = m_advancedTo == index;
+    if (key.key() != Qt::Key_Shift) {
+        m_advancedTo = -1;
+    }
+    if (key.matches(QKeySequence::SelectAll)) {
+        m_wholeSelected = true;
+        for (QLineEdit* each : m_fields) {
+            each->selectAll();
+        }
+        return true;
+    }
+    if (m_wholeSelected) {
+        if (key.matches(QKeySequence::Paste) || HandleKeyOverWhole(key)) {
+            m_wholeSelected = false;
+            if (!key.matches(QKeySequence::Paste)) {
+                return true;
+            }
+        } else if (key.key() != Qt::Key_Shift && key.key() != Qt::Key_Control) {
+            m_wholeSelected = false;
+        }
+    }
+    if ((key.key() == Qt::Key_Period || key.key() == Qt::Key_Space) && afterAdvance) {
+        return true;
+    }
     if (key.matches(QKeySequence::Paste)) {
         const QString pasted = QGuiApplication::clipboard()->text().trimmed();
         if (pasted.contains(QLatin1Char('.'))) {
@@ -204,18 +307,18 @@ bool AddressEdit::HandleKey(int index, const QKeyEvent& key)
         return false;
     }
     const bool finishing = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter || key.key() == Qt::Key_Tab;
-    if (finishing && index == 3 && field->text().contains(QLatin1Char('/'))) {
+    if (finishing && index == 3 &&
+        (field->text().contains(QLatin1Char('/')) || field->text().contains(QLatin1Char('-')))) {
         FinishTypedPrefix();
         return key.key() != Qt::Key_Tab; // Enter only ends the subnet; Tab moves on too
     }
-    if (key.key() == Qt::Key_Slash && index < 3) {
-        return true; // a prefix follows the fourth octet only
+    if ((key.key() == Qt::Key_Slash || key.key() == Qt::Key_Minus) && index < 3) {
+        return true; // a prefix or a range's end follows the fourth octet only
     }
     // '.' or blank moves on to the next octet; Backspace in an empty octet goes back.
     if ((key.key() == Qt::Key_Period || key.key() == Qt::Key_Space) && index < 3) {
         if (!field->text().isEmpty()) {
-            m_fields[slot + 1]->setFocus();
-            m_fields[slot + 1]->selectAll();
+            MoveTo(index + 1, true);
         }
         return true;
     }
@@ -243,10 +346,31 @@ bool AddressEdit::eventFilter(QObject* watched, QEvent* event)
     if (index >= 0 && event->type() == QEvent::KeyPress && HandleKey(index, *static_cast<QKeyEvent*>(event))) {
         return true;
     }
+    if (index >= 0 && event->type() == QEvent::MouseButtonPress) {
+        m_wholeSelected = false;
+        m_advancedTo = -1;
+    }
     if (index == 3 && event->type() == QEvent::FocusOut) {
         FinishTypedPrefix();
     }
     return QFrame::eventFilter(watched, event);
+}
+
+QString RangeProblemMessage(RangeProblem problem, std::uint64_t size, std::uint64_t maxAddresses)
+{
+    switch (problem) {
+    case RangeProblem::None:
+        break;
+    case RangeProblem::FirstIncomplete:
+        return QUiText("The first address is incomplete: enter all four numbers.");
+    case RangeProblem::LastIncomplete:
+        return QUiText("The last address is incomplete: enter all four numbers.");
+    case RangeProblem::EndBeforeStart:
+        return QUiText("The last address is before the first: the range would be empty.");
+    case RangeProblem::TooLarge:
+        return QUiText("The range holds %1 addresses; at most %2 can be scanned at once.").arg(size).arg(maxAddresses);
+    }
+    return {};
 }
 
 } // namespace tessvale

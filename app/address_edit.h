@@ -1,6 +1,8 @@
 // An IPv4 address entry: four octet fields in one frame, which may be left blank. A
-// dotted address pasted into any field fills all four; a subnet ("198.18.0.0/24")
-// pasted, or typed with its "/prefix" after the fourth octet, is offered as a range.
+// dotted address pasted into any field fills all four; a subnet ("198.18.0.0/24") or a
+// range ("198.18.40.1-198.18.40.50", "198.18.40.1-50") pasted, or typed after the
+// fourth octet, is offered as a range. Ctrl+A selects the whole address, which what is
+// typed next replaces. An address with empty octets is shown as incomplete.
 #pragma once
 
 #include <array>
@@ -8,6 +10,8 @@
 #include <optional>
 
 #include <QFrame>
+
+#include "app/logic/window_guards.h"
 
 class QKeyEvent;
 class QLineEdit;
@@ -27,11 +31,17 @@ public:
     std::optional<std::uint32_t> Address() const;
     // "a.b.c.d", or empty when blank.
     QString Text() const;
+    // Blank, incomplete (some octets empty) or complete.
+    AddressFill Fill() const;
+    // The fill and the address, as the range check takes them.
+    RangeEntry Entry() const { return {Fill(), Address().value_or(0)}; }
 
     void SetAddress(std::uint32_t address);
     // Takes a dotted quad; anything else clears the entry.
     void SetText(const QString& text);
     void Clear();
+    // The tooltip shown while the address is complete.
+    void SetHint(const QString& text);
 
 signals:
     void AddressChanged();
@@ -46,12 +56,24 @@ private:
     void FieldEdited(int index, const QString& text);
     // A whole address or subnet text: true when it was taken.
     bool TakeWholeText(const QString& text);
-    // The fourth field holds "octet/prefix": the subnet is taken, or the prefix dropped.
+    // The fourth field holds "octet/prefix" or "octet-last": the range is taken, or
+    // what follows the octet dropped.
     bool FinishTypedPrefix();
     bool HandleKey(int index, const QKeyEvent& key);
+    // A key while the whole address is selected: typing starts a new address.
+    bool HandleKeyOverWhole(const QKeyEvent& key);
+    void MoveTo(int index, bool selectAll);
+    // Marks an incomplete address (tinted, with a tooltip).
+    void ShowFill();
 
     std::array<QLineEdit*, 4> m_fields{};
     std::array<QString, 4> m_accepted; // each field's last valid text
+    int m_advancedTo = -1;             // the field the third digit moved on to; a '.' there is the same step
+    bool m_wholeSelected = false;      // Ctrl+A selected all four fields
+    QString m_tooltip;                 // the tooltip the owner gave
 };
+
+// The message that tells why a range cannot be scanned or stored; empty for none.
+QString RangeProblemMessage(RangeProblem problem, std::uint64_t size, std::uint64_t maxAddresses);
 
 } // namespace tessvale

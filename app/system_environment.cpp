@@ -1,11 +1,13 @@
 #include "app/system_environment.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include <QPointer>
+#include <QWidget>
 
 #include "app/chart_window.h"
+#include "app/desktop_open.h"
 #include "app/qt_text.h"
 #include "app/window_hooks.h"
+#include "app/window_translation.h"
 #include "chart/chart_command.h"
 #include "chart/vsdx_canvas.h"
 #include "common/paths.h"
@@ -85,9 +87,17 @@ std::string SystemEnvironment::DataFolder()
     return tessvale::DataFolder();
 }
 
-void SystemEnvironment::WakeOnLan(const std::string& mac)
+void SystemEnvironment::SetSetting(const std::string& key, const std::string& value)
 {
-    SendWakeOnLan(mac);
+    ConfigRecord settings = m_store.LoadSettings(ConfigStore::MissingSettings::Create);
+    if (settings.SetValue(key, value)) {
+        m_store.SaveSettings(settings); // a failed save asks again next time, nothing worse
+    }
+}
+
+bool SystemEnvironment::WakeOnLan(const std::string& mac)
+{
+    return SendWakeOnLan(mac) == 1;
 }
 
 void SystemEnvironment::RunSettingsDialog(QWidget* owner)
@@ -107,8 +117,12 @@ void SystemEnvironment::DrawFlowChart(QWidget* owner, const std::vector<ListRowT
     const ChartPaths paths = DefaultChartPaths();
     if (RunChartCommand(ChartListsFromRows(rows), messages, canvas, paths)) {
         // The saved drawing opens in the desktop's drawing program, where the user goes
-        // on editing it.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(paths.savePath)));
+        // on editing it; without one, the user learns where the file is.
+        const QString path = ToQString(paths.savePath);
+        QPointer<QWidget> window(owner);
+        OpenFileWithDesktop(owner, path, [window, path] {
+            ShowMessage(window, ChartNotOpenedText(path), QStringLiteral("Tessvale"), kMbOk | kMbIconInformation);
+        });
     }
 }
 

@@ -23,7 +23,8 @@ public:
     std::uint32_t StoreScan(StoreScanUi& ui, std::uint32_t resultId, const std::string& first, const std::string& last,
                             const std::vector<StoredHost>& rows) override;
     std::string DataFolder() override;
-    void WakeOnLan(const std::string& mac) override;
+    void SetSetting(const std::string& key, const std::string& value) override;
+    bool WakeOnLan(const std::string& mac) override;
     void RunSettingsDialog(QWidget* owner) override;
     void RunFavoritesDialog(QWidget* owner) override;
     void DrawFlowChart(QWidget* owner, const std::vector<ListRowTexts>& rows) override;

@@ -37,12 +37,17 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
+#include "app/desktop_open.h"
+#include "app/host_actions.h"
 #include "app/icons.h"
+#include "app/list_columns.h"
 #include "app/logic/build_info.h"
 #include "app/logic/command_ids.h"
+#include "app/logic/headless_scan.h"
 #include "app/logic/list_export.h"
 #include "app/logic/remote_desktop.h"
 #include "app/logic/save_failure.h"
+#include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
 #include "app/ui_text.h"
 #include "app/update_run_ui.h"
@@ -51,6 +56,7 @@
 #include "app/window_translation.h"
 #include "common/text_util.h"
 #include "scan/address_forms.h"
+#include "scan/wake_on_lan.h"
 #include "store/config_record.h"
 
 namespace tessvale {
@@ -60,7 +66,6 @@ constexpr const char* kLookupHint = "IP/MAC";
 const QColor kHintColour(0x6D, 0x6D, 0x6D);
 // The keys of the remembered layout: names in a file, never shown.
 constexpr const char* kLayoutGeometryKey = "Window/Geometry";
-constexpr const char* kLayoutColumnsKey = "Window/Columns";
 // The message of an export that could not be written (the reason follows it).
 constexpr const char* kWriteFailedMessage = "The file could not be written.";
 
@@ -197,7 +202,9 @@ CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environm
     ReloadSettings();
     m_state.Initialise();
     ApplyControls();
-    resize(855, 500);
+    // Fits a 1366x768 screen with its panel, showing Status, Change, IP, MAC, Host Name
+    // and NetCard Vendor without scrolling.
+    resize(kDefaultWindowSize);
 
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     const std::time_t built = executable.exists() ? executable.lastModified().toSecsSinceEpoch() : 0;
@@ -257,6 +264,16 @@ void CTessvaleDlg::BuildMenus()
             QAction* action = MakeAction(id, QString::fromLatin1(name), menu);
             menu->addAction(action);
             m_menuActions[id] = action;
+            // The host actions of the table follow Copy and Web(http).
+            if (id == kIdCopy || id == kIdWeb) {
+                for (const HostCommand& host : HostCommands()) {
+                    if (host.afterCopy == (id == kIdCopy)) {
+                        QAction* hostAction = MakeAction(host.id, QString::fromLatin1(host.objectName), menu);
+                        menu->addAction(hostAction);
+                        m_menuActions[host.id] = hostAction;
+                    }
+                }
+            }
         }
     };
     add(m_fileMenu, {{kIdStart, "startMenuAction"},
@@ -273,6 +290,8 @@ void CTessvaleDlg::BuildMenus()
                      {0, nullptr},
                      {kIdCancel, "exitMenuAction"}});
     add(m_actionsMenu, {{kIdRescan, "rescanMenuAction"},
+                        {0, nullptr},
+                        {kIdProperties, "propertiesMenuAction"},
                         {0, nullptr},
                         {kIdWakeOnLan, "wakeOnLanMenuAction"},
                         {0, nullptr},
@@ -301,6 +320,7 @@ void CTessvaleDlg::BuildMenus()
     m_menuActions[kIdStart]->setShortcut(QKeySequence(Qt::Key_F5));
     m_menuActions[kIdDelete]->setShortcut(QKeySequence(Qt::Key_Delete));
     m_menuActions[kIdCopy]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_menuActions[kIdProperties]->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
     auto* selectAll = new QAction(this);
     selectAll->setObjectName(QStringLiteral("selectAllAction"));
     selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -362,6 +382,15 @@ void CTessvaleDlg::BuildToolBar()
     m_filterLabel->setBuddy(m_filterBox);
     filterLayout->addWidget(m_filterLabel);
     filterLayout->addWidget(m_filterBox);
+    m_textFilter = new QLineEdit(filter);
+    m_textFilter->setObjectName(QStringLiteral("textFilterLineEdit"));
+    m_textFilter->setClearButtonEnabled(true);
+    m_textFilter->setMinimumWidth(220);
+    filterLayout->addWidget(m_textFilter);
+    connect(m_textFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_filterText = text.trimmed();
+        ApplyFilter();
+    });
     m_toolBar->addWidget(filter);
     connect(m_filterBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFilter(static_cast<ListFilter>(std::clamp(index, 0, 2))); });
@@ -391,7 +420,7 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_chooser->setIconSize(QSize(16, 16));
     m_chooser->view()->setMinimumWidth(280);
     m_chooserLabel->setBuddy(m_chooser);
-    connect(m_chooser, &QComboBox::currentIndexChanged, this, [this] { ApplyChooserSelection(); });
+    connect(m_chooser, &QComboBox::currentIndexChanged, this, [this] { OnChooserPicked(); });
     row->addWidget(m_chooser);
     row->addSpacing(6);
     m_firstAddress = new AddressEdit(body);
@@ -413,6 +442,11 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_startButton->setAutoDefault(false);
     connect(m_startButton, &QPushButton::clicked, this, [this] { OnCommand(kIdStart); });
     row->addWidget(m_startButton);
+    for (AddressEdit* entry : {m_firstAddress, m_lastAddress}) {
+        for (QLineEdit* field : entry->findChildren<QLineEdit*>()) {
+            field->installEventFilter(this);
+        }
+    }
     row->addStretch(1);
     m_lookupEdit = new QLineEdit(body);
     m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
@@ -421,7 +455,10 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     row->addWidget(m_lookupEdit);
     m_lookupButton = new QPushButton(body);
     m_lookupButton->setObjectName(QStringLiteral("lookupButton"));
-    m_lookupButton->setDefault(true); // Enter in the window runs the lookup
+    // Enter runs the lookup while the lookup box has the focus, and starts the scan
+    // while an address entry has it (eventFilter); elsewhere it is the focused widget's.
+    // Neither is an automatic default, which the dialog would make its main default.
+    m_lookupButton->setAutoDefault(false);
     connect(m_lookupButton, &QPushButton::clicked, this, [this] { OnCommand(kIdLookupButton); });
     row->addWidget(m_lookupButton);
 
@@ -463,7 +500,11 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
         header->resizeSection(column, std::max(kColumnWidths[column], sample));
     }
     header->resizeSection(kColumnChange, kChangeColumnWidth);
-    m_listView->setColumnHidden(kColumnChange, true);
+    m_columns = new ListColumns(m_listView);
+    m_columns->SetComparing(false);
+    // Rows as high as the status icon and a margin, whichever column is measured.
+    m_listView->setItemDelegate(new RowHeightDelegate(
+        std::max(m_listView->fontMetrics().height(), m_listView->iconSize().height()) + 6, m_listView));
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
         m_model->BeginReset();
         m_results.SortByColumn(column);
@@ -479,10 +520,15 @@ QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)
     });
     connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid() && index.row() < m_results.Count()) {
-            m_prompts.ShowProperties(this, RowToRecord(m_results.Row(index.row())));
-            m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
+            m_listView->setCurrentIndex(index);
+            OnCommand(kIdProperties);
         }
     });
+    m_listView->installEventFilter(this);
+    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTessvaleDlg::UpdateMenuEnabling);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CTessvaleDlg::UpdateMenuEnabling);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &CTessvaleDlg::UpdateMenuEnabling);
     return m_listView;
 }
 
@@ -512,12 +558,14 @@ void CTessvaleDlg::BuildTray()
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
     for (const auto& [id, name] :
-         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
+         {std::pair{kIdTrayShow, "showTrayAction"}, std::pair{kIdTrayStart, "startTrayAction"},
+          std::pair{kIdTrayStop, "stopTrayAction"}, std::pair{kIdTrayExit, "exitTrayAction"}}) {
         QAction* action = MakeAction(id, QString::fromLatin1(name), m_trayMenu);
         m_trayMenu->addAction(action);
         m_menuActions[id] = action;
     }
     m_tray->setContextMenu(m_trayMenu);
+    connect(m_trayMenu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
             ShowFromTray();
@@ -533,10 +581,7 @@ void CTessvaleDlg::BuildTray()
     });
     const QString tip = QStringLiteral("Tessvale ") + ToQString(VersionText());
     m_tray->setToolTip(tip.left(127));
-    m_tray->show();
-    if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
-        m_tray->showMessage(QStringLiteral("Tessvale"), tip.left(127), QSystemTrayIcon::Information);
-    }
+    m_tray->show(); // no balloon at start: the icon's tip names the version
 }
 void CTessvaleDlg::RetranslateUi()
 {
@@ -572,14 +617,26 @@ void CTessvaleDlg::RetranslateUi()
         m_filterBox->setItemText(i, filters[i]);
     }
     m_filterBox->setToolTip(QUiText("Which hosts the list shows"));
+    m_textFilter->setPlaceholderText(QUiText("Filter: IP, MAC, name, vendor, change"));
+    m_textFilter->setToolTip(QUiText("Shows the rows that hold this text, as you type"));
     m_filterLabel->setText(QUiText("Show:"));
     m_chooserLabel->setText(QUiText("Select:"));
     m_startButton->setText(QUiText("Start"));
+    if (m_lookupHint) {
+        // The grey hint in the language shown, until the box is first entered.
+        m_strLookup = QUiText(kLookupHint);
+        m_lookupEdit->setText(m_strLookup);
+    }
     m_lookupButton->setText(QUiText("IP<->MAC"));
     m_lookupButton->setToolTip(QUiText("Find the MAC of an IP, or the IP of a MAC in the range"));
-    m_firstAddress->setToolTip(QUiText("First address of the range"));
-    m_lastAddress->setToolTip(QUiText("Last address of the range"));
-    SetStatus(QUiString(IDS_STATUS));
+    m_firstAddress->SetHint(QUiText("First address of the range"));
+    m_lastAddress->SetHint(QUiText("Last address of the range"));
+    // The status bar keeps what it told, in the new language.
+    if (m_statusCounts) {
+        ShowCounts();
+    } else if (m_statusId >= 0 || m_statusLabel->text().isEmpty()) {
+        SetStatusId(m_statusId >= 0 ? m_statusId : IDS_STATUS);
+    }
     FitToolButtonsToLabels();
 }
 
@@ -739,7 +796,7 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
 {
     // Find where the row goes before touching the model, so that the view learns of the
     // insertion in the right order.
-    const ResultList::Change change = m_results.Placement(record.ip);
+    const ResultList::Change change = m_results.Placement(record);
     if (change.inserted) {
         m_model->BeginInsert(change.row);
         m_results.HostFound(record);
@@ -773,7 +830,12 @@ void CTessvaleDlg::BeginComparison()
     std::optional<std::vector<HostSnapshot>> stored;
     const int index = m_chooser->currentIndex();
     if (index >= 0 && m_chooser->itemData(index).toUInt() != 0) {
-        stored = SnapshotsOf(m_env.StoredHosts(m_chooser->itemData(index).toUInt()));
+        // A favorite without hosts yet (never scanned) is no baseline: else its first
+        // scan would mark every host new.
+        const std::vector<StoredHost> hosts = m_env.StoredHosts(m_chooser->itemData(index).toUInt());
+        if (!hosts.empty()) {
+            stored = SnapshotsOf(hosts);
+        }
     }
     const bool repetition = m_state.AutoScan() && !m_firstAutoRepetition;
     m_firstAutoRepetition = false;
@@ -786,7 +848,7 @@ void CTessvaleDlg::BeginComparison()
     m_model->BeginReset();
     m_results.ClearChanges();
     m_model->EndReset();
-    m_listView->setColumnHidden(kColumnChange, !comparing);
+    m_columns->SetComparing(comparing);
     FitColumnsToHeaders();
     ApplyFilter();
 }
@@ -796,7 +858,7 @@ void CTessvaleDlg::FinishComparison()
     const bool comparing = m_changes.Comparing();
     for (const HostChange& gone : m_changes.Finished()) {
         const HostSnapshot host{gone.ip, gone.mac.empty() ? gone.oldMac : gone.mac, gone.name, {}};
-        const ResultList::Change at = m_results.Placement(host.ip);
+        const ResultList::Change at = m_results.Placement(host);
         if (at.inserted) {
             m_model->BeginInsert(at.row);
             m_results.MarkGone(host);
@@ -848,7 +910,12 @@ void CTessvaleDlg::SetFilter(ListFilter filter)
 void CTessvaleDlg::ApplyFilterTo(int row)
 {
     if (row >= 0 && row < m_results.Count()) {
-        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(m_results.Row(row), m_filter));
+        const ResultRow& shown = m_results.Row(row);
+        // The typed text matches the change as shown (translated) as well.
+        const bool matches =
+            RowMatchesText(shown, ToStdString(m_filterText)) ||
+            (!shown.change.empty() && ShownChangeText(shown.change).contains(m_filterText, Qt::CaseInsensitive));
+        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(shown, m_filter) || !matches);
     }
 }
 
@@ -879,16 +946,13 @@ void CTessvaleDlg::HandleHostSilent(const std::string& address)
 
 void CTessvaleDlg::HandleScanFinished()
 {
-    SetStatus(QUiString(IDS_SCAN_DONE));
     m_progress->setValue(0);
-    QString counters = QUiString(IDS_ONLINE_OFFLINE);
-    counters = FormatOne(counters, QString::number(m_results.Online()));
-    counters = FormatOne(counters, QString::number(m_results.Offline()));
-    SetStatus(counters);
     if (m_stopping || m_closing) {
+        ShowCounts();
         return; // a stop in progress sets the state itself; no end-of-scan questions
     }
     FinishComparison();
+    ShowCounts(); // the gone rows the comparison added count as well
     const EndOfScan end = m_state.Finished(m_results.Count());
     ApplyControls();
     if (end.offerSave) {
@@ -907,11 +971,28 @@ void CTessvaleDlg::OfferSaveAndChart()
     showNormal();
     raise();
     activateWindow();
-    if (m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing())) {
-        OnCommand(kIdSave);
+    // Each question can be turned off by its "Don't ask again" box and back on in Settings.
+    if (m_env.Setting(kAskSaveAfterScan) != "0") {
+        bool dontAsk = false;
+        const bool save =
+            m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing(), dontAsk);
+        if (dontAsk) {
+            m_env.SetSetting(kAskSaveAfterScan, "0");
+        }
+        if (save) {
+            OnCommand(kIdSave);
+        }
     }
-    if (!m_closing && m_prompts.AskYesNo(this, QUiText("Do you want to use Visio to draw the flow chart?"))) {
-        OnCommand(kIdDrawChart);
+    if (!m_closing && m_env.Setting(kAskChartAfterScan) != "0") {
+        bool dontAsk = false;
+        const bool draw =
+            m_prompts.AskYesNoOnce(this, QUiText("Do you want to use Visio to draw the flow chart?"), dontAsk);
+        if (dontAsk) {
+            m_env.SetSetting(kAskChartAfterScan, "0");
+        }
+        if (draw) {
+            OnCommand(kIdDrawChart);
+        }
     }
 }
 
@@ -923,6 +1004,24 @@ QString CTessvaleDlg::StatusText() const
 void CTessvaleDlg::SetStatus(const QString& text)
 {
     m_statusLabel->setText(text);
+    m_statusId = -1;
+    m_statusCounts = false;
+}
+
+void CTessvaleDlg::SetStatusId(int stringId)
+{
+    SetStatus(QUiString(stringId));
+    m_statusId = stringId;
+}
+
+void CTessvaleDlg::ShowCounts()
+{
+    const RowCounts counts = CountRows(m_results.Rows());
+    QString text = QUiString(IDS_ONLINE_OFFLINE);
+    text = FormatOne(text, QString::number(counts.online));
+    text = FormatOne(text, QString::number(counts.offline));
+    SetStatus(text);
+    m_statusCounts = true;
 }
 
 void CTessvaleDlg::ReloadSettings()
@@ -947,9 +1046,20 @@ void CTessvaleDlg::ApplyControls()
 void CTessvaleDlg::UpdateMenuEnabling()
 {
     m_menuActions[kIdStart]->setEnabled(m_state.MenuStartEnabled());
-    m_menuActions[kIdRescan]->setEnabled(m_state.MenuRescanEnabled());
+    m_menuActions[kIdTrayStart]->setEnabled(m_state.MenuStartEnabled());
     m_menuActions[kIdStop]->setEnabled(m_state.MenuStopEnabled());
+    m_menuActions[kIdTrayStop]->setEnabled(m_state.MenuStopEnabled());
     m_menuActions[kIdAutoScan]->setEnabled(m_state.MenuAutoScanEnabled());
+    // The actions on a row need one; Copy with none still copies its blank line.
+    const bool row = m_listView != nullptr && m_listView->selectionModel()->hasSelection();
+    m_menuActions[kIdRescan]->setEnabled(row && m_state.MenuRescanEnabled());
+    for (const int id : {kIdProperties, kIdWakeOnLan, kIdRemoteDesktop, kIdWeb, kIdDelete}) {
+        m_menuActions[id]->setEnabled(row);
+    }
+    for (const HostCommand& host : HostCommands()) {
+        m_menuActions[host.id]->setEnabled(row);
+    }
+    m_menuActions[kIdDeleteAll]->setEnabled(m_results.Count() > 0);
 }
 
 void CTessvaleDlg::FillChooser()
@@ -983,13 +1093,75 @@ void CTessvaleDlg::ClearList()
     m_model->BeginReset();
     m_results.Clear();
     m_model->EndReset();
-    m_listView->setColumnHidden(kColumnChange, true);
+    m_columns->SetComparing(false);
+    if (m_statusCounts) {
+        SetStatusId(IDS_STATUS); // no counts beside an empty list
+    }
+}
+
+void CTessvaleDlg::OnChooserPicked()
+{
+    const int wanted = m_chooser->currentIndex();
+    if (wanted == m_chooserShown) {
+        return;
+    }
+    if (m_chooserShown >= 0 && m_chooserShown < m_chooser->count()) {
+        // The shown entry stays chosen while the user decides (and while Save stores it).
+        {
+            const QSignalBlocker block(m_chooser);
+            m_chooser->setCurrentIndex(m_chooserShown);
+        }
+        if (!MayReplaceList()) {
+            return;
+        }
+        const QSignalBlocker block(m_chooser);
+        m_chooser->setCurrentIndex(wanted);
+    }
+    ApplyChooserSelection();
+}
+
+bool CTessvaleDlg::MayReplaceList()
+{
+    const bool unsaved = HoldsUnsavedResult();
+    std::optional<UnsavedAnswer> answer;
+    if (unsaved) {
+        answer = m_prompts.AskSaveFirst(
+            this, QUiText("The list holds a result that is not saved. Save it before it is replaced?"));
+    }
+    switch (StepBeforeReplacing(unsaved, answer)) {
+    case ReplaceStep::Go:
+        return true;
+    case ReplaceStep::SaveFirst:
+        return SaveResult();
+    case ReplaceStep::Stay:
+        break;
+    }
+    return false;
+}
+
+bool CTessvaleDlg::RangeAcceptable()
+{
+    if (m_firstAddress->IsBlank() && m_lastAddress->IsBlank()) {
+        m_prompts.ShowMessage(this, QUiString(IDS_ENTER_RANGE));
+        return false;
+    }
+    const RangeEntry first = m_firstAddress->Entry();
+    const RangeEntry last = m_lastAddress->Entry();
+    const RangeProblem problem = CheckRange(first, last, kMaxRangeAddresses);
+    if (problem == RangeProblem::None) {
+        return true;
+    }
+    m_prompts.ShowMessage(this,
+                          RangeProblemMessage(problem, RangeSize(first.address, last.address), kMaxRangeAddresses));
+    (problem == RangeProblem::LastIncomplete ? m_lastAddress : m_firstAddress)->setFocus();
+    return false;
 }
 
 void CTessvaleDlg::ApplyChooserSelection()
 {
     ClearList();
     const int index = m_chooser->currentIndex();
+    m_chooserShown = index;
     if (index < 0) {
         return;
     }
@@ -1051,10 +1223,29 @@ int CTessvaleDlg::SelectedRow() const
 
 bool CTessvaleDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_listView && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~(Qt::AltModifier | Qt::KeypadModifier)) == Qt::NoModifier) {
+            OnCommand(kIdProperties);
+            return true;
+        }
+    }
+    // The lookup button is the default only while the lookup box has the focus, the
+    // Start button while an address entry has it.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const bool in = event->type() == QEvent::FocusIn;
+        if (watched == m_lookupEdit) {
+            m_lookupButton->setDefault(in);
+        } else if (auto* field = qobject_cast<QWidget*>(watched);
+                   field != nullptr && (m_firstAddress->isAncestorOf(field) || m_lastAddress->isAncestorOf(field))) {
+            m_startButton->setDefault(in);
+        }
+    }
     if (watched == m_lookupEdit && event->type() == QEvent::FocusIn && m_lookupHint) {
         // The hint goes on the first entry and does not come back.
         m_lookupHint = false;
-        if (m_lookupEdit->text() == QLatin1String(kLookupHint)) {
+        if (m_lookupEdit->text() == m_strLookup) {
             m_strLookup.clear();
             m_lookupEdit->clear();
         }
@@ -1096,21 +1287,10 @@ void CTessvaleDlg::RememberLayoutIn(const QString& path)
     if (!geometry.isEmpty() && restoreGeometry(geometry)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
-    QHeaderView* header = m_listView->header();
-    const QByteArray columns = layout.value(QLatin1String(kLayoutColumnsKey)).toByteArray();
-    if (!columns.isEmpty() && !header->restoreState(columns)) {
-        header->reset();
-    }
-    // A width a damaged file made unusable comes back to the header's own size.
-    for (int column = 0; column < header->count(); ++column) {
-        header->showSection(column);
-        if (header->sectionSize(column) < header->minimumSectionSize() || header->sectionSize(column) > 4000) {
-            header->resizeSection(column, column < kColumnCount ? kColumnWidths[static_cast<std::size_t>(column)]
-                                                                : kChangeColumnWidth);
-        }
-    }
-    // The change column shows only while a comparison has a baseline.
-    m_listView->setColumnHidden(kColumnChange, !m_changes.Comparing());
+    // The columns' order, widths and hidden ones; the change column shows only while a
+    // comparison has a baseline.
+    m_columns->Restore(layout);
+    m_columns->SetComparing(m_changes.Comparing());
     FitColumnsToHeaders();
 }
 
@@ -1121,7 +1301,7 @@ void CTessvaleDlg::SaveLayout()
     }
     QSettings layout(m_layoutPath, QSettings::IniFormat);
     layout.setValue(QLatin1String(kLayoutGeometryKey), saveGeometry());
-    layout.setValue(QLatin1String(kLayoutColumnsKey), m_listView->header()->saveState());
+    m_columns->Save(layout);
     layout.sync(); // a layout that cannot be written is not worth a question at exit
 }
 
@@ -1238,11 +1418,16 @@ void CTessvaleDlg::OnCommand(int commandId)
         Command{kIdFaceBook, &CTessvaleDlg::OnFaceBook},
         Command{kIdCheckUpdates, &CTessvaleDlg::OnCheckUpdates},
         Command{kIdExportChanges, &CTessvaleDlg::OnExportChanges},
+        Command{kIdProperties, &CTessvaleDlg::OnProperties},
+        Command{kIdTrayStart, &CTessvaleDlg::OnStart},
+        Command{kIdTrayStop, &CTessvaleDlg::OnStop},
     };
     const auto* command = std::ranges::find(kCommands, commandId, &Command::id);
     if (command != kCommands.end()) {
         (this->*(command->handler))();
+        return;
     }
+    RunHostCommand(commandId);
 }
 
 void CTessvaleDlg::OnOk()
@@ -1257,9 +1442,28 @@ void CTessvaleDlg::OnCancel()
 
 void CTessvaleDlg::OnWakeOnLan()
 {
+    // A gone row keeps the MAC it had: the host that is off is the one to wake.
     const int row = SelectedRow();
-    if (row >= 0 && !m_results.Row(row).text[kColumnMac].empty()) {
-        m_env.WakeOnLan(m_results.Row(row).text[kColumnMac]);
+    if (row < 0) {
+        return;
+    }
+    const QString mac = ToQString(m_results.Row(row).text[kColumnMac]);
+    if (mac.isEmpty() || !m_env.WakeOnLan(ToStdString(mac))) {
+        m_prompts.ShowMessage(this, QUiText("No magic packet was sent: \"%1\" is no MAC address.").arg(mac));
+        return;
+    }
+    const WakeDestination destination;
+    const QString text = QUiText("Magic packet sent to %1 via %2 port %3.")
+                             .arg(mac, ToQString(FormatIpv4(destination.address)))
+                             .arg(destination.port);
+    SetStatus(text);
+    m_prompts.ShowMessage(this, text);
+}
+
+void CTessvaleDlg::OpenLink(const QUrl& url)
+{
+    if (!OpenWithDesktop(url)) {
+        m_prompts.ShowMessage(this, LauncherFailureText(url));
     }
 }
 
@@ -1267,7 +1471,7 @@ void CTessvaleDlg::OnWeb()
 {
     const int row = SelectedRow();
     if (row >= 0) {
-        QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
+        OpenLink(QUrl(QStringLiteral("http://") + ToQString(m_results.Row(row).Ip())));
     }
 }
 
@@ -1284,27 +1488,27 @@ void CTessvaleDlg::OnAbout()
 
 void CTessvaleDlg::OnHome()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
+    OpenLink(QUrl(QStringLiteral(TESSVALE_HOME_URL)));
 }
 
 void CTessvaleDlg::OnFeedback()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
+    OpenLink(QUrl(QStringLiteral(TESSVALE_HOME_URL "/feedback.htm")));
 }
 
 void CTessvaleDlg::OnFaceBook()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
+    OpenLink(QUrl(QStringLiteral("https://www.facebook.com/tessvale")));
 }
 
 void CTessvaleDlg::OnInstallFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
+    OpenLink(QUrl::fromLocalFile(QCoreApplication::applicationDirPath()));
 }
 
 void CTessvaleDlg::OnDataFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
+    OpenLink(QUrl::fromLocalFile(ToQString(m_env.DataFolder())));
 }
 
 void CTessvaleDlg::OnDrawChart()
@@ -1323,6 +1527,12 @@ void CTessvaleDlg::OnCheckUpdates()
 
 void CTessvaleDlg::OnStart()
 {
+    if (!m_state.MacSearch() && !m_state.Busy() && !RangeAcceptable()) {
+        if (m_state.AutoScan()) {
+            OnStop(); // a repetition over a range that was edited meanwhile ends AutoScan
+        }
+        return;
+    }
     if (!m_state.Start(RangeComplete())) {
         return;
     }
@@ -1330,7 +1540,7 @@ void CTessvaleDlg::OnStart()
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
     BeginComparison();
-    SetStatus(QUiString(IDS_START_SCAN));
+    SetStatusId(IDS_START_SCAN);
     m_listView->setFocus();
     ApplyControls();
     m_results.ResetCounters();
@@ -1364,7 +1574,7 @@ void CTessvaleDlg::OnStop()
     m_autoScanTimer->stop();
     DrainScan();
     m_changes.Abandon();
-    SetStatus(QUiString(IDS_SCAN_STOPPED));
+    SetStatusId(IDS_SCAN_STOPPED);
     m_state.Stop();
     ApplyControls();
     m_progress->setValue(0);
@@ -1378,8 +1588,16 @@ void CTessvaleDlg::OnLookup()
         std::lock_guard lock(m_lookupMutex);
         m_lookupShared = text;
     }
-    // The list is emptied only when a lookup starts; the untouched hint "IP/MAC" is
-    // neither form and gets the explanation.
+    // The list is emptied only when a lookup starts, and only after asking when it
+    // holds an unsaved result; the untouched hint "IP/MAC" is neither form and gets the
+    // explanation.
+    const bool macSearch = !ParseDottedQuad(text) && ParseMac(text) && RangeComplete();
+    if (macSearch && !RangeAcceptable()) {
+        return;
+    }
+    if ((ParseDottedQuad(text) || macSearch) && !MayReplaceList()) {
+        return;
+    }
     switch (m_state.Lookup(text, RangeComplete())) {
     case LookupAction::ScanAddress:
         BeginScan();
@@ -1442,9 +1660,14 @@ void CTessvaleDlg::OnSettings()
 
 void CTessvaleDlg::OnSave()
 {
+    SaveResult();
+}
+
+bool CTessvaleDlg::SaveResult()
+{
     const int index = m_chooser->currentIndex();
     if (index < 0 || m_chooser->itemText(index).isEmpty()) {
-        return;
+        return false;
     }
     const std::string first = FirstAddressText();
     const std::string last = LastAddressText();
@@ -1463,11 +1686,34 @@ void CTessvaleDlg::OnSave()
         if (found >= 0) {
             const QSignalBlocker block(m_chooser);
             m_chooser->setCurrentIndex(found);
+            m_chooserShown = found;
         }
     });
-    if (m_env.StoreScan(ui, id, first, last, m_results.ToStoredHosts()) != 0) {
-        SetStatus(QUiString(IDS_SAVED));
+    if (m_env.StoreScan(ui, id, first, last, m_results.ToStoredHosts()) == 0) {
+        return false;
     }
+    SetStatusId(IDS_SAVED);
+    return true;
+}
+
+void CTessvaleDlg::OnProperties()
+{
+    const QModelIndex current = m_listView->currentIndex();
+    int row = current.isValid() && m_listView->selectionModel()->isRowSelected(current.row(), QModelIndex())
+                  ? current.row()
+                  : SelectedRow();
+    if (row < 0 || row >= m_results.Count()) {
+        return;
+    }
+    // A host whose MAC changed shows the MAC it had as well.
+    QString previousMac;
+    for (const HostChange& change : m_changes.ChangesOf(m_results.Row(row).Ip())) {
+        if (change.kind == HostChangeKind::MacChanged || change.kind == HostChangeKind::Conflict) {
+            previousMac = ToQString(change.oldMac);
+        }
+    }
+    m_prompts.ShowProperties(this, RowToRecord(m_results.Row(row)), previousMac);
+    m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
 }
 
 void CTessvaleDlg::OnSaveAs()
@@ -1476,7 +1722,7 @@ void CTessvaleDlg::OnSaveAs()
     if (index < 0) {
         return;
     }
-    const auto choice = m_prompts.ChooseExportFile(this, m_chooser->itemText(index));
+    const auto choice = m_prompts.ChooseExportFile(this, m_chooser->itemText(index), ExportOffer::List);
     if (!choice) {
         return;
     }
@@ -1492,11 +1738,11 @@ void CTessvaleDlg::OnSaveAs()
 
 void CTessvaleDlg::OnExportChanges()
 {
-    const auto choice = m_prompts.ChooseExportFile(this, QUiText("changes"));
+    const auto choice = m_prompts.ChooseExportFile(this, QUiText("changes"), ExportOffer::Changes);
     if (!choice) {
         return;
     }
-    // The change list is CSV whatever type the chooser offered.
+    // The change list is CSV, the one type offered.
     std::string path = ToStdString(choice->path);
     const std::size_t dot = path.rfind('.');
     const std::size_t slash = path.rfind('/');
@@ -1563,7 +1809,17 @@ void CTessvaleDlg::OnDeleteAll()
 
 void CTessvaleDlg::OnDelete(bool all)
 {
-    if (!m_prompts.AskYesNo(this, QUiString(IDS_CONFIRM_DELETE))) {
+    // The question says what goes: rows of the list, not a stored result.
+    const int count = all ? m_results.Count() : static_cast<int>(m_listView->selectionModel()->selectedRows().size());
+    if (count == 0) {
+        return;
+    }
+    const QString question =
+        all          ? QUiText("Delete all %1 rows from the list? Stored results keep theirs.").arg(count)
+        : count == 1 ? QUiText("Delete the row of %1 from the list? Stored results keep it.")
+                           .arg(ToQString(m_results.Row(SelectedRow()).Ip()))
+                     : QUiText("Delete the %1 selected rows from the list? Stored results keep them.").arg(count);
+    if (!m_prompts.AskYesNo(this, question)) {
         return;
     }
     if (all) {
@@ -1582,6 +1838,9 @@ void CTessvaleDlg::OnDelete(bool all)
         m_results.RemoveRow(row);
     }
     m_model->EndReset();
+    if (m_statusCounts) {
+        ShowCounts();
+    }
 }
 
 bool CTessvaleDlg::HoldsUnsavedResult()
@@ -1589,19 +1848,14 @@ bool CTessvaleDlg::HoldsUnsavedResult()
     if (m_results.Count() == 0) {
         return false;
     }
-    const int index = m_chooser->currentIndex();
-    const std::uint32_t id = index >= 0 ? m_chooser->itemData(index).toUInt() : 0;
+    // The entry the rows belong to: an adapter's range is stored nowhere yet.
+    const int index = m_chooserShown;
+    const std::uint32_t id = index >= 0 && index < m_chooser->count() ? m_chooser->itemData(index).toUInt() : 0;
     if (id == 0) {
-        return true; // an adapter's range: the rows are stored nowhere yet
+        return HoldsUnsavedRows(m_results.ToStoredHosts(), nullptr);
     }
-    const auto fields = [](const StoredHost& host) {
-        return std::tie(host.ip, host.mac, host.hostName, host.cpu, host.ramMb, host.shareFile, host.systemVer,
-                        host.netCardType, host.netCardVendor);
-    };
     const std::vector<StoredHost> stored = m_env.StoredHosts(id);
-    const std::vector<StoredHost> shown = m_results.ToStoredHosts();
-    return !std::ranges::equal(stored, shown,
-                               [&](const StoredHost& a, const StoredHost& b) { return fields(a) == fields(b); });
+    return HoldsUnsavedRows(m_results.ToStoredHosts(), &stored);
 }
 
 void CTessvaleDlg::CloseWindow(int result, bool ask)

@@ -33,10 +33,12 @@ class QPushButton;
 class QSystemTrayIcon;
 class QToolBar;
 class QTreeView;
+class QUrl;
 
 namespace tessvale {
 
 class AddressEdit;
+class ListColumns;
 class ResultListModel;
 class WindowEnvironment;
 class WindowPrompts;
@@ -109,6 +111,8 @@ public:
     void RememberLayoutIn(const QString& path);
 
     const ResultList& Results() const { return m_results; }
+    // The size the window opens with before a layout is remembered.
+    static constexpr QSize kDefaultWindowSize{1200, 660};
     const ScanState& State() const { return m_state; }
     QString StatusText() const;
 
@@ -154,8 +158,19 @@ private:
     void ReloadSettings();
 
     void FillChooser();
+    // The user picked another chooser entry: asks first when the list would be lost.
+    void OnChooserPicked();
     void ApplyChooserSelection();
     void ClearList();
+    // Asks Save / Discard / Cancel when replacing the list would lose rows: true when
+    // the caller may go on (nothing to lose, discarded, or saved).
+    bool MayReplaceList();
+    // The range typed into the two entries can be scanned; otherwise says why.
+    bool RangeAcceptable();
+    // A status from the string table: shown again in the language chosen later.
+    void SetStatusId(int stringId);
+    // "Online:%d/Offline:%d" from the rows the list holds.
+    void ShowCounts();
 
     bool RangeComplete() const;
     int SelectedRow() const;
@@ -171,11 +186,29 @@ private:
     void OnRescan();
     void OnAutoScan();
     void OnSave();
+    // Stores the list; true when it was stored.
+    bool SaveResult();
+    void OnProperties();
+
+public:
+    // The host actions of the table in host_actions.h (host_actions.cpp).
+    void OnCopyIp();
+    void OnCopyMac();
+    void OnCopyName();
+    void OnWebHttps();
+    void OnSsh();
+    void OnPing();
+
+private:
+    bool RunHostCommand(int commandId);
+    void CopyColumn(int column);
     void OnSaveAs();
     void OnCopy();
     void OnRemoteDesktop();
     void OnWakeOnLan();
     void OnWeb();
+    // Opens the address with the desktop's program, or says that none could.
+    void OpenLink(const QUrl& url);
     void OnDeleteSelected();
     void OnDeleteAll();
     void OnDelete(bool all);
@@ -225,6 +258,9 @@ private:
     QComboBox* m_filterBox = nullptr;
     QAction* m_exportChangesAction = nullptr;
     ResultListModel* m_model = nullptr;
+    ListColumns* m_columns = nullptr;
+    QLineEdit* m_textFilter = nullptr; // the typed filter above the list
+    QString m_filterText;
 
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_chooser = nullptr;
@@ -268,6 +304,10 @@ private:
     std::condition_variable m_callDone;
     std::deque<PendingCall*> m_calls; // guarded by m_callMutex
     QString m_layoutPath;
+
+    int m_chooserShown = -1;     // the chooser entry whose rows and range the window shows
+    int m_statusId = -1;         // the string shown in the status bar, or -1 for another text
+    bool m_statusCounts = false; // the status bar shows the counts of the rows
 
     bool m_stopping = false;
     bool m_starting = false;

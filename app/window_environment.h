@@ -63,8 +63,12 @@ public:
     // The per-user data folder (shown by the Data Folder command).
     virtual std::string DataFolder() = 0;
 
-    // Sends the Wake-on-LAN packet for a MAC.
-    virtual void WakeOnLan(const std::string& mac) = 0;
+    // Stores one setting (the "don't ask again" answers of the window).
+    virtual void SetSetting(const std::string& key, const std::string& value) = 0;
+
+    // Sends the Wake-on-LAN packet for a MAC to the limited broadcast address (port
+    // kWakeOnLanPort); false when the text is no MAC and nothing was sent.
+    virtual bool WakeOnLan(const std::string& mac) = 0;
 
     // The dialogs and commands of other modules; owner is the main window. Each
     // returns only when the modal dialog it shows has closed.

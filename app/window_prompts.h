@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "app/logic/list_export.h"
+#include "app/logic/window_guards.h"
 #include "scan/host_record.h"
 
 class QWidget;
@@ -15,6 +16,13 @@ class QWidget;
 namespace tessvale {
 
 class ConfigStore;
+
+// What an export file dialog offers: the list (TXT, CSV, JSON) or the changes (CSV).
+enum class ExportOffer
+{
+    List,
+    Changes,
+};
 
 struct ExportChoice
 {
@@ -31,14 +39,23 @@ public:
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
     // A plain message with an OK button.
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
+    // Save / Discard / Cancel before the list is replaced, Save the default; nullopt
+    // when the question was closed without an answer.
+    virtual std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) = 0;
     // The save prompt after a scan, with the two help links; true when it ends with OK.
-    virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) = 0;
+    // dontAskAgain tells whether its "Don't ask again" box was ticked.
+    virtual bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) = 0;
+    // A Yes/No question with a "Don't ask again" box; true for Yes.
+    virtual bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) = 0;
     // Asks the name of a new stored result; empty when cancelled.
     virtual QString AskResultName(QWidget* owner, const QString& proposedName) = 0;
-    // The save-file dialog of the export; nullopt when cancelled.
-    virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) = 0;
-    // The properties of one host.
-    virtual void ShowProperties(QWidget* owner, const HostRecord& record) = 0;
+    // The save-file dialog of an export, offering the types it can write; nullopt when
+    // cancelled.
+    virtual std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
+                                                         ExportOffer offer) = 0;
+    // The properties of one host; previousMac, when not empty, is the MAC the host had
+    // in the baseline before it changed.
+    virtual void ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac) = 0;
     // The about box.
     virtual void ShowAbout(QWidget* owner) = 0;
 };
@@ -52,14 +69,20 @@ public:
 
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
-    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override;
+    std::optional<UnsavedAnswer> AskSaveFirst(QWidget* owner, const QString& text) override;
+    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) override;
+    bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) override;
     QString AskResultName(QWidget* owner, const QString& proposedName) override;
-    std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName) override;
-    void ShowProperties(QWidget* owner, const HostRecord& record) override;
+    // Opens in the folder of the last file chosen, at first in the documents folder.
+    std::optional<ExportChoice> ChooseExportFile(QWidget* owner, const QString& proposedName,
+                                                 ExportOffer offer) override;
+    QString LastFolder() const { return m_lastFolder; }
+    void ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac) override;
     void ShowAbout(QWidget* owner) override;
 
 private:
     ConfigStore* m_notes;
+    QString m_lastFolder;
 };
 
 } // namespace tessvale

@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -86,8 +87,23 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
         box->setObjectName(QString::fromLatin1(kNames[i]));
         box->setReadOnly(true);
         box->setMinimumWidth(300);
+        // Read-only texts on the window's colour: they do not look editable.
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        box->setPalette(palette);
         m_boxes[i] = box;
         form->addRow(QUiText(kLabels[i]), box);
+        if (i == 1) {
+            m_previousMac = new QLineEdit(this);
+            m_previousMac->setObjectName(QStringLiteral("previousMacLineEdit"));
+            m_previousMac->setReadOnly(true);
+            m_previousMac->setPalette(palette);
+            auto* label = new QLabel(QUiText("Previous MAC:"), this);
+            form->addRow(label, m_previousMac);
+            m_previousMacLabel = label;
+            label->hide();
+            m_previousMac->hide();
+        }
     }
     m_names = new QLineEdit(this);
     m_names->setObjectName(QStringLiteral("nameSourcesLineEdit"));
@@ -114,6 +130,13 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
     connect(m_save, &QPushButton::clicked, this, &CAttribute::SaveComment);
     connect(m_comment, &QLineEdit::textEdited, this, &CAttribute::CommentEdited);
     layout->addWidget(buttons);
+}
+
+void CAttribute::SetPreviousMac(const QString& mac)
+{
+    m_previousMac->setText(mac);
+    m_previousMac->setVisible(!mac.isEmpty());
+    m_previousMacLabel->setVisible(!mac.isEmpty());
 }
 
 void CAttribute::Fill(const HostRecord& record)

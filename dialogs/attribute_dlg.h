@@ -29,6 +29,8 @@ public:
     // Shows the nine texts of the record and the note of its MAC. The comment can be
     // edited when there is a store and the MAC is a real one.
     void Fill(const HostRecord& record);
+    // The MAC the host had before it changed, shown under the MAC; empty hides the row.
+    void SetPreviousMac(const QString& mac);
 
     // The boxes in the order IP, MAC, host name, CPU, RAM, shares, system version,
     // network-card type, network-card vendor.
@@ -53,6 +55,8 @@ private:
     QLineEdit* m_names = nullptr;
     QLineEdit* m_services = nullptr;
     QLineEdit* m_comment = nullptr;
+    QLineEdit* m_previousMac = nullptr;
+    QWidget* m_previousMacLabel = nullptr;
     QPushButton* m_save = nullptr;
     QPushButton* m_close = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "dialogs/dlg_prompt.h"
 
-#include <QDesktopServices>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,9 +8,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/desktop_open.h"
 #include "app/icons.h"
 #include "app/logic/string_table.h"
 #include "app/ui_text.h"
+#include "app/window_translation.h"
 #include "dialogs/dialog_buttons.h"
 
 namespace tessvale {
@@ -41,8 +43,18 @@ CDlgPrompt::CDlgPrompt(bool hostNameLink, bool systemInfoLink, QWidget* parent) 
         layout->addWidget(link);
     }
 
+    m_dontAsk = new QCheckBox(QUiText("Don't ask again"), this);
+    m_dontAsk->setObjectName(QStringLiteral("dontAskCheckBox"));
+    m_dontAsk->setToolTip(QUiText("Settings can bring the question back."));
+    layout->addWidget(m_dontAsk);
+
     QDialogButtonBox* buttons = MakeOkCancelButtons(this);
     layout->addWidget(buttons);
+}
+
+bool CDlgPrompt::DontAskAgain() const
+{
+    return m_dontAsk->isChecked();
 }
 
 QLabel* CDlgPrompt::MakeLink(int stringId, const QString& url, const char* objectName)
@@ -54,7 +66,12 @@ QLabel* CDlgPrompt::MakeLink(int stringId, const QString& url, const char* objec
     link->setObjectName(QString::fromLatin1(objectName));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
+    connect(link, &QLabel::linkActivated, this, [this](const QString& target) {
+        if (!OpenWithDesktop(QUrl(target))) {
+            ShowMessage(this, LauncherFailureText(QUrl(target)), QStringLiteral("Tessvale"),
+                        kMbOk | kMbIconInformation);
+        }
+    });
     return link;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 
 namespace tessvale {
@@ -16,12 +17,17 @@ public:
     // The links show only when their flag is set.
     CDlgPrompt(bool hostNameLink, bool systemInfoLink, QWidget* parent = nullptr);
 
+    // Whether "Don't ask again" is ticked.
+    bool DontAskAgain() const;
+
     // Where the two links lead.
     static QString HostNameHelpUrl();
     static QString SystemInfoHelpUrl();
 
 private:
     QLabel* MakeLink(int stringId, const QString& url, const char* objectName);
+
+    QCheckBox* m_dontAsk = nullptr;
 };
 
 } // namespace tessvale

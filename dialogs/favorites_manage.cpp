@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/address_edit.h"
+#include "app/logic/headless_scan.h"
 #include "app/logic/save_failure.h"
 #include "app/ui_text.h"
 #include "dialogs/dialog_buttons.h"
@@ -152,8 +153,32 @@ void CFavoritesManage::OnSelectAll()
     OnClear();
 }
 
+bool CFavoritesManage::RangeAcceptable()
+{
+    if (m_fromEdit->IsBlank() && m_toEdit->IsBlank()) {
+        return true; // nothing entered: Add and Modify do nothing, as without a name
+    }
+    const RangeEntry first = m_fromEdit->Entry();
+    const RangeEntry last = m_toEdit->Entry();
+    const RangeProblem problem = CheckRange(first, last, kMaxRangeAddresses);
+    if (problem == RangeProblem::None) {
+        return true;
+    }
+    const QString text = RangeProblemMessage(problem, RangeSize(first.address, last.address), kMaxRangeAddresses);
+    if (m_services.showMessage) {
+        m_services.showMessage(this, text);
+    } else {
+        QMessageBox::information(this, QStringLiteral("Tessvale"), text);
+    }
+    (problem == RangeProblem::LastIncomplete ? m_toEdit : m_fromEdit)->setFocus();
+    return false;
+}
+
 void CFavoritesManage::OnAdd()
 {
+    if (!RangeAcceptable()) {
+        return;
+    }
     const std::string name = ToStdString(m_nameEdit->text());
     switch (m_list.Add(name, ToStdString(m_fromEdit->Text()), ToStdString(m_toEdit->Text()))) {
     case FavoritesList::AddResult::Incomplete:
@@ -172,7 +197,7 @@ void CFavoritesManage::OnAdd()
 void CFavoritesManage::OnModify()
 {
     const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
-    if (selected.isEmpty()) {
+    if (selected.isEmpty() || !RangeAcceptable()) {
         return;
     }
     int index = m_listView->topLevelItemCount();
@@ -201,7 +226,10 @@ void CFavoritesManage::OnDelete()
         }
         return;
     }
-    const QString question = QUiString(IDS_CONFIRM_DELETE);
+    const QString question =
+        selected.size() == 1
+            ? QUiText("Delete the favorite \"%1\" and the hosts stored with it?").arg(selected.front()->text(0))
+            : QUiText("Delete the %1 selected favorites and the hosts stored with them?").arg(selected.size());
     const bool yes = m_services.ask
                          ? m_services.ask(this, question)
                          : QMessageBox::question(this, QStringLiteral("Tessvale"), question) == QMessageBox::Yes;

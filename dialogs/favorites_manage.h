@@ -44,6 +44,8 @@ private:
     void OnSelectionChanged();
     void OnClear();
     void OnSelectAll();
+    // The typed range can be stored; otherwise says why.
+    bool RangeAcceptable();
     void OnAdd();
     void OnModify();
     void OnDelete();

@@ -80,6 +80,8 @@ QGroupBox* CSettingDlg::BuildGeneralGroup()
     grid->addWidget(new QLabel(QStringLiteral("Threads:"), general), row, 0);
     grid->addWidget(m_threadsEdit, row, 1);
     grid->addWidget(new QLabel(QStringLiteral("(Maximum 100)"), general), row, 2);
+    m_threadsEdit->setToolTip(QUiText("Between %1 and %2").arg(kMinThreads).arg(kMaxThreads));
+    m_timeoutEdit->setToolTip(QUiText("Between %1 and %2").arg(kMinTimeoutMs).arg(kMaxTimeoutMs));
     ++row;
     grid->addWidget(m_threadNoteLabel, row, 1, 1, 3);
     ++row;
@@ -91,6 +93,8 @@ QGroupBox* CSettingDlg::BuildGeneralGroup()
     AddLanguageRow(general, grid, row);
     ++row;
     AddUpdateRow(general, grid, row);
+    ++row;
+    AddQuestionRows(general, grid, row);
     grid->setColumnStretch(2, 1);
     return general;
 }
@@ -140,6 +144,17 @@ bool CSettingDlg::ReadProbeSettings(int& rate, int& retries)
         return false;
     }
     return true;
+}
+
+void CSettingDlg::AddQuestionRows(QGroupBox* general, QGridLayout* grid, int& row)
+{
+    // The questions after a scan, which their "Don't ask again" boxes turn off.
+    m_askSaveCheck = new QCheckBox(QUiText("Ask to save the result after a scan"), general);
+    m_askSaveCheck->setObjectName(QStringLiteral("askSaveCheckBox"));
+    m_askChartCheck = new QCheckBox(QUiText("Ask to draw the network chart after a scan"), general);
+    m_askChartCheck->setObjectName(QStringLiteral("askChartCheckBox"));
+    grid->addWidget(m_askSaveCheck, row++, 0, 1, 4);
+    grid->addWidget(m_askChartCheck, row++, 0, 1, 4);
 }
 
 void CSettingDlg::AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row)
@@ -213,6 +228,8 @@ void CSettingDlg::Load()
     m_netbiosNameCheck->setChecked(settings.Value(kNameNetbios) != "0");
     m_mdnsNameCheck->setChecked(settings.Value(kNameMdns) != "0");
     m_dnsNameCheck->setChecked(settings.Value(kNameDns) != "0");
+    m_askSaveCheck->setChecked(settings.Value(kAskSaveAfterScan) != "0");
+    m_askChartCheck->setChecked(settings.Value(kAskChartAfterScan) != "0");
     m_loginEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiLogin))));
     m_passwordEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiPassword))));
 
@@ -255,6 +272,17 @@ bool CSettingDlg::ReadInteger(QLineEdit* edit, int& value)
     return true;
 }
 
+bool CSettingDlg::InRange(QLineEdit* edit, int value, int low, int high, const QString& message)
+{
+    if (value >= low && value <= high) {
+        return true;
+    }
+    ShowMessage(message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
 void CSettingDlg::ShowMessage(const QString& text)
 {
     if (m_services.showMessage) {
@@ -273,6 +301,14 @@ void CSettingDlg::accept()
     int retries = 0;
     if (!ReadInteger(m_autoscanEdit, interval) || !ReadInteger(m_threadsEdit, threads) ||
         !ReadInteger(m_timeoutEdit, timeout) || !ReadProbeSettings(rate, retries)) {
+        return;
+    }
+    // What the labels promise is what is stored: a value outside them is refused.
+    if (!InRange(m_threadsEdit, threads, kMinThreads, kMaxThreads,
+                 QUiText("Enter between %1 and %2 threads.").arg(kMinThreads).arg(kMaxThreads)) ||
+        !InRange(
+            m_timeoutEdit, timeout, kMinTimeoutMs, kMaxTimeoutMs,
+            QUiText("Enter a NetBIOS timeout between %1 and %2 milliseconds.").arg(kMinTimeoutMs).arg(kMaxTimeoutMs))) {
         return;
     }
     const std::string login = ToStdString(m_loginEdit->text());
@@ -306,6 +342,8 @@ void CSettingDlg::accept()
     settings.SetValue(kNameNetbios, m_netbiosNameCheck->isChecked() ? "1" : "0");
     settings.SetValue(kNameMdns, m_mdnsNameCheck->isChecked() ? "1" : "0");
     settings.SetValue(kNameDns, m_dnsNameCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kAskSaveAfterScan, m_askSaveCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kAskChartAfterScan, m_askChartCheck->isChecked() ? "1" : "0");
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));
     if (!m_store.SaveSettings(settings)) {

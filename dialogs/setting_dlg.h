@@ -39,6 +39,14 @@ struct SettingsDialogServices
 
 class CSettingDlg : public QDialog
 {
+public:
+    // The values the dialog stores (the label says "(Maximum 100)").
+    static constexpr int kMinThreads = 1;
+    static constexpr int kMaxThreads = 100;
+    static constexpr int kMinTimeoutMs = 1;
+    static constexpr int kMaxTimeoutMs = 60000;
+
+private:
     Q_OBJECT
 public:
     // maxWorkers: how many scan workers the pool can run at once (0: unknown).
@@ -50,6 +58,7 @@ private:
     QGroupBox* BuildGeneralGroup();
     void AddLanguageRow(QGroupBox* general, QGridLayout* grid, int row);
     void AddUpdateRow(QGroupBox* general, QGridLayout* grid, int row);
+    void AddQuestionRows(QGroupBox* general, QGridLayout* grid, int& row);
     QGroupBox* BuildWmiGroup();
     void Load();
     void UpdateThreadNote();
@@ -57,6 +66,8 @@ private:
     void AddProbeRows(QGroupBox* general, QGridLayout* grid, int& row);
     bool ReadProbeSettings(int& rate, int& retries);
     bool ReadInteger(QLineEdit* edit, int& value);
+    // True when low <= value <= high; otherwise shows the message and selects the entry.
+    bool InRange(QLineEdit* edit, int value, int low, int high, const QString& message);
     void ShowMessage(const QString& text);
 
     ConfigStore& m_store;
@@ -74,6 +85,8 @@ private:
     QLabel* m_threadNoteLabel = nullptr;
     QComboBox* m_languageCombo = nullptr;
     QCheckBox* m_autoUpdateCheck = nullptr;
+    QCheckBox* m_askSaveCheck = nullptr;
+    QCheckBox* m_askChartCheck = nullptr;
     QLineEdit* m_loginEdit = nullptr;
     QLineEdit* m_passwordEdit = nullptr;
 };

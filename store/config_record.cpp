@@ -44,7 +44,8 @@ ConfigRecord MakeSettingsRecord()
 {
     return MakeRecord("//config/settings/settings",
                       {kAutoscanSpanSeconds, kAutoscanThreads, kNetbiosTimeoutMSeconds, kAutoUpdate, kWmiLogin,
-                       kWmiPassword, kProbeRatePerSecond, kProbeRetries, kNameNetbios, kNameMdns, kNameDns});
+                       kWmiPassword, kProbeRatePerSecond, kProbeRetries, kNameNetbios, kNameMdns, kNameDns,
+                       kAskSaveAfterScan, kAskChartAfterScan});
 }
 
 ConfigRecord MakeResultRecord()

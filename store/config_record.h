@@ -37,6 +37,9 @@ inline constexpr const char* kProbeRetries = "ProbeRetries";             // furt
 inline constexpr const char* kNameNetbios = "NameNetbios";
 inline constexpr const char* kNameMdns = "NameMdns";
 inline constexpr const char* kNameDns = "NameDns";
+// "0": the window no longer asks to save / to draw the chart after a scan; else it asks.
+inline constexpr const char* kAskSaveAfterScan = "AskSaveAfterScan";
+inline constexpr const char* kAskChartAfterScan = "AskChartAfterScan";
 
 // Result keys.
 inline constexpr const char* kResultName = "Name";

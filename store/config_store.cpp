@@ -535,6 +535,8 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     settings.SetValue(kNameNetbios, "1");
     settings.SetValue(kNameMdns, "1");
     settings.SetValue(kNameDns, "1");
+    settings.SetValue(kAskSaveAfterScan, "1");
+    settings.SetValue(kAskChartAfterScan, "1");
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }

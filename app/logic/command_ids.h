@@ -35,6 +35,15 @@ enum CommandId : int
     kIdFaceBook = 32807,
     kIdCheckUpdates = 32809,
     kIdExportChanges = 32810,
+    kIdProperties = 32811,
+    kIdCopyIp = 32812,
+    kIdCopyMac = 32813,
+    kIdCopyName = 32814,
+    kIdWebHttps = 32815,
+    kIdSsh = 32816,
+    kIdPing = 32817,
+    kIdTrayStart = 32818,
+    kIdTrayStop = 32819,
 };
 
 // Timers of the main window.

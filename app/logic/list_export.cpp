@@ -7,6 +7,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "app/logic/headless_scan.h"
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -14,7 +15,7 @@ namespace {
 
 constexpr const char* kTxtHeader =
     "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n";
-constexpr const char* kCsvHeader = "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r";
+constexpr const char* kCsvHeader = "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n";
 
 std::string CsvField(const std::string& value)
 {
@@ -59,7 +60,7 @@ std::string SpreadsheetSafe(std::string_view field)
 
 std::string ExportPath(const std::string& chosenPath, ExportType type)
 {
-    const std::string extension = type == ExportType::Csv ? ".csv" : ".txt";
+    const std::string extension = type == ExportType::Csv ? ".csv" : type == ExportType::Json ? ".json" : ".txt";
     if (chosenPath.find(extension) == std::string::npos) {
         return chosenPath + extension;
     }
@@ -68,6 +69,16 @@ std::string ExportPath(const std::string& chosenPath, ExportType type)
 
 std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
 {
+    if (type == ExportType::Json) {
+        std::string text;
+        for (const ResultRow& row : rows) {
+            std::string line = HeadlessHostLine(RowToRecord(row), OutputFormat::Json, &row.change);
+            const char* status = row.image == kImageAnswered ? "answered" : "silent";
+            line.insert(1, std::string("\"Status\":\"") + status + "\",");
+            text += line;
+        }
+        return text;
+    }
     std::string text = type == ExportType::Csv ? kCsvHeader : kTxtHeader;
     for (const ResultRow& row : rows) {
         for (int column = kColumnIp; column < kColumnCount; ++column) {
@@ -83,7 +94,7 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
                 text += ExportField(row.text[column]);
             }
         }
-        text += type == ExportType::Csv ? "\r" : "\r\n";
+        text += "\r\n"; // RFC 4180 for CSV, as the text form
     }
     return text;
 }

@@ -1,5 +1,5 @@
-// The export of the result list ("Save As..."): tab-separated text or CSV, and the
-// one-line copy text of a row. No Qt.
+// The export of the result list ("Save As..."): tab-separated text, CSV or JSON lines,
+// and the one-line copy text of a row. No Qt.
 #pragma once
 
 #include <string>
@@ -13,8 +13,10 @@ namespace tessvale {
 
 enum class ExportType
 {
-    Txt, // tab-separated, CR LF line ends
-    Csv, // every field quoted, CR line ends
+    Txt,  // tab-separated, CR LF line ends
+    Csv,  // every field quoted, CR LF line ends
+    Json, // one object per line as the command line's --format json writes them, with
+          // the row's status and change
 };
 
 // A field as a spreadsheet must take it for text: one that starts with "=", "+", "-",
@@ -23,12 +25,14 @@ enum class ExportType
 std::string SpreadsheetSafe(std::string_view field);
 
 // The path the export writes: the type's extension (".txt", ".csv") is appended when
-// the chosen path does not contain it anywhere (case-sensitive).
+// the chosen path does not contain it anywhere (case-sensitive); ".json" for JSON.
 std::string ExportPath(const std::string& chosenPath, ExportType type);
 
 // The whole file as UTF-8 text: header line, then one line per row, top to bottom.
 // In the CSV form a double quote inside a value is doubled. In both, every field goes
-// through SpreadsheetSafe and its control characters become blanks.
+// through SpreadsheetSafe and its control characters become blanks. The JSON form has
+// no header; its values are the texts as they are (escaped as JSON needs), with
+// "Status" ("answered" or "silent") first and "Change" last.
 std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type);
 
 // Writes the formatted text in the locale's narrow encoding. The file appears

@@ -24,6 +24,47 @@ std::array<std::string, kColumnCount> RecordTexts(const HostRecord& record)
 
 } // namespace
 
+int ResultList::InsertionIndex(const ResultRow& row) const
+{
+    const auto before = [&](const ResultRow& existing) {
+        if (m_sortColumn < 0) {
+            return existing.address > row.address; // true numeric order
+        }
+        const int order = Compare(row, existing, m_sortColumn);
+        return m_sortAscending ? order < 0 : order > 0;
+    };
+    return static_cast<int>(std::find_if(m_rows.begin(), m_rows.end(), before) - m_rows.begin());
+}
+
+ResultList::Change ResultList::Placement(const HostRecord& record) const
+{
+    const Change existing = Placement(record.ip);
+    if (!existing.inserted) {
+        return existing;
+    }
+    ResultRow row;
+    row.text = RecordTexts(record);
+    row.address = ParseDottedQuad(record.ip).value_or(0);
+    return {InsertionIndex(row), true};
+}
+
+ResultRow ResultList::GoneRow(const HostSnapshot& host)
+{
+    ResultRow row;
+    row.image = kImageSilent;
+    row.text[kColumnIp] = host.ip;
+    row.text[kColumnMac] = host.mac;
+    row.text[kColumnHostName] = host.name;
+    row.address = ParseDottedQuad(host.ip).value_or(0);
+    return row;
+}
+
+ResultList::Change ResultList::Placement(const HostSnapshot& host) const
+{
+    const Change existing = Placement(host.ip);
+    return existing.inserted ? Change{InsertionIndex(GoneRow(host)), true} : existing;
+}
+
 ResultList::Change ResultList::Placement(const std::string& ip) const
 {
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
@@ -41,7 +82,7 @@ ResultList::Change ResultList::Placement(const std::string& ip) const
 ResultList::Change ResultList::HostFound(const HostRecord& record)
 {
     ++m_online;
-    const Change change = Placement(record.ip);
+    const Change change = Placement(record);
     const auto texts = RecordTexts(record);
     if (!change.inserted) {
         ResultRow& row = m_rows[static_cast<std::size_t>(change.row)];
@@ -110,14 +151,9 @@ int ResultList::MarkChange(const std::string& ip, const std::string& text, Chang
 
 ResultList::Change ResultList::MarkGone(const HostSnapshot& host)
 {
-    const Change at = Placement(host.ip);
+    const Change at = Placement(host);
     if (at.inserted) {
-        ResultRow row;
-        row.text[kColumnIp] = host.ip;
-        row.text[kColumnMac] = host.mac;
-        row.text[kColumnHostName] = host.name;
-        row.address = ParseDottedQuad(host.ip).value_or(0);
-        m_rows.insert(m_rows.begin() + at.row, std::move(row));
+        m_rows.insert(m_rows.begin() + at.row, GoneRow(host));
     }
     ResultRow& row = m_rows[static_cast<std::size_t>(at.row)];
     row.image = kImageSilent;
@@ -201,6 +237,28 @@ std::vector<StoredHost> ResultList::ToStoredHosts() const
                          t[kColumnShareFile], t[kColumnSystemVer], t[kColumnNetCardType], t[kColumnNetCardVendor]});
     }
     return hosts;
+}
+
+bool RowMatchesText(const ResultRow& row, std::string_view text)
+{
+    const std::string needle = ToLowerAscii(text);
+    if (needle.empty()) {
+        return true;
+    }
+    std::string bareMac;
+    for (const char c : row.text[kColumnMac]) {
+        if (c != ':' && c != '-') {
+            bareMac += c;
+        }
+    }
+    const std::string& mac = bareMac;
+    for (const std::string* field : {&row.text[kColumnIp], &row.text[kColumnMac], &mac, &row.text[kColumnHostName],
+                                     &row.text[kColumnNetCardVendor], &row.change}) {
+        if (ToLowerAscii(*field).find(needle) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool RowPasses(const ResultRow& row, ListFilter filter)

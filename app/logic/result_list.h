@@ -89,8 +89,14 @@ public:
         bool inserted = false;
     };
     Change HostFound(const HostRecord& record);
-    // Where HostFound would put a record with this IP, without changing anything.
+    // Where HostFound would put a record with this IP, without changing anything: the
+    // row with that IP, else the place in address order.
     Change Placement(const std::string& ip) const;
+    // The same for a whole record: a new row goes where the sort of the last header
+    // click puts it (address order before any click), so the order holds while rows arrive.
+    Change Placement(const HostRecord& record) const;
+    // The same for a host of the baseline that MarkGone lists.
+    Change Placement(const HostSnapshot& host) const;
 
     // A silent address: every row with that IP text turns silent and counts offline.
     // Returns the indices of the rows that changed their image.
@@ -123,6 +129,7 @@ public:
     // column sorts ascending. Equal rows keep their relative order.
     void SortByColumn(int column);
     bool SortAscending() const { return m_sortAscending; }
+    int SortColumn() const { return m_sortColumn; }
 
     // Compares two rows by one column in ascending order: negative, zero or positive.
     static int Compare(const ResultRow& a, const ResultRow& b, int column);
@@ -135,6 +142,10 @@ public:
     std::vector<StoredHost> ToStoredHosts() const;
 
 private:
+    // Where a new row goes in the current order.
+    int InsertionIndex(const ResultRow& row) const;
+    static ResultRow GoneRow(const HostSnapshot& host);
+
     std::vector<ResultRow> m_rows;
     int m_online = 0;
     int m_offline = 0;
@@ -145,6 +156,10 @@ private:
 // Whether a row passes the list's filter: Answered keeps the rows that answered,
 // Changed those with a change (gone ones included).
 bool RowPasses(const ResultRow& row, ListFilter filter);
+
+// Whether a row holds the typed text (any case) in its IP, MAC, host name, vendor or
+// change; a MAC also matches without its separators ("0011aa"). An empty text matches.
+bool RowMatchesText(const ResultRow& row, std::string_view text);
 
 // The strongest tint of a set of changes of one address: conflict, then MAC or name
 // changed, then new, then gone.

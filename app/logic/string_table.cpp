@@ -64,6 +64,15 @@ const std::map<int, std::string>& Menus()
         {kIdAbout, "About"},
         {kIdTrayShow, "Show"},
         {kIdTrayExit, "Exit"},
+        {kIdProperties, "Properties"},
+        {kIdCopyIp, "Copy IP"},
+        {kIdCopyMac, "Copy MAC"},
+        {kIdCopyName, "Copy Name"},
+        {kIdWebHttps, "Web(https)"},
+        {kIdSsh, "SSH"},
+        {kIdPing, "Ping"},
+        {kIdTrayStart, "Start scan"},
+        {kIdTrayStop, "Stop"},
     };
     return menus;
 }

@@ -107,11 +107,11 @@ TEST_F(HostileNamesNetwork, ExportsKeepEveryNameInItsFieldAndMarkFormulas)
               hosts[0].ip + "\t" + hosts[0].mac + "\t'=1+2*3\t\t\t\t\t\t\r\n" + hosts[1].ip + "\t" + hosts[1].mac +
                   "\tPC ONE  X\t\t\t\t\t\t\r\n" + hosts[2].ip + "\t" + hosts[2].mac + "\t<b>PC-1</b>\t\t\t\t\t\t\r\n");
     const std::string csv = FormatExport(rows, ExportType::Csv);
-    EXPECT_NE(csv.find("\r\"" + hosts[0].ip + "\",\"" + hosts[0].mac + "\",\"'=1+2*3\",\"\","), std::string::npos)
+    EXPECT_NE(csv.find("\r\n\"" + hosts[0].ip + "\",\"" + hosts[0].mac + "\",\"'=1+2*3\",\"\","), std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\",\"PC ONE  X\",\"\","), std::string::npos) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 4);
-    EXPECT_EQ(csv.find('\n'), std::string::npos);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
 }
 
 } // namespace

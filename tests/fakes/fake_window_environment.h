@@ -46,7 +46,12 @@ public:
     }
 
     std::string DataFolder() override { return dataFolder; }
-    void WakeOnLan(const std::string& mac) override { woken.push_back(mac); }
+    void SetSetting(const std::string& key, const std::string& value) override { settings[key] = value; }
+    bool WakeOnLan(const std::string& mac) override
+    {
+        woken.push_back(mac);
+        return mac.size() == 17;
+    }
     void RunSettingsDialog(QWidget*) override { ++settingsRuns; }
     void RunFavoritesDialog(QWidget*) override { ++favoritesRuns; }
     void DrawFlowChart(QWidget*, const std::vector<ListRowTexts>& rows) override { charts.push_back(rows); }

@@ -1,11 +1,17 @@
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "app/window_prompts.h"
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/dlg_prompt.h"
 #include "dialogs/save_dlg.h"
+#include "fakes/temp_folder.h"
 
 using namespace tessvale;
 
@@ -52,6 +58,57 @@ private slots:
             QVERIFY(hostLink->text().contains(QStringLiteral("wiki-hostname.htm")));
             QVERIFY(systemLink->text().contains(QStringLiteral("wiki-wmi.htm")));
         }
+    }
+
+    void exportFileDialogOffersItsTypesAndStartsInTheLastFolder()
+    {
+        const test::TempFolder home;
+        const QString root = QDir::cleanPath(QString::fromStdString(home.File("")));
+        qputenv("HOME", root.toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/.config")).toLocal8Bit());
+        QVERIFY(QDir(root).mkpath(QStringLiteral("Documents")));
+        QVERIFY(QDir(root).mkpath(QStringLiteral("reports")));
+        DialogPrompts prompts;
+        struct Seen
+        {
+            QString folder;
+            QStringList filters;
+        };
+        // Answers the dialog once it runs: notes what it shows, then picks `pick` with the
+        // filter `filter` (or cancels when pick is empty).
+        const auto answer = [](Seen& seen, const QString& pick, int filter) {
+            QTimer::singleShot(0, [&seen, pick, filter] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr) {
+                    return;
+                }
+                seen.folder = QDir(dialog->directory()).absolutePath();
+                seen.filters = dialog->nameFilters();
+                if (pick.isEmpty()) {
+                    dialog->reject();
+                    return;
+                }
+                dialog->selectNameFilter(seen.filters.value(filter));
+                dialog->setDirectory(QFileInfo(pick).absolutePath());
+                dialog->selectFile(QFileInfo(pick).fileName());
+                static_cast<QDialog*>(dialog)->accept(); // the file dialog's own accept, public in QDialog
+            });
+        };
+        Seen first;
+        answer(first, root + QStringLiteral("/reports/lab"), 2);
+        const auto choice = prompts.ChooseExportFile(nullptr, QStringLiteral("Lab"), ExportOffer::List);
+        QCOMPARE(first.folder, QDir(root + QStringLiteral("/Documents")).absolutePath());
+        QCOMPARE(first.filters, (QStringList{QStringLiteral("TXT Files (*.txt)"), QStringLiteral("CSV Files (*.csv)"),
+                                             QStringLiteral("JSON Files (*.json)")}));
+        QVERIFY(choice.has_value());
+        QCOMPARE(choice->type, ExportType::Json);
+        QCOMPARE(choice->path, root + QStringLiteral("/reports/lab"));
+        // The next export starts where the last one went; the changes are CSV only.
+        Seen second;
+        answer(second, QString(), 0);
+        QVERIFY(!prompts.ChooseExportFile(nullptr, QStringLiteral("changes"), ExportOffer::Changes).has_value());
+        QCOMPARE(second.folder, QDir(root + QStringLiteral("/reports")).absolutePath());
+        QCOMPARE(second.filters, QStringList{QStringLiteral("CSV Files (*.csv)")});
     }
 
     void propertiesShowNineReadOnlyBoxes()

@@ -82,6 +82,65 @@ private slots:
         QCOMPARE(results[1].Value(kResultName), std::string("office"));
     }
 
+    void typedRangesAreStoredAsTypedOrRefusedWithTheReason()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        CFavoritesManage dialog(store, Services());
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* from = Child<AddressEdit>(&dialog, "fromAddressEdit");
+        auto* to = Child<AddressEdit>(&dialog, "toAddressEdit");
+        auto* list = Child<QTreeWidget>(&dialog, "favoritesTreeWidget");
+        const auto type = [](AddressEdit* entry, const char* text) {
+            entry->Clear();
+            entry->findChild<QLineEdit*>(QStringLiteral("octet1LineEdit"))->setFocus();
+            for (const char* c = text; *c != 0; ++c) {
+                QTest::keyClick(QApplication::focusWidget(), *c);
+            }
+        };
+        Child<QLineEdit>(&dialog, "nameLineEdit")->setText(QStringLiteral("Lab"));
+        struct Case
+        {
+            const char* from;
+            const char* to;
+            const char* message;
+        };
+        const std::vector<Case> refused = {
+            {"198.18.40.50", "198.18.40.5", "The last address is before the first: the range would be empty."},
+            {"198.18.40.", "198.18.40.9", "The first address is incomplete: enter all four numbers."},
+            {"198.18.40.1", "", "The last address is incomplete: enter all four numbers."},
+            {"10.0.0.0", "11.0.0.0", "The range holds 16777217 addresses; at most 16777216 can be scanned at once."},
+        };
+        for (const Case& c : refused) {
+            type(from, c.from);
+            type(to, c.to);
+            Click(dialog, "addButton");
+            QCOMPARE(list->topLevelItemCount(), 0);
+            QCOMPARE(m_messages.last(), QString::fromLatin1(c.message));
+        }
+        // Typed over the selected field: the address as typed, not 198.18.18.40.
+        from->SetText(QStringLiteral("198.18.40.1"));
+        auto* firstOctet = from->findChild<QLineEdit*>(QStringLiteral("octet1LineEdit"));
+        firstOctet->setFocus();
+        QTest::keyClick(firstOctet, Qt::Key_A, Qt::ControlModifier);
+        for (const char c : std::string("198.18.40.50")) {
+            QTest::keyClick(QApplication::focusWidget(), c);
+        }
+        type(to, "198.18.40.99");
+        Click(dialog, "addButton");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("198.18.40.50-198.18.40.99"));
+        // Modify refuses the same way and keeps the row.
+        list->topLevelItem(0)->setSelected(true);
+        type(to, "198.18.40.7");
+        const qsizetype before = m_messages.size();
+        Click(dialog, "modifyButton");
+        QCOMPARE(m_messages.size(), before + 1);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("198.18.40.50-198.18.40.99"));
+    }
+
     void modifyMayTakeAnotherEntrysName()
     {
         Seed({{"A", "10.0.0.1-10.0.0.9"}, {"B", "10.0.1.1-10.0.1.9"}});

@@ -50,9 +50,9 @@ class NotingPrompts : public RecordingPrompts
 {
 public:
     explicit NotingPrompts(ConfigStore& store) : m_store(store) {}
-    void ShowProperties(QWidget* owner, const HostRecord& record) override
+    void ShowProperties(QWidget* owner, const HostRecord& record, const QString& previousMac) override
     {
-        RecordingPrompts::ShowProperties(owner, record);
+        RecordingPrompts::ShowProperties(owner, record, previousMac);
         m_store.SetNote(record.mac, "Typed in Properties");
     }
 

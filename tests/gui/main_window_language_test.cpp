@@ -68,7 +68,8 @@ public:
         return 0;
     }
     std::string DataFolder() override { return {}; }
-    void WakeOnLan(const std::string&) override {}
+    void SetSetting(const std::string&, const std::string&) override {}
+    bool WakeOnLan(const std::string&) override { return true; }
     void RunSettingsDialog(QWidget* owner) override { ChangeMainWindowLanguage(owner, chosenLanguage); }
     void RunFavoritesDialog(QWidget*) override {}
     void DrawFlowChart(QWidget*, const std::vector<ListRowTexts>&) override {}
@@ -80,10 +81,15 @@ class SilentPrompts : public WindowPrompts
 public:
     bool AskYesNo(QWidget*, const QString&) override { return false; }
     void ShowMessage(QWidget*, const QString&) override {}
-    bool RunSavePrompt(QWidget*, bool, bool) override { return false; }
+    std::optional<UnsavedAnswer> AskSaveFirst(QWidget*, const QString&) override { return UnsavedAnswer::Discard; }
+    bool RunSavePrompt(QWidget*, bool, bool, bool&) override { return false; }
+    bool AskYesNoOnce(QWidget*, const QString&, bool&) override { return false; }
     QString AskResultName(QWidget*, const QString&) override { return {}; }
-    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&) override { return std::nullopt; }
-    void ShowProperties(QWidget*, const HostRecord&) override {}
+    std::optional<ExportChoice> ChooseExportFile(QWidget*, const QString&, ExportOffer) override
+    {
+        return std::nullopt;
+    }
+    void ShowProperties(QWidget*, const HostRecord&, const QString&) override {}
     void ShowAbout(QWidget*) override {}
 };
 

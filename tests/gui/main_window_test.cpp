@@ -136,7 +136,7 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^Tessvale v3\\.9 Build \\d{8}$"))
                     .match(window->windowTitle())
                     .hasMatch());
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         auto* chooser = Find<QComboBox>("resultComboBox");
         QCOMPARE(chooser->count(), 3);
         QCOMPARE(chooser->itemText(0), QStringLiteral("198.18.0.1(eth0)"));
@@ -166,7 +166,18 @@ private slots:
         QVERIFY(List()->header()->sectionSize(2) >= 110);
         QVERIFY(List()->header()->sectionSize(2) >
                 List()->fontMetrics().horizontalAdvance(QStringLiteral("DD:DD:DD:DD:DD:DD")));
-        QVERIFY(Find<QPushButton>("lookupButton")->isDefault());
+        // No button takes Enter from the list or the toolbar: each is the default only
+        // while its own box has the focus.
+        List()->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return List()->hasFocus(); }));
+        QVERIFY(!Find<QPushButton>("lookupButton")->isDefault());
+        QVERIFY(!Find<QPushButton>("startButton")->isDefault());
+        Find<QLineEdit>("lookupLineEdit")->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return Find<QPushButton>("lookupButton")->isDefault(); }));
+        QVERIFY(!Find<QPushButton>("startButton")->isDefault());
+        Find<AddressEdit>("lastAddressEdit")->findChildren<QLineEdit*>().at(2)->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return Find<QPushButton>("startButton")->isDefault(); }));
+        QVERIFY(!Find<QPushButton>("lookupButton")->isDefault());
         QCOMPARE(window->StatusText(), QStringLiteral("Status:"));
     }
 
@@ -244,27 +255,40 @@ private slots:
         QVERIFY(Enabled("startAction"));
     }
 
-    void countersAddUpOverLookupsAndResetOnStart()
+    void countersAreThoseOfTheRowsShown()
     {
         window->OnCommand(32771);
         FoundFromWorker(Host("198.18.0.3"));
         FoundFromWorker(Host("198.18.0.4"));
+        FoundFromWorker(Host("198.18.0.4")); // twice: still one row
         window->HostSilent("198.18.0.4");
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:2/Offline:1."));
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:1."));
 
         Find<QLineEdit>("lookupLineEdit")->setText(QStringLiteral("198.18.0.3"));
         window->OnCommand(1007);
-        QCOMPARE(Model()->rowCount(), 0); // the lookup empties the list
+        QCOMPARE(prompts.saveFirstQuestions.size(), qsizetype(1)); // answered Discard
+        QCOMPARE(Model()->rowCount(), 0);                          // the lookup empties the list
+        QCOMPARE(window->StatusText(), QStringLiteral("Status:")); // no old counts beside it
         FoundFromWorker(Host("198.18.0.3"));
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:3/Offline:1."));
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:0."));
         QCOMPARE(prompts.savePrompts.size(), std::size_t(1)); // only after the range scan
 
         window->OnCommand(32771);
         FoundFromWorker(Host("198.18.0.3"));
+        FoundFromWorker(Host("198.18.0.9"));
+        window->HostSilent("198.18.0.10");
         Finish();
-        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:0."));
+        // 198.18.0.4 of the range's previous scan is listed as gone.
+        QCOMPARE(Model()->rowCount(), 3);
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:2/Offline:1."));
+        // Deleting a row changes the counts with it.
+        prompts.answers = {true};
+        SelectRows({0});
+        window->OnCommand(32794);
+        QCOMPARE(Model()->rowCount(), 2);
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:1."));
     }
 
     void enterRunsAddressLookupAndEndsWithoutPrompt()
@@ -301,8 +325,8 @@ private slots:
         Finish();
         auto* lookup = Find<QLineEdit>("lookupLineEdit");
         const QString help = QStringLiteral("Enter an IP address (192.168.1.10) or a MAC address (00:11:22:AA:BB:CC).");
-        // The untouched hint, Enter on the window's default button.
-        QTest::keyClick(Find<AddressEdit>("firstAddressEdit")->findChild<QLineEdit*>(), Qt::Key_Return);
+        // The untouched hint.
+        QTest::mouseClick(Find<QPushButton>("lookupButton"), Qt::LeftButton);
         QCOMPARE(prompts.messages, QStringList{help});
         for (const char* text : {"hello", "198.18.0", "0011223344GG", ""}) {
             lookup->setText(QString::fromLatin1(text));
@@ -340,7 +364,8 @@ private slots:
         SelectRows({1});
         prompts.answers = {true};
         QTest::keyClick(window.get(), Qt::Key_Delete);
-        QCOMPARE(prompts.questions.last(), QStringLiteral("Are you sure to delete it?"));
+        QCOMPARE(prompts.questions.last(),
+                 QStringLiteral("Delete the row of 198.18.0.2 from the list? Stored results keep it."));
         QCOMPARE(Model()->rowCount(), 2);
         // An entry with the focus keeps its own editing keys.
         auto* lookup = Find<QLineEdit>("lookupLineEdit");
@@ -472,7 +497,7 @@ private slots:
         const test::TempFolder folder;
         const QString path = QString::fromStdString(folder.File("Data/Window.ini")); // no folder yet
         window->RememberLayoutIn(path);                                              // no file: the defaults
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         window->setGeometry(QRect(30, 40, 855, 420));
         List()->header()->resizeSection(3, 222);
         window->OnCommand(2); // nothing to lose: closes and writes the layout
@@ -491,7 +516,7 @@ private slots:
         const int defaultWidth = List()->header()->sectionSize(3);
         window->RememberLayoutIn(path);
         window->show();
-        QCOMPARE(window->size(), QSize(855, 500));
+        QCOMPARE(window->size(), CTessvaleDlg::kDefaultWindowSize);
         QCOMPARE(List()->header()->sectionSize(3), defaultWidth);
     }
 
@@ -618,9 +643,9 @@ private slots:
         prompts.answers = {true};
         window->OnCommand(32773);
         QCOMPARE(ReadAll(existing),
-                 std::string("IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r"
+                 std::string("IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n"
                              "\"198.18.0.4\",\"00:11:22:33:44:4\",\"PC \"\"4\"\"\",\"x86\",\"\",\"\",\"\",\"\","
-                             "\"Acme, Inc.\"\r"));
+                             "\"Acme, Inc.\"\r\n"));
 
         const QString upper = QString::fromStdString(folder.File("data.TXT"));
         prompts.exportChoice = ExportChoice{upper, ExportType::Txt};

@@ -197,15 +197,72 @@ private slots:
         ConfigStore store;
         store.Load(m_path.toStdString());
         Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 101);
+        CSettingDlg dialog(store, recorder.Services(), 71);
         dialog.show();
         auto* note = Child<QLabel>(&dialog, "threadNoteLabel");
         QVERIFY(!note->isVisible());
-        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("250"));
+        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("80"));
         QVERIFY(note->isVisible());
-        QVERIFY(note->text().contains(QStringLiteral("100")));
+        QVERIFY(note->text().contains(QStringLiteral("70")));
         Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("250"));
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("80"));
+    }
+
+    void theQuestionsAfterAScanCanBeTurnedBackOn()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        ConfigRecord settings = store.LoadSettings(ConfigStore::MissingSettings::Create);
+        settings.SetValue(kAskSaveAfterScan, "0"); // turned off by "Don't ask again"
+        QVERIFY(store.SaveSettings(settings));
+        Recorder recorder;
+        CSettingDlg dialog(store, recorder.Services(), 0);
+        dialog.show();
+        auto* askSave = Child<QCheckBox>(&dialog, "askSaveCheckBox");
+        auto* askChart = Child<QCheckBox>(&dialog, "askChartCheckBox");
+        QVERIFY(!askSave->isChecked());
+        QVERIFY(askChart->isChecked()); // never set: asked
+        askSave->setChecked(true);
+        askChart->setChecked(false);
+        Child<QPushButton>(&dialog, "okButton")->click();
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAskSaveAfterScan), std::string("1"));
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAskChartAfterScan), std::string("0"));
+    }
+
+    void valuesOutsideTheirLimitsAreRefusedWithTheLimits()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        Recorder recorder;
+        CSettingDlg dialog(store, recorder.Services(), 0);
+        dialog.show();
+        struct Case
+        {
+            const char* edit;
+            const char* typed;
+            const char* message;
+        };
+        const std::vector<Case> cases = {
+            {"threadsLineEdit", "500", "Enter between 1 and 100 threads."},
+            {"threadsLineEdit", "0", "Enter between 1 and 100 threads."},
+            {"netbiosTimeoutLineEdit", "0", "Enter a NetBIOS timeout between 1 and 60000 milliseconds."},
+            {"netbiosTimeoutLineEdit", "600000", "Enter a NetBIOS timeout between 1 and 60000 milliseconds."},
+        };
+        for (const Case& c : cases) {
+            auto* edit = Child<QLineEdit>(&dialog, c.edit);
+            const QString kept = edit->text();
+            edit->clear();
+            QTest::keyClicks(edit, QString::fromLatin1(c.typed));
+            Child<QPushButton>(&dialog, "okButton")->click();
+            QCOMPARE(recorder.messages.last(), QString::fromLatin1(c.message));
+            QVERIFY(dialog.isVisible());
+            QVERIFY(!QFile::exists(m_path)); // nothing stored
+            QCOMPARE(edit->selectedText(), QString::fromLatin1(c.typed));
+            edit->setText(kept);
+        }
+        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("100"));
+        Child<QPushButton>(&dialog, "okButton")->click();
+        QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("100"));
     }
 
     void overlongCredentialIsRefusedNotCut()

@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeView>
@@ -108,8 +109,9 @@ class DriverPrompts : public DialogPrompts
 public:
     explicit DriverPrompts(QString folder) : m_folder(std::move(folder)) {}
 
-    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink) override
+    bool RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain) override
     {
+        dontAskAgain = false;
         ++savePrompts;
         if (!m_folder.isEmpty()) {
             CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
@@ -121,6 +123,11 @@ public:
     {
         questions.push_back(text);
         return false;
+    }
+    bool AskYesNoOnce(QWidget* owner, const QString& text, bool& dontAskAgain) override
+    {
+        dontAskAgain = false;
+        return AskYesNo(owner, text);
     }
 
     int savePrompts = 0;
@@ -508,6 +515,15 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     Save(&window, folder, "main-after-scan.png");
+    // The Actions menu with the host actions, as the list's context menu opens it.
+    if (auto* actions = window.findChild<QMenu*>(QStringLiteral("actionsMenu"))) {
+        actions->popup(view->viewport()->mapToGlobal(QPoint(40, 30)));
+        Wait(400);
+        const QString path = folder + QStringLiteral("/actions-menu.png");
+        std::fprintf(stderr, "window_driver: %s %s\n", actions->grab().save(path) ? "saved" : "could not save",
+                     qPrintable(path));
+        actions->hide();
+    }
     SaveDialogShots(window, store, maxWorkers, folder, argc, argv);
     window.OnCommand(kIdOk);
     return 0;
