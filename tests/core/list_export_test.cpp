@@ -72,13 +72,19 @@ TEST(ListExport, JsonLinesCarryStatusColumnsAndChange)
     std::vector<ResultRow> rows = kRows;
     rows[1].image = kImageSilent;
     rows[1].change = "MAC changed";
+    // The names a scan learned of a row, by source, and its service types, as --scan writes them.
+    rows[0].names.netbios = "PC1";
+    rows[0].names.mdns = "pc1.local";
+    rows[0].names.services = {"_ipp._tcp"};
     EXPECT_EQ(FormatExport(rows, ExportType::Json),
               "{\"Status\":\"answered\",\"IP\":\"10.0.0.1\",\"MAC\":\"00:11:22:33:44:55\",\"HostName\":\"PC1\","
               "\"CPU\":\"\",\"RAM Size\":\"\",\"Share File\":\"\",\"SystemVer\":\"\",\"NetCard Type\":\"\","
-              "\"NetCard Vendor\":\"Intel\",\"Change\":\"\"}\n"
+              "\"NetCard Vendor\":\"Intel\",\"Change\":\"\","
+              "\"names\":{\"netbios\":\"PC1\",\"mdns\":\"pc1.local\",\"dns\":null},\"services\":[\"_ipp._tcp\"]}\n"
               "{\"Status\":\"silent\",\"IP\":\"10.0.0.2\",\"MAC\":\"AA:BB:CC:DD:EE:FF\",\"HostName\":\"-\","
               "\"CPU\":\"-\",\"RAM Size\":\"512\",\"Share File\":\"C$;D$;\",\"SystemVer\":\"Win, 10\","
-              "\"NetCard Type\":\"100\",\"NetCard Vendor\":\"Say \\\"Hi\\\" Ltd\",\"Change\":\"MAC changed\"}\n");
+              "\"NetCard Type\":\"100\",\"NetCard Vendor\":\"Say \\\"Hi\\\" Ltd\",\"Change\":\"MAC changed\","
+              "\"names\":{\"netbios\":null,\"mdns\":null,\"dns\":null},\"services\":[]}\n");
     EXPECT_EQ(FormatExport({}, ExportType::Json), "");
     EXPECT_EQ(ExportPath("/tmp/list", ExportType::Json), "/tmp/list.json");
 }
