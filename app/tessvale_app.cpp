@@ -1,5 +1,6 @@
 #include "app/tessvale_app.h"
 
+#include <csignal>
 #include <cstdio>
 
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "app/update_run_ui.h"
 #include "app/window_prompts.h"
 #include "app/window_translation.h"
+#include "common/checked_output.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/text_util.h"
@@ -36,22 +38,44 @@ namespace tessvale {
 
 namespace {
 
-// "-w ", "-m " and "-i ": answered on this thread without a window. True when the
-// command line was one of them.
-bool RunLookupSwitches(const std::string& commandLine)
+volatile std::sig_atomic_t g_lookupStopSignal = 0;
+
+void NoteLookupStop(int signal)
+{
+    g_lookupStopSignal = signal;
+}
+
+// Ctrl-C, SIGTERM and SIGHUP end a lookup between two addresses, so that what it found
+// is written. No SA_RESTART: a probe's wait ends early.
+void CatchLookupStopSignals()
+{
+    struct sigaction action
+    {};
+    action.sa_handler = NoteLookupStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+// "-w ", "-m " and "-i ": answered on this thread without a window. -1 when the
+// command line is none of them, else the exit status.
+int RunLookupSwitches(const std::string& commandLine)
 {
     if (MatchLookupSwitch(commandLine) == LookupSwitch::None) {
-        return false;
+        return -1;
     }
+    CatchLookupStopSignals();
     // The configuration document is never loaded on these paths: the probe reads its
     // settings from a store that holds none, so every NetBIOS query waits the default
     // timeout.
     ConfigStore unloaded;
     const auto probe = MakeSystemProbe(unloaded);
     LookupContext context = LookupContextFor(*probe, ProgramFolder(), InstalledLayout(), DataFolder());
-    context.wake = [](const std::string& mac) { return SendWakeOnLan(mac); };
-    // Where the file went is said only to a person at a terminal; scripts see nothing.
-    context.report = ::isatty(::fileno(stderr)) == 1 ? stderr : nullptr;
+    context.wake = [](const std::string& mac, WakeSendReport& report) { return SendWakeOnLan(mac, {}, &report); };
+    // Where the file went is said only to a person at a terminal; failures always.
+    context.tellWhere = ::isatty(::fileno(stderr)) == 1;
+    context.interrupted = [] { return static_cast<int>(g_lookupStopSignal); };
     return RunCommandLineLookup(commandLine, context);
 }
 
@@ -106,6 +130,9 @@ int RunMainWindow(int argc, char** argv)
 
 int CTessvaleApp::InitInstance(int argc, char** argv)
 {
+    // Before anything opens a descriptor: a closed standard output stays closed for
+    // writing instead of becoming the next socket.
+    KeepStandardDescriptorsTaken();
     // Before any text is converted, on every path: without it host names and
     // credentials outside the window lose every character beyond ASCII.
     UseUserLocale();
@@ -119,6 +146,9 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
     if (RunUpdateCheck(argc, argv) != -1) {
         return 0;
     }
+
+    // A reader that went away ends a command-line form with its write-error status.
+    ReportBrokenPipeAsError();
 
     // "--help", "--version" and unknown "--" options: answered on the console, before
     // any display is needed.
@@ -137,13 +167,14 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         SendToRunningInstance(InstanceRequest::Close);
         return 0;
     }
-    if (RunLookupSwitches(commandLine)) {
-        return 0;
+    if (const int lookupResult = RunLookupSwitches(commandLine); lookupResult != -1) {
+        return lookupResult;
     }
     // A running copy shows its window (also from the tray); this start ends there.
     if (SendToRunningInstance(InstanceRequest::Show)) {
         return 0;
     }
+    RestoreBrokenPipeSignal();
     return RunMainWindow(argc, argv);
 }
 

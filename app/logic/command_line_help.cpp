@@ -8,6 +8,7 @@
 #define TESSVALE_VERSION "0.0"
 #endif
 
+#include "common/checked_output.h"
 #include "common/update_check.h"
 
 namespace tessvale {
@@ -122,16 +123,14 @@ std::optional<int> RunInformationalOption(int argc, const char* const* argv, std
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
-            const std::string usage = UsageText();
-            std::fwrite(usage.data(), 1, usage.size(), out);
-            std::fflush(out);
-            return 0;
+            CheckedOutput output(out);
+            return output.Write(UsageText()) ? 0 : ReportWriteError(err, output.Error());
         }
         if (argument == "--version") {
-            const std::string line = VersionLine(TESSVALE_VERSION, ReleaseTime()) + "\n";
-            std::fwrite(line.data(), 1, line.size(), out);
-            std::fflush(out);
-            return 0;
+            CheckedOutput output(out);
+            return output.Write(VersionLine(TESSVALE_VERSION, ReleaseTime()) + "\n")
+                       ? 0
+                       : ReportWriteError(err, output.Error());
         }
     }
     if (argc < 2) {

@@ -16,6 +16,7 @@
 
 #include "app/logic/list_export.h"
 #include "app/logic/scan_baseline.h"
+#include "common/checked_output.h"
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
@@ -192,7 +193,7 @@ class HeadlessWindow : public ScanWindow
 {
 public:
     // baseline: the hosts to compare with (those of the scanned ranges), or none.
-    HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
+    HeadlessWindow(CheckedOutput& out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
                    const std::vector<HostSnapshot>* baseline)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
           m_total(total), m_started(std::chrono::steady_clock::now())
@@ -224,8 +225,7 @@ public:
             return;
         }
         ClearProgressLocked();
-        std::fwrite(line.data(), 1, line.size(), m_out);
-        std::fflush(m_out);
+        m_out.Write(line);
         ShowProgressLocked(true);
     }
     void ScanFinished() override
@@ -247,6 +247,8 @@ public:
     std::string LookupText() override { return {}; }
 
     bool Finished() const { return m_finished.load(); }
+    // Standard output could not be written: the scan ends, as nobody gets its lines.
+    bool OutputFailed() const { return m_out.Failed(); }
     int Online()
     {
         std::lock_guard lock(m_mutex);
@@ -265,9 +267,12 @@ public:
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.address < b.address; });
         for (const Row& row : m_rows) {
-            std::fwrite(row.line.data(), 1, row.line.size(), m_out);
+            m_out.Write(row.line);
         }
-        std::fflush(m_out);
+        if (m_out.Failed()) {
+            // The write error is all there is to say; a reader that went away wants nothing.
+            return;
+        }
         std::fprintf(m_err, "Online:%d/Offline:%d\n", m_online, m_offline);
         if (m_tracker) {
             const std::string summary = ChangeSummary(m_tracker->Changes());
@@ -350,7 +355,7 @@ private:
         }
     }
 
-    std::FILE* m_out;
+    CheckedOutput& m_out;
     std::FILE* m_err;
     const OutputFormat m_format;
     const bool m_sorted;
@@ -538,61 +543,26 @@ OptionRead ReadScanOption(std::string_view argument, const char* next, HeadlessS
     return OptionRead::NotAnOption;
 }
 
-bool CheckRangeSize(std::uint32_t first, std::uint32_t last, const std::string& text, std::string& error)
-{
-    if (std::uint64_t{last} - first + 1 > kMaxRangeAddresses) {
-        error = "the range " + text + " holds more than " + std::to_string(kMaxRangeAddresses) +
-                " addresses; give smaller ones";
-        return false;
-    }
-    return true;
-}
-
-// The ranges in the order given: a CIDR block, or two addresses FIRST LAST.
+// The ranges in the order given, each address once (what an earlier range covers is
+// left out of a later one); the cap holds for the whole run.
 bool ReadRanges(const std::vector<std::string>& positional, std::vector<ScanRange>& ranges, std::string& error)
 {
-    for (std::size_t i = 0; i < positional.size(); ++i) {
-        const std::string& text = positional[i];
-        if (text.find('/') != std::string::npos) {
-            const auto block = ParseCidr(text);
-            if (!block) {
-                error = "'" + text + "' is not a CIDR range such as 198.18.0.0/24";
-                return false;
-            }
-            if (!CheckRangeSize(block->start, block->end, text, error)) {
-                return false;
-            }
-            ranges.push_back(ScanRange{FormatIpv4(block->start), FormatIpv4(block->end)});
-            continue;
-        }
-        const auto first = ParseDottedQuad(text);
-        if (!first) {
-            error = "'" + text + "' is not an IPv4 address";
+    std::vector<AddressSpan> spans;
+    for (std::size_t at = 0; at < positional.size();) {
+        AddressSpan span;
+        if (!ReadRangeArgument(positional, at, false, span, error)) {
             return false;
         }
-        if (i + 1 >= positional.size() || positional[i + 1].find('/') != std::string::npos) {
-            error = "the range from " + text + " needs its last address (FIRST LAST), or give a CIDR range";
-            return false;
-        }
-        const std::string& lastText = positional[++i];
-        const auto last = ParseDottedQuad(lastText);
-        if (!last) {
-            error = "'" + lastText + "' is not an IPv4 address";
-            return false;
-        }
-        if (*last < *first) {
-            error = "the last address " + lastText;
-            error += " lies below the first ";
-            error += text;
-            return false;
-        }
-        std::string both = text;
-        both += ' ';
-        both += lastText;
-        if (!CheckRangeSize(*first, *last, both, error)) {
-            return false;
-        }
-        ranges.push_back(ScanRange{FormatIpv4(*first), FormatIpv4(*last)});
+        spans.push_back(span);
+    }
+    spans = WithoutRepeats(spans);
+    if (AddressCount(spans) > kMaxRangeAddresses) {
+        error = "the ranges hold " + std::to_string(AddressCount(spans)) + " addresses together, more than " +
+                std::to_string(kMaxRangeAddresses) + "; give smaller ones";
+        return false;
+    }
+    for (const AddressSpan& span : spans) {
+        ranges.push_back(ScanRange{FormatIpv4(span.first), FormatIpv4(span.last)});
     }
     return true;
 }
@@ -673,10 +643,9 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
                     const InterruptWait& waitForInterrupt)
 {
     ApplyOverrides(deps.store, options);
-    if (options.header) {
-        const std::string header = HeadlessHeaderLine(options.format, options.baseline.has_value());
-        std::fwrite(header.data(), 1, header.size(), out);
-        std::fflush(out);
+    CheckedOutput output(out);
+    if (options.header && !output.Write(HeadlessHeaderLine(options.format, options.baseline.has_value()))) {
+        return ReportWriteError(err, output.Error());
     }
 
     // The engine leaves out the network and broadcast addresses of the local subnets;
@@ -690,12 +659,12 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     if (options.baseline) {
         baseline = BaselineWithin(*options.baseline, options.ranges);
     }
-    HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr);
+    HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
     bool interrupted = false;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
-        while (!window.Finished()) {
+        while (!window.Finished() && !window.OutputFailed()) {
             if (waitForInterrupt(kInterruptPoll)) {
                 interrupted = true;
                 break;
@@ -703,11 +672,14 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
         }
         // The window's calls are handled on the workers' threads: nothing to dispatch.
         service.StopAndDrain({});
-        if (interrupted) {
+        if (interrupted || window.OutputFailed()) {
             break;
         }
     }
-    window.WriteEnd(!interrupted);
+    window.WriteEnd(!interrupted && !window.OutputFailed());
+    if (output.Failed()) {
+        return ReportWriteError(err, output.Error());
+    }
     if (interrupted) {
         return 130;
     }

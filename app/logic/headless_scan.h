@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/logic/change_tracking.h"
+#include "app/logic/range_arguments.h"
 #include "scan/host_record.h"
 
 namespace tessvale {
@@ -40,12 +41,9 @@ struct ScanRange
     std::string last;
 };
 
-// The most addresses one range may hold (a /8).
-inline constexpr std::uint64_t kMaxRangeAddresses = std::uint64_t{1} << 24;
-
 struct HeadlessScanOptions
 {
-    std::vector<ScanRange> ranges;      // in the order given; empty: the first local adapter's range
+    std::vector<ScanRange> ranges;      // in the order given, disjoint; empty: the first local adapter's range
     std::optional<long long> threads;   // overrides AutoscanThreads for this run
     std::optional<long long> timeoutMs; // overrides NetbiosTimeoutMSeconds for this run
     OutputFormat format = OutputFormat::Tsv;
@@ -64,7 +62,9 @@ enum class HeadlessParse
 };
 
 // Reads the arguments after the program's path. A range is FIRST LAST (two dotted
-// quads) or a CIDR block ("198.18.0.0/24": network + 1 to broadcast - 1).
+// quads) or a CIDR block ("198.18.0.0/24": network + 1 to broadcast - 1); what an
+// earlier range covers is left out of a later one, so each address is scanned once,
+// and all of them together hold at most kMaxRangeAddresses addresses.
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options,
                                     std::string& error);
 
