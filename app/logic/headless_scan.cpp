@@ -29,6 +29,7 @@
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_store.h"
+#include "store/setting_bounds.h"
 
 namespace tessvale {
 
@@ -488,16 +489,18 @@ OptionRead ReadValueOption(std::string_view option, std::string_view value, Head
                            std::string& error)
 {
     if (option == "--threads") {
-        options.threads = ParseCount(value, JobPool::kMaxThreads - 1);
+        options.threads = ParseCount(value, kMaxThreadsSetting);
         if (!options.threads) {
-            error = "--threads: '" + std::string(value) + "' is not a number from 0 to " +
-                    std::to_string(JobPool::kMaxThreads - 1);
+            error = "--threads: '" + std::string(value) + "' is not a number from " + std::to_string(kMinThreads) +
+                    " to " + std::to_string(kMaxThreadsSetting);
             return OptionRead::Error;
         }
     } else if (option == "--timeout") {
-        options.timeoutMs = ParseCount(value, INT_MAX);
-        if (!options.timeoutMs) {
-            error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds";
+        options.timeoutMs = ParseCount(value, kMaxTimeoutMs);
+        if (!options.timeoutMs || *options.timeoutMs < kMinTimeoutMs) {
+            options.timeoutMs.reset();
+            error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds from " +
+                    std::to_string(kMinTimeoutMs) + " to " + std::to_string(kMaxTimeoutMs);
             return OptionRead::Error;
         }
     } else {
@@ -568,6 +571,19 @@ bool ReadRanges(const std::vector<std::string>& positional, std::vector<ScanRang
 }
 
 } // namespace
+
+std::vector<std::string> ConfigFileProblems(ConfigStore& store)
+{
+    const std::string path = BlankControlCharacters(store.Path());
+    if (store.LastLoadUnusable()) {
+        return {path + ": not used: " + store.LastLoadProblem()};
+    }
+    std::vector<std::string> problems;
+    for (const std::string& problem : store.SettingProblems()) {
+        problems.push_back(path + ": " + problem);
+    }
+    return problems;
+}
 
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options, std::string& error)
 {
@@ -719,6 +735,9 @@ int RunHeadlessScanCommand(int argc, char** argv)
 
     ConfigStore store;
     store.Load(ConfigFilePath());
+    for (const std::string& problem : ConfigFileProblems(store)) {
+        std::fprintf(stderr, "tessvale --scan: %s\n", problem.c_str());
+    }
     if (options.against) {
         std::vector<HostSnapshot> baseline;
         if (!LoadBaseline(store, *options.against, baseline, error)) {

@@ -98,6 +98,11 @@ using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt);
 
+// What a command-line run says about the configuration file it loaded, one line each:
+// "<path>: not used: <reason>" when the file is there but was not used, else one line
+// per setting that was out of its range. Empty when there is nothing to say.
+std::vector<std::string> ConfigFileProblems(ConfigStore& store);
+
 // The command from the process's arguments: -1 when they do not ask for a scan, else
 // the exit code (2 for bad arguments). Runs before any window exists.
 int RunHeadlessScanCommand(int argc, char** argv);

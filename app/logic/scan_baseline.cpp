@@ -537,14 +537,13 @@ bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<Hos
     if (chosen == nullptr) {
         return false;
     }
+    // Only the items of that result: a large document holds hundreds of thousands.
     std::vector<ConfigRecord> items;
-    store.ListRecords(MakeItemRecord(), items);
-    const std::string id = std::to_string(chosen->id);
+    store.ListRecordsWhere(MakeItemRecord(), kItemResultId, chosen->id, items);
     hosts.clear();
+    hosts.reserve(items.size());
     for (const ConfigRecord& item : items) {
-        if (item.Value(kItemResultId) == id) {
-            hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
-        }
+        hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
     }
     return true;
 }
@@ -558,6 +557,13 @@ bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector
     struct stat info
     {};
     if (::stat(nameOrFile.c_str(), &info) != 0 && errno == ENOENT) {
+        if (store.LastLoadUnusable()) {
+            // The result may well be in the file: say why it could not be looked at.
+            error = "no stored result can be read, as the configuration file " + Shown(store.Path(), kShownPathChars) +
+                    " is not used (" + store.LastLoadProblem() + "), and there is no file '" +
+                    Shown(nameOrFile, kShownPathChars) + "'";
+            return false;
+        }
         error = "no stored result is named '" + Shown(nameOrFile, kShownPathChars) + "' and there is no such file";
         return false;
     }
