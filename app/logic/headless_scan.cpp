@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <sys/ioctl.h>
@@ -395,9 +396,11 @@ std::vector<HostSnapshot> BaselineWithin(const std::vector<HostSnapshot>& baseli
     return within;
 }
 
-// Blocks SIGINT and SIGTERM in this thread and in every thread started while it
-// lives, so that Ctrl-C reaches the scan command through sigtimedwait instead of
-// ending the process in the middle of a line.
+// Blocks SIGINT, SIGTERM and SIGHUP in this thread and in every thread started while
+// it lives, so that they reach the scan command through sigtimedwait instead of ending
+// the process in the middle of a line: the hosts found are printed and the counts
+// said. Once one came, a second one ends the process at once, as a user pressing
+// Ctrl-C again expects while the scan drains.
 class StopSignals
 {
 public:
@@ -406,23 +409,41 @@ public:
         sigemptyset(&m_signals);
         sigaddset(&m_signals, SIGINT);
         sigaddset(&m_signals, SIGTERM);
+        sigaddset(&m_signals, SIGHUP);
         pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
     }
     ~StopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool Wait(std::chrono::milliseconds timeout) const
+    // The signal that came within the time, 0 when none did.
+    int Wait(std::chrono::milliseconds timeout)
     {
         timespec wait{};
         wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
         wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
-        return sigtimedwait(&m_signals, nullptr, &wait) > 0;
+        const int signal = sigtimedwait(&m_signals, nullptr, &wait);
+        if (signal <= 0) {
+            return 0;
+        }
+        if (!m_watching) {
+            m_watching = true;
+            // The signals stay blocked in every thread: this one takes the next.
+            std::thread([signals = m_signals] {
+                int second = 0;
+                while (sigwait(&signals, &second) != 0) {
+                }
+                std::fflush(stdout);
+                _exit(128 + second);
+            }).detach();
+        }
+        return signal;
     }
 
 private:
     sigset_t m_signals{};
     sigset_t m_previous{};
+    bool m_watching = false;
 };
 
 // The vendor listing, read on a thread of its own while the scan starts: reading the
@@ -677,27 +698,26 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     }
     HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
-    bool interrupted = false;
+    int stopSignal = 0;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
         while (!window.Finished() && !window.OutputFailed()) {
-            if (waitForInterrupt(kInterruptPoll)) {
-                interrupted = true;
+            if ((stopSignal = waitForInterrupt(kInterruptPoll)) != 0) {
                 break;
             }
         }
         // The window's calls are handled on the workers' threads: nothing to dispatch.
         service.StopAndDrain({});
-        if (interrupted || window.OutputFailed()) {
+        if (stopSignal != 0 || window.OutputFailed()) {
             break;
         }
     }
-    window.WriteEnd(!interrupted && !window.OutputFailed());
+    window.WriteEnd(stopSignal == 0 && !window.OutputFailed());
     if (output.Failed()) {
         return ReportWriteError(err, output.Error());
     }
-    if (interrupted) {
-        return 130;
+    if (stopSignal != 0) {
+        return 128 + stopSignal;
     }
     if (window.Changed()) {
         return 3;
@@ -750,7 +770,7 @@ int RunHeadlessScanCommand(int argc, char** argv)
     const auto inventory = MakeSystemInventory(store);
 
     // Blocked before any thread starts: threads inherit the mask.
-    const StopSignals signals;
+    StopSignals signals;
     BackgroundVendorTable vendors(DefaultVendorListingPath(DataFolder()));
     JobPool pool;
     return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,

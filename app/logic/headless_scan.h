@@ -87,14 +87,16 @@ struct HeadlessScanDeps
     InventoryQuery* inventory;
 };
 
-// Blocks up to the given time; true when the user asked to stop (Ctrl-C).
-using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
+// Blocks up to the given time; the signal that asked the scan to stop (SIGINT for
+// Ctrl-C, SIGTERM, SIGHUP), or 0 when none did.
+using InterruptWait = std::function<int(std::chrono::milliseconds)>;
 
 // Scans every range of options (at least one) one after the other and writes the table
 // to out, progress (when options.progress) and the counts to err. Returns the exit
 // code: 0 when hosts were found, 1 when none was, 3 when the scan differs from
 // options.baseline (when given; baseline hosts outside the ranges are not compared),
-// 130 when interrupted (no host is called gone then).
+// 128 + the signal when interrupted (130 for Ctrl-C; no host is called gone then),
+// kWriteErrorExitCode when standard output could not be written.
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt);
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -284,7 +285,7 @@ TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
     std::atomic<int> polls{0};
     const auto interruptAtThirdPoll = [&](std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);
-        return ++polls >= 3;
+        return ++polls >= 3 ? SIGINT : 0;
     };
     EXPECT_EQ(Run(options, interruptAtThirdPoll), 130);
     // The second range never started.
@@ -384,9 +385,9 @@ TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
     EXPECT_EQ(Run(options,
                   [&](std::chrono::milliseconds timeout) {
                       std::this_thread::sleep_for(timeout);
-                      return ++polls >= 3;
+                      return ++polls >= 3 ? SIGTERM : 0;
                   }),
-              130);
+              143);
     const std::string out = Read(m_out);
     EXPECT_EQ(out.find("gone"), std::string::npos);
     EXPECT_NE(out.find(R"("Change":"new"})"), std::string::npos) << out;
