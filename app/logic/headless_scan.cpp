@@ -448,14 +448,20 @@ private:
 
 // The vendor listing, read on a thread of its own while the scan starts: reading the
 // whole IEEE listing takes longer than the first NetBIOS answers, and silent addresses
-// need no vendor at all. A lookup waits until the listing is in.
+// need no vendor at all. A lookup waits until the listing is in; a scan that ends
+// before then stops the reading instead of waiting for it.
 class BackgroundVendorTable final : public VendorLookup
 {
 public:
     explicit BackgroundVendorTable(std::string path)
-        : m_loaded(std::async(std::launch::async, [this, path = std::move(path)] { m_table.Load(path); }).share())
+        : m_loaded(
+              std::async(std::launch::async, [this, path = std::move(path)] { m_table.Load(path, &m_stop); }).share())
     {}
-    ~BackgroundVendorTable() override { m_loaded.wait(); }
+    ~BackgroundVendorTable() override
+    {
+        m_stop = true;
+        m_loaded.wait();
+    }
     BackgroundVendorTable(const BackgroundVendorTable&) = delete;
     BackgroundVendorTable& operator=(const BackgroundVendorTable&) = delete;
 
@@ -467,6 +473,7 @@ public:
 
 private:
     VendorTable m_table;
+    std::atomic<bool> m_stop{false};
     std::shared_future<void> m_loaded;
 };
 
