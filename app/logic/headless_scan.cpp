@@ -767,9 +767,13 @@ int RunHeadlessScanCommand(int argc, char** argv)
     }
     if (options.against) {
         std::vector<HostSnapshot> baseline;
-        if (!LoadBaseline(store, *options.against, baseline, error)) {
+        std::string warning;
+        if (!LoadBaseline(store, *options.against, baseline, error, &warning)) {
             std::fprintf(stderr, "tessvale --scan: --against: %s\n", error.c_str());
             return 2;
+        }
+        if (!warning.empty()) {
+            std::fprintf(stderr, "tessvale --scan: --against: %s\n", warning.c_str());
         }
         options.baseline = std::move(baseline);
     }

@@ -479,7 +479,8 @@ bool ParseBaseline(std::string_view text, std::vector<HostSnapshot>& hosts, std:
     return parsed;
 }
 
-bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error)
+bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error,
+                      std::string* warning)
 {
     const std::string shownPath = "'" + Shown(path, kShownPathChars) + "'";
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -515,9 +516,21 @@ bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts,
         done += static_cast<std::size_t>(n);
     }
     text.resize(done);
+    // A scan never writes UTF-16; an editor or a Windows shell's redirection may have.
+    if ((text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) ||
+        text.find('\0') != std::string::npos) {
+        error = shownPath + " is UTF-16 text (or holds NUL bytes), not the UTF-8 a scan writes; save it as UTF-8";
+        return false;
+    }
     if (!ParseBaseline(text, hosts, error)) {
         error = shownPath + ", " + error;
         return false;
+    }
+    if (hosts.empty() && warning != nullptr) {
+        // A scan that found nothing writes nothing, so this is no error; but every host
+        // of the scan will count as new, which is worth a word.
+        *warning = shownPath + (Trim(text).empty() ? " is empty" : " holds no host, only a header") +
+                   ": every host that answers counts as new";
     }
     return true;
 }
@@ -549,7 +562,7 @@ bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<Hos
 }
 
 bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector<HostSnapshot>& hosts,
-                  std::string& error)
+                  std::string& error, std::string* warning)
 {
     if (StoredBaseline(store, nameOrFile, hosts)) {
         return true;
@@ -567,7 +580,7 @@ bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector
         error = "no stored result is named '" + Shown(nameOrFile, kShownPathChars) + "' and there is no such file";
         return false;
     }
-    return ReadBaselineFile(nameOrFile, hosts, error);
+    return ReadBaselineFile(nameOrFile, hosts, error, warning);
 }
 
 } // namespace tessvale
