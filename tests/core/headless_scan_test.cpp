@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -8,9 +9,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <system_error>
+#include <unistd.h>
 
 #include "app/logic/headless_scan.h"
 #include "app/logic/scan_baseline.h"
+#include "common/checked_output.h"
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
@@ -205,6 +209,52 @@ protected:
     std::FILE* m_out = std::tmpfile();
     std::FILE* m_err = std::tmpfile();
 };
+
+// An output that fails (full disk, closed descriptor, the reader gone): the scan ends
+// with the write-error status, says the reason once (nothing for a closed pipe) and
+// prints no counts, as found or in address order.
+TEST_F(HeadlessScanRun, AnOutputThatFailsEndsTheScanWithItsOwnStatus)
+{
+    for (int i = 1; i <= 9; ++i) {
+        m_probe.AddArpHost("198.18.0." + std::to_string(i), "02:00:00:00:00:0" + std::to_string(i));
+    }
+    struct Case
+    {
+        bool sorted;
+        bool header;
+        bool closedPipe;
+    };
+    for (const Case c : {Case{false, false, false}, Case{true, false, false}, Case{false, true, false},
+                         Case{false, false, true}, Case{true, true, true}}) {
+        std::FILE* out = nullptr;
+        int pipeEnds[2] = {-1, -1};
+        if (c.closedPipe) {
+            ASSERT_EQ(pipe(pipeEnds), 0);
+            close(pipeEnds[0]); // no reader
+            out = fdopen(pipeEnds[1], "w");
+        } else {
+            out = std::fopen("/dev/full", "w");
+        }
+        ASSERT_NE(out, nullptr);
+        std::signal(SIGPIPE, SIG_IGN);
+        HeadlessScanOptions options;
+        options.ranges = {{"198.18.0.1", "198.18.0.254"}};
+        options.threads = 2;
+        options.sorted = c.sorted;
+        options.header = c.header;
+        std::FILE* err = std::tmpfile();
+        const int status = RunHeadlessScan(options, HeadlessScanDeps{m_pool, m_store, m_probe, m_vendors, nullptr}, out,
+                                           err, [](std::chrono::milliseconds) { return 0; });
+        EXPECT_EQ(status, kWriteErrorExitCode) << c.sorted << c.header << c.closedPipe;
+        const std::string said = Read(err);
+        EXPECT_EQ(said, c.closedPipe ? std::string()
+                                     : "tessvale: write error: " + std::generic_category().message(ENOSPC) + "\n")
+            << c.sorted << c.header << c.closedPipe;
+        std::fclose(err);
+        std::fclose(out);
+    }
+    std::signal(SIGPIPE, SIG_DFL);
+}
 
 TEST_F(HeadlessScanRun, ListsTheAnsweringHostsAndCountsOnStandardError)
 {
