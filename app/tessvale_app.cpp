@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include <unistd.h>
 
@@ -81,6 +82,20 @@ int RunLookupSwitches(const std::string& commandLine)
     // Where the file went is said only to a person at a terminal; failures always.
     context.tellWhere = ::isatty(::fileno(stderr)) == 1;
     context.interrupted = [] { return static_cast<int>(g_lookupStopSignal); };
+    // -m probes the whole range at once, as a scan does (a /24 in about a second).
+    JobPool pool;
+    context.sweep = [&](const AddressSpan& range, std::vector<std::pair<std::uint32_t, std::string>>& found) {
+        return SweepForMacs(
+            range, pool, unloaded, *probe,
+            [](std::chrono::milliseconds timeout) {
+                // The signal handler ends the sleep early.
+                if (g_lookupStopSignal == 0) {
+                    std::this_thread::sleep_for(timeout);
+                }
+                return static_cast<int>(g_lookupStopSignal);
+            },
+            found);
+    };
     return RunCommandLineLookup(commandLine, context);
 }
 

@@ -163,7 +163,15 @@ int RunIpToMac(const LookupRequest& request, const LookupContext& context)
     std::string content;
     int signal = 0;
     bool found = false;
-    for (std::uint64_t current = request.range.first; current <= request.range.last; ++current) {
+    if (context.sweep) {
+        std::vector<std::pair<std::uint32_t, std::string>> hosts;
+        signal = context.sweep(request.range, hosts);
+        for (const auto& [address, mac] : hosts) {
+            content += Utf8ToAnsi(FormatIpv4(address) + " " + mac + "\r\n");
+        }
+        found = !hosts.empty();
+    }
+    for (std::uint64_t current = request.range.first; !context.sweep && current <= request.range.last; ++current) {
         if ((signal = Interrupted(context)) != 0) {
             break;
         }

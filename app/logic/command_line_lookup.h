@@ -9,11 +9,13 @@
 // stays as it was until the new one is complete.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/logic/range_arguments.h"
@@ -79,6 +81,10 @@ struct LookupContext
     // The signal that asked the lookup to stop (Ctrl-C), 0 while none did; checked
     // between addresses. Empty: never.
     std::function<int()> interrupted;
+    // -m's probing of a whole range at once (the scan's paced sweep): fills the lines
+    // "IP MAC" of the answering addresses in address order and returns the signal that
+    // stopped it (0 when it ran to its end). Empty: -m asks one address after another.
+    std::function<int(const AddressSpan& range, std::vector<std::pair<std::uint32_t, std::string>>& found)> sweep;
 };
 
 // The folders of the lookup files for a program in `programFolder`: beside the

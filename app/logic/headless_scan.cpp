@@ -598,7 +598,65 @@ bool ReadRanges(const std::vector<std::string>& positional, std::vector<ScanRang
     return true;
 }
 
+// The window of SweepForMacs: keeps the address and MAC of each host found.
+class MacCollector final : public ScanWindow
+{
+public:
+    void ScanStarted(int) override {}
+    void ScanStep() override {}
+    void HostFound(const HostRecord& record) override
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto address = ParseDottedQuad(record.ip)) {
+            m_found.emplace_back(*address, record.mac);
+        }
+    }
+    void ScanFinished() override { m_finished = true; }
+    void ScanAddress(const std::string&) override {}
+    void HostSilent(const std::string&) override {}
+    void PostStopCommand() override {}
+    std::string LookupText() override { return {}; }
+
+    bool Finished() const { return m_finished.load(); }
+    std::vector<std::pair<std::uint32_t, std::string>> Take()
+    {
+        const std::lock_guard lock(m_mutex);
+        std::sort(m_found.begin(), m_found.end());
+        return std::move(m_found);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::pair<std::uint32_t, std::string>> m_found;
+    std::atomic<bool> m_finished{false};
+};
+
+class NoVendors final : public VendorLookup
+{
+public:
+    std::string LookupVendor(const std::string&) const override { return {}; }
+};
+
 } // namespace
+
+int SweepForMacs(const AddressSpan& range, JobPool& pool, ConfigStore& store, HostProbe& probe,
+                 const InterruptWait& waitForInterrupt, std::vector<std::pair<std::uint32_t, std::string>>& found)
+{
+    MacCollector window;
+    NoVendors vendors;
+    CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+    int stopSignal = 0;
+    service.StartScan(FormatIpv4(range.first), FormatIpv4(range.last), &window, false);
+    while (!window.Finished()) {
+        if ((stopSignal = waitForInterrupt(kInterruptPoll)) != 0) {
+            break;
+        }
+    }
+    // The window's calls are handled on the workers' threads: nothing to dispatch.
+    service.StopAndDrain({});
+    found = window.Take();
+    return stopSignal;
+}
 
 std::vector<std::string> ConfigFileProblems(ConfigStore& store)
 {

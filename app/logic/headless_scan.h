@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/logic/change_tracking.h"
@@ -104,6 +105,12 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
 // "<path>: not used: <reason>" when the file is there but was not used, else one line
 // per setting that was out of its range. Empty when there is nothing to say.
 std::vector<std::string> ConfigFileProblems(ConfigStore& store);
+
+// The MAC of every answering address of the range, by the scan's sweep, in address
+// order; stops early when waitForInterrupt reports a signal, which it returns (else 0).
+// No vendor, no inventory: only the addresses and MACs are wanted.
+int SweepForMacs(const AddressSpan& range, JobPool& pool, ConfigStore& store, HostProbe& probe,
+                 const InterruptWait& waitForInterrupt, std::vector<std::pair<std::uint32_t, std::string>>& found);
 
 // The command from the process's arguments: -1 when they do not ask for a scan, else
 // the exit code (2 for bad arguments). Runs before any window exists.

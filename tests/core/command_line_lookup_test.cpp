@@ -286,6 +286,36 @@ TEST_F(CommandLineLookup, InterruptedLookupsKeepWhatTheyFound)
     EXPECT_EQ(Said(), "");
 }
 
+// With the scan's sweep, -m asks it for the whole range at once and writes what it
+// found; an interrupted sweep keeps what it found too.
+TEST_F(CommandLineLookup, IpToMacWritesWhatTheSweepFound)
+{
+    std::vector<AddressSpan> swept;
+    int stopWith = 0;
+    LookupContext context(probe);
+    context.outputFolder = m_folder.Path();
+    context.err = m_err;
+    context.sweep = [&](const AddressSpan& range, std::vector<std::pair<std::uint32_t, std::string>>& found) {
+        swept.push_back(range);
+        found = {{0x0A000003u, "00:11:22:33:44:03"}, {0x0A000007u, "00:11:22:33:44:55"}};
+        return stopWith;
+    };
+    EXPECT_EQ(RunCommandLineLookup("-m 10.0.0.0/24", context), 0);
+    EXPECT_EQ(File("IP2MAC.txt"), "10.0.0.3 00:11:22:33:44:03\r\n10.0.0.7 00:11:22:33:44:55\r\n");
+    ASSERT_EQ(swept.size(), 1u);
+    EXPECT_EQ(swept[0].first, 0x0A000001u);
+    EXPECT_EQ(swept[0].last, 0x0A0000FEu);
+    EXPECT_TRUE(probe.asked.empty()); // nothing asked one by one
+    stopWith = SIGINT;
+    Put("IP2MAC.txt", "old");
+    EXPECT_EQ(RunCommandLineLookup("-m 10.0.0.1 10.0.0.9", context), 130);
+    EXPECT_EQ(File("IP2MAC.txt"), "10.0.0.3 00:11:22:33:44:03\r\n10.0.0.7 00:11:22:33:44:55\r\n");
+    // -i keeps its own walk, which stops at the first hit.
+    EXPECT_EQ(RunCommandLineLookup("-i 001122334403 10.0.0.1 10.0.0.9", context), 0);
+    EXPECT_EQ(swept.size(), 2u);
+    EXPECT_EQ(Said(), "");
+}
+
 TEST_F(CommandLineLookup, WakeSaysWhereThePacketWentOrThatNoneWent)
 {
     EXPECT_EQ(Run("-w 001B210A0B0C"), 0);

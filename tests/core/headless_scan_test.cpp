@@ -256,6 +256,27 @@ TEST_F(HeadlessScanRun, AnOutputThatFailsEndsTheScanWithItsOwnStatus)
     std::signal(SIGPIPE, SIG_DFL);
 }
 
+// What -m writes when it sweeps: every answering address with its MAC, in address
+// order however the workers met them.
+TEST_F(HeadlessScanRun, SweepForMacsGivesTheAnsweringAddressesInOrder)
+{
+    m_probe.AddArpHost("198.18.0.9", "02:00:00:00:00:09");
+    m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "PC05");
+    m_probe.AddArpHost("198.18.0.200", "02:00:00:00:00:C8");
+    std::vector<std::pair<std::uint32_t, std::string>> found;
+    EXPECT_EQ(SweepForMacs(
+                  AddressSpan{0xC6120001u, 0xC61200FEu}, m_pool, m_store, m_probe,
+                  [](std::chrono::milliseconds timeout) {
+                      std::this_thread::sleep_for(timeout);
+                      return 0;
+                  },
+                  found),
+              0);
+    const std::vector<std::pair<std::uint32_t, std::string>> expected = {
+        {0xC6120005u, "00:1B:21:00:00:05"}, {0xC6120009u, "02:00:00:00:00:09"}, {0xC61200C8u, "02:00:00:00:00:C8"}};
+    EXPECT_EQ(found, expected);
+}
+
 TEST_F(HeadlessScanRun, ListsTheAnsweringHostsAndCountsOnStandardError)
 {
     m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "PC05");
