@@ -130,6 +130,38 @@ bool LooksWide(std::string_view text)
     return (byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) || byte(0) == 0 || byte(1) == 0;
 }
 
+// Reads the file of the given size into `content`, up to one byte beyond the cap so
+// that a file that grew meanwhile is refused too. False with errno in `error` when a
+// read failed, false with error 0 when the file holds more than `cap` bytes.
+bool ReadBounded(int fd, std::size_t size, std::uint64_t cap, std::string& content, int& error)
+{
+    error = 0;
+    content.resize(size + 1);
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t got = ::read(fd, content.data() + done, content.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = errno;
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+        if (done == content.size() && content.size() <= cap) {
+            content.resize(static_cast<std::size_t>(std::min<std::uint64_t>(content.size() * 2, cap + 1)));
+        }
+    }
+    if (done > cap) {
+        return false;
+    }
+    content.resize(done);
+    return true;
+}
+
 // The line (from 1) of a byte offset.
 std::size_t LineAt(std::string_view text, std::size_t offset)
 {
@@ -305,30 +337,12 @@ bool ConfigStore::Load(const std::string& path)
     if (static_cast<std::uint64_t>(info.st_size) > kMaxConfigFileBytes) {
         return refuse(LoadState::TooLarge, 0);
     }
-    // Read up to one byte beyond the cap: a file that grew meanwhile is refused too.
     std::string& content = m_impl->buffer;
-    content.resize(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t got = ::read(fd.Get(), content.data() + done, content.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return refuse(LoadState::Unreadable, errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-        if (done == content.size() && content.size() <= kMaxConfigFileBytes) {
-            content.resize(std::min<std::size_t>(content.size() * 2, kMaxConfigFileBytes + 1));
-        }
+    int readError = 0;
+    if (!ReadBounded(fd.Get(), static_cast<std::size_t>(info.st_size), ConfigStore::kMaxConfigFileBytes, content,
+                     readError)) {
+        return refuse(readError != 0 ? LoadState::Unreadable : LoadState::TooLarge, readError);
     }
-    if (done > kMaxConfigFileBytes) {
-        return refuse(LoadState::TooLarge, 0);
-    }
-    content.resize(done);
     if (content.empty()) {
         return refuse(LoadState::Empty, 0);
     }
@@ -414,7 +428,7 @@ std::string ConfigStore::LastLoadProblem() const
         }
         return m_impl->fileKind.empty() ? "not a regular file" : m_impl->fileKind + ", not a regular file";
     case LoadState::TooLarge:
-        return "larger than " + std::to_string(kMaxConfigFileBytes / (1024 * 1024)) + " MiB";
+        return "larger than " + std::to_string(kMaxConfigFileBytes / (1024ULL * 1024)) + " MiB";
     case LoadState::Empty:
         return "the file is empty";
     case LoadState::Malformed:

@@ -666,7 +666,10 @@ std::vector<std::string> ConfigFileProblems(ConfigStore& store)
     }
     std::vector<std::string> problems;
     for (const std::string& problem : store.SettingProblems()) {
-        problems.push_back(path + ": " + problem);
+        std::string line = path;
+        line += ": ";
+        line += problem;
+        problems.push_back(std::move(line));
     }
     return problems;
 }
