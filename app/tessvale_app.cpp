@@ -1,18 +1,13 @@
 #include "app/tessvale_app.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include <unistd.h>
 
 #include <QApplication>
 
-#include "app/logic/command_line_help.h"
-#include "app/logic/command_line_lookup.h"
-#include "app/logic/headless_scan.h"
 #include "app/logic/save_failure.h"
 #include "app/logic/string_table.h"
 #include "app/logic/user_locale.h"
@@ -24,7 +19,6 @@
 #include "app/update_run_ui.h"
 #include "app/window_prompts.h"
 #include "app/window_translation.h"
-#include "common/checked_output.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
 #include "common/text_util.h"
@@ -34,7 +28,6 @@
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
-#include "scan/wake_on_lan.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
 
@@ -43,61 +36,6 @@ namespace tessvale {
 namespace {
 
 constexpr char kNoWindowHint[] = "Without a window: tessvale --scan RANGE, -m, -i or -w; see 'tessvale --help'.\n";
-
-volatile std::sig_atomic_t g_lookupStopSignal = 0;
-
-void NoteLookupStop(int signal)
-{
-    g_lookupStopSignal = signal;
-}
-
-// Ctrl-C, SIGTERM and SIGHUP end a lookup between two addresses, so that what it found
-// is written. No SA_RESTART: a probe's wait ends early.
-void CatchLookupStopSignals()
-{
-    struct sigaction action
-    {};
-    action.sa_handler = NoteLookupStop;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-// "-w ", "-m " and "-i ": answered on this thread without a window. -1 when the
-// command line is none of them, else the exit status.
-int RunLookupSwitches(const std::string& commandLine)
-{
-    if (MatchLookupSwitch(commandLine) == LookupSwitch::None) {
-        return -1;
-    }
-    CatchLookupStopSignals();
-    // The configuration document is never loaded on these paths: the probe reads its
-    // settings from a store that holds none, so every NetBIOS query waits the default
-    // timeout.
-    ConfigStore unloaded;
-    const auto probe = MakeSystemProbe(unloaded);
-    LookupContext context = LookupContextFor(*probe, ProgramFolder(), InstalledLayout(), DataFolder());
-    context.wake = [](const std::string& mac, WakeSendReport& report) { return SendWakeOnLan(mac, {}, &report); };
-    // Where the file went is said only to a person at a terminal; failures always.
-    context.tellWhere = ::isatty(::fileno(stderr)) == 1;
-    context.interrupted = [] { return static_cast<int>(g_lookupStopSignal); };
-    // -m probes the whole range at once, as a scan does (a /24 in about a second).
-    JobPool pool;
-    context.sweep = [&](const AddressSpan& range, std::vector<std::pair<std::uint32_t, std::string>>& found) {
-        return SweepForMacs(
-            range, pool, unloaded, *probe,
-            [](std::chrono::milliseconds timeout) {
-                // The signal handler ends the sleep early.
-                if (g_lookupStopSignal == 0) {
-                    std::this_thread::sleep_for(timeout);
-                }
-                return static_cast<int>(g_lookupStopSignal);
-            },
-            found);
-    };
-    return RunCommandLineLookup(commandLine, context);
-}
 
 // True while QApplication connects to the display: a fatal message of Qt then is no
 // crash of the program but a display it cannot use, and gets a message, not a dump.
@@ -196,9 +134,6 @@ int RunMainWindow(int argc, char** argv)
 
 int CTessvaleApp::InitInstance(int argc, char** argv)
 {
-    // Before anything opens a descriptor: a closed standard output stays closed for
-    // writing instead of becoming the next socket.
-    KeepStandardDescriptorsTaken();
     // Before any text is converted, on every path: without it host names and
     // credentials outside the window lose every character beyond ASCII.
     UseUserLocale();
@@ -213,38 +148,18 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
 
-    // A reader that went away ends a command-line form with its write-error status.
-    ReportBrokenPipeAsError();
-
-    // "--help", "--version" and unknown "--" options: answered on the console, before
-    // any display is needed.
-    if (const auto exitCode = RunInformationalOption(argc, argv, stdout, stderr)) {
-        return *exitCode;
-    }
-
-    // "--scan": the scanner without a window, also where no display exists.
-    if (const int scanResult = RunHeadlessScanCommand(argc, argv); scanResult != -1) {
-        return scanResult;
-    }
-
+    // The command line's own answers (--help, --scan, the lookups) were given by
+    // tessvale, which starts this program for everything else.
     const std::string commandLine = CommandLineText(argc, argv);
     // "-uninstall" closes the running copy as its OK command would, and ends.
     if (commandLine == "-uninstall") {
         SendToRunningInstance(InstanceRequest::Close);
         return 0;
     }
-    if (const int lookupResult = RunLookupSwitches(commandLine); lookupResult != -1) {
-        return lookupResult;
-    }
-    // A mistyped command line must not open a window (nor ask a running copy to show).
-    if (const std::string error = WindowArgumentError(argc, argv); !error.empty()) {
-        return ReportWindowArgumentError(error, stderr);
-    }
     // A running copy shows its window (also from the tray); this start ends there.
     if (SendToRunningInstance(InstanceRequest::Show)) {
         return 0;
     }
-    RestoreBrokenPipeSignal();
     return RunMainWindow(argc, argv);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include <pwd.h>
@@ -81,6 +82,23 @@ std::string ProgramPath()
     }
 }
 
+std::string ProgramFolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    // The window program, installed in libexec/tessvale/, answers for the program that
+    // starts it, bin/tessvale: the files beside the program are beside that one.
+    constexpr std::string_view kWindowFolder = "/libexec/tessvale";
+    if (std::string_view(path).substr(slash + 1) == "tessvale-window" && folder.size() > kWindowFolder.size() &&
+        std::string_view(folder).substr(folder.size() - kWindowFolder.size()) == kWindowFolder) {
+        folder = folder.substr(0, folder.size() - kWindowFolder.size()) + "/bin";
+    }
+    return folder;
+}
+
 std::string ProgramFolder()
 {
     {
@@ -89,12 +107,23 @@ std::string ProgramFolder()
             return g_programFolderOverride;
         }
     }
-    const std::string path = ProgramPath();
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
+    return ProgramFolderOf(ProgramPath());
+}
+
+std::string CompanionProgramPath(const std::string& name)
+{
+    const std::filesystem::path folder = ProgramFolder();
+    if (folder.empty() || name.empty() || name.find('/') != std::string::npos) {
         return {};
     }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
+    for (const auto& candidate : {folder / "../libexec/tessvale" / name, folder / name}) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            std::error_code error;
+            const auto canonical = std::filesystem::canonical(candidate, error);
+            return error ? candidate.string() : canonical.string();
+        }
+    }
+    return {};
 }
 
 void SetProgramFolderOverride(const std::string& folder)

@@ -9,6 +9,7 @@
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
 #include "scan/job_pool.h"
+#include "scan/resolver_config.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -18,6 +19,18 @@ namespace {
 constexpr auto kDrainPassTime = std::chrono::milliseconds(10);
 
 } // namespace
+
+NameSettings NameSettingsOf(const ConfigRecord& settings)
+{
+    NameSettings names;
+    names.netbios = settings.Value(kNameNetbios) != "0";
+    names.mdns = settings.Value(kNameMdns) != "0";
+    names.dns = settings.Value(kNameDns) != "0";
+    if (names.dns) {
+        names.servers = ReadNameServers();
+    }
+    return names;
+}
 
 std::string NormalMacText(std::string_view text)
 {
@@ -164,6 +177,7 @@ std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk)
     sweep.retries = static_cast<int>(std::clamp<long long>(ParseDecimal(settings.Value(kProbeRetries)), 0, 10));
     sweep.timeout = std::chrono::milliseconds(
         std::clamp<long long>(ParseDecimal(settings.Value(kNetbiosTimeoutMSeconds)), 0, 600000));
+    sweep.names = NameSettingsOf(settings);
     return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), sweep);
 }
 
@@ -198,6 +212,7 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
 {
     record.hostName.assign(1, '-');
     record.otherMacs.clear();
+    record.names = HostNames{};
     if (m_sweep) {
         SweepResult result;
         const bool taken = NextFromSweep(result);
@@ -216,6 +231,7 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         record.mac = std::move(result.mac);
         record.hostName = std::move(result.hostName);
         record.otherMacs = std::move(result.otherMacs);
+        record.names = std::move(result.names);
         return true;
     }
     {
@@ -230,6 +246,9 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         m_window->ScanAddress(address);
     }
     online = m_probe.NodeStatus(address, record.mac, record.hostName);
+    if (online && record.hostName != "-") {
+        record.names.netbios = record.hostName; // the probe of one address asks NetBIOS only
+    }
     if (!online) {
         online = m_probe.Arp(address, record.mac);
     }
@@ -243,6 +262,12 @@ bool CServiceAutoScan::ReportOnline(HostRecord& record, const std::string& addre
     SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
     for (std::string& other : record.otherMacs) {
         SetField(other, std::string(other), HostRecord::kMacCapacity);
+    }
+    for (std::string* name : {&record.names.netbios, &record.names.mdns, &record.names.dns}) {
+        SetField(*name, std::string(*name), HostRecord::kHostNameCapacity);
+    }
+    for (std::string& service : record.names.services) {
+        SetField(service, std::string(service), HostRecord::kHostNameCapacity);
     }
     record.inventory.Clear();
     if (!m_macLookup && m_inventory != nullptr) {

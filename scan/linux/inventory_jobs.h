@@ -3,10 +3,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "scan/child_jobs.h"
 #include "scan/inventory_provider.h"
 #include "scan/linux/inventory_child.h"
 
@@ -14,6 +16,8 @@ namespace tessvale {
 
 // The share list of one host over SMB (scan/linux/smb_share_provider.cpp).
 inline constexpr const char* kShareListingJob = "shares";
+inline constexpr std::size_t kMaxShares = 4096;    // names a child may send
+inline constexpr std::size_t kMaxShareName = 1024; // bytes a child may send per name
 ChildJobResult ShareListingJob(ChildMessageReader& request, int out);
 // The answers of one host's SNMP agent (scan/linux/snmp_inventory_provider.cpp).
 inline constexpr const char* kAgentQueryJob = "snmp";
@@ -33,9 +37,8 @@ std::vector<std::uint8_t> HostJobMessage(const std::string& address, const Inven
 // nullopt when the request is not of that form (or a text is longer than its limit).
 std::optional<HostJobRequest> ReadHostJobRequest(ChildMessageReader& request);
 
-// Called first in main(), before anything else runs: when the program was started as a
-// child of the inventory, serves that job (the program's own ones, then moreJobs) and
-// returns the code to exit with; otherwise nullopt, and the program goes on as itself.
-std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const ChildJob> moreJobs = {});
+// RunChildJobIfAsked (scan/child_jobs.h) with jobs of the caller's after the program's
+// own ones (tests).
+std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const ChildJob> moreJobs);
 
 } // namespace tessvale

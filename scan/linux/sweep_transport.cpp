@@ -1,5 +1,6 @@
-// The sockets of a real sweep: UDP for NetBIOS, a raw packet socket for ARP when the
-// process may open one, else the kernel's neighbour table through netlink events.
+// The sockets of a real sweep: UDP for NetBIOS and the name probes, a raw packet socket
+// for ARP when the process may open one, else the ARP sweep helper when it is installed
+// with that right, else the kernel's neighbour table through netlink events.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -7,12 +8,12 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <linux/errqueue.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
@@ -24,7 +25,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include "common/interface_list.h"
 #include "common/unique_fd.h"
+#include "scan/arp_frame.h"
+#include "scan/linux/arp_sweep_client.h"
 #include "scan/neighbour_budget.h"
 #include "scan/neighbour_netlink.h"
 #include "scan/netbios_packet.h"
@@ -43,7 +47,10 @@ constexpr int kEventBuffer = 4 << 20; // bursts of neighbour events (capped by r
 // sending (EAGAIN) without raising the system's buffer limits.
 constexpr std::size_t kUdpSockets = 8;
 constexpr int kMaxDatagramsPerCall = 512;
-constexpr std::size_t kArpPacketSize = 28;
+// Frames per second asked of the ARP sweep helper: above the sweep's own pace with its
+// retries, which stays the one that counts.
+constexpr std::uint32_t kHelperRate = 5000;
+constexpr std::chrono::milliseconds kHelperStart{1000};
 // An incomplete entry's life when the kernel's settings cannot be read: six
 // solicitations (three unicast, three broadcast) one second apart.
 constexpr std::chrono::milliseconds kDefaultNeighbourLife{6000};
@@ -57,44 +64,19 @@ struct Link
     bool hasMac = false;
 };
 
-std::uint32_t HostOrder(const sockaddr* address)
-{
-    return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
-}
-
 std::vector<Link> ReadLinks()
 {
     std::vector<Link> links;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return links;
-    }
-    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
-    std::unordered_map<std::string, MacAddress> macs;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET) {
-            const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
-            if (link->sll_halen == 6) {
-                MacAddress mac{};
-                std::memcpy(mac.data(), link->sll_addr, mac.size());
-                macs[entry->ifa_name] = mac;
-            }
-        }
-    }
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_LOOPBACK) != 0 || (entry->ifa_flags & IFF_UP) == 0) {
+    for (const InterfaceAddress& item : ReadInterfaceAddresses()) {
+        if (item.netmask == 0 || item.loopback || !item.up) {
             continue;
         }
         Link link;
-        link.index = static_cast<int>(if_nametoindex(entry->ifa_name));
-        link.address = HostOrder(entry->ifa_addr);
-        link.mask = HostOrder(entry->ifa_netmask);
-        const auto mac = macs.find(entry->ifa_name);
-        link.hasMac = mac != macs.end();
-        if (link.hasMac) {
-            link.mac = mac->second;
-        }
+        link.index = static_cast<int>(item.index);
+        link.address = item.address;
+        link.mask = item.netmask;
+        link.hasMac = item.hasMac;
+        link.mac = item.mac;
         links.push_back(link);
     }
     return links;
@@ -173,6 +155,10 @@ public:
         : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks())
     {}
 
+    // Without a raw socket of its own, ARP goes through this helper program where it can
+    // (started per link when the sweep first reaches it).
+    void UseHelper(std::string program) { m_helperPath = std::move(program); }
+
     // Opens the raw packet socket; false when the process may not.
     bool OpenRaw()
     {
@@ -186,10 +172,17 @@ public:
     // Subscribes to the kernel's neighbour events and reads the table once.
     void OpenNeighbourEvents();
 
-    bool OnLink(std::uint32_t address) override { return FindLink(address) != nullptr; }
-    bool ArpFirst() const override { return m_raw.Valid(); }
+    bool OnLink(std::uint32_t address) override
+    {
+        const Link* link = FindLink(address);
+        m_currentHelper = link != nullptr ? HelperFor(*link) : nullptr;
+        return link != nullptr;
+    }
+    // Of the address last asked about in OnLink.
+    bool ArpFirst() const override { return m_raw.Valid() || m_currentHelper != nullptr; }
     std::size_t ArpHeadroom() override;
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
+    bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message) override;
     void SendArp(std::uint32_t address) override;
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
     std::optional<MacAddress> OwnMac(std::uint32_t address) override
@@ -203,7 +196,8 @@ public:
     }
     std::optional<MacAddress> KnownMac(std::uint32_t address) override
     {
-        if (m_raw.Valid() || !m_netlink.Valid()) {
+        const Link* link = FindLink(address);
+        if (m_raw.Valid() || !m_netlink.Valid() || (link != nullptr && HelperFor(*link) != nullptr)) {
             return std::nullopt; // the raw socket's own answer comes first
         }
         std::vector<NeighbourEntry> entries;
@@ -246,6 +240,22 @@ private:
     // ICMP port-unreachable answers to node-status requests, from the socket's error queue.
     void ReadRefusals(int fd, std::vector<SweepAnswer>& answers);
     void ReadRaw(std::vector<SweepAnswer>& answers);
+    void ReadHelper(ArpSweepClient& helper, std::vector<SweepAnswer>& answers);
+    // The helper for the link, started on first use; null without one.
+    ArpSweepClient* HelperFor(const Link& link)
+    {
+        if (m_raw.Valid() || m_helperPath.empty() || !link.hasMac) {
+            return nullptr;
+        }
+        auto found = m_helpers.find(link.index);
+        if (found == m_helpers.end()) {
+            found = m_helpers
+                        .emplace(link.index, ArpSweepClient::Start(m_helperPath, static_cast<std::uint32_t>(link.index),
+                                                                   kHelperRate, kHelperStart))
+                        .first;
+        }
+        return found->second && found->second->Alive() ? found->second.get() : nullptr;
+    }
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
     // Reads the whole table once over the event socket; true when the dump was whole.
     bool ReadTable(std::vector<NeighbourEntry>& entries);
@@ -264,6 +274,10 @@ private:
     std::vector<SweepAnswer> m_queued;                     // answers known without a datagram
     std::optional<NeighbourBudget> m_budget;               // without the raw socket
     std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(65536);
+    std::string m_helperPath;
+    std::unordered_map<int, std::unique_ptr<ArpSweepClient>> m_helpers; // by link; null: could not start
+    ArpSweepClient* m_currentHelper = nullptr;
+    std::vector<ArpSweepClient::Answer> m_helperAnswers;
 };
 
 void SystemSweepTransport::OpenNeighbourEvents()
@@ -339,7 +353,7 @@ void SystemSweepTransport::Settle(const std::vector<NeighbourEntry>& entries)
 
 std::size_t SystemSweepTransport::ArpHeadroom()
 {
-    if (m_raw.Valid()) {
+    if (m_raw.Valid() || m_currentHelper != nullptr) {
         return SIZE_MAX; // silent addresses create no neighbour entries
     }
     return m_budget ? m_budget->Headroom(std::chrono::steady_clock::now()) : 16;
@@ -372,10 +386,36 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     return false;
 }
 
+bool SystemSweepTransport::SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message)
+{
+    if (message.empty()) {
+        return false;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(address);
+    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                   sizeof destination) > 0) {
+            return true;
+        }
+        if (!IcmpError(errno)) {
+            break;
+        }
+    }
+    return false;
+}
+
 void SystemSweepTransport::SendArp(std::uint32_t address)
 {
     const Link* link = FindLink(address);
     if (link == nullptr) {
+        return;
+    }
+    if (ArpSweepClient* helper = HelperFor(*link); helper != nullptr) {
+        (void)helper->Probe(address); // a helper that went is not asked again
         return;
     }
     if (!m_raw.Valid()) {
@@ -401,13 +441,7 @@ void SystemSweepTransport::SendArp(std::uint32_t address)
     if (!link->hasMac) {
         return;
     }
-    // Ethernet ARP request: hardware 1, protocol IPv4, sizes 6 and 4, operation 1.
-    std::array<std::uint8_t, kArpPacketSize> packet{0, 1, 8, 0, 6, 4, 0, 1};
-    std::memcpy(packet.data() + 8, link->mac.data(), 6);
-    const std::uint32_t sender = htonl(link->address);
-    std::memcpy(packet.data() + 14, &sender, 4);
-    const std::uint32_t target = htonl(address);
-    std::memcpy(packet.data() + 24, &target, 4);
+    const auto packet = BuildArpRequest(link->mac, link->address, address);
     sockaddr_ll destination{};
     destination.sll_family = AF_PACKET;
     destination.sll_protocol = htons(ETH_P_ARP);
@@ -433,6 +467,12 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     if (other >= 0) {
         m_polled.push_back(pollfd{other, POLLIN, 0});
     }
+    const std::size_t helpersFrom = m_polled.size();
+    for (const auto& [index, helper] : m_helpers) {
+        if (helper && helper->Alive()) {
+            m_polled.push_back(pollfd{helper->Fd(), POLLIN, 0});
+        }
+    }
     timespec timeout{};
     timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000);
     timeout.tv_nsec = static_cast<long>((wait.count() % 1000000) * 1000);
@@ -447,12 +487,35 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
             ReadUdp(m_polled[i].fd, answers);
         }
     }
-    if (other >= 0 && (m_polled.back().revents & POLLIN) != 0) {
+    if (other >= 0 && (m_polled[helpersFrom - 1].revents & POLLIN) != 0) {
         if (m_raw.Valid()) {
             ReadRaw(answers);
         } else {
             ReadNeighbours(answers);
         }
+    }
+    for (std::size_t i = helpersFrom; i < m_polled.size(); ++i) {
+        if ((m_polled[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            continue;
+        }
+        for (const auto& [index, helper] : m_helpers) {
+            if (helper && helper->Fd() == m_polled[i].fd) {
+                ReadHelper(*helper, answers);
+            }
+        }
+    }
+}
+
+void SystemSweepTransport::ReadHelper(ArpSweepClient& helper, std::vector<SweepAnswer>& answers)
+{
+    m_helperAnswers.clear();
+    (void)helper.Read(m_helperAnswers); // one that went leaves the rest to the timeout
+    for (const auto& found : m_helperAnswers) {
+        SweepAnswer answer;
+        answer.kind = SweepAnswer::Kind::Arp;
+        answer.address = found.address;
+        answer.mac = found.mac;
+        answers.push_back(std::move(answer));
     }
 }
 
@@ -498,7 +561,8 @@ void SystemSweepTransport::ReadRefusals(int fd, std::vector<SweepAnswer>& answer
                 continue;
             }
             SweepAnswer answer;
-            answer.kind = SweepAnswer::Kind::NodeStatusRefused;
+            answer.port = ntohs(destination.sin_port);
+            answer.kind = answer.port == m_port ? SweepAnswer::Kind::NodeStatusRefused : SweepAnswer::Kind::NameRefused;
             answer.address = ntohl(destination.sin_addr.s_addr);
             answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
             answers.push_back(std::move(answer));
@@ -524,6 +588,10 @@ void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
         }
         SweepAnswer answer;
         answer.address = ntohl(sender.sin_addr.s_addr);
+        answer.port = ntohs(sender.sin_port);
+        if (answer.port != m_port) {
+            answer.kind = SweepAnswer::Kind::Name; // the sweep tells the name probes' answers apart
+        }
         answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
         answers.push_back(std::move(answer));
     }
@@ -542,19 +610,15 @@ void SystemSweepTransport::ReadRaw(std::vector<SweepAnswer>& answers)
             }
             return;
         }
-        const std::uint8_t* bytes = m_buffer.data();
-        const bool reply = static_cast<std::size_t>(received) >= kArpPacketSize && bytes[0] == 0 && bytes[1] == 1 &&
-                           bytes[2] == 8 && bytes[3] == 0 && bytes[4] == 6 && bytes[5] == 4 && bytes[6] == 0 &&
-                           bytes[7] == 2;
+        const auto reply =
+            ParseArpReply(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)));
         if (!reply || from.sll_pkttype == PACKET_OUTGOING) {
             continue;
         }
         SweepAnswer answer;
         answer.kind = SweepAnswer::Kind::Arp;
-        std::memcpy(answer.mac.data(), bytes + 8, 6);
-        std::uint32_t sender = 0;
-        std::memcpy(&sender, bytes + 14, 4);
-        answer.address = ntohl(sender);
+        answer.mac = reply->mac;
+        answer.address = reply->address;
         answers.push_back(std::move(answer));
     }
 }
@@ -608,6 +672,12 @@ void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
 
 std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort)
 {
+    return MakeSystemSweepTransport(allowRaw, netbiosPort, allowRaw ? FindArpSweepHelper() : std::string());
+}
+
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort,
+                                                         const std::string& arpHelper)
+{
     std::vector<UniqueFd> udp;
     for (std::size_t i = 0; i < kUdpSockets; ++i) {
         UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -628,6 +698,7 @@ std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uin
     auto transport = std::make_unique<SystemSweepTransport>(std::move(udp), netbiosPort);
     if (!allowRaw || !transport->OpenRaw()) {
         transport->OpenNeighbourEvents();
+        transport->UseHelper(arpHelper);
     }
     return transport;
 }

@@ -13,6 +13,8 @@ set -uo pipefail
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 cp "$1" "$work/tessvale"
+# The window program it becomes for a window, beside it as in a build tree.
+[ -x "$(dirname "$1")/tessvale-window" ] && cp "$(dirname "$1")/tessvale-window" "$work/"
 program=$work/tessvale
 export APPDATA=$work/appdata
 mkdir -p "$APPDATA/Tessvale"
