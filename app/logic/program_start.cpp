@@ -7,11 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <strings.h>
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include <strings.h>
 
 #include <system_error>
 #include <unistd.h>
