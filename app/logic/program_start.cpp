@@ -104,7 +104,8 @@ int BecomeWindowProgram(char** argv)
         return 1;
     }
     ::execv(window.c_str(), argv);
-    std::fprintf(stderr, "tessvale: %s cannot be started: %s\n", window.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "tessvale: %s cannot be started: %s\n", window.c_str(),
+                 std::generic_category().message(errno).c_str());
     return 1;
 }
 
