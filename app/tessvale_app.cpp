@@ -1,8 +1,15 @@
 #include "app/tessvale_app.h"
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include <unistd.h>
+
 #include <QApplication>
 
 #include "app/logic/save_failure.h"
+#include "app/logic/string_table.h"
 #include "app/logic/user_locale.h"
 #include "app/qt_text.h"
 #include "app/qt_translations.h"
@@ -28,9 +35,48 @@ namespace tessvale {
 
 namespace {
 
+constexpr char kNoWindowHint[] = "Without a window: tessvale --scan RANGE, -m, -i or -w; see 'tessvale --help'.\n";
+
+// True while QApplication connects to the display: a fatal message of Qt then is no
+// crash of the program but a display it cannot use, and gets a message, not a dump.
+std::atomic<bool> g_openingDisplay{false};
+QtMessageHandler g_previousMessageHandler = nullptr;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg && g_openingDisplay.load()) {
+        std::fprintf(stderr, "tessvale: the window cannot be shown: %s\n%s", message.toLocal8Bit().constData(),
+                     kNoWindowHint);
+        std::fflush(stderr);
+        _exit(1);
+    }
+    if (g_previousMessageHandler != nullptr) {
+        g_previousMessageHandler(type, context, message);
+    }
+}
+
+bool HasDisplay()
+{
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    // A platform chosen on purpose (offscreen, vnc ...) needs neither variable.
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
 int RunMainWindow(int argc, char** argv)
 {
+    if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "tessvale: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n%s",
+                     kNoWindowHint);
+        return 1;
+    }
+    g_previousMessageHandler = qInstallMessageHandler(OnQtMessage);
+    g_openingDisplay = true;
     QApplication application(argc, argv);
+    g_openingDisplay = false;
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
     // Ties the window to the installed desktop entry and its icon (Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("net.tessvale.Tessvale"));
@@ -53,6 +99,15 @@ int RunMainWindow(int argc, char** argv)
         !question.empty() && ShowMessage(nullptr, ToQString(question), QStringLiteral("Tessvale"),
                                          kMbYesNo | kMbIconWarning) != kAnswerYes) {
         return 1;
+    }
+    // Stored settings out of their range are replaced by their defaults: said once.
+    if (const std::vector<std::string> problems = store.SettingProblems(); !problems.empty()) {
+        std::string text = UiText("Some settings in the configuration file are out of their range; their defaults "
+                                  "are used:");
+        for (const std::string& problem : problems) {
+            text += "\n" + BlankControlCharacters(problem);
+        }
+        ShowMessage(nullptr, ToQString(text), QStringLiteral("Tessvale"), kMbOk | kMbIconWarning);
     }
     VendorTable vendors;
     vendors.Load(DefaultVendorListingPath(DataFolder()));

@@ -1,5 +1,6 @@
 #include "common/crash_handler.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -9,16 +10,19 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "common/core_dump.h"
@@ -270,6 +274,31 @@ std::string DumpFilePath(const std::string& folder)
     return path;
 }
 
+// The dumps kept in the folder: each is several megabytes, and a program that fails
+// again and again must not fill the disk.
+constexpr std::size_t kKeptDumps = 5;
+
+// Removes the oldest dumps so that `keep` remain. Their names begin with the time they
+// were written, so the name order is their age.
+void RemoveOldDumps(const std::string& folder, std::size_t keep)
+{
+    std::vector<std::string> dumps;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dmp") == 0 && it->is_regular_file(error)) {
+            dumps.push_back(it->path().string());
+        }
+    }
+    if (dumps.size() <= keep) {
+        return;
+    }
+    std::sort(dumps.begin(), dumps.end());
+    for (std::size_t i = 0; i + keep < dumps.size(); ++i) {
+        std::filesystem::remove(dumps[i], error);
+    }
+}
+
 } // namespace
 
 CCrashHandler::~CCrashHandler() = default;
@@ -374,6 +403,7 @@ bool WriteCrashDump(const std::string& arguments)
         }
     }
     close(fd);
+    RemoveOldDumps(folder, kKeptDumps);
     return error == 0;
 }
 

@@ -123,6 +123,21 @@ std::string Iconv(std::string_view input, const char* from, const char* to)
 
 } // namespace
 
+std::string ReplaceInvalidUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = NextCodePoint(bytes, i);
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            cp = 0xFFFD;
+        }
+        // Written again in its shortest form: an overlong sequence becomes valid.
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string ToUtf8(std::u16string_view wide)
 {
     std::string out;

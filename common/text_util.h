@@ -28,6 +28,9 @@ std::string AnsiToUtf8(std::string_view ansi);
 // True when the bytes are well-formed UTF-8 (no overlong two-byte forms, no lead byte
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
+// The text with every byte sequence that is no UTF-8 character (and every encoded
+// surrogate) replaced by U+FFFD; IsValidUtf8 holds for the result.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
 
 // Number of characters (code points) in UTF-8 text.
 std::size_t CharCount(std::string_view utf8);

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include <arpa/inet.h>
-
 namespace tessvale {
 
 namespace {
@@ -37,47 +35,7 @@ bool ReadPair(std::string_view text, std::size_t at, std::uint8_t& value)
 
 std::optional<std::uint32_t> ParseIpv4(std::string_view text)
 {
-    // inet_aton needs a terminated string and accepts exactly what inet_addr accepts,
-    // without confusing 255.255.255.255 with its failure value.
-    const std::string terminated(text);
-    in_addr address{};
-    if (terminated.empty() || inet_aton(terminated.c_str(), &address) == 0) {
-        return std::nullopt;
-    }
-    return ntohl(address.s_addr);
-}
-
-std::optional<std::uint32_t> ParseDottedQuad(std::string_view text)
-{
-    std::uint32_t address = 0;
-    int octets = 0;
-    std::size_t i = 0;
-    while (octets < 4) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        unsigned value = 0;
-        int digits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            value = value * 10 + static_cast<unsigned>(text[i] - '0');
-            if (++digits > 3 || value > 255) {
-                return std::nullopt;
-            }
-            ++i;
-        }
-        address = (address << 8) | value;
-        ++octets;
-        if (octets < 4) {
-            if (i >= text.size() || text[i] != '.') {
-                return std::nullopt;
-            }
-            ++i;
-        }
-    }
-    if (i != text.size()) {
-        return std::nullopt;
-    }
-    return address;
+    return ParseDottedQuad(text);
 }
 
 std::string FormatIpv4(std::uint32_t hostOrder)

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/dotted_quad.h"
+
 namespace tessvale {
 
 using MacAddress = std::array<std::uint8_t, 6>;
@@ -16,13 +18,9 @@ using MacAddress = std::array<std::uint8_t, 6>;
 // What a probe leaves when it learned nothing: an all-ones MAC.
 inline constexpr std::string_view kNoAnswerMac = "FF:FF:FF:FF:FF:FF";
 
-// Parses an IPv4 address the way inet_addr does (dotted quads, also the shorter and
-// octal or hexadecimal forms it accepts). Returns the host-order value.
+// An IPv4 address as the program reads it everywhere: ParseDottedQuad (four decimal
+// parts 0-255; no octal, hexadecimal or shortened forms). Returns the host-order value.
 std::optional<std::uint32_t> ParseIpv4(std::string_view text);
-
-// A dotted quad ("10.0.0.1", exactly four decimal octets 0-255, nothing else) as a
-// host-order number; its text form is FormatIpv4's.
-std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 
 // "%u.%u.%u.%u" from the most significant byte down.
 std::string FormatIpv4(std::uint32_t hostOrder);

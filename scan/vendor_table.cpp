@@ -1,11 +1,14 @@
 #include "scan/vendor_table.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/text_util.h"
+#include "common/unique_fd.h"
 
 namespace tessvale {
 
@@ -23,19 +26,46 @@ bool IsFile(const std::string& path)
 
 } // namespace
 
-bool VendorTable::Load(const std::string& path)
+bool VendorTable::Load(const std::string& path, const std::atomic<bool>* stop)
 {
     m_text.clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // O_NONBLOCK: a FIFO in the listing's place must not block.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info
+    {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        return false;
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    std::string bytes;
+    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxListingBytes));
+    while (bytes.size() < kMaxListingBytes) {
+        if (stop != nullptr && stop->load()) {
+            return false;
+        }
+        const std::size_t at = bytes.size();
+        bytes.resize(std::min(at + kChunk, kMaxListingBytes));
+        const ssize_t got = ::read(fd.Get(), bytes.data() + at, bytes.size() - at);
+        if (got < 0 && errno == EINTR) {
+            bytes.resize(at);
+            continue;
+        }
+        if (got < 0) {
+            return false;
+        }
+        bytes.resize(at + static_cast<std::size_t>(got));
+        if (got == 0) {
+            break;
+        }
+    }
+    if (bytes.size() >= kMaxListingBytes) {
+        // Cut at the last whole line: half a vendor name would be a wrong one.
+        const std::size_t lineEnd = bytes.rfind('\n');
+        bytes.resize(lineEnd == std::string::npos ? 0 : lineEnd + 1);
     }
     // The IEEE listing is UTF-8; an older copy in the locale's encoding is converted.
-    m_text = IsValidUtf8(bytes) ? std::move(bytes) : AnsiToUtf8(bytes);
+    std::string text = IsValidUtf8(bytes) ? std::move(bytes) : AnsiToUtf8(bytes);
+    m_text = IsValidUtf8(text) ? std::move(text) : ReplaceInvalidUtf8(text);
     return true;
 }
 

@@ -1,6 +1,8 @@
 // The adapter vendor of a MAC, from a copy of the IEEE OUI listing.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <string>
 
 #include "scan/host_probe.h"
@@ -10,8 +12,15 @@ namespace tessvale {
 class VendorTable final : public VendorLookup
 {
 public:
-    // Reads the whole listing once. False (and an empty table) when it cannot be read.
-    bool Load(const std::string& path);
+    // The most of a listing that is read (the IEEE listing is about 5 MiB); a larger
+    // file is read up to its last whole line within the cap.
+    static constexpr std::size_t kMaxListingBytes = std::size_t{32} * 1024 * 1024;
+
+    // Reads the listing once, a regular file of at most kMaxListingBytes. Text that is
+    // not UTF-8 is taken as the locale's encoding, and what is still no UTF-8 becomes
+    // U+FFFD, so no invalid byte reaches an output. False (and an empty table) when it
+    // cannot be read, or when `stop` became true while it was read.
+    bool Load(const std::string& path, const std::atomic<bool>* stop = nullptr);
 
     // The text following the first occurrence of the MAC's OUI ("00-1B-21" for
     // 00:1B:21:...) after the 10 characters that separate it from the vendor name, up to

@@ -29,9 +29,18 @@ struct WakeDestination
     std::uint16_t port = 4000;
 };
 
+// What a send achieved: how many of the datagrams went out, and the errno of the last
+// one that did not (0 when all did).
+struct WakeSendReport
+{
+    int sent = 0;
+    int error = 0;
+};
+
 // Sends the packet for the MAC text ten times to the destination. Returns 1 when the
-// text was accepted (send errors are not reported), 0 without sending anything when
-// it does not parse as six hexadecimal bytes.
-int SendWakeOnLan(const std::string& mac, const WakeDestination& destination = {});
+// text was accepted, 0 without sending anything when it does not parse as six
+// hexadecimal bytes. Send errors do not change the result; `report`, when given, is
+// told how many datagrams went out.
+int SendWakeOnLan(const std::string& mac, const WakeDestination& destination = {}, WakeSendReport* report = nullptr);
 
 } // namespace tessvale

@@ -72,10 +72,10 @@ FileError ResolveTarget(const std::string& path, bool followOwnLinks, std::strin
 
 // Writes the data into a new temporary file beside the target; `temporary` names it
 // on success and is empty otherwise.
-FileError WriteTemporary(const std::string& target, const std::string& data, const std::string& infix,
+FileError WriteTemporary(const std::string& target, const std::string& data, const ReplaceOptions& options,
                          std::string& temporary)
 {
-    temporary = target + infix + std::string(kRandomPart, 'X');
+    temporary = target + options.temporaryInfix + std::string(kRandomPart, 'X');
     // mkostemp opens with O_CREAT | O_EXCL and mode 0600: a planted file or link of the
     // same name makes it pick another name instead of writing through it.
     UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC | O_NOFOLLOW));
@@ -86,7 +86,8 @@ FileError WriteTemporary(const std::string& target, const std::string& data, con
         return SystemError(code, folder.empty() ? std::string(".") : folder);
     }
     int code = 0;
-    if (fchmod(fd.Get(), S_IRUSR | S_IWUSR) != 0 || !WriteAll(fd.Get(), data) || fsync(fd.Get()) != 0) {
+    if (fchmod(fd.Get(), static_cast<mode_t>(options.mode & 07777)) != 0 || !WriteAll(fd.Get(), data) ||
+        fsync(fd.Get()) != 0) {
         code = errno;
     }
     if (!fd.Close() && code == 0) {
@@ -164,7 +165,7 @@ FileError ReplaceFileContent(const std::string& path, const std::string& data, c
         return SystemError(EISDIR, target); // checked first: no temporary file for nothing
     }
     std::string temporary;
-    if (FileError error = WriteTemporary(target, data, options.temporaryInfix, temporary)) {
+    if (FileError error = WriteTemporary(target, data, options, temporary)) {
         return error;
     }
     FileError error;

@@ -34,6 +34,8 @@ struct ReplaceOptions
     bool backupOld = false;
     // The temporary file's name: the target followed by this and six random characters.
     std::string temporaryInfix = ".tmp-";
+    // The new file's permission bits (the configuration holds credentials: owner only).
+    unsigned mode = 0600;
 };
 
 // Writes the data as the whole new content of the file.

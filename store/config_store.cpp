@@ -1,18 +1,24 @@
 #include "store/config_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <optional>
 #include <unordered_set>
 
+#include <fcntl.h>
 #include <openssl/evp.h>
 #include <pugixml.hpp>
 #include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 #include "common/paths.h"
 #include "common/text_util.h"
+#include "common/unique_fd.h"
 #include "store/config_file.h"
+#include "store/setting_bounds.h"
 
 namespace tessvale {
 
@@ -113,6 +119,56 @@ std::string CleanNote(std::string_view text)
     return Trim(BlankControlCharacters(CutToCapacity(valid, ConfigStore::kMaxNoteChars + 1)));
 }
 
+// UTF-16 or UTF-32 text, with or without a byte-order mark: the parser's own guess
+// looks at the first four bytes the same way.
+bool LooksWide(std::string_view text)
+{
+    if (text.size() < 2) {
+        return false;
+    }
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0xFFu; };
+    return (byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) || byte(0) == 0 || byte(1) == 0;
+}
+
+// Reads the file of the given size into `content`, up to one byte beyond the cap so
+// that a file that grew meanwhile is refused too. False with errno in `error` when a
+// read failed, false with error 0 when the file holds more than `cap` bytes.
+bool ReadBounded(int fd, std::size_t size, std::uint64_t cap, std::string& content, int& error)
+{
+    error = 0;
+    content.resize(size + 1);
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t got = ::read(fd, content.data() + done, content.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = errno;
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+        if (done == content.size() && content.size() <= cap) {
+            content.resize(static_cast<std::size_t>(std::min<std::uint64_t>(content.size() * 2, cap + 1)));
+        }
+    }
+    if (done > cap) {
+        return false;
+    }
+    content.resize(done);
+    return true;
+}
+
+// The line (from 1) of a byte offset.
+std::size_t LineAt(std::string_view text, std::size_t offset)
+{
+    const std::string_view before = text.substr(0, std::min(offset, text.size()));
+    return static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+}
+
 class StringWriter : public pugi::xml_writer
 {
 public:
@@ -125,6 +181,11 @@ public:
 struct ConfigStore::Impl
 {
     pugi::xml_document document;
+    // The file's text, which a document parsed in place points into.
+    std::string buffer;
+    std::size_t loadLine = 0; // of a syntax error
+    std::string parseStatus;  // the parser's word for it
+    std::string fileKind;     // what stands in the file's place when it is no regular file
     std::string path;
     // The file on disk could not be read or parsed: it is kept as "<path>.bad" when the
     // first save replaces it, so what the parser dropped is not lost.
@@ -137,6 +198,8 @@ struct ConfigStore::Impl
     // document costs a walk over all of it. Any change of the document drops the copy.
     std::mutex settingsMutex;
     std::optional<ConfigRecord> settings;
+    // Why stored settings were replaced by their defaults, as the last read found.
+    std::vector<std::string> settingProblems;
     // The notes as last read (under the store's lock): rows ask for them one by one.
     std::optional<std::map<std::string, std::string>> notes;
 
@@ -223,65 +286,164 @@ bool ConfigStore::Load(const std::string& path)
     std::lock_guard lock(m_mutex);
     m_impl->path = path;
     m_impl->document.reset();
+    m_impl->buffer.clear();
+    m_impl->buffer.shrink_to_fit();
     m_impl->Changed();
     m_impl->backupPending = false;
     m_impl->loadError = 0;
+    m_impl->loadLine = 0;
+    m_impl->fileKind.clear();
+    m_impl->parseStatus.clear();
     m_impl->loadState = LoadState::Missing;
     // Copies that interrupted saves left behind hold the credentials too.
     RemoveStaleTemporaryFiles(path);
 
+    // Anything that is there but not used is kept as "<path>.bad" by the next save.
+    const auto refuse = [this](LoadState state, int error) {
+        m_impl->document.reset();
+        m_impl->buffer.clear();
+        m_impl->buffer.shrink_to_fit();
+        m_impl->loadState = state;
+        m_impl->loadError = error;
+        m_impl->backupPending = true;
+        return false;
+    };
+    // O_NONBLOCK: a FIFO in its place must not block the start.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.Valid()) {
+        const int error = errno;
+        struct stat link
+        {};
+        if (error == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            return refuse(LoadState::NotRegular, ENOENT); // a link that leads nowhere
+        }
+        if (error == ENOENT || error == ENOTDIR) {
+            return false;
+        }
+        return refuse(error == EISDIR ? LoadState::NotRegular : LoadState::Unreadable, error);
+    }
     struct stat info
     {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        // A folder of that name: nothing to read, and Save will not replace it.
-        m_impl->loadState = LoadState::Unreadable;
-        m_impl->loadError = EISDIR;
-        return false;
+    if (fstat(fd.Get(), &info) != 0) {
+        return refuse(LoadState::Unreadable, errno);
     }
-    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        // A file that is there but cannot be read must not be replaced without a copy.
-        if (errno != ENOENT && errno != ENOTDIR) {
-            m_impl->backupPending = true;
-            m_impl->loadState = LoadState::Unreadable;
-            m_impl->loadError = errno;
-        }
-        return false;
+    if (!S_ISREG(info.st_mode)) {
+        m_impl->fileKind = S_ISFIFO(info.st_mode)                           ? "a FIFO"
+                           : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                           : S_ISSOCK(info.st_mode)                         ? "a socket"
+                                                                            : "";
+        return refuse(LoadState::NotRegular, S_ISDIR(info.st_mode) ? EISDIR : 0);
     }
-    std::string content;
-    char buffer[65536];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        content.append(buffer, count);
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxConfigFileBytes) {
+        return refuse(LoadState::TooLarge, 0);
     }
-    if (std::ferror(file.get()) != 0) {
-        m_impl->loadError = errno;
-        m_impl->document.reset();
-        m_impl->backupPending = true;
-        m_impl->loadState = LoadState::Unreadable;
-        return false;
+    std::string& content = m_impl->buffer;
+    int readError = 0;
+    if (!ReadBounded(fd.Get(), static_cast<std::size_t>(info.st_size), ConfigStore::kMaxConfigFileBytes, content,
+                     readError)) {
+        return refuse(readError != 0 ? LoadState::Unreadable : LoadState::TooLarge, readError);
     }
-    const bool parsed = LoadBuffer(content);
-    m_impl->backupPending = m_impl->loadState == LoadState::TooDeep || (!parsed && !content.empty());
+    if (content.empty()) {
+        return refuse(LoadState::Empty, 0);
+    }
+    // Parsed where it lies: a large document is not held twice.
+    const bool parsed = ParseWhole(true);
+    m_impl->backupPending = !parsed;
     return parsed;
 }
 
 bool ConfigStore::LoadBuffer(std::string_view content)
 {
     std::lock_guard lock(m_mutex);
+    m_impl->document.reset(); // it may point into the buffer
+    m_impl->buffer.assign(content.data(), content.size());
+    return ParseWhole(false);
+}
+
+bool ConfigStore::ParseWhole(bool inPlace)
+{
     m_impl->document.reset();
     m_impl->Changed();
-    // On a syntax error pugixml keeps the tree parsed before it; the program goes on
-    // with that part.
+    m_impl->loadLine = 0;
+    m_impl->loadError = 0;
+    std::string& content = m_impl->buffer;
+    // A NUL byte ends the text for the parser, which would take the part before it as
+    // the whole document. UTF-16 and UTF-32 texts hold NUL bytes of their own.
+    const std::size_t nul = content.find('\0');
+    if (nul != std::string::npos && !LooksWide(content)) {
+        m_impl->loadState = LoadState::Malformed;
+        m_impl->loadLine = LineAt(content, nul);
+        content.clear();
+        return false;
+    }
+    const std::string lines = inPlace ? std::string() : content;
     const pugi::xml_parse_result result =
-        m_impl->document.load_buffer(content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
+        inPlace
+            ? m_impl->document.load_buffer_inplace(content.data(), content.size(), pugi::parse_default,
+                                                   pugi::encoding_auto)
+            : m_impl->document.load_buffer(content.data(), content.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result) {
+        // Nothing of a document with a syntax error is used: the part before the error
+        // would pass for the whole configuration.
+        m_impl->document.reset();
+        m_impl->loadState = LoadState::Malformed;
+        // The in-place parse changed the text; the line is counted on what it left,
+        // whose line feeds are where they were.
+        m_impl->loadLine = LineAt(inPlace ? content : lines, static_cast<std::size_t>(result.offset));
+        m_impl->parseStatus = result.description();
+        content.clear();
+        content.shrink_to_fit();
+        return false;
+    }
+    if (!inPlace) {
+        content.clear();
+        content.shrink_to_fit();
+    }
     if (NestedTooDeep(m_impl->document)) {
         m_impl->document.reset();
+        m_impl->buffer.clear();
         m_impl->loadState = LoadState::TooDeep;
         return false;
     }
-    m_impl->loadState = result ? LoadState::Loaded : LoadState::Malformed;
-    return static_cast<bool>(result);
+    m_impl->loadState = LoadState::Loaded;
+    return true;
+}
+
+std::string ConfigStore::LastLoadProblem() const
+{
+    std::lock_guard lock(m_mutex);
+    const int error = m_impl->loadError;
+    switch (m_impl->loadState) {
+    case LoadState::Loaded:
+    case LoadState::Missing:
+        return {};
+    case LoadState::Unreadable:
+        return std::error_code(error, std::generic_category()).message();
+    case LoadState::NotRegular:
+        if (error == ENOENT) {
+            return "a symbolic link whose target does not exist";
+        }
+        if (error == EISDIR) {
+            return "a folder, not a file";
+        }
+        return m_impl->fileKind.empty() ? "not a regular file" : m_impl->fileKind + ", not a regular file";
+    case LoadState::TooLarge:
+        return "larger than " + std::to_string(kMaxConfigFileBytes / (1024ULL * 1024)) + " MiB";
+    case LoadState::Empty:
+        return "the file is empty";
+    case LoadState::Malformed:
+        return "syntax error at line " + std::to_string(m_impl->loadLine) +
+               (m_impl->parseStatus.empty() ? std::string() : " (" + m_impl->parseStatus + ")");
+    case LoadState::TooDeep:
+        return "its elements are nested deeper than " + std::to_string(kMaxDocumentDepth) + " levels";
+    }
+    return {};
+}
+
+bool ConfigStore::LastLoadUnusable() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_impl->loadState != LoadState::Loaded && m_impl->loadState != LoadState::Missing;
 }
 
 ConfigStore::LoadState ConfigStore::LastLoadState() const
@@ -451,9 +613,26 @@ int ConfigStore::DeleteRecord(const ConfigRecord& record)
 
 int ConfigStore::ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord>& records)
 {
+    return ListSelected(templ, templ.tablePath, records);
+}
+
+int ConfigStore::ListRecordsWhere(const ConfigRecord& templ, const std::string& field, std::uint32_t value,
+                                  std::vector<ConfigRecord>& records)
+{
+    if (!IsPlainName(field)) {
+        records.clear();
+        return 1;
+    }
+    // The field's name is one of the program's own, the value a number: no user text
+    // becomes part of the query.
+    return ListSelected(templ, templ.tablePath + "[" + field + "/@value='" + std::to_string(value) + "']", records);
+}
+
+int ConfigStore::ListSelected(const ConfigRecord& templ, const std::string& query, std::vector<ConfigRecord>& records)
+{
     std::lock_guard lock(m_mutex);
     records.clear();
-    for (const pugi::xpath_node& node : Select(m_impl->document, templ.tablePath)) {
+    for (const pugi::xpath_node& node : Select(m_impl->document, query)) {
         const pugi::xml_node element = node.node();
         if (!element) {
             continue;
@@ -540,11 +719,28 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }
+    // A value out of its range would change what a scan finds without a word (a
+    // timeout of 0 loses answers, a huge one never ends): the default is used instead,
+    // and SettingProblems tells why.
+    m_impl->settingProblems.clear();
+    for (const SettingBounds& bounds : NumericSettings()) {
+        if (!BoundedNumber(settings.Value(bounds.key), bounds.minimum, bounds.maximum)) {
+            m_impl->settingProblems.push_back(SettingProblem(bounds, settings.Value(bounds.key)));
+            settings.SetValue(bounds.key, bounds.defaultValue);
+        }
+    }
     // Filled under the document's lock, which every change holds: no change can slip in
     // between the read above and the copy.
     const std::lock_guard cached(m_impl->settingsMutex);
     m_impl->settings = settings;
     return settings;
+}
+
+std::vector<std::string> ConfigStore::SettingProblems()
+{
+    std::lock_guard lock(m_mutex);
+    LoadSettings();
+    return m_impl->settingProblems;
 }
 
 bool ConfigStore::SaveSettings(const ConfigRecord& settings)

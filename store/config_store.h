@@ -27,29 +27,40 @@ public:
     ConfigStore(const ConfigStore&) = delete;
     ConfigStore& operator=(const ConfigStore&) = delete;
 
-    // Remembers the path, empties the document and parses the file. A file that
-    // exists but does not parse keeps what was parsed before the error, and is kept
-    // as "<path>.bad" when the next save replaces it (older backups move on to ".bad.1"
-    // and ".bad.2"). A document with elements nested deeper than 64 levels is refused
-    // as a whole: the document stays empty and the file is kept the same way; so is a
-    // file that exists but cannot be read. Temporary files that interrupted saves left
-    // beside the file are removed. False when the file is missing, malformed, refused
-    // or unreadable; LastLoadState tells which.
+    // Remembers the path, empties the document and parses the file: a regular file of
+    // at most kMaxConfigFileBytes, as a whole or not at all. A file that is there but
+    // cannot be used (unreadable, no regular file, too large, empty, a syntax error
+    // anywhere, a NUL byte in UTF-8 text, elements nested deeper than 64 levels) leaves
+    // the document empty and is kept as "<path>.bad" when the next save replaces it
+    // (older backups move on to ".bad.1" and ".bad.2"). A FIFO does not block. Temporary
+    // files that interrupted saves left beside the file are removed. False when the
+    // file is missing or was not used; LastLoadState and LastLoadProblem tell why.
     bool Load(const std::string& path);
     // Parses a document held in memory, as Load does with the file's content. The
     // remembered path is left as it is.
     bool LoadBuffer(std::string_view content);
+
+    // The largest configuration file read.
+    static constexpr std::uint64_t kMaxConfigFileBytes = 64ULL * 1024 * 1024;
 
     enum class LoadState
     {
         Loaded,
         Missing,    // no file: the program starts with the defaults
         Unreadable, // the file is there but could not be read (LastLoadError has the errno)
-        Malformed,  // a syntax error: the part before it was loaded
+        NotRegular, // a folder, FIFO, device or a link that leads nowhere
+        TooLarge,   // more than kMaxConfigFileBytes
+        Empty,      // no byte at all
+        Malformed,  // a syntax error: nothing was loaded
         TooDeep,    // nested too deep: nothing was loaded
     };
     LoadState LastLoadState() const;
     int LastLoadError() const;
+    // Why the file that is there was not used, in English ("syntax error at line 12",
+    // "Permission denied", "larger than 64 MiB"); empty when it was loaded or is missing.
+    std::string LastLoadProblem() const;
+    // True when the file is there but was not used.
+    bool LastLoadUnusable() const;
 
     // Writes the document to the remembered path: declaration, tab indentation,
     // UTF-8 without byte-order mark, mode 0600, through a temporary file renamed over
@@ -82,6 +93,10 @@ public:
     int DeleteRecord(const ConfigRecord& record);
     // One copy of the template per record of its table, in document order. Returns 1.
     int ListRecords(const ConfigRecord& templ, std::vector<ConfigRecord>& records);
+    // Like ListRecords, only the records whose field `field` holds the number `value`
+    // exactly as its decimal text (the way items name their result). Returns 1.
+    int ListRecordsWhere(const ConfigRecord& templ, const std::string& field, std::uint32_t value,
+                         std::vector<ConfigRecord>& records);
     // Deletes every item whose ResultId names the result. Returns how many went.
     int DeleteItemsOf(std::uint32_t resultId);
     // Deletes every item whose ResultId names the result, then the result. Returns 1.
@@ -95,10 +110,15 @@ public:
     };
 
     // The settings record (id 1) over the defaults "0", "64", "1000", "1"; the two
-    // credential values are empty unless the file holds them. Served from a copy kept
+    // credential values are empty unless the file holds them. A numeric value outside
+    // its range reads as its default. Served from a copy kept
     // until the document next changes, so the scan's workers read it cheaply however
     // large the document is.
     ConfigRecord LoadSettings(MissingSettings missing = MissingSettings::Leave);
+    // The stored settings LoadSettings replaced by their defaults because they were out
+    // of their range or no number (setting_bounds.h), one text each; empty when all
+    // were fine.
+    std::vector<std::string> SettingProblems();
     // Writes the six values of the settings record (id 1), adding the record when it is
     // missing, and saves the document. Save's result.
     bool SaveSettings(const ConfigRecord& settings);
@@ -126,6 +146,9 @@ public:
     std::recursive_mutex& Mutex() { return m_mutex; }
 
 private:
+    bool ParseWhole(bool inPlace);
+    int ListSelected(const ConfigRecord& templ, const std::string& query, std::vector<ConfigRecord>& records);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     mutable std::recursive_mutex m_mutex;

@@ -8,6 +8,7 @@
 #define TESSVALE_VERSION "0.0"
 #endif
 
+#include "common/checked_output.h"
 #include "common/update_check.h"
 
 namespace tessvale {
@@ -34,10 +35,12 @@ Scan without a window:
                        found; progress and "Online:n/Offline:n" on standard error.
                        RANGE is FIRST LAST (two addresses, both included) or a
                        CIDR block such as 198.18.0.0/24 (network + 1 to broadcast
-                       - 1); several ranges may follow. No range: the subnet of
-                       the first network adapter.
-  --threads N          worker threads for this run (the setting stays unchanged)
-  --timeout MS         NetBIOS answer timeout in milliseconds for this run; the
+                       - 1); several ranges may follow, each address is scanned
+                       once, at most 16777216 addresses in all. No range: the
+                       subnet of the first network adapter.
+  --threads N          worker threads for this run, 0 to 256 (the setting stays
+                       unchanged)
+  --timeout MS         NetBIOS answer timeout for this run, 50 to 60000 ms; the
                        mDNS and DNS names must come within the same wait
   --names LIST         the name sources of this run: a comma-separated list of
                        netbios, mdns and dns, or none (default: the settings,
@@ -59,14 +62,17 @@ Scan without a window:
                        with their old MAC and name, as gone
 
 Lookups (no window; the file is written beside the program, or in the data
-folder when the program's folder cannot be written; on a terminal the program
-says where it went):
+folder when the program's folder cannot be written, as a whole: an earlier file
+stays until the new one is complete; on a terminal the program says where it
+went, and it always says why it could not be written):
   -m FIRST [LAST]      IP to MAC: "IP MAC" of every answering address of the
-                       range into IP2MAC.txt
+                       range into IP2MAC.txt (also -m CIDR); after Ctrl-C the
+                       hosts found so far
   -i MAC FIRST [LAST]  MAC to IP: "MAC IP" of the first address with that MAC
-                       into MAC2IP.txt
-  -w MAC               send a Wake-on-LAN packet to MAC
+                       into MAC2IP.txt (also -i MAC CIDR)
+  -w MAC               send a Wake-on-LAN packet to MAC and say where it went
                        MAC: 12 hexadecimal digits (001122AABBCC) or 00:11:22:AA:BB:CC
+                       Addresses are read as by --scan: four decimal parts 0-255.
   -uninstall           close the running copy
 
   -h, --help           show this help and exit
@@ -78,8 +84,14 @@ Exit status of --scan:
   2    usage error (also for an unknown option, or an --against baseline
        that is missing or unreadable)
   3    with --against: something changed since the baseline
-  130  interrupted (Ctrl-C)
-The other forms end with 0.
+  4    write error: the output could not be written (said once on standard
+       error; nothing is said when the reader of a pipe went away)
+  130  interrupted (Ctrl-C); 143 for SIGTERM and 129 for SIGHUP, the hosts
+       found until then printed and the counts said
+Of the lookups: 0 done (hosts found, the MAC found, the packet sent), 1 nothing
+found or no packet sent, 2 usage error, 4 write error (the file or the answer),
+130 interrupted. --help and --version: 0, or 4 on a write error. A command line
+that is none of these forms ends with 2 and opens no window.
 
 Files: settings, stored results and favorites in $APPDATA/Tessvale/Tessvale.xml,
 else $XDG_CONFIG_HOME/Tessvale, else ~/.config/Tessvale; the vendor listing is
@@ -102,7 +114,94 @@ bool IsScanOption(std::string_view argument)
     return false;
 }
 
+// Qt's own options, which the window passes to QApplication: those that take a value,
+// then those that do not.
+constexpr std::array<std::string_view, 14> kQtValueOptions{"-platform",
+                                                           "-platformpluginpath",
+                                                           "-platformtheme",
+                                                           "-plugin",
+                                                           "-qwindowgeometry",
+                                                           "-qwindowicon",
+                                                           "-qwindowtitle",
+                                                           "-display",
+                                                           "-geometry",
+                                                           "-style",
+                                                           "-stylesheet",
+                                                           "-session",
+                                                           "-name",
+                                                           "-title"};
+constexpr std::array<std::string_view, 5> kQtFlags{"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
+
+// The command-line forms a mistyped argument is likely to have meant.
+constexpr std::array<std::string_view, 4> kLongForms{"--scan", "--help", "--version", "--against"};
+
+bool Listed(std::string_view argument, const auto& list)
+{
+    for (const std::string_view option : list) {
+        if (argument == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A dotted quad or a CIDR block, roughly: digits, dots and at most one slash.
+bool LooksLikeAddress(std::string_view argument)
+{
+    if (argument.empty() || argument[0] < '0' || argument[0] > '9') {
+        return false;
+    }
+    return argument.find_first_not_of("0123456789./") == std::string_view::npos;
+}
+
+std::string Shown(std::string_view argument)
+{
+    std::string shown;
+    for (const char c : argument.substr(0, 60)) {
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    }
+    return "'" + shown + (argument.size() > 60 ? "...'" : "'");
+}
+
 } // namespace
+
+std::string WindowArgumentError(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const std::string_view name = argument.substr(0, argument.find('='));
+        if (Listed(name, kQtValueOptions)) {
+            if (name.size() == argument.size()) {
+                ++i; // the value follows
+            }
+            continue;
+        }
+        if (Listed(argument, kQtFlags)) {
+            continue;
+        }
+        if (argument.size() >= 2 && argument[0] == '-' && argument[1] != '-' &&
+            Listed("-" + std::string(argument), kLongForms)) {
+            return Shown(argument) + " is not an option; did you mean -" + std::string(argument) + "?";
+        }
+        if (LooksLikeAddress(argument)) {
+            return Shown(argument) + " is not an option; a range is scanned with --scan " +
+                   std::string(argument.substr(0, 60));
+        }
+        if (argument.size() == 2 && argument[0] == '-' &&
+            std::string_view("mMiIwW").find(argument[1]) != std::string_view::npos) {
+            // Reached only when the lookup was not the whole command line.
+            return Shown(argument) + " must come first, followed by its arguments";
+        }
+        return Shown(argument) + " is no option or command of the program";
+    }
+    return {};
+}
+
+int ReportWindowArgumentError(const std::string& message, std::FILE* err)
+{
+    std::fprintf(err, "tessvale: %s\n%s", message.c_str(), kHint);
+    return 2;
+}
 
 std::string UsageText()
 {
@@ -130,16 +229,14 @@ std::optional<int> RunInformationalOption(int argc, const char* const* argv, std
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
-            const std::string usage = UsageText();
-            std::fwrite(usage.data(), 1, usage.size(), out);
-            std::fflush(out);
-            return 0;
+            CheckedOutput output(out);
+            return output.Write(UsageText()) ? 0 : ReportWriteError(err, output.Error());
         }
         if (argument == "--version") {
-            const std::string line = VersionLine(TESSVALE_VERSION, ReleaseTime()) + "\n";
-            std::fwrite(line.data(), 1, line.size(), out);
-            std::fflush(out);
-            return 0;
+            CheckedOutput output(out);
+            return output.Write(VersionLine(TESSVALE_VERSION, ReleaseTime()) + "\n")
+                       ? 0
+                       : ReportWriteError(err, output.Error());
         }
     }
     if (argc < 2) {

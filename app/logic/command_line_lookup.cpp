@@ -2,118 +2,119 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
+#include <sys/stat.h>
 #include <system_error>
 
+#include "common/checked_output.h"
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/address_forms.h"
 #include "scan/host_probe.h"
+#include "store/config_file.h"
 
 namespace tessvale {
 
 namespace {
 
-constexpr std::size_t kSwitchLength = 3;
+constexpr std::size_t kSwitchLength = 2;
+constexpr std::size_t kShownChars = 60;
+constexpr int kUsageExitCode = 2;
 
-struct FileCloser
+std::string Quoted(std::string_view text)
 {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-struct Range
-{
-    std::uint32_t first = 0;
-    std::uint32_t last = 0;
-};
-
-// The all-ones address is refused like inet_addr's failure value.
-std::optional<std::uint32_t> ParseRangeEnd(const std::string& text)
-{
-    const auto value = ParseIpv4(text);
-    if (!value || *value == 0xFFFFFFFFu) {
-        return std::nullopt;
+    std::string shown = BlankControlCharacters(CutToCapacity(text, kShownChars + 1));
+    if (shown.size() < text.size()) {
+        shown += "...";
     }
-    return value;
+    return "'" + shown + "'";
 }
 
-std::optional<Range> ParseRange(const std::vector<std::string>& tokens, std::size_t firstIndex)
+const char* SwitchName(LookupSwitch which)
 {
-    if (tokens.size() <= firstIndex) {
-        return std::nullopt;
+    switch (which) {
+    case LookupSwitch::Wake:
+        return "-w";
+    case LookupSwitch::IpToMac:
+        return "-m";
+    case LookupSwitch::MacToIp:
+        return "-i";
+    case LookupSwitch::None:
+        break;
     }
-    const std::string& lastText = tokens.size() > firstIndex + 1 ? tokens[firstIndex + 1] : tokens[firstIndex];
-    const auto first = ParseRangeEnd(tokens[firstIndex]);
-    const auto last = ParseRangeEnd(lastText);
-    if (!first || !last) {
-        return std::nullopt;
-    }
-    return Range{*first, *last};
+    return "";
 }
 
-// The open file of a lookup and where it lies. Closing it tells the report stream
-// where the file went.
-class Output
+const char* SwitchUsage(LookupSwitch which)
 {
-public:
-    Output(File file, std::string path, std::FILE* report)
-        : m_file(std::move(file)), m_path(std::move(path)), m_report(report)
-    {}
-    ~Output()
-    {
-        if (!m_file) {
-            return;
-        }
-        const bool closed = std::fclose(m_file.release()) == 0;
-        if (m_report != nullptr) {
-            std::fprintf(m_report, closed && m_written ? "tessvale: written to %s\n" : "tessvale: could not write %s\n",
-                         m_path.c_str());
-        }
+    switch (which) {
+    case LookupSwitch::Wake:
+        return "tessvale -w MAC";
+    case LookupSwitch::IpToMac:
+        return "tessvale -m FIRST [LAST]   (or -m CIDR)";
+    case LookupSwitch::MacToIp:
+        return "tessvale -i MAC FIRST [LAST]   (or -i MAC CIDR)";
+    case LookupSwitch::None:
+        break;
     }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
+    return "";
+}
 
-    explicit operator bool() const { return static_cast<bool>(m_file); }
-    void Write(const std::string& utf8)
-    {
-        const std::string bytes = Utf8ToAnsi(utf8);
-        m_written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) == bytes.size() && m_written;
-    }
-
-private:
-    File m_file;
-    std::string m_path;
-    std::FILE* m_report;
-    bool m_written = true;
-};
-
-// Beside the program first, then the fallback folder.
-std::unique_ptr<Output> OpenOutput(const LookupContext& context, const char* name)
+bool ReadMac(const std::vector<std::string>& tokens, std::size_t at, std::string& mac, std::string& error)
 {
-    std::string tried;
-    int error = 0;
+    if (at >= tokens.size()) {
+        error = "the MAC address is missing";
+        return false;
+    }
+    const auto normalised = NormaliseMacArgument(tokens[at]);
+    if (!normalised || !ParseMac(*normalised)) {
+        error =
+            Quoted(tokens[at]) + " is not a MAC address (12 hexadecimal digits, or six pairs joined by ':' or by '-')";
+        return false;
+    }
+    mac = *normalised;
+    return true;
+}
+
+// The permission bits a file made by fopen would get: 0666 less the umask.
+unsigned CreationMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666U & ~static_cast<unsigned>(mask);
+}
+
+// Writes the whole file beside the program, else into the fallback folder. On
+// failure says why on err and gives kWriteErrorExitCode; else 0.
+int WriteLookupFile(const LookupContext& context, const char* name, const std::string& content)
+{
+    ReplaceOptions options;
+    options.followOwnLinks = true;
+    options.mode = CreationMode();
+    std::string failures;
     for (const std::string* folder : {&context.outputFolder, &context.fallbackFolder}) {
         if (folder->empty()) {
             continue;
         }
         if (folder == &context.fallbackFolder) {
-            // When it cannot be made, opening the file below says why.
+            // When it cannot be made, the write below says why.
             CreateDirectoryPath(*folder);
         }
-        std::string path = *folder + "/" + name;
-        if (File file(std::fopen(path.c_str(), "wb")); file) {
-            return std::make_unique<Output>(std::move(file), std::move(path), context.report);
+        const std::string path = *folder + "/" + name;
+        const FileError error = ReplaceFileContent(path, content, options);
+        if (!error) {
+            if (context.tellWhere && context.err != nullptr) {
+                std::fprintf(context.err, "tessvale: written to %s\n", BlankControlCharacters(path).c_str());
+            }
+            return 0;
         }
-        error = errno;
-        tried += (tried.empty() ? "" : " or ") + path;
+        failures += (failures.empty() ? "" : "; ") + BlankControlCharacters(DescribeFileError(error));
     }
-    if (context.report != nullptr) {
-        std::fprintf(context.report, "tessvale: cannot write %s: %s\n", tried.empty() ? name : tried.c_str(),
-                     error != 0 ? std::generic_category().message(error).c_str() : "no folder to write to");
+    if (context.err != nullptr) {
+        std::fprintf(context.err, "tessvale: cannot write %s: %s\n", name,
+                     failures.empty() ? "no folder to write to" : failures.c_str());
     }
-    return nullptr;
+    return kWriteErrorExitCode;
 }
 
 // NetBIOS first, ARP second, as a scan probes an address.
@@ -131,65 +132,87 @@ std::optional<std::string> ResolveMac(HostProbe& probe, const std::string& addre
     return std::nullopt;
 }
 
-void RunWake(std::string_view argument, const LookupContext& context)
+int Interrupted(const LookupContext& context)
 {
-    const auto mac = NormaliseMacArgument(argument);
-    if (mac && context.wake) {
-        context.wake(*mac);
-    }
+    return context.interrupted ? context.interrupted() : 0;
 }
 
-void RunIpToMac(std::string_view argument, const LookupContext& context)
+int RunWake(const LookupRequest& request, const LookupContext& context)
 {
-    const auto range = ParseRange(SplitTokens(argument), 0);
-    if (!range) {
-        return;
+    WakeSendReport report;
+    if (!context.wake || context.wake(request.mac, report) == 0 || report.sent == 0) {
+        if (context.err != nullptr) {
+            std::fprintf(context.err, "tessvale -w: no magic packet could be sent to %s: %s\n", request.mac.c_str(),
+                         report.error != 0 ? std::generic_category().message(report.error).c_str()
+                                           : "the MAC was not accepted");
+        }
+        return kLookupFoundNothing;
     }
-    const auto file = OpenOutput(context, "IP2MAC.txt");
-    if (!file) {
-        return;
+    const WakeDestination destination;
+    CheckedOutput out(context.out);
+    const std::string line = "Magic packet sent to " + ToUpperAscii(request.mac) + " via " +
+                             FormatIpv4(destination.address) + " port " + std::to_string(destination.port) + "\n";
+    if (!out.Write(line)) {
+        return ReportWriteError(context.err, out.Error());
     }
-    // The last address cannot be 255.255.255.255, so the increment never wraps.
-    for (std::uint32_t current = range->first; current <= range->last; ++current) {
-        const std::string address = FormatIpv4(current);
+    return 0;
+}
+
+int RunIpToMac(const LookupRequest& request, const LookupContext& context)
+{
+    std::string content;
+    int signal = 0;
+    bool found = false;
+    if (context.sweep) {
+        std::vector<std::pair<std::uint32_t, std::string>> hosts;
+        signal = context.sweep(request.range, hosts);
+        for (const auto& [address, mac] : hosts) {
+            content += Utf8ToAnsi(FormatIpv4(address) + " " + mac + "\r\n");
+        }
+        found = !hosts.empty();
+    }
+    for (std::uint64_t current = request.range.first; !context.sweep && current <= request.range.last; ++current) {
+        if ((signal = Interrupted(context)) != 0) {
+            break;
+        }
+        const std::string address = FormatIpv4(static_cast<std::uint32_t>(current));
         if (const auto mac = ResolveMac(context.probe, address)) {
-            file->Write(address + " " + *mac + "\r\n");
+            content += Utf8ToAnsi(address + " " + *mac + "\r\n");
+            found = true;
         }
     }
+    // What was found before an interruption is kept.
+    if (const int written = WriteLookupFile(context, "IP2MAC.txt", content); written != 0) {
+        return written;
+    }
+    if (signal != 0) {
+        return 128 + signal;
+    }
+    return found ? 0 : kLookupFoundNothing;
 }
 
-void RunMacToIp(std::string_view argument, const LookupContext& context)
+int RunMacToIp(const LookupRequest& request, const LookupContext& context)
 {
-    const auto tokens = SplitTokens(argument);
-    if (tokens.empty()) {
-        return;
-    }
-    const auto given = NormaliseMacArgument(tokens[0]);
-    if (!given) {
-        return;
-    }
-    const auto range = ParseRange(tokens, 1);
-    if (!range) {
-        return;
-    }
-    const auto file = OpenOutput(context, "MAC2IP.txt");
-    if (!file) {
-        return;
-    }
     // MACs are compared as bytes, so every written form of the given MAC matches the
     // probes' colon form.
-    const auto wanted = ParseMac(*given);
-    if (!wanted) {
-        return;
-    }
-    for (std::uint32_t current = range->first; current <= range->last; ++current) {
-        const std::string address = FormatIpv4(current);
+    const auto wanted = ParseMac(request.mac);
+    std::string content;
+    for (std::uint64_t current = request.range.first; current <= request.range.last; ++current) {
+        if (const int signal = Interrupted(context); signal != 0) {
+            // The search did not end: the earlier file stays as it was.
+            return 128 + signal;
+        }
+        const std::string address = FormatIpv4(static_cast<std::uint32_t>(current));
         const auto mac = ResolveMac(context.probe, address);
         if (mac && ParseMac(*mac) == wanted) {
-            file->Write(ToUpperAscii(*given) + " " + address);
-            return;
+            content = Utf8ToAnsi(ToUpperAscii(request.mac) + " " + address);
+            break;
         }
     }
+    if (const int written = WriteLookupFile(context, "MAC2IP.txt", content); written != 0) {
+        return written;
+    }
+    return content.empty() ? kLookupFoundNothing : 0;
 }
 
 } // namespace
@@ -197,22 +220,25 @@ void RunMacToIp(std::string_view argument, const LookupContext& context)
 LookupContext LookupContextFor(HostProbe& probe, const std::string& programFolder, bool installed,
                                const std::string& dataFolder)
 {
-    return LookupContext{probe, installed ? std::string() : programFolder, nullptr, dataFolder, nullptr};
+    LookupContext context{probe};
+    context.outputFolder = installed ? std::string() : programFolder;
+    context.fallbackFolder = dataFolder;
+    return context;
 }
 
 LookupSwitch MatchLookupSwitch(std::string_view commandLine)
 {
-    if (commandLine.size() < kSwitchLength) {
+    if (commandLine.size() < kSwitchLength || (commandLine.size() > kSwitchLength && commandLine[2] != ' ')) {
         return LookupSwitch::None;
     }
     const std::string_view head = commandLine.substr(0, kSwitchLength);
-    if (EqualsNoCase(head, "-w ")) {
+    if (EqualsNoCase(head, "-w")) {
         return LookupSwitch::Wake;
     }
-    if (EqualsNoCase(head, "-m ")) {
+    if (EqualsNoCase(head, "-m")) {
         return LookupSwitch::IpToMac;
     }
-    if (EqualsNoCase(head, "-i ")) {
+    if (EqualsNoCase(head, "-i")) {
         return LookupSwitch::MacToIp;
     }
     return LookupSwitch::None;
@@ -255,24 +281,70 @@ std::vector<std::string> SplitTokens(std::string_view text)
     return tokens;
 }
 
-bool RunCommandLineLookup(std::string_view commandLine, const LookupContext& context)
+bool ParseLookupArguments(LookupSwitch which, std::string_view argument, LookupRequest& request, std::string& error)
 {
-    const LookupSwitch which = MatchLookupSwitch(commandLine);
-    const std::string_view argument = commandLine.size() > kSwitchLength ? commandLine.substr(kSwitchLength) : "";
+    request = LookupRequest{};
+    request.which = which;
+    const std::vector<std::string> tokens = SplitTokens(argument);
+    std::size_t at = 0;
     switch (which) {
     case LookupSwitch::None:
+        error = "not a lookup";
         return false;
     case LookupSwitch::Wake:
-        RunWake(argument, context);
-        return true;
-    case LookupSwitch::IpToMac:
-        RunIpToMac(argument, context);
-        return true;
+        if (!ReadMac(tokens, at++, request.mac, error)) {
+            return false;
+        }
+        break;
     case LookupSwitch::MacToIp:
-        RunMacToIp(argument, context);
-        return true;
+        if (!ReadMac(tokens, at++, request.mac, error)) {
+            return false;
+        }
+        [[fallthrough]];
+    case LookupSwitch::IpToMac:
+        if (at >= tokens.size()) {
+            error = "the first address of the range is missing";
+            return false;
+        }
+        if (!ReadRangeArgument(tokens, at, true, request.range, error)) {
+            return false;
+        }
+        break;
     }
-    return false;
+    if (at < tokens.size()) {
+        error = "unexpected argument " + Quoted(tokens[at]);
+        return false;
+    }
+    return true;
+}
+
+int RunCommandLineLookup(std::string_view commandLine, const LookupContext& context)
+{
+    const LookupSwitch which = MatchLookupSwitch(commandLine);
+    if (which == LookupSwitch::None) {
+        return -1;
+    }
+    const std::string_view argument = commandLine.size() > kSwitchLength ? commandLine.substr(kSwitchLength) : "";
+    LookupRequest request;
+    std::string error;
+    if (!ParseLookupArguments(which, argument, request, error)) {
+        if (context.err != nullptr) {
+            std::fprintf(context.err, "tessvale %s: %s\nusage: %s\nTry 'tessvale --help' for more information.\n",
+                         SwitchName(which), error.c_str(), SwitchUsage(which));
+        }
+        return kUsageExitCode;
+    }
+    switch (which) {
+    case LookupSwitch::Wake:
+        return RunWake(request, context);
+    case LookupSwitch::IpToMac:
+        return RunIpToMac(request, context);
+    case LookupSwitch::MacToIp:
+        return RunMacToIp(request, context);
+    case LookupSwitch::None:
+        break;
+    }
+    return -1;
 }
 
 } // namespace tessvale

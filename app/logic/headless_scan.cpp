@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <sys/ioctl.h>
@@ -16,6 +17,7 @@
 
 #include "app/logic/list_export.h"
 #include "app/logic/scan_baseline.h"
+#include "common/checked_output.h"
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
@@ -28,6 +30,7 @@
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_store.h"
+#include "store/setting_bounds.h"
 
 namespace tessvale {
 
@@ -210,7 +213,7 @@ class HeadlessWindow : public ScanWindow
 {
 public:
     // baseline: the hosts to compare with (those of the scanned ranges), or none.
-    HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
+    HeadlessWindow(CheckedOutput& out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
                    const std::vector<HostSnapshot>* baseline)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
           m_total(total), m_started(std::chrono::steady_clock::now())
@@ -242,8 +245,7 @@ public:
             return;
         }
         ClearProgressLocked();
-        std::fwrite(line.data(), 1, line.size(), m_out);
-        std::fflush(m_out);
+        m_out.Write(line);
         ShowProgressLocked(true);
     }
     void ScanFinished() override
@@ -265,6 +267,8 @@ public:
     std::string LookupText() override { return {}; }
 
     bool Finished() const { return m_finished.load(); }
+    // Standard output could not be written: the scan ends, as nobody gets its lines.
+    bool OutputFailed() const { return m_out.Failed(); }
     int Online()
     {
         std::lock_guard lock(m_mutex);
@@ -283,9 +287,12 @@ public:
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.address < b.address; });
         for (const Row& row : m_rows) {
-            std::fwrite(row.line.data(), 1, row.line.size(), m_out);
+            m_out.Write(row.line);
         }
-        std::fflush(m_out);
+        if (m_out.Failed()) {
+            // The write error is all there is to say; a reader that went away wants nothing.
+            return;
+        }
         std::fprintf(m_err, "Online:%d/Offline:%d\n", m_online, m_offline);
         if (m_tracker) {
             const std::string summary = ChangeSummary(m_tracker->Changes());
@@ -368,7 +375,7 @@ private:
         }
     }
 
-    std::FILE* m_out;
+    CheckedOutput& m_out;
     std::FILE* m_err;
     const OutputFormat m_format;
     const bool m_sorted;
@@ -407,9 +414,11 @@ std::vector<HostSnapshot> BaselineWithin(const std::vector<HostSnapshot>& baseli
     return within;
 }
 
-// Blocks SIGINT and SIGTERM in this thread and in every thread started while it
-// lives, so that Ctrl-C reaches the scan command through sigtimedwait instead of
-// ending the process in the middle of a line.
+// Blocks SIGINT, SIGTERM and SIGHUP in this thread and in every thread started while
+// it lives, so that they reach the scan command through sigtimedwait instead of ending
+// the process in the middle of a line: the hosts found are printed and the counts
+// said. Once one came, a second one ends the process at once, as a user pressing
+// Ctrl-C again expects while the scan drains.
 class StopSignals
 {
 public:
@@ -418,35 +427,59 @@ public:
         sigemptyset(&m_signals);
         sigaddset(&m_signals, SIGINT);
         sigaddset(&m_signals, SIGTERM);
+        sigaddset(&m_signals, SIGHUP);
         pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
     }
     ~StopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool Wait(std::chrono::milliseconds timeout) const
+    // The signal that came within the time, 0 when none did.
+    int Wait(std::chrono::milliseconds timeout)
     {
         timespec wait{};
         wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
         wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
-        return sigtimedwait(&m_signals, nullptr, &wait) > 0;
+        const int signal = sigtimedwait(&m_signals, nullptr, &wait);
+        if (signal <= 0) {
+            return 0;
+        }
+        if (!m_watching) {
+            m_watching = true;
+            // The signals stay blocked in every thread: this one takes the next.
+            std::thread([signals = m_signals] {
+                int second = 0;
+                while (sigwait(&signals, &second) != 0) {
+                }
+                std::fflush(stdout);
+                _exit(128 + second);
+            }).detach();
+        }
+        return signal;
     }
 
 private:
     sigset_t m_signals{};
     sigset_t m_previous{};
+    bool m_watching = false;
 };
 
 // The vendor listing, read on a thread of its own while the scan starts: reading the
 // whole IEEE listing takes longer than the first NetBIOS answers, and silent addresses
-// need no vendor at all. A lookup waits until the listing is in.
+// need no vendor at all. A lookup waits until the listing is in; a scan that ends
+// before then stops the reading instead of waiting for it.
 class BackgroundVendorTable final : public VendorLookup
 {
 public:
     explicit BackgroundVendorTable(std::string path)
-        : m_loaded(std::async(std::launch::async, [this, path = std::move(path)] { m_table.Load(path); }).share())
+        : m_loaded(
+              std::async(std::launch::async, [this, path = std::move(path)] { m_table.Load(path, &m_stop); }).share())
     {}
-    ~BackgroundVendorTable() override { m_loaded.wait(); }
+    ~BackgroundVendorTable() override
+    {
+        m_stop = true;
+        m_loaded.wait();
+    }
     BackgroundVendorTable(const BackgroundVendorTable&) = delete;
     BackgroundVendorTable& operator=(const BackgroundVendorTable&) = delete;
 
@@ -458,6 +491,7 @@ public:
 
 private:
     VendorTable m_table;
+    std::atomic<bool> m_stop{false};
     std::shared_future<void> m_loaded;
 };
 
@@ -527,16 +561,18 @@ OptionRead ReadValueOption(std::string_view option, std::string_view value, Head
                            std::string& error)
 {
     if (option == "--threads") {
-        options.threads = ParseCount(value, JobPool::kMaxThreads - 1);
+        options.threads = ParseCount(value, kMaxThreadsSetting);
         if (!options.threads) {
-            error = "--threads: '" + std::string(value) + "' is not a number from 0 to " +
-                    std::to_string(JobPool::kMaxThreads - 1);
+            error = "--threads: '" + std::string(value) + "' is not a number from " + std::to_string(kMinThreads) +
+                    " to " + std::to_string(kMaxThreadsSetting);
             return OptionRead::Error;
         }
     } else if (option == "--timeout") {
-        options.timeoutMs = ParseCount(value, INT_MAX);
-        if (!options.timeoutMs) {
-            error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds";
+        options.timeoutMs = ParseCount(value, kMaxTimeoutMs);
+        if (!options.timeoutMs || *options.timeoutMs < kMinTimeoutMs) {
+            options.timeoutMs.reset();
+            error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds from " +
+                    std::to_string(kMinTimeoutMs) + " to " + std::to_string(kMaxTimeoutMs);
             return OptionRead::Error;
         }
     } else if (option == "--names") {
@@ -588,66 +624,105 @@ OptionRead ReadScanOption(std::string_view argument, const char* next, HeadlessS
     return OptionRead::NotAnOption;
 }
 
-bool CheckRangeSize(std::uint32_t first, std::uint32_t last, const std::string& text, std::string& error)
-{
-    if (std::uint64_t{last} - first + 1 > kMaxRangeAddresses) {
-        error = "the range " + text + " holds more than " + std::to_string(kMaxRangeAddresses) +
-                " addresses; give smaller ones";
-        return false;
-    }
-    return true;
-}
-
-// The ranges in the order given: a CIDR block, or two addresses FIRST LAST.
+// The ranges in the order given, each address once (what an earlier range covers is
+// left out of a later one); the cap holds for the whole run.
 bool ReadRanges(const std::vector<std::string>& positional, std::vector<ScanRange>& ranges, std::string& error)
 {
-    for (std::size_t i = 0; i < positional.size(); ++i) {
-        const std::string& text = positional[i];
-        if (text.find('/') != std::string::npos) {
-            const auto block = ParseCidr(text);
-            if (!block) {
-                error = "'" + text + "' is not a CIDR range such as 198.18.0.0/24";
-                return false;
-            }
-            if (!CheckRangeSize(block->start, block->end, text, error)) {
-                return false;
-            }
-            ranges.push_back(ScanRange{FormatIpv4(block->start), FormatIpv4(block->end)});
-            continue;
-        }
-        const auto first = ParseDottedQuad(text);
-        if (!first) {
-            error = "'" + text + "' is not an IPv4 address";
+    std::vector<AddressSpan> spans;
+    for (std::size_t at = 0; at < positional.size();) {
+        AddressSpan span;
+        if (!ReadRangeArgument(positional, at, false, span, error)) {
             return false;
         }
-        if (i + 1 >= positional.size() || positional[i + 1].find('/') != std::string::npos) {
-            error = "the range from " + text + " needs its last address (FIRST LAST), or give a CIDR range";
-            return false;
-        }
-        const std::string& lastText = positional[++i];
-        const auto last = ParseDottedQuad(lastText);
-        if (!last) {
-            error = "'" + lastText + "' is not an IPv4 address";
-            return false;
-        }
-        if (*last < *first) {
-            error = "the last address " + lastText;
-            error += " lies below the first ";
-            error += text;
-            return false;
-        }
-        std::string both = text;
-        both += ' ';
-        both += lastText;
-        if (!CheckRangeSize(*first, *last, both, error)) {
-            return false;
-        }
-        ranges.push_back(ScanRange{FormatIpv4(*first), FormatIpv4(*last)});
+        spans.push_back(span);
+    }
+    spans = WithoutRepeats(spans);
+    if (AddressCount(spans) > kMaxRangeAddresses) {
+        error = "the ranges hold " + std::to_string(AddressCount(spans)) + " addresses together, more than " +
+                std::to_string(kMaxRangeAddresses) + "; give smaller ones";
+        return false;
+    }
+    for (const AddressSpan& span : spans) {
+        ranges.push_back(ScanRange{FormatIpv4(span.first), FormatIpv4(span.last)});
     }
     return true;
 }
 
+// The window of SweepForMacs: keeps the address and MAC of each host found.
+class MacCollector final : public ScanWindow
+{
+public:
+    void ScanStarted(int) override {}
+    void ScanStep() override {}
+    void HostFound(const HostRecord& record) override
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto address = ParseDottedQuad(record.ip)) {
+            m_found.emplace_back(*address, record.mac);
+        }
+    }
+    void ScanFinished() override { m_finished = true; }
+    void ScanAddress(const std::string&) override {}
+    void HostSilent(const std::string&) override {}
+    void PostStopCommand() override {}
+    std::string LookupText() override { return {}; }
+
+    bool Finished() const { return m_finished.load(); }
+    std::vector<std::pair<std::uint32_t, std::string>> Take()
+    {
+        const std::lock_guard lock(m_mutex);
+        std::sort(m_found.begin(), m_found.end());
+        return std::move(m_found);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::pair<std::uint32_t, std::string>> m_found;
+    std::atomic<bool> m_finished{false};
+};
+
+class NoVendors final : public VendorLookup
+{
+public:
+    std::string LookupVendor(const std::string&) const override { return {}; }
+};
+
 } // namespace
+
+int SweepForMacs(const AddressSpan& range, JobPool& pool, ConfigStore& store, HostProbe& probe,
+                 const InterruptWait& waitForInterrupt, std::vector<std::pair<std::uint32_t, std::string>>& found)
+{
+    MacCollector window;
+    NoVendors vendors;
+    CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+    int stopSignal = 0;
+    service.StartScan(FormatIpv4(range.first), FormatIpv4(range.last), &window, false);
+    while (!window.Finished()) {
+        if ((stopSignal = waitForInterrupt(kInterruptPoll)) != 0) {
+            break;
+        }
+    }
+    // The window's calls are handled on the workers' threads: nothing to dispatch.
+    service.StopAndDrain({});
+    found = window.Take();
+    return stopSignal;
+}
+
+std::vector<std::string> ConfigFileProblems(ConfigStore& store)
+{
+    const std::string path = BlankControlCharacters(store.Path());
+    if (store.LastLoadUnusable()) {
+        return {path + ": not used: " + store.LastLoadProblem()};
+    }
+    std::vector<std::string> problems;
+    for (const std::string& problem : store.SettingProblems()) {
+        std::string line = path;
+        line += ": ";
+        line += problem;
+        problems.push_back(std::move(line));
+    }
+    return problems;
+}
 
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options, std::string& error)
 {
@@ -728,10 +803,9 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
                     const InterruptWait& waitForInterrupt)
 {
     ApplyOverrides(deps.store, options);
-    if (options.header) {
-        const std::string header = HeadlessHeaderLine(options.format, options.baseline.has_value());
-        std::fwrite(header.data(), 1, header.size(), out);
-        std::fflush(out);
+    CheckedOutput output(out);
+    if (options.header && !output.Write(HeadlessHeaderLine(options.format, options.baseline.has_value()))) {
+        return ReportWriteError(err, output.Error());
     }
 
     // The engine leaves out the network and broadcast addresses of the local subnets;
@@ -745,26 +819,28 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     if (options.baseline) {
         baseline = BaselineWithin(*options.baseline, options.ranges);
     }
-    HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr);
+    HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
-    bool interrupted = false;
+    int stopSignal = 0;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
-        while (!window.Finished()) {
-            if (waitForInterrupt(kInterruptPoll)) {
-                interrupted = true;
+        while (!window.Finished() && !window.OutputFailed()) {
+            if ((stopSignal = waitForInterrupt(kInterruptPoll)) != 0) {
                 break;
             }
         }
         // The window's calls are handled on the workers' threads: nothing to dispatch.
         service.StopAndDrain({});
-        if (interrupted) {
+        if (stopSignal != 0 || window.OutputFailed()) {
             break;
         }
     }
-    window.WriteEnd(!interrupted);
-    if (interrupted) {
-        return 130;
+    window.WriteEnd(stopSignal == 0 && !window.OutputFailed());
+    if (output.Failed()) {
+        return ReportWriteError(err, output.Error());
+    }
+    if (stopSignal != 0) {
+        return 128 + stopSignal;
     }
     if (window.Changed()) {
         return 3;
@@ -802,11 +878,18 @@ int RunHeadlessScanCommand(int argc, char** argv)
 
     ConfigStore store;
     store.Load(ConfigFilePath());
+    for (const std::string& problem : ConfigFileProblems(store)) {
+        std::fprintf(stderr, "tessvale --scan: %s\n", problem.c_str());
+    }
     if (options.against) {
         std::vector<HostSnapshot> baseline;
-        if (!LoadBaseline(store, *options.against, baseline, error)) {
+        std::string warning;
+        if (!LoadBaseline(store, *options.against, baseline, error, &warning)) {
             std::fprintf(stderr, "tessvale --scan: --against: %s\n", error.c_str());
             return 2;
+        }
+        if (!warning.empty()) {
+            std::fprintf(stderr, "tessvale --scan: --against: %s\n", warning.c_str());
         }
         options.baseline = std::move(baseline);
     }
@@ -814,7 +897,7 @@ int RunHeadlessScanCommand(int argc, char** argv)
     const auto inventory = MakeSystemInventory(store);
 
     // Blocked before any thread starts: threads inherit the mask.
-    const StopSignals signals;
+    StopSignals signals;
     BackgroundVendorTable vendors(DefaultVendorListingPath(DataFolder()));
     JobPool pool;
     return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,

@@ -13,9 +13,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/logic/change_tracking.h"
+#include "app/logic/range_arguments.h"
 #include "scan/host_record.h"
 
 namespace tessvale {
@@ -40,9 +42,6 @@ struct ScanRange
     std::string last;
 };
 
-// The most addresses one range may hold (a /8).
-inline constexpr std::uint64_t kMaxRangeAddresses = std::uint64_t{1} << 24;
-
 // The name sources of --names: each on or off.
 struct NameSourceChoice
 {
@@ -53,7 +52,7 @@ struct NameSourceChoice
 
 struct HeadlessScanOptions
 {
-    std::vector<ScanRange> ranges;         // in the order given; empty: the first local adapter's range
+    std::vector<ScanRange> ranges;         // in the order given, disjoint; empty: the first local adapter's range
     std::optional<long long> threads;      // overrides AutoscanThreads for this run
     std::optional<long long> timeoutMs;    // overrides NetbiosTimeoutMSeconds for this run
     std::optional<NameSourceChoice> names; // --names: overrides the name-source settings for this run
@@ -73,7 +72,9 @@ enum class HeadlessParse
 };
 
 // Reads the arguments after the program's path. A range is FIRST LAST (two dotted
-// quads) or a CIDR block ("198.18.0.0/24": network + 1 to broadcast - 1).
+// quads) or a CIDR block ("198.18.0.0/24": network + 1 to broadcast - 1); what an
+// earlier range covers is left out of a later one, so each address is scanned once,
+// and all of them together hold at most kMaxRangeAddresses addresses.
 HeadlessParse ParseHeadlessScanArgs(int argc, const char* const* argv, HeadlessScanOptions& options,
                                     std::string& error);
 
@@ -96,16 +97,29 @@ struct HeadlessScanDeps
     InventoryQuery* inventory;
 };
 
-// Blocks up to the given time; true when the user asked to stop (Ctrl-C).
-using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
+// Blocks up to the given time; the signal that asked the scan to stop (SIGINT for
+// Ctrl-C, SIGTERM, SIGHUP), or 0 when none did.
+using InterruptWait = std::function<int(std::chrono::milliseconds)>;
 
 // Scans every range of options (at least one) one after the other and writes the table
 // to out, progress (when options.progress) and the counts to err. Returns the exit
 // code: 0 when hosts were found, 1 when none was, 3 when the scan differs from
 // options.baseline (when given; baseline hosts outside the ranges are not compared),
-// 130 when interrupted (no host is called gone then).
+// 128 + the signal when interrupted (130 for Ctrl-C; no host is called gone then),
+// kWriteErrorExitCode when standard output could not be written.
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
                     const InterruptWait& waitForInterrupt);
+
+// What a command-line run says about the configuration file it loaded, one line each:
+// "<path>: not used: <reason>" when the file is there but was not used, else one line
+// per setting that was out of its range. Empty when there is nothing to say.
+std::vector<std::string> ConfigFileProblems(ConfigStore& store);
+
+// The MAC of every answering address of the range, by the scan's sweep, in address
+// order; stops early when waitForInterrupt reports a signal, which it returns (else 0).
+// No vendor, no inventory: only the addresses and MACs are wanted.
+int SweepForMacs(const AddressSpan& range, JobPool& pool, ConfigStore& store, HostProbe& probe,
+                 const InterruptWait& waitForInterrupt, std::vector<std::pair<std::uint32_t, std::string>>& found);
 
 // The command from the process's arguments: -1 when they do not ask for a scan, else
 // the exit code (2 for bad arguments). Runs before any window exists.

@@ -40,16 +40,21 @@ std::string SaveFailureText(std::string_view headline, const FileError& error)
 
 std::string LoadFailureQuestion(const ConfigStore& store)
 {
+    if (!store.LastLoadUnusable()) {
+        return {};
+    }
     std::string reason;
     switch (store.LastLoadState()) {
     case ConfigStore::LoadState::Unreadable:
+        // The system's own text, in the locale's language.
         reason = std::error_code(store.LastLoadError(), std::generic_category()).message();
         break;
     case ConfigStore::LoadState::TooDeep:
         reason = UiText("Its elements are nested too deeply");
         break;
     default:
-        return {};
+        reason = store.LastLoadProblem();
+        break;
     }
     const std::string path = BlankControlCharacters(store.Path());
     return UiText("The configuration file could not be read.") + "\n" + reason + ": " + path + "\n\n" +

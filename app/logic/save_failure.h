@@ -15,9 +15,8 @@ namespace tessvale {
 std::string SaveFailureText(std::string_view headline, const FileError& error);
 
 // The question the main window asks once at start-up when the configuration file is
-// there but could not be used (unreadable, or refused as nested too deep); empty when
-// the load needs no word (loaded, missing, or a syntax error whose part before it was
-// kept).
+// there but could not be used (unreadable, no regular file, too large, empty, a syntax
+// error, nested too deep); empty when the load needs no word (loaded or missing).
 std::string LoadFailureQuestion(const ConfigStore& store);
 
 } // namespace tessvale

@@ -528,7 +528,8 @@ bool ParseBaseline(std::string_view text, std::vector<HostSnapshot>& hosts, std:
     return parsed;
 }
 
-bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error)
+bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error,
+                      std::string* warning)
 {
     const std::string shownPath = "'" + Shown(path, kShownPathChars) + "'";
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -564,9 +565,21 @@ bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts,
         done += static_cast<std::size_t>(n);
     }
     text.resize(done);
+    // A scan never writes UTF-16; an editor or a Windows shell's redirection may have.
+    if ((text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) ||
+        text.find('\0') != std::string::npos) {
+        error = shownPath + " is UTF-16 text (or holds NUL bytes), not the UTF-8 a scan writes; save it as UTF-8";
+        return false;
+    }
     if (!ParseBaseline(text, hosts, error)) {
         error = shownPath + ", " + error;
         return false;
+    }
+    if (hosts.empty() && warning != nullptr) {
+        // A scan that found nothing writes nothing, so this is no error; but every host
+        // of the scan will count as new, which is worth a word.
+        *warning = shownPath + (Trim(text).empty() ? " is empty" : " holds no host, only a header") +
+                   ": every host that answers counts as new";
     }
     return true;
 }
@@ -586,20 +599,19 @@ bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<Hos
     if (chosen == nullptr) {
         return false;
     }
+    // Only the items of that result: a large document holds hundreds of thousands.
     std::vector<ConfigRecord> items;
-    store.ListRecords(MakeItemRecord(), items);
-    const std::string id = std::to_string(chosen->id);
+    store.ListRecordsWhere(MakeItemRecord(), kItemResultId, chosen->id, items);
     hosts.clear();
+    hosts.reserve(items.size());
     for (const ConfigRecord& item : items) {
-        if (item.Value(kItemResultId) == id) {
-            hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
-        }
+        hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
     }
     return true;
 }
 
 bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector<HostSnapshot>& hosts,
-                  std::string& error)
+                  std::string& error, std::string* warning)
 {
     if (StoredBaseline(store, nameOrFile, hosts)) {
         return true;
@@ -607,10 +619,17 @@ bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector
     struct stat info
     {};
     if (::stat(nameOrFile.c_str(), &info) != 0 && errno == ENOENT) {
+        if (store.LastLoadUnusable()) {
+            // The result may well be in the file: say why it could not be looked at.
+            error = "no stored result can be read, as the configuration file " + Shown(store.Path(), kShownPathChars) +
+                    " is not used (" + store.LastLoadProblem() + "), and there is no file '" +
+                    Shown(nameOrFile, kShownPathChars) + "'";
+            return false;
+        }
         error = "no stored result is named '" + Shown(nameOrFile, kShownPathChars) + "' and there is no such file";
         return false;
     }
-    return ReadBaselineFile(nameOrFile, hosts, error);
+    return ReadBaselineFile(nameOrFile, hosts, error, warning);
 }
 
 } // namespace tessvale

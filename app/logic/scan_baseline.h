@@ -41,15 +41,18 @@ BaselineForm DetectBaselineForm(std::string_view text);
 bool ParseBaseline(std::string_view text, std::vector<HostSnapshot>& hosts, std::string& error);
 
 // Reads and parses a baseline file of at most kMaxBaselineBytes; false with a message
-// that names the file when it cannot be read or parsed.
-bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error);
+// that names the file when it cannot be read or parsed, or is UTF-16 text. A file
+// without hosts (empty, or a header only) is read, and `warning`, when given, says so.
+bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts, std::string& error,
+                      std::string* warning = nullptr);
 
 // The hosts of the first stored result named exactly `name`; false when none is.
 bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts);
 
 // NAME|FILE: a stored result of that exact name, else the file at that path. False
-// with a message when neither gives a baseline.
+// with a message when neither gives a baseline (also when the configuration file is
+// there but was not used: the message says so). `warning` as for ReadBaselineFile.
 bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector<HostSnapshot>& hosts,
-                  std::string& error);
+                  std::string& error, std::string* warning = nullptr);
 
 } // namespace tessvale

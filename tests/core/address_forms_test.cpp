@@ -1,5 +1,6 @@
 #include <cstring>
 #include <list>
+#include <optional>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -12,16 +13,32 @@
 namespace tessvale {
 namespace {
 
-TEST(AddressForms, ParsesAddressesLikeInetAddr)
+// One strict reading everywhere: the forms inet_aton would also take (octal,
+// hexadecimal, shortened, one number) would send probes elsewhere ("010.0.0.1" to
+// 8.0.0.1), so they are refused; leading zeros are decimal.
+TEST(AddressForms, ReadsOnlyFourDecimalParts)
 {
-    EXPECT_EQ(ParseIpv4("192.168.1.10"), 0xC0A8010Au);
-    EXPECT_EQ(ParseIpv4("10.1"), 0x0A000001u); // inet_addr's short form
-    EXPECT_EQ(ParseIpv4("255.255.255.255"), 0xFFFFFFFFu);
-    EXPECT_EQ(ParseIpv4("0.0.0.0"), 0u);
-    EXPECT_FALSE(ParseIpv4(""));
-    EXPECT_FALSE(ParseIpv4("256.1.1.1"));
-    EXPECT_FALSE(ParseIpv4("10.0.0.x"));
-    EXPECT_FALSE(ParseIpv4("host"));
+    struct Case
+    {
+        const char* text;
+        std::optional<std::uint32_t> value;
+    };
+    const Case cases[] = {
+        {"192.168.1.10", 0xC0A8010Au},    {"255.255.255.255", 0xFFFFFFFFu}, {"0.0.0.0", 0u},
+        {"198.018.052.001", 0xC6123401u}, // decimal, as --scan always read it
+        {"010.0.0.1", 0x0A000001u},       // 10.0.0.1, never 8.0.0.1
+        {"198.18.52.010", 0xC612340Au},   {"10.1", std::nullopt},           {"198.18.13322", std::nullopt},
+        {"3323081738", std::nullopt},     {"0xc612340a", std::nullopt},     {"0xC6.0x12.0x34.0x0A", std::nullopt},
+        {"198.18.52.0010", std::nullopt}, // four digits
+        {"256.1.1.1", std::nullopt},      {"1.2.3.4.", std::nullopt},       {".1.2.3.4", std::nullopt},
+        {"1..2.3", std::nullopt},         {" 1.2.3.4", std::nullopt},       {"1.2.3.4 ", std::nullopt},
+        {"+1.2.3.4", std::nullopt},       {"1.2.3.-4", std::nullopt},       {"", std::nullopt},
+        {"10.0.0.x", std::nullopt},       {"host", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseIpv4(c.text), c.value) << c.text;
+        EXPECT_EQ(ParseDottedQuad(c.text), c.value) << c.text;
+    }
 }
 
 TEST(AddressForms, FormatsFromTheHighByteDown)

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -6,8 +7,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <system_error>
 
 #include "app/logic/command_line_help.h"
+#include "common/checked_output.h"
 
 namespace tessvale {
 namespace {
@@ -75,8 +78,8 @@ TEST(CommandLineHelp, HelpShowsEveryFormAndTheExitCodesOnStandardOutput)
                              "--version", "198.18.0.0/24", "IP2MAC.txt", "MAC2IP.txt", "--against NAME|FILE"}) {
         EXPECT_NE(usage.find(form), std::string::npos) << form;
     }
-    for (const char* code :
-         {"0    hosts found", "1    no host found", "2    usage error", "3    with --against", "130  interrupted"}) {
+    for (const char* code : {"0    hosts found", "1    no host found", "2    usage error", "3    with --against",
+                             "4    write error", "130  interrupted", "143 for SIGTERM", "0 to 256", "50 to 60000"}) {
         EXPECT_NE(usage.find(code), std::string::npos) << code;
     }
     // Help wins wherever it stands, also after a scan's arguments.
@@ -128,6 +131,81 @@ TEST(CommandLineHelp, OtherFormsAreLeftToTheirOwnPaths)
         EXPECT_FALSE(answer.exitCode.has_value()) << (arguments.empty() ? "(none)" : arguments[0]);
         EXPECT_EQ(answer.out + answer.err, "");
     }
+}
+
+// Help and version to an output that fails: the reason once, and the status of its own.
+TEST(CommandLineHelp, AnAnswerThatCannotBeWrittenIsAWriteError)
+{
+    for (const char* option : {"--help", "--version"}) {
+        std::FILE* full = std::fopen("/dev/full", "w");
+        ASSERT_NE(full, nullptr);
+        StreamText err;
+        const std::vector<const char*> arguments{"tessvale", option};
+        EXPECT_EQ(RunInformationalOption(2, arguments.data(), full, err.File()), kWriteErrorExitCode) << option;
+        EXPECT_EQ(err.Text(), "tessvale: write error: " + std::generic_category().message(ENOSPC) + "\n") << option;
+        std::fclose(full);
+    }
+}
+
+TEST(CheckedOutput, KeepsTheFirstFailureAndWritesNothingAfterIt)
+{
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    CheckedOutput output(full);
+    EXPECT_TRUE(output.Write("")); // nothing to write, nothing failed
+    EXPECT_FALSE(output.Write("line\n"));
+    EXPECT_TRUE(output.Failed());
+    EXPECT_EQ(output.Error(), ENOSPC);
+    EXPECT_FALSE(output.Write("more\n"));
+    EXPECT_EQ(output.Error(), ENOSPC);
+    std::fclose(full);
+    // A reader that went away is no error worth a word; anything else is said.
+    EXPECT_EQ(WriteErrorMessage(EPIPE), "");
+    EXPECT_EQ(WriteErrorMessage(EBADF), "tessvale: write error: " + std::generic_category().message(EBADF));
+
+    StreamText text;
+    CheckedOutput fine(text.File());
+    EXPECT_TRUE(fine.Write("a"));
+    EXPECT_TRUE(fine.Write("b\n"));
+    EXPECT_FALSE(fine.Failed());
+    EXPECT_EQ(text.Text(), "ab\n");
+}
+
+// What would open the window: only Qt's own options; a mistyped command line gets a
+// message instead.
+TEST(CommandLineHelp, AMistypedCommandLineOpensNoWindow)
+{
+    struct Case
+    {
+        std::vector<const char*> arguments;
+        const char* message; // empty: the window may open
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"-platform", "offscreen"}, ""},
+        {{"-style=fusion", "-reverse"}, ""},
+        {{"-session", "1234_5"}, ""},
+        {{"-scan", "198.18.52.0/24"}, "'-scan' is not an option; did you mean --scan?"},
+        {{"-help"}, "'-help' is not an option; did you mean --help?"},
+        {{"-version"}, "'-version' is not an option; did you mean --version?"},
+        {{"198.18.52.0/24"}, "'198.18.52.0/24' is not an option; a range is scanned with --scan 198.18.52.0/24"},
+        {{"198.18.52.1", "198.18.52.9"}, "'198.18.52.1' is not an option; a range is scanned with --scan 198.18.52.1"},
+        {{"-platform", "offscreen", "-m"}, "'-m' must come first, followed by its arguments"},
+        {{"-x"}, "'-x' is no option or command of the program"},
+        {{"scan"}, "'scan' is no option or command of the program"},
+        {{"-style"}, ""}, // Qt reports its missing value itself
+        {{"\x1b[31m"}, "' [31m' is no option or command of the program"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> arguments = c.arguments;
+        arguments.insert(arguments.begin(), "tessvale");
+        EXPECT_EQ(WindowArgumentError(static_cast<int>(arguments.size()), arguments.data()), c.message)
+            << (c.arguments.empty() ? "(none)" : c.arguments[0]);
+    }
+    StreamText err;
+    EXPECT_EQ(ReportWindowArgumentError("'-x' is no option or command of the program", err.File()), 2);
+    EXPECT_EQ(err.Text(), "tessvale: '-x' is no option or command of the program\nTry 'tessvale --help' for more "
+                          "information.\n");
 }
 
 } // namespace

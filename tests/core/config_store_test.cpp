@@ -301,20 +301,23 @@ TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
     EXPECT_EQ(DecodeCredential(reloaded.LoadSettings().Value(kWmiLogin)), "admin");
 }
 
-TEST_F(ConfigStoreTest, MalformedFileKeepsItsParsedPartAndABackup)
+// The part before the error would pass for the whole configuration: nothing is used.
+TEST_F(ConfigStoreTest, MalformedFileIsNotUsedAtAllAndKeptAsBackup)
 {
     const std::string original = ReadFile(kDataFolder + "/malformed.xml");
     EXPECT_FALSE(LoadCopy("malformed.xml"));
-    const std::vector<ConfigRecord> results = List(m_store, MakeResultRecord());
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].Value(kResultIpRange), "10.0.0.1-10.0.0.2");
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Malformed);
+    EXPECT_TRUE(m_store.LastLoadUnusable());
+    EXPECT_EQ(m_store.LastLoadProblem().rfind("syntax error at line ", 0), 0u) << m_store.LastLoadProblem();
+    EXPECT_TRUE(List(m_store, MakeResultRecord()).empty());
     EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
 
     const std::string backup = m_store.Path() + ".bad";
     EXPECT_FALSE(std::filesystem::exists(backup)); // only a save replaces the file
     ASSERT_TRUE(m_store.Save());
     EXPECT_EQ(ReadFile(backup), original);
-    EXPECT_EQ(ReadFile(m_store.Path()), ReadFile(kDataFolder + "/malformed_kept.xml"));
+    ConfigStore empty;
+    EXPECT_EQ(ReadFile(m_store.Path()), empty.SavedText());
 
     // Later saves write over the repaired file and leave the backup alone.
     ConfigRecord result = MakeResultRecord();
@@ -509,7 +512,7 @@ TEST_F(ConfigStoreTest, StoringIntoAnUnwritableFileReportsTheFailureAndKeepsTheS
     const std::string path = m_folder.File("Tessvale.xml");
     ASSERT_TRUE(std::filesystem::create_directory(path));
     m_store.Load(path);
-    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Unreadable);
+    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::NotRegular);
     FakeStoreScanUi ui;
     ui.name = "Lab";
     EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);

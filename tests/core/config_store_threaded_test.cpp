@@ -29,15 +29,15 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
         readers.emplace_back([&] {
             while (!done.load()) {
                 const ConfigRecord settings = store.LoadSettings();
-                // The writer always writes one number into all four values at once;
+                // The writer always writes one number into all four values at once
+                // (settings whose ranges hold 1 to 100, so none reads as its default);
                 // before its first write the reader sees the defaults.
                 const std::string& span = settings.Value(kAutoscanSpanSeconds);
                 const bool defaults = span == "0" && settings.Value(kAutoscanThreads) == "64" &&
-                                      settings.Value(kNetbiosTimeoutMSeconds) == "1000" &&
-                                      settings.Value(kAutoUpdate) == "1";
+                                      settings.Value(kProbeRatePerSecond) == "2000";
                 const bool whole = settings.Value(kAutoscanThreads) == span &&
-                                   settings.Value(kNetbiosTimeoutMSeconds) == span &&
-                                   settings.Value(kAutoUpdate) == span && settings.Value(kWmiLogin) == span;
+                                   settings.Value(kProbeRatePerSecond) == span &&
+                                   settings.Value(kWmiPassword) == span && settings.Value(kWmiLogin) == span;
                 if (!defaults && !whole) {
                     ++torn;
                 }
@@ -50,8 +50,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
     ConfigRecord settings = MakeSettingsRecord();
     for (int round = 1; round <= 100; ++round) {
         const std::string value = std::to_string(round);
-        for (const char* key :
-             {kAutoscanSpanSeconds, kAutoscanThreads, kNetbiosTimeoutMSeconds, kAutoUpdate, kWmiLogin}) {
+        for (const char* key : {kAutoscanSpanSeconds, kAutoscanThreads, kProbeRatePerSecond, kWmiPassword, kWmiLogin}) {
             settings.SetValue(key, value);
         }
         settings.id = 1;

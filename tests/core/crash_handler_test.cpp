@@ -1,5 +1,6 @@
 // The crash handler end to end: a program that fails, the dump writer it starts, and gdb
 // reading the core that comes out.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -189,6 +190,41 @@ TEST_F(CrashHandlerTest, WriterForAnEndedProcessLeavesTheErrorTextInTheFile)
         EXPECT_TRUE(std::regex_match(dump.filename().string(), kDumpName)) << dump;
         EXPECT_EQ(ReadFile(dump), "No such process"); // ESRCH in the C locale the writer keeps
     }
+}
+
+// Older dumps go: the folder keeps the newest five, whatever was there before.
+TEST_F(CrashHandlerTest, TheDumpFolderKeepsTheNewestFive)
+{
+    fs::create_directories(m_folder.File("dump"));
+    const std::vector<std::string> planted = {"2000-01-01-00-00-00-000-00.dmp", "2000-01-01-00-00-01-000-00.dmp",
+                                              "2000-01-01-00-00-02-000-00.dmp", "2000-01-01-00-00-03-000-00.dmp"};
+    for (const std::string& name : planted) {
+        std::ofstream(m_folder.File("dump/" + name)) << "old";
+    }
+    std::ofstream(m_folder.File("dump/notes.txt")) << "not a dump";
+    const pid_t gone = fork();
+    if (gone == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string pid = std::to_string(gone);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Run({"-dump", "-p", pid, "-e", "0x1000", "-t", pid}), 0);
+    }
+    std::vector<std::string> names;
+    for (const fs::path& file : DumpFiles()) {
+        names.push_back(file.filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 6u); // five dumps and the other file
+    EXPECT_EQ(names[0], planted[2]);
+    EXPECT_EQ(names[1], planted[3]);
+    for (std::size_t i = 2; i < 5; ++i) {
+        EXPECT_TRUE(std::regex_match(names[i], kDumpName)) << names[i];
+        EXPECT_NE(names[i].rfind("2000-", 0), 0u) << names[i];
+    }
+    EXPECT_EQ(names[5], "notes.txt");
 }
 
 TEST_F(CrashHandlerTest, NormalRunEndsNormally)

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -7,9 +9,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <system_error>
+#include <unistd.h>
 
 #include "app/logic/headless_scan.h"
 #include "app/logic/scan_baseline.h"
+#include "common/checked_output.h"
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
@@ -247,6 +252,73 @@ protected:
     std::FILE* m_err = std::tmpfile();
 };
 
+// An output that fails (full disk, closed descriptor, the reader gone): the scan ends
+// with the write-error status, says the reason once (nothing for a closed pipe) and
+// prints no counts, as found or in address order.
+TEST_F(HeadlessScanRun, AnOutputThatFailsEndsTheScanWithItsOwnStatus)
+{
+    for (int i = 1; i <= 9; ++i) {
+        m_probe.AddArpHost("198.18.0." + std::to_string(i), "02:00:00:00:00:0" + std::to_string(i));
+    }
+    struct Case
+    {
+        bool sorted;
+        bool header;
+        bool closedPipe;
+    };
+    for (const Case c : {Case{false, false, false}, Case{true, false, false}, Case{false, true, false},
+                         Case{false, false, true}, Case{true, true, true}}) {
+        std::FILE* out = nullptr;
+        int pipeEnds[2] = {-1, -1};
+        if (c.closedPipe) {
+            ASSERT_EQ(pipe(pipeEnds), 0);
+            close(pipeEnds[0]); // no reader
+            out = fdopen(pipeEnds[1], "w");
+        } else {
+            out = std::fopen("/dev/full", "w");
+        }
+        ASSERT_NE(out, nullptr);
+        std::signal(SIGPIPE, SIG_IGN);
+        HeadlessScanOptions options;
+        options.ranges = {{"198.18.0.1", "198.18.0.254"}};
+        options.threads = 2;
+        options.sorted = c.sorted;
+        options.header = c.header;
+        std::FILE* err = std::tmpfile();
+        const int status = RunHeadlessScan(options, HeadlessScanDeps{m_pool, m_store, m_probe, m_vendors, nullptr}, out,
+                                           err, [](std::chrono::milliseconds) { return 0; });
+        EXPECT_EQ(status, kWriteErrorExitCode) << c.sorted << c.header << c.closedPipe;
+        const std::string said = Read(err);
+        EXPECT_EQ(said, c.closedPipe ? std::string()
+                                     : "tessvale: write error: " + std::generic_category().message(ENOSPC) + "\n")
+            << c.sorted << c.header << c.closedPipe;
+        std::fclose(err);
+        std::fclose(out);
+    }
+    std::signal(SIGPIPE, SIG_DFL);
+}
+
+// What -m writes when it sweeps: every answering address with its MAC, in address
+// order however the workers met them.
+TEST_F(HeadlessScanRun, SweepForMacsGivesTheAnsweringAddressesInOrder)
+{
+    m_probe.AddArpHost("198.18.0.9", "02:00:00:00:00:09");
+    m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "PC05");
+    m_probe.AddArpHost("198.18.0.200", "02:00:00:00:00:C8");
+    std::vector<std::pair<std::uint32_t, std::string>> found;
+    EXPECT_EQ(SweepForMacs(
+                  AddressSpan{0xC6120001u, 0xC61200FEu}, m_pool, m_store, m_probe,
+                  [](std::chrono::milliseconds timeout) {
+                      std::this_thread::sleep_for(timeout);
+                      return 0;
+                  },
+                  found),
+              0);
+    const std::vector<std::pair<std::uint32_t, std::string>> expected = {
+        {0xC6120005u, "00:1B:21:00:00:05"}, {0xC6120009u, "02:00:00:00:00:09"}, {0xC61200C8u, "02:00:00:00:00:C8"}};
+    EXPECT_EQ(found, expected);
+}
+
 TEST_F(HeadlessScanRun, ListsTheAnsweringHostsAndCountsOnStandardError)
 {
     m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "PC05");
@@ -326,7 +398,7 @@ TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
     std::atomic<int> polls{0};
     const auto interruptAtThirdPoll = [&](std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);
-        return ++polls >= 3;
+        return ++polls >= 3 ? SIGINT : 0;
     };
     EXPECT_EQ(Run(options, interruptAtThirdPoll), 130);
     // The second range never started.
@@ -426,9 +498,9 @@ TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
     EXPECT_EQ(Run(options,
                   [&](std::chrono::milliseconds timeout) {
                       std::this_thread::sleep_for(timeout);
-                      return ++polls >= 3;
+                      return ++polls >= 3 ? SIGTERM : 0;
                   }),
-              130);
+              143);
     const std::string out = Read(m_out);
     EXPECT_EQ(out.find("gone"), std::string::npos);
     EXPECT_NE(out.find(R"("Change":"new","names":)"), std::string::npos) << out;

@@ -30,14 +30,18 @@ TEST(LoadFailureQuestion, AsksOnlyWhenTheFileIsThereButUnusable)
     EXPECT_EQ(LoadFailureQuestion(store), "");
     ASSERT_TRUE(test::WriteFile(folder.File("broken.xml"), "<config><Result>"));
     store.Load(folder.File("broken.xml"));
-    EXPECT_EQ(LoadFailureQuestion(store), ""); // what came before the error was kept
+    // Nothing of it is used, and the user is asked before a new file replaces it.
+    EXPECT_EQ(LoadFailureQuestion(store).rfind("The configuration file could not be read.\nsyntax error at line 1", 0),
+              0u)
+        << LoadFailureQuestion(store);
 
     // A folder in the file's place cannot be read, whoever runs the program.
     const std::string taken = folder.File("Tessvale.xml");
     ASSERT_TRUE(std::filesystem::create_directory(taken));
     store.Load(taken);
     const std::string question = LoadFailureQuestion(store);
-    EXPECT_EQ(question.rfind("The configuration file could not be read.\nIs a directory: " + taken, 0), 0u) << question;
+    EXPECT_EQ(question.rfind("The configuration file could not be read.\na folder, not a file: " + taken, 0), 0u)
+        << question;
     EXPECT_NE(question.find("Start with the default settings?"), std::string::npos);
 
     std::string deep;

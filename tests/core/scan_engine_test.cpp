@@ -217,14 +217,22 @@ TEST_F(ScanEngine, ThreadSettingGivesThatManyWorkersPlusOne)
     EXPECT_EQ(m_probe.MaxConcurrent(), 4);
     WaitIdle();
 
-    for (const char* threads : {"0", "-5", "none"}) {
-        SetThreads(threads);
-        m_window.Clear();
-        ASSERT_TRUE(ScanToEnd(Address(1), Address(20))) << threads;
-        EXPECT_EQ(m_service->Workers(), 1) << threads;
-        WaitIdle();
-    }
+    SetThreads("0");
+    m_window.Clear();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(20)));
+    EXPECT_EQ(m_service->Workers(), 1);
+    WaitIdle();
     EXPECT_LE(m_probe.MaxConcurrent(), 4);
+
+    // A value out of its range reads as the default (64, which gives sixty-five
+    // workers as DefaultSettingsRunSixtyFiveWorkers shows), not whatever it clamps to.
+    for (const char* threads : {"-5", "none", "1502"}) {
+        ConfigRecord settings = MakeSettingsRecord();
+        settings.id = 1;
+        settings.SetValue(kAutoscanThreads, threads);
+        m_store.WriteOrAddRecord(settings);
+        EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), "64") << threads;
+    }
 }
 
 TEST_F(ScanEngine, EmptyRangeFinishesAtOnce)

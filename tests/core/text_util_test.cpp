@@ -1,4 +1,6 @@
 #include <climits>
+#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,27 @@ TEST(TextUtil, Utf16RoundTripKeepsNonAsciiAndSurrogatePairs)
     const std::u16string wide = FromUtf8(text);
     EXPECT_EQ(wide.size(), 12u); // the emoji takes two UTF-16 units
     EXPECT_EQ(ToUtf8(wide), text);
+}
+
+TEST(TextUtil, InvalidUtf8BecomesReplacementCharacters)
+{
+    const std::string r = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "plain"},
+        {"Caf\xC3\xA9", "Caf\xC3\xA9"},
+        {"\xFF", r},
+        {"a\xC3", "a" + r},
+        {"\xC3(", r + "("},
+        {"\xED\xA0\x80", r},                      // an encoded surrogate
+        {"\xF4\x90\x80\x80", r},                  // beyond U+10FFFF
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}, // U+1F600 stays
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(ReplaceInvalidUtf8(in), out);
+        EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(in)));
+    }
+    EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8("A\xC0\xAF"
+                                               "B"))); // overlong
 }
 
 TEST(TextUtil, CutToCapacityCountsCharactersNotBytes)

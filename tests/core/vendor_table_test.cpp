@@ -1,7 +1,11 @@
+#include <atomic>
 #include <cstdlib>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "common/text_util.h"
 #include "fakes/temp_folder.h"
 #include "scan/vendor_table.h"
 
@@ -72,6 +76,72 @@ TEST(VendorTable, DataFolderListingComesFirst)
     EXPECT_EQ(DefaultVendorListingPath(folder.Path()), kIeeeListing);
     ASSERT_TRUE(test::WriteFile(folder.File("oui.txt"), "00-1B-21   (hex)\t\tOwn Copy\n"));
     EXPECT_EQ(DefaultVendorListingPath(folder.Path()), folder.File("oui.txt"));
+}
+
+// What the table holds for listings that are not what they should be: never an
+// invalid UTF-8 byte, never more than the cap, never a blocked start.
+TEST(VendorTable, ListingsOutOfTheOrdinaryAreReadBounded)
+{
+    const test::TempFolder folder;
+    struct Case
+    {
+        const char* name;
+        std::string content;
+        std::string vendor; // of 00:1B:21
+    };
+    const std::string line = "00-1B-21   (hex)\t\t";
+    const Case cases[] = {
+        // Converted from the locale's encoding, or replaced: either way no raw byte.
+        {"stray bytes", line + "Intel \xFF\xFE Corporate\n", ""},
+        {"cut sequence", line + "Caf\xC3\n", ""},
+        {"overlong slash",
+         line + "A\xC0\xAF"
+                "B\n",
+         ""},
+        {"valid", line + "Caf\xC3\xA9\n", "Caf\xC3\xA9"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.File("oui.txt");
+        ASSERT_TRUE(test::WriteFile(path, c.content));
+        VendorTable table;
+        ASSERT_TRUE(table.Load(path)) << c.name;
+        const std::string vendor = table.LookupVendor("00:1B:21:0A:0B:0C");
+        EXPECT_TRUE(IsValidUtf8(vendor)) << c.name;
+        if (!c.vendor.empty()) {
+            EXPECT_EQ(vendor, c.vendor) << c.name;
+        }
+    }
+
+    // Larger than the cap: read up to the last whole line within it.
+    const std::string big = folder.File("big.txt");
+    {
+        std::string text;
+        const std::string filler = "AA-AA-AA   (hex)\t\t" + std::string(100, 'x') + "\n";
+        while (text.size() + filler.size() <= VendorTable::kMaxListingBytes - 200) {
+            text += filler;
+        }
+        text += std::string(VendorTable::kMaxListingBytes - 10 - text.size() - 1, '#') + "\n";
+        text += line + "Cut Off Vendor Name\n"; // crosses the cap
+        text += line + "Beyond\n";
+        ASSERT_TRUE(test::WriteFile(big, text));
+    }
+    VendorTable capped;
+    ASSERT_TRUE(capped.Load(big));
+    EXPECT_EQ(capped.LookupVendor("00:1B:21:00:00:01"), "");
+    EXPECT_EQ(capped.LookupVendor("AA:AA:AA:00:00:01"), std::string(100, 'x'));
+
+    // A FIFO or a folder in its place: no table, and no wait.
+    const std::string fifo = folder.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    VendorTable none;
+    EXPECT_FALSE(none.Load(fifo));
+    EXPECT_FALSE(none.Load(folder.Path()));
+
+    // Asked to stop: nothing is read.
+    const std::atomic<bool> stop{true};
+    VendorTable stopped;
+    EXPECT_FALSE(stopped.Load(big, &stop));
+    EXPECT_EQ(stopped.LookupVendor("AA:AA:AA:00:00:01"), "");
 }
 
 } // namespace
