@@ -8,6 +8,8 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -34,7 +36,9 @@ namespace tessvale {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr auto kInterruptPoll = std::chrono::milliseconds(5);
+constexpr auto kInterruptPoll = std::chrono::milliseconds(5); // without a wake only
+// Wakes the scan command's wait for the end of a range (blocked like the stop signals).
+constexpr int kWakeSignal = SIGUSR1;
 
 // A whole non-negative decimal number, nothing else.
 std::optional<long long> ParseCount(std::string_view text, long long maximum)
@@ -193,9 +197,9 @@ class HeadlessWindow : public ScanWindow
 public:
     // baseline: the hosts to compare with (those of the scanned ranges), or none.
     HeadlessWindow(std::FILE* out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
-                   const std::vector<HostSnapshot>* baseline)
+                   const std::vector<HostSnapshot>* baseline, WaitWake wake)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
-          m_total(total), m_started(std::chrono::steady_clock::now())
+          m_total(total), m_started(std::chrono::steady_clock::now()), m_wake(std::move(wake))
     {
         if (baseline != nullptr) {
             m_tracker.emplace(*baseline);
@@ -236,12 +240,22 @@ public:
             ShowProgressLocked(true);
         }
         m_finished = true;
+        if (m_wake) {
+            m_wake();
+        }
     }
     void ScanAddress(const std::string&) override {}
     void HostSilent(const std::string&) override
     {
         std::lock_guard lock(m_mutex);
         ++m_offline;
+    }
+    void HostsSilent(std::span<const std::uint32_t> addresses) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_steps += addresses.size();
+        m_offline += static_cast<int>(addresses.size());
+        ShowProgressLocked(false);
     }
     void PostStopCommand() override {}
     std::string LookupText() override { return {}; }
@@ -368,6 +382,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::optional<ChangeTracker> m_tracker;          // with a baseline only
     std::map<std::string, std::string> m_changeText; // the Change field of each answered address
+    const WaitWake m_wake;
 };
 
 // The baseline's hosts whose addresses the ranges cover: a host the scan did not ask
@@ -395,28 +410,49 @@ std::vector<HostSnapshot> BaselineWithin(const std::vector<HostSnapshot>& baseli
 class StopSignals
 {
 public:
-    StopSignals()
+    StopSignals() : m_waiter(pthread_self())
     {
         sigemptyset(&m_signals);
         sigaddset(&m_signals, SIGINT);
         sigaddset(&m_signals, SIGTERM);
+        sigaddset(&m_signals, kWakeSignal);
         pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
     }
-    ~StopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    ~StopSignals()
+    {
+        // A wake nobody waited for any more would end the process once unblocked.
+        sigset_t wake;
+        sigemptyset(&wake);
+        sigaddset(&wake, kWakeSignal);
+        const timespec now{};
+        while (sigtimedwait(&wake, nullptr, &now) > 0) {
+        }
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
+    // True for a stop signal; false for a wake or when the time is up.
     bool Wait(std::chrono::milliseconds timeout) const
     {
-        timespec wait{};
-        wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-        wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
-        return sigtimedwait(&m_signals, nullptr, &wait) > 0;
+        int signal = -1;
+        if (timeout == std::chrono::milliseconds::max()) {
+            signal = sigwaitinfo(&m_signals, nullptr);
+        } else {
+            timespec wait{};
+            wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+            wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
+            signal = sigtimedwait(&m_signals, nullptr, &wait);
+        }
+        return signal == SIGINT || signal == SIGTERM;
     }
+    // Ends the waiting thread's Wait (any thread): the signal waits for it if needed.
+    void Wake() const { pthread_kill(m_waiter, kWakeSignal); }
 
 private:
     sigset_t m_signals{};
     sigset_t m_previous{};
+    pthread_t m_waiter;
 };
 
 // The vendor listing, read on a thread of its own while the scan starts: reading the
@@ -670,7 +706,7 @@ std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std
 }
 
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
-                    const InterruptWait& waitForInterrupt)
+                    const InterruptWait& waitForInterrupt, const WaitWake& wake)
 {
     ApplyOverrides(deps.store, options);
     if (options.header) {
@@ -690,13 +726,13 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     if (options.baseline) {
         baseline = BaselineWithin(*options.baseline, options.ranges);
     }
-    HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr);
+    HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr, wake);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
     bool interrupted = false;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
         while (!window.Finished()) {
-            if (waitForInterrupt(kInterruptPoll)) {
+            if (waitForInterrupt(wake ? std::chrono::milliseconds::max() : kInterruptPoll)) {
                 interrupted = true;
                 break;
             }
@@ -762,8 +798,10 @@ int RunHeadlessScanCommand(int argc, char** argv)
     const StopSignals signals;
     BackgroundVendorTable vendors(DefaultVendorListingPath(DataFolder()));
     JobPool pool;
-    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
-                           [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); });
+    return RunHeadlessScan(
+        options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
+        [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); },
+        [&signals] { signals.Wake(); });
 }
 
 } // namespace tessvale

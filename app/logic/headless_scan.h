@@ -87,16 +87,21 @@ struct HeadlessScanDeps
     InventoryQuery* inventory;
 };
 
-// Blocks up to the given time; true when the user asked to stop (Ctrl-C).
+// Blocks up to the given time (milliseconds::max(): without a limit), or until the
+// range's end wakes it; true when the user asked to stop (Ctrl-C).
 using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
+// Ends the InterruptWait that runs now, or else the next one, at once. Any thread.
+using WaitWake = std::function<void()>;
 
 // Scans every range of options (at least one) one after the other and writes the table
 // to out, progress (when options.progress) and the counts to err. Returns the exit
 // code: 0 when hosts were found, 1 when none was, 3 when the scan differs from
 // options.baseline (when given; baseline hosts outside the ranges are not compared),
 // 130 when interrupted (no host is called gone then).
+// With wake the wait for each range's end has no limit: the end wakes it. Without, it
+// looks at the end every few milliseconds.
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
-                    const InterruptWait& waitForInterrupt);
+                    const InterruptWait& waitForInterrupt, const WaitWake& wake = {});
 
 // The command from the process's arguments: -1 when they do not ask for a scan, else
 // the exit code (2 for bad arguments). Runs before any window exists.
