@@ -14,6 +14,8 @@ constexpr std::chrono::milliseconds kSecondArpWait{500};
 // How often a sweep that may not start more addresses (the neighbour table or the
 // untaken hosts are full) looks again without any other event.
 constexpr std::chrono::milliseconds kBlockedRecheck{50};
+// How far apart the pump's wake-ups may fall behind the events they serve.
+constexpr std::chrono::milliseconds kEventSlack{2};
 
 bool AllBytes(const MacAddress& mac, std::uint8_t value)
 {
@@ -221,21 +223,26 @@ void ProbeSweep::Receive(std::chrono::microseconds wait)
 
 ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
 {
+    // Deadlines a moment apart are handled in one wake-up, and requests go out a few
+    // at a time: the pump wakes at most every kEventSlack while it sends or expires.
     TimePoint next = TimePoint::max();
     for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
         if (!deadlines->empty()) {
-            next = std::min(next, deadlines->front().first);
+            next = std::min(next, deadlines->front().first + kEventSlack);
         }
     }
     if (!m_retries.empty()) {
-        next = std::min(next, m_retries.front().first);
+        next = std::min(next, m_retries.front().first + kEventSlack);
     }
     if ((!m_walkOver || m_hasHeld) && m_sendingBlocked) {
         // Room comes back with an answer or a neighbour event (which end the wait) or
         // as held entries age out: looked at again now and then, not at the rate.
         next = std::min(next, now + kBlockedRecheck);
     } else if (!m_walkOver || m_hasHeld) {
-        const double missing = std::max(0.0, 1.0 - m_credit);
+        const double cap = std::max(1.0, m_settings.ratePerSecond / 50.0);
+        const double batch =
+            std::min(cap, std::max(1.0, m_settings.ratePerSecond * std::chrono::duration<double>(kEventSlack).count()));
+        const double missing = std::max(0.0, batch - m_credit);
         next = std::min(next, now + std::chrono::microseconds(
                                         static_cast<long long>(missing * 1e6 / m_settings.ratePerSecond + 1)));
     }
