@@ -1,7 +1,10 @@
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -482,6 +485,146 @@ TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
     EXPECT_EQ(results.at("198.18.0.7").mac, "00:00:00:00:00:00");
     EXPECT_EQ(results.at("198.18.0.7").hostName, "FAR");
     EXPECT_TRUE(m_state.arpSent.empty());
+}
+
+TEST_F(Sweep, WithoutRawArpASilentAddressWaitsForTheKernelsRepeatedRequest)
+{
+    // The kernel repeats its ARP request after its own interval (a second), later than
+    // the timeout: a host that answers only the repeated request is found only when the
+    // address waits for it. Without a retry nothing is repeated.
+    struct Case
+    {
+        std::chrono::milliseconds interval;
+        int retries;
+        bool found;
+    };
+    for (const Case& c : {Case{1000ms, 1, true}, Case{0ms, 1, false}, Case{1000ms, 0, false}}) {
+        OnLinkNetwork(kBase, 0xFFFFFF00);
+        m_state.kernelArpInterval = c.interval; // no ARP of the sweep's own (no raw socket)
+        SweepSettings settings;
+        settings.timeout = 1000ms;
+        settings.retries = c.retries;
+        Start("198.18.0.5", "198.18.0.6", settings);
+        const auto begin = m_clock.Now();
+        while (m_clock.Now() - begin < 1100ms) {
+            m_sweep->Pump(5ms);
+        }
+        SweepAnswer late; // the answer to the repeated request
+        late.kind = SweepAnswer::Kind::Arp;
+        late.address = kBase + 5;
+        late.mac = kArpMac;
+        {
+            std::lock_guard lock(m_state.mutex);
+            m_state.injected = {late};
+        }
+        const auto results = RunToEnd();
+        EXPECT_EQ(results.at("198.18.0.5").online, c.found) << c.interval.count() << " " << c.retries;
+        EXPECT_FALSE(results.at("198.18.0.6").online);
+        // The wait stays bounded: the repeated request's answer has a quarter timeout.
+        EXPECT_LE(m_clock.Now() - begin, c.found ? 1300ms : 1150ms);
+    }
+}
+
+// Callers that wait in Await while the test owns the pump; each counts what it got.
+class SweepCallers
+{
+public:
+    SweepCallers(ProbeSweep& sweep, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_threads.emplace_back([this, &sweep] {
+                SweepResult result;
+                for (;;) {
+                    switch (sweep.Await(result)) {
+                    case ProbeSweep::Turn::Host:
+                        ++hosts;
+                        continue;
+                    case ProbeSweep::Turn::Over:
+                        ++overs;
+                        return;
+                    case ProbeSweep::Turn::Pump:
+                        ++pumps; // the test never gives the pump up
+                        sweep.ReleasePump();
+                        return;
+                    }
+                }
+            });
+        }
+        while (sweep.Waiting() < static_cast<std::size_t>(count)) {
+            std::this_thread::yield();
+        }
+    }
+    ~SweepCallers() { Join(); }
+    SweepCallers(const SweepCallers&) = delete;
+    SweepCallers& operator=(const SweepCallers&) = delete;
+    void Join()
+    {
+        for (auto& thread : m_threads) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    }
+
+    std::atomic<int> hosts{0};
+    std::atomic<int> overs{0};
+    std::atomic<int> pumps{0};
+
+private:
+    std::vector<std::thread> m_threads;
+};
+
+TEST_F(Sweep, AnAnsweringHostWakesOneWaitingCallerSilentOnesNoneAndTheEndAll)
+{
+    constexpr int kCallers = 8;
+    Host(3).hasNetbios = true;
+    Host(3).unitId = kUnitId;
+    Start("198.18.0.1", "198.18.0.40");
+    SweepResult result;
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump); // the pump is this thread's
+    SweepCallers callers(*m_sweep, kCallers);
+    for (int i = 0; i < 5; ++i) {
+        m_sweep->Pump(1ms); // 5 ms: the host has answered, the silent ones wait a second
+    }
+    while (callers.hosts.load() == 0 || m_sweep->Waiting() < kCallers) {
+        std::this_thread::yield(); // until the caller that took the host is back
+    }
+    EXPECT_EQ(m_sweep->Wakeups(), 1u);
+    // The 39 silent addresses finish without waking anyone; the end wakes each caller.
+    std::vector<std::uint32_t> silent;
+    for (int i = 0; i < 100000 && !m_sweep->Over(); ++i) {
+        m_sweep->Pump(10ms);
+        m_sweep->TakeSilent(silent);
+    }
+    callers.Join();
+    EXPECT_EQ(silent.size(), 39u);
+    EXPECT_EQ(callers.hosts.load(), 1);
+    EXPECT_EQ(callers.overs.load(), kCallers);
+    EXPECT_EQ(callers.pumps.load(), 0);
+    EXPECT_EQ(m_sweep->Wakeups(), 1u + kCallers);
+}
+
+TEST_F(Sweep, ReleasingThePumpWakesOneCallerToTakeItAndStopEndsEveryWait)
+{
+    constexpr int kCallers = 6;
+    Start("198.18.0.1", "198.18.0.40");
+    SweepResult result;
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump);
+    SweepCallers callers(*m_sweep, kCallers);
+    m_sweep->ReleasePump();
+    callers.Join(); // the one that took the pump gave it back, which woke the next, ...
+    EXPECT_EQ(callers.pumps.load(), kCallers);
+    EXPECT_EQ(m_sweep->Wakeups(), static_cast<std::uint64_t>(kCallers));
+
+    Start("198.18.0.1", "198.18.0.40");
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump);
+    SweepCallers stopped(*m_sweep, kCallers);
+    m_sweep->Stop();
+    stopped.Join();
+    EXPECT_EQ(stopped.overs.load(), kCallers);
+    EXPECT_EQ(m_sweep->Wakeups(), static_cast<std::uint64_t>(kCallers));
+    EXPECT_EQ(m_state.wakes, 1); // the pump's wait was ended too
+    EXPECT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Over);
 }
 
 TEST_F(Sweep, AnEmptyWalkEndsAtOnce)
