@@ -261,6 +261,14 @@ public:
     std::string LookupText() override { return {}; }
 
     bool Finished() const { return m_finished.load(); }
+    // A line of its own on the error stream, between progress bars.
+    void Note(const std::string& text)
+    {
+        std::lock_guard lock(m_mutex);
+        ClearProgressLocked();
+        std::fprintf(m_err, "%s\n", text.c_str());
+        std::fflush(m_err);
+    }
     int Online()
     {
         std::lock_guard lock(m_mutex);
@@ -729,8 +737,14 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     HeadlessWindow window(out, err, options, total, baseline ? &*baseline : nullptr, wake);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
     bool interrupted = false;
+    bool noted = false;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
+        if (!noted && service.ArpConflictsHidden()) {
+            noted = true;
+            window.Note("tessvale --scan: no raw packet socket (needs CAP_NET_RAW): the kernel resolves each address, "
+                        "so a second MAC answering for an address (a conflict) cannot be seen");
+        }
         while (!window.Finished()) {
             if (waitForInterrupt(wake ? std::chrono::milliseconds::max() : kInterruptPoll)) {
                 interrupted = true;

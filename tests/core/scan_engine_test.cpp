@@ -580,6 +580,22 @@ TEST_F(ScanEngineSweep, AScanThatWaitsForDeadlinesDoesNotWakeByTheClock)
     EXPECT_LE(m_state.receives, 40);
 }
 
+TEST_F(ScanEngineSweep, ConflictsAreHiddenOnlyWhenTheSweepCannotSendArpItself)
+{
+    for (const bool raw : {true, false}) {
+        m_state.arpFirst = raw;
+        m_window.Clear();
+        ASSERT_TRUE(ScanToEnd(Address(1), Address(3)));
+        WaitIdle();
+        EXPECT_EQ(m_service->ArpConflictsHidden(), !raw) << raw;
+    }
+    m_service->SetSweepTransportFactory([] { return std::unique_ptr<SweepTransport>(); });
+    m_window.Clear();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(3))); // address by address: nothing to say
+    WaitIdle();
+    EXPECT_FALSE(m_service->ArpConflictsHidden());
+}
+
 TEST_F(ScanEngineSweep, StopEndsALargeScanWithoutWaitingForItsDeadlines)
 {
     SetSetting(kNetbiosTimeoutMSeconds, "600000"); // ten minutes per silent address
