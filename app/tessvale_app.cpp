@@ -1,14 +1,7 @@
 #include "app/tessvale_app.h"
 
-#include <cstdio>
-
-#include <unistd.h>
-
 #include <QApplication>
 
-#include "app/logic/command_line_help.h"
-#include "app/logic/command_line_lookup.h"
-#include "app/logic/headless_scan.h"
 #include "app/logic/save_failure.h"
 #include "app/logic/user_locale.h"
 #include "app/qt_text.h"
@@ -28,32 +21,12 @@
 #include "scan/service_auto_scan.h"
 #include "scan/system_probe.h"
 #include "scan/vendor_table.h"
-#include "scan/wake_on_lan.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
 
 namespace tessvale {
 
 namespace {
-
-// "-w ", "-m " and "-i ": answered on this thread without a window. True when the
-// command line was one of them.
-bool RunLookupSwitches(const std::string& commandLine)
-{
-    if (MatchLookupSwitch(commandLine) == LookupSwitch::None) {
-        return false;
-    }
-    // The configuration document is never loaded on these paths: the probe reads its
-    // settings from a store that holds none, so every NetBIOS query waits the default
-    // timeout.
-    ConfigStore unloaded;
-    const auto probe = MakeSystemProbe(unloaded);
-    LookupContext context = LookupContextFor(*probe, ProgramFolder(), InstalledLayout(), DataFolder());
-    context.wake = [](const std::string& mac) { return SendWakeOnLan(mac); };
-    // Where the file went is said only to a person at a terminal; scripts see nothing.
-    context.report = ::isatty(::fileno(stderr)) == 1 ? stderr : nullptr;
-    return RunCommandLineLookup(commandLine, context);
-}
 
 int RunMainWindow(int argc, char** argv)
 {
@@ -120,24 +93,12 @@ int CTessvaleApp::InitInstance(int argc, char** argv)
         return 0;
     }
 
-    // "--help", "--version" and unknown "--" options: answered on the console, before
-    // any display is needed.
-    if (const auto exitCode = RunInformationalOption(argc, argv, stdout, stderr)) {
-        return *exitCode;
-    }
-
-    // "--scan": the scanner without a window, also where no display exists.
-    if (const int scanResult = RunHeadlessScanCommand(argc, argv); scanResult != -1) {
-        return scanResult;
-    }
-
+    // The command line's own answers (--help, --scan, the lookups) were given by
+    // tessvale, which starts this program for everything else.
     const std::string commandLine = CommandLineText(argc, argv);
     // "-uninstall" closes the running copy as its OK command would, and ends.
     if (commandLine == "-uninstall") {
         SendToRunningInstance(InstanceRequest::Close);
-        return 0;
-    }
-    if (RunLookupSwitches(commandLine)) {
         return 0;
     }
     // A running copy shows its window (also from the tray); this start ends there.

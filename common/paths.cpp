@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include <pwd.h>
@@ -94,7 +95,15 @@ std::string ProgramFolder()
     if (slash == std::string::npos) {
         return {};
     }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
+    std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    // The window program, installed in libexec/tessvale/, answers for the program that
+    // starts it, bin/tessvale: the files beside the program are beside that one.
+    constexpr std::string_view kWindowFolder = "/libexec/tessvale";
+    if (std::string_view(path).substr(slash + 1) == "tessvale-window" && folder.size() > kWindowFolder.size() &&
+        std::string_view(folder).substr(folder.size() - kWindowFolder.size()) == kWindowFolder) {
+        folder = folder.substr(0, folder.size() - kWindowFolder.size()) + "/bin";
+    }
+    return folder;
 }
 
 void SetProgramFolderOverride(const std::string& folder)

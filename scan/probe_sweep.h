@@ -78,6 +78,10 @@ public:
         (void)address;
         return std::nullopt;
     }
+    // True when every host that claims an address can be heard: ARP requests go out
+    // from the sweep (a raw socket, or a helper that holds one) so that each claimant
+    // answers. Asked when a scan has ended.
+    virtual bool SeesArpConflicts() const { return ArpFirst(); }
     // When the kernel resolves on-link addresses itself (no ARP of the sweep's own goes
     // out): the interval at which it repeats its request for an unresolved address, so
     // that a retry can wait for the answer to the repeated request. Zero otherwise.
@@ -147,7 +151,7 @@ public:
     // True once the sweep is over or stopped.
     bool Over() const;
     // True when ARP goes out from the sweep itself, so that every claimant answers it.
-    bool RawArp() const { return m_transport && m_transport->ArpFirst(); }
+    bool SeesArpConflicts() const { return m_transport && m_transport->SeesArpConflicts(); }
     // Callers blocked in Await now, and how often one woke up since the start.
     std::size_t Waiting() const;
     std::uint64_t Wakeups() const;
@@ -234,9 +238,13 @@ private:
 };
 
 // The sockets of a real sweep: a UDP socket for NetBIOS (towards `netbiosPort`), and for
-// ARP a raw packet socket when `allowRaw` and the process may open one, else the kernel's
-// neighbour table read through netlink neighbour events. Null when the UDP socket cannot
-// be opened.
+// ARP a raw packet socket when `allowRaw` and the process may open one, else the ARP
+// sweep helper when it is installed with that right, else the kernel's neighbour table
+// read through netlink neighbour events. Null when the UDP socket cannot be opened.
 std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw = true, std::uint16_t netbiosPort = 137);
+// The same with the ARP sweep helper named (empty: none); the one above looks for the
+// installation's own.
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort,
+                                                         const std::string& arpHelper);
 
 } // namespace tessvale

@@ -100,7 +100,6 @@ int CServiceAutoScan::StartScan(const std::string& start, const std::string& end
         m_total = m_sweep ? m_sweep->Count() : m_walk.Count();
         m_done = 0;
         total = m_total;
-        m_conflictsHidden = m_sweep && !m_sweep->RawArp();
         const ConfigRecord settings = m_store.LoadSettings();
         const long long further =
             std::clamp<long long>(ParseDecimal(settings.Value(kAutoscanThreads)), 0, JobPool::kMaxThreads - 1);

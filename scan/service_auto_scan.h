@@ -65,10 +65,10 @@ public:
     std::uint64_t Done() const;
     // Workers started for the last StartScan so far.
     int Workers() const { return m_workers.load(); }
-    // True when the last StartScan probed by a sweep that cannot send ARP itself (no raw
-    // packet socket): the kernel resolves each address once, so a second MAC answering
-    // for it is not seen.
-    bool ArpConflictsHidden() const { return m_conflictsHidden.load(); }
+    // True when the last scan probed by a sweep that could not send ARP itself (no raw
+    // packet socket, no helper): the kernel resolves each address once, so a second MAC
+    // answering for it is not seen. Asked on the window's thread once the scan drained.
+    bool ArpConflictsHidden() const { return m_sweep && !m_sweep->SeesArpConflicts(); }
 
 private:
     void DrainJobs(const std::function<void()>& pumpEvents);
@@ -112,7 +112,6 @@ private:
     std::function<std::vector<std::uint32_t>()> m_skipped;
     // The sweep of the current scan: replaced only while no job of the service runs.
     std::unique_ptr<ProbeSweep> m_sweep;
-    std::atomic<bool> m_conflictsHidden{false};
     int m_maxWorkers = 1;            // set while no job of the service runs, then by the pump's owner
     std::atomic<int> m_newcomers{0}; // workers started for a waiting host, not yet running
 };

@@ -740,11 +740,6 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     bool noted = false;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
-        if (!noted && service.ArpConflictsHidden()) {
-            noted = true;
-            window.Note("tessvale --scan: no raw packet socket (needs CAP_NET_RAW): the kernel resolves each address, "
-                        "so a second MAC answering for an address (a conflict) cannot be seen");
-        }
         while (!window.Finished()) {
             if (waitForInterrupt(wake ? std::chrono::milliseconds::max() : kInterruptPoll)) {
                 interrupted = true;
@@ -753,6 +748,11 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
         }
         // The window's calls are handled on the workers' threads: nothing to dispatch.
         service.StopAndDrain({});
+        if (!noted && !interrupted && service.ArpConflictsHidden()) {
+            noted = true;
+            window.Note("tessvale --scan: no raw packet socket (CAP_NET_RAW) and no ARP sweep helper: the kernel "
+                        "resolves each address, so a second MAC answering for an address (a conflict) cannot be seen");
+        }
         if (interrupted) {
             break;
         }

@@ -49,4 +49,9 @@ std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const Chi
     return ServeChildJob(argc, argv, jobs);
 }
 
+std::optional<int> RunChildJobIfAsked(int argc, char** argv)
+{
+    return RunChildJobIfAsked(argc, argv, {});
+}
+
 } // namespace tessvale

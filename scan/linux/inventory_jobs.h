@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "scan/child_jobs.h"
 #include "scan/inventory_provider.h"
 #include "scan/linux/inventory_child.h"
 
@@ -33,9 +34,8 @@ std::vector<std::uint8_t> HostJobMessage(const std::string& address, const Inven
 // nullopt when the request is not of that form (or a text is longer than its limit).
 std::optional<HostJobRequest> ReadHostJobRequest(ChildMessageReader& request);
 
-// Called first in main(), before anything else runs: when the program was started as a
-// child of the inventory, serves that job (the program's own ones, then moreJobs) and
-// returns the code to exit with; otherwise nullopt, and the program goes on as itself.
-std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const ChildJob> moreJobs = {});
+// RunChildJobIfAsked (scan/child_jobs.h) with jobs of the caller's after the program's
+// own ones (tests).
+std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const ChildJob> moreJobs);
 
 } // namespace tessvale

@@ -1,5 +1,6 @@
 // The sockets of a real sweep: UDP for NetBIOS, a raw packet socket for ARP when the
-// process may open one, else the kernel's neighbour table through netlink events.
+// process may open one, else the ARP sweep helper when it is installed with that right,
+// else the kernel's neighbour table through netlink events.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -27,6 +28,8 @@
 #include <unistd.h>
 
 #include "common/unique_fd.h"
+#include "scan/arp_frame.h"
+#include "scan/linux/arp_sweep_client.h"
 #include "scan/neighbour_budget.h"
 #include "scan/neighbour_netlink.h"
 #include "scan/netbios_packet.h"
@@ -45,7 +48,10 @@ constexpr int kEventBuffer = 4 << 20; // bursts of neighbour events (capped by r
 // sending (EAGAIN) without raising the system's buffer limits.
 constexpr std::size_t kUdpSockets = 8;
 constexpr int kMaxDatagramsPerCall = 512;
-constexpr std::size_t kArpPacketSize = 28;
+// Frames per second asked of the ARP sweep helper: above the sweep's own pace with its
+// retries, which stays the one that counts.
+constexpr std::uint32_t kHelperRate = 5000;
+constexpr std::chrono::milliseconds kHelperStart{1000};
 // An incomplete entry's life when the kernel's settings cannot be read: six
 // solicitations (three unicast, three broadcast) one second apart.
 constexpr std::chrono::milliseconds kDefaultNeighbourLife{6000};
@@ -189,6 +195,10 @@ public:
         : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks()), m_wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
     {}
 
+    // Without a raw socket of its own, ARP goes through this helper program where it can
+    // (started per link when the sweep first reaches it).
+    void UseHelper(std::string program) { m_helperPath = std::move(program); }
+
     // Opens the raw packet socket; false when the process may not.
     bool OpenRaw()
     {
@@ -202,11 +212,23 @@ public:
     // Subscribes to the kernel's neighbour events and reads the table once.
     void OpenNeighbourEvents();
 
-    bool OnLink(std::uint32_t address) override { return FindLink(address) != nullptr; }
-    bool ArpFirst() const override { return m_raw.Valid(); }
+    bool OnLink(std::uint32_t address) override
+    {
+        const Link* link = FindLink(address);
+        m_currentHelper = link != nullptr ? HelperFor(*link) : nullptr;
+        return link != nullptr;
+    }
+    // Of the address last asked about in OnLink.
+    bool ArpFirst() const override { return m_raw.Valid() || m_currentHelper != nullptr; }
+    bool SeesArpConflicts() const override
+    {
+        return m_raw.Valid() || std::any_of(m_helpers.begin(), m_helpers.end(),
+                                            [](const auto& helper) { return helper.second && helper.second->Alive(); });
+    }
+    // Of the address last asked about in OnLink, too: the kernel resolves it.
     std::chrono::milliseconds KernelArpInterval() const override
     {
-        return m_raw.Valid() ? std::chrono::milliseconds(0) : m_retransmit;
+        return ArpFirst() ? std::chrono::milliseconds(0) : m_retransmit;
     }
     void Wake() override
     {
@@ -230,7 +252,8 @@ public:
     }
     std::optional<MacAddress> KnownMac(std::uint32_t address) override
     {
-        if (m_raw.Valid() || !m_netlink.Valid()) {
+        const Link* link = FindLink(address);
+        if (m_raw.Valid() || !m_netlink.Valid() || (link != nullptr && HelperFor(*link) != nullptr)) {
             return std::nullopt; // the raw socket's own answer comes first
         }
         std::vector<NeighbourEntry> entries;
@@ -273,6 +296,22 @@ private:
     // ICMP port-unreachable answers to node-status requests, from the socket's error queue.
     void ReadRefusals(int fd, std::vector<SweepAnswer>& answers);
     void ReadRaw(std::vector<SweepAnswer>& answers);
+    void ReadHelper(ArpSweepClient& helper, std::vector<SweepAnswer>& answers);
+    // The helper for the link, started on first use; null without one.
+    ArpSweepClient* HelperFor(const Link& link)
+    {
+        if (m_raw.Valid() || m_helperPath.empty() || !link.hasMac) {
+            return nullptr;
+        }
+        auto found = m_helpers.find(link.index);
+        if (found == m_helpers.end()) {
+            found = m_helpers
+                        .emplace(link.index, ArpSweepClient::Start(m_helperPath, static_cast<std::uint32_t>(link.index),
+                                                                   kHelperRate, kHelperStart))
+                        .first;
+        }
+        return found->second && found->second->Alive() ? found->second.get() : nullptr;
+    }
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
     // Reads the whole table once over the event socket; true when the dump was whole.
     bool ReadTable(std::vector<NeighbourEntry>& entries);
@@ -291,6 +330,10 @@ private:
     std::vector<SweepAnswer> m_queued;                     // answers known without a datagram
     std::optional<NeighbourBudget> m_budget;               // without the raw socket
     std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(65536);
+    std::string m_helperPath;
+    std::unordered_map<int, std::unique_ptr<ArpSweepClient>> m_helpers; // by link; null: could not start
+    ArpSweepClient* m_currentHelper = nullptr;
+    std::vector<ArpSweepClient::Answer> m_helperAnswers;
     UniqueFd m_wake;                              // ends a Receive's wait (an eventfd)
     std::chrono::milliseconds m_retransmit{1000}; // the kernel's interval between requests
 };
@@ -369,7 +412,7 @@ void SystemSweepTransport::Settle(const std::vector<NeighbourEntry>& entries)
 
 std::size_t SystemSweepTransport::ArpHeadroom()
 {
-    if (m_raw.Valid()) {
+    if (m_raw.Valid() || m_currentHelper != nullptr) {
         return SIZE_MAX; // silent addresses create no neighbour entries
     }
     return m_budget ? m_budget->Headroom(std::chrono::steady_clock::now()) : 16;
@@ -408,6 +451,10 @@ void SystemSweepTransport::SendArp(std::uint32_t address)
     if (link == nullptr) {
         return;
     }
+    if (ArpSweepClient* helper = HelperFor(*link); helper != nullptr) {
+        (void)helper->Probe(address); // a helper that went is not asked again
+        return;
+    }
     if (!m_raw.Valid()) {
         // The node-status datagram makes the kernel resolve the address; an entry the
         // table already held answers at once. A retry adds nothing here: the kernel
@@ -431,13 +478,7 @@ void SystemSweepTransport::SendArp(std::uint32_t address)
     if (!link->hasMac) {
         return;
     }
-    // Ethernet ARP request: hardware 1, protocol IPv4, sizes 6 and 4, operation 1.
-    std::array<std::uint8_t, kArpPacketSize> packet{0, 1, 8, 0, 6, 4, 0, 1};
-    std::memcpy(packet.data() + 8, link->mac.data(), 6);
-    const std::uint32_t sender = htonl(link->address);
-    std::memcpy(packet.data() + 14, &sender, 4);
-    const std::uint32_t target = htonl(address);
-    std::memcpy(packet.data() + 24, &target, 4);
+    const auto packet = BuildArpRequest(link->mac, link->address, address);
     sockaddr_ll destination{};
     destination.sll_family = AF_PACKET;
     destination.sll_protocol = htons(ETH_P_ARP);
@@ -466,6 +507,12 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     if (other >= 0) {
         m_polled.push_back(pollfd{other, POLLIN, 0});
     }
+    const std::size_t helpersFrom = m_polled.size();
+    for (const auto& [index, helper] : m_helpers) {
+        if (helper && helper->Alive()) {
+            m_polled.push_back(pollfd{helper->Fd(), POLLIN, 0});
+        }
+    }
     timespec timeout{};
     timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000);
     timeout.tv_nsec = static_cast<long>((wait.count() % 1000000) * 1000);
@@ -484,12 +531,35 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
             ReadUdp(m_polled[i].fd, answers);
         }
     }
-    if (other >= 0 && (m_polled.back().revents & POLLIN) != 0) {
+    if (other >= 0 && (m_polled[helpersFrom - 1].revents & POLLIN) != 0) {
         if (m_raw.Valid()) {
             ReadRaw(answers);
         } else {
             ReadNeighbours(answers);
         }
+    }
+    for (std::size_t i = helpersFrom; i < m_polled.size(); ++i) {
+        if ((m_polled[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            continue;
+        }
+        for (const auto& [index, helper] : m_helpers) {
+            if (helper && helper->Fd() == m_polled[i].fd) {
+                ReadHelper(*helper, answers);
+            }
+        }
+    }
+}
+
+void SystemSweepTransport::ReadHelper(ArpSweepClient& helper, std::vector<SweepAnswer>& answers)
+{
+    m_helperAnswers.clear();
+    (void)helper.Read(m_helperAnswers); // one that went leaves the rest to the timeout
+    for (const auto& found : m_helperAnswers) {
+        SweepAnswer answer;
+        answer.kind = SweepAnswer::Kind::Arp;
+        answer.address = found.address;
+        answer.mac = found.mac;
+        answers.push_back(std::move(answer));
     }
 }
 
@@ -579,19 +649,15 @@ void SystemSweepTransport::ReadRaw(std::vector<SweepAnswer>& answers)
             }
             return;
         }
-        const std::uint8_t* bytes = m_buffer.data();
-        const bool reply = static_cast<std::size_t>(received) >= kArpPacketSize && bytes[0] == 0 && bytes[1] == 1 &&
-                           bytes[2] == 8 && bytes[3] == 0 && bytes[4] == 6 && bytes[5] == 4 && bytes[6] == 0 &&
-                           bytes[7] == 2;
+        const auto reply =
+            ParseArpReply(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)));
         if (!reply || from.sll_pkttype == PACKET_OUTGOING) {
             continue;
         }
         SweepAnswer answer;
         answer.kind = SweepAnswer::Kind::Arp;
-        std::memcpy(answer.mac.data(), bytes + 8, 6);
-        std::uint32_t sender = 0;
-        std::memcpy(&sender, bytes + 14, 4);
-        answer.address = ntohl(sender);
+        answer.mac = reply->mac;
+        answer.address = reply->address;
         answers.push_back(std::move(answer));
     }
 }
@@ -645,6 +711,12 @@ void SystemSweepTransport::ReadNeighbours(std::vector<SweepAnswer>& answers)
 
 std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort)
 {
+    return MakeSystemSweepTransport(allowRaw, netbiosPort, allowRaw ? FindArpSweepHelper() : std::string());
+}
+
+std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uint16_t netbiosPort,
+                                                         const std::string& arpHelper)
+{
     std::vector<UniqueFd> udp;
     for (std::size_t i = 0; i < kUdpSockets; ++i) {
         UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -665,6 +737,7 @@ std::unique_ptr<SweepTransport> MakeSystemSweepTransport(bool allowRaw, std::uin
     auto transport = std::make_unique<SystemSweepTransport>(std::move(udp), netbiosPort);
     if (!allowRaw || !transport->OpenRaw()) {
         transport->OpenNeighbourEvents();
+        transport->UseHelper(arpHelper);
     }
     return transport;
 }

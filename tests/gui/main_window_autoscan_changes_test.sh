@@ -9,27 +9,16 @@
 set -euo pipefail
 driver=$1
 testnet=$2
-if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, iproute2 and Samba's nmbd for the test network"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$(dirname "$testnet")/../tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and Samba's nmbd for the test network" nmbd
 conflict_ns=""
 driver_pid=""
-cleanup() {
-    if [ -n "$driver_pid" ]; then kill "$driver_pid" 2>/dev/null || true; fi
-    if [ -n "$conflict_ns" ]; then ip netns del "$conflict_ns" 2>/dev/null || true; fi
-    if [ -n "$net" ]; then "$testnet" down "$net"; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$testnet" up --subnet 198.18.44.0/24 --netbios 2 --arp-only 3 \
-    --id "win$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+remove_conflict() { if [ -n "$conflict_ns" ]; then ip netns del "$conflict_ns"; fi; }
+testnet_at_exit remove_conflict
+stop_driver() { if [ -n "$driver_pid" ]; then kill "$driver_pid"; fi; }
+testnet_at_exit stop_driver
+testnet_up "$testnet" win --subnet 198.18.44.0/24 --netbios 2 --arp-only 3
 steps=$work/steps
 mkdir -p "$work/data/Tessvale" "$steps"
 

@@ -4,14 +4,10 @@
 set -euo pipefail
 driver=$1
 testnet=$2
-if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, iproute2 and Samba's nmbd for the test network"
-    exit 77
-fi
-net=$("$testnet" up --subnet 198.18.40.0/24 --netbios 2 --arp-only 2 --id "gw$$" | tail -n 1)
-data=$(mktemp -d)
-trap '"$testnet" down "$net"; rm -rf "$data"' EXIT
-# shellcheck disable=SC1091
-. "$net/env"
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$(dirname "$testnet")/../tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and Samba's nmbd for the test network" nmbd
+testnet_up "$testnet" gw --subnet 198.18.40.0/24 --netbios 2 --arp-only 2
+data=$work
 sleep 1 # let nmbd register its names
 APPDATA=$data ip netns exec "$SCANNER_NS" "$driver" check "$net"

@@ -9,25 +9,13 @@ set -euo pipefail
 tessvale=$1
 source_dir=$2
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, network namespaces and Samba's nmbd"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and Samba's nmbd" nmbd
 conflict_ns=""
-cleanup() {
-    [ -n "$conflict_ns" ] && ip netns del "$conflict_ns" 2>/dev/null
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 2 --arp-only 3 \
-    --id "ag$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+remove_conflict() { if [ -n "$conflict_ns" ]; then ip netns del "$conflict_ns"; fi; }
+testnet_at_exit remove_conflict
+testnet_up "$source_dir/scripts/testnet" ag --subnet 198.18.0.0/24 --netbios 2 --arp-only 3
 mkdir -p "$work/data/Tessvale"
 : >"$work/data/Tessvale/oui.txt" # no vendor names: they could hold the separators
 

@@ -6,23 +6,10 @@ set -euo pipefail
 tessvale=$1
 source_dir=$2
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, network namespaces and Samba's nmbd"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
-cleanup() {
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 4 --arp-only 4 \
-    --id "hs$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and Samba's nmbd" nmbd
+testnet_up "$source_dir/scripts/testnet" hs --subnet 198.18.0.0/24 --netbios 4 --arp-only 4
 
 # A data folder of its own: default settings and a vendor listing that names the OUI
 # of the first host.

@@ -8,25 +8,13 @@ set -euo pipefail
 tessvale=$1
 source_dir=$2
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v python3 >/dev/null; then
-    echo "skipped: needs root, network namespaces and python3"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and python3" python3
 peer=""
-cleanup() {
-    [ -n "$peer" ] && kill "$peer" 2>/dev/null
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/24 --netbios 0 --arp-only 4 \
-    --id "hn$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+stop_peer() { if [ -n "$peer" ]; then kill "$peer"; fi; }
+testnet_at_exit stop_peer
+testnet_up "$source_dir/scripts/testnet" hn --subnet 198.18.0.0/24 --netbios 0 --arp-only 4
 
 # The ARP-only hosts answer node-status queries with these names (hexadecimal bytes).
 names=(

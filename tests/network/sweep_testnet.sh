@@ -8,25 +8,11 @@ set -euo pipefail
 tessvale=$1
 source_dir=$2
 
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null ||
-    ! command -v setpriv >/dev/null; then
-    echo "skipped: needs root, network namespaces, setpriv and Samba's nmbd"
-    exit 77
-fi
-
-work=$(mktemp -d)
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces, setpriv and Samba's nmbd" nmbd setpriv
 chmod 755 "$work"
-net=""
-cleanup() {
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.0.0/22 --netbios 6 --arp-only 6 --first 255 --gap 62 \
-    --id "sw$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+testnet_up "$source_dir/scripts/testnet" sw --subnet 198.18.0.0/22 --netbios 6 --arp-only 6 --first 255 --gap 62
 # The hosts, and the scanning computer itself with its adapter's MAC.
 scanner_mac=$(ip -n "$SCANNER_NS" -o link show eth0 | grep -oE 'link/ether [0-9a-f:]+' | awk '{ print toupper($2) }')
 {

@@ -39,7 +39,7 @@ fi
 
 # Contents and dependencies.
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|' >"$work/contents"
-for path in /usr/bin/tessvale /usr/share/tessvale/NET_1.vssx /usr/share/tessvale/Language/Language.xml \
+for path in /usr/bin/tessvale /usr/libexec/tessvale/arp-sweep /usr/share/tessvale/NET_1.vssx /usr/share/tessvale/Language/Language.xml \
     /usr/share/tessvale/Language/deu.ini /usr/share/tessvale/Language/enu.ini \
     /usr/share/applications/net.tessvale.Tessvale.desktop /usr/share/icons/hicolor/scalable/apps/tessvale.svg \
     /usr/share/metainfo/net.tessvale.Tessvale.metainfo.xml /usr/share/man/man1/tessvale.1.gz \
@@ -48,7 +48,7 @@ for path in /usr/bin/tessvale /usr/share/tessvale/NET_1.vssx /usr/share/tessvale
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "  Depends: $depends"
-for needed in ieee-data qt6-qpa-plugins qt6-translations-l10n libc6 libqt6widgets6 libqt6svg6 libpugixml1v5 libcurl4 libzip4; do
+for needed in ieee-data qt6-qpa-plugins qt6-translations-l10n libcap2-bin libc6 libqt6widgets6 libqt6svg6 libpugixml1v5 libcurl4 libzip4; do
     [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] || fail "Depends lacks $needed"
 done
 

@@ -11,27 +11,15 @@ if [ -z "$deb" ] || [ ! -f "$deb" ]; then
     echo "skipped: no package in $folder (scripts/package builds it; scripts/test does so first)"
     exit 77
 fi
-if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1 || ! command -v nmbd >/dev/null; then
-    echo "skipped: needs root, network namespaces and Samba's nmbd"
-    exit 77
-fi
-
-work=$(mktemp -d)
-net=""
-cleanup() {
-    [ -n "$net" ] && "$source_dir/scripts/testnet" down "$net"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=tests/tools/testnet_prologue.sh
+. "$source_dir/tests/tools/testnet_prologue.sh"
+testnet_needs "root, network namespaces and Samba's nmbd" nmbd
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 find "$root" | sort >"$work/before"
 
-net=$("$source_dir/scripts/testnet" up --subnet 198.18.1.0/24 --netbios 3 --arp-only 3 \
-    --id "pk$(printf '%x' $(($$ % 65536)))" | tail -n 1)
-# shellcheck disable=SC1091
-. "$net/env"
+testnet_up "$source_dir/scripts/testnet" pk --subnet 198.18.1.0/24 --netbios 3 --arp-only 3
 
 awk '{ print $1 "\t" $2 "\t" $3 }' "$net/hosts.txt" | sort >"$work/expected"
 hosts=$(wc -l <"$net/hosts.txt")
