@@ -714,6 +714,23 @@ void CTessvaleDlg::HostSilent(const std::string& address)
     Deliver([this, &address] { HandleHostSilent(address); });
 }
 
+void CTessvaleDlg::HostsSilent(std::span<const std::uint32_t> addresses)
+{
+    if (addresses.empty()) {
+        return;
+    }
+    // One hand-over to the window's thread for the whole batch; the status line and the
+    // bar move as for single addresses.
+    ScanAddress(FormatIpv4(addresses.back()));
+    Deliver([this, addresses] {
+        for (const std::uint32_t address : addresses) {
+            HandleHostSilent(FormatIpv4(address));
+        }
+    });
+    m_stepsDone += static_cast<int>(addresses.size()) - 1;
+    ScanStep();
+}
+
 void CTessvaleDlg::PostStopCommand()
 {
     // The request belongs to the scan running now: when that one has already ended,
