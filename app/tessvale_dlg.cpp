@@ -226,6 +226,10 @@ CTessvaleDlg::~CTessvaleDlg()
         m_closing = true;
         DrainScan();
     }
+    // Hidden while the result list still exists: the dialog's own destructor hides a
+    // visible window after the members are gone, and a list view with a layout still
+    // due would read the rows from the destroyed list then.
+    hide();
 }
 
 void CTessvaleDlg::BuildMenus()
