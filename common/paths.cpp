@@ -82,15 +82,8 @@ std::string ProgramPath()
     }
 }
 
-std::string ProgramFolder()
+std::string ProgramFolderOf(const std::string& path)
 {
-    {
-        const std::lock_guard lock(g_programFolderMutex);
-        if (!g_programFolderOverride.empty()) {
-            return g_programFolderOverride;
-        }
-    }
-    const std::string path = ProgramPath();
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
         return {};
@@ -104,6 +97,33 @@ std::string ProgramFolder()
         folder = folder.substr(0, folder.size() - kWindowFolder.size()) + "/bin";
     }
     return folder;
+}
+
+std::string ProgramFolder()
+{
+    {
+        const std::lock_guard lock(g_programFolderMutex);
+        if (!g_programFolderOverride.empty()) {
+            return g_programFolderOverride;
+        }
+    }
+    return ProgramFolderOf(ProgramPath());
+}
+
+std::string CompanionProgramPath(const std::string& name)
+{
+    const std::filesystem::path folder = ProgramFolder();
+    if (folder.empty() || name.empty() || name.find('/') != std::string::npos) {
+        return {};
+    }
+    for (const auto& candidate : {folder / "../libexec/tessvale" / name, folder / name}) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            std::error_code error;
+            const auto canonical = std::filesystem::canonical(candidate, error);
+            return error ? candidate.string() : canonical.string();
+        }
+    }
+    return {};
 }
 
 void SetProgramFolderOverride(const std::string& folder)

@@ -7,6 +7,13 @@ namespace tessvale {
 
 // Folder of the running executable (from /proc/self/exe), without a trailing '/'.
 std::string ProgramFolder();
+// The folder ProgramFolder() gives for a program at `path`: its own, but for the window
+// program installed in libexec/tessvale/, which answers for bin/tessvale that starts it.
+std::string ProgramFolderOf(const std::string& path);
+// A program of this installation beside this one: ../libexec/tessvale/NAME of the
+// program folder (an installed or unpacked package), else NAME in the program folder (a
+// build tree). Empty when there is none.
+std::string CompanionProgramPath(const std::string& name);
 
 // Makes ProgramFolder() answer `folder` (tests of the installed layout); an empty
 // folder restores the executable's own.

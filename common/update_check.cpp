@@ -1,5 +1,6 @@
 #include "common/update_check.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <pugixml.hpp>
@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include "common/http_client.h"
+#include "common/interface_list.h"
 #include "common/localization.h"
 #include "common/machine_identity.h"
 #include "common/paths.h"
@@ -405,17 +406,9 @@ bool IsUpdateRunActive(const std::string& path)
 
 bool IsNetworkConnected()
 {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return false;
-    }
-    bool connected = false;
-    for (const ifaddrs* entry = list; entry != nullptr && !connected; entry = entry->ifa_next) {
-        connected = entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
-                    (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_LOOPBACK) == 0;
-    }
-    freeifaddrs(list);
-    return connected;
+    const auto interfaces = ReadInterfaceAddresses();
+    return std::any_of(interfaces.begin(), interfaces.end(),
+                       [](const InterfaceAddress& item) { return item.up && !item.loopback; });
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "app/logic/save_failure.h"
@@ -12,6 +13,60 @@
 #include "store/config_store.h"
 
 namespace tessvale {
+
+namespace {
+
+// The names by source: "NetBIOS: ALPHA, mDNS: alpha.local, DNS: alpha.example".
+QString NamesText(const HostNames& names)
+{
+    QStringList parts;
+    if (!names.netbios.empty()) {
+        parts << QLatin1String("NetBIOS: ") + ToQString(names.netbios); // the names of the sources stay as they are
+    }
+    if (!names.mdns.empty()) {
+        parts << QLatin1String("mDNS: ") + ToQString(names.mdns);
+    }
+    if (!names.dns.empty()) {
+        parts << QLatin1String("DNS: ") + ToQString(names.dns);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+// A well-known service type in the user's words, else the type itself.
+QString ServiceText(const std::string& type)
+{
+    const std::string word = ServiceWord(type);
+    if (word == "printer") {
+        return QUiText("printer");
+    }
+    if (word == "file server") {
+        return QUiText("file server");
+    }
+    if (word == "web") {
+        return QUiText("web");
+    }
+    if (word == "remote desktop") {
+        return QUiText("remote desktop");
+    }
+    if (word == "media") {
+        return QUiText("media");
+    }
+    return ToQString(word); // ssh, and the types without a word
+}
+
+QString ServicesText(const std::vector<std::string>& types)
+{
+    QStringList words;
+    for (const std::string& type : types) {
+        const QString word = ServiceText(type);
+        if (!words.contains(word)) {
+            words << word;
+        }
+    }
+    return words.join(QStringLiteral(", "));
+}
+
+} // namespace
 
 CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m_notes(notes)
 {
@@ -34,6 +89,14 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
         m_boxes[i] = box;
         form->addRow(QUiText(kLabels[i]), box);
     }
+    m_names = new QLineEdit(this);
+    m_names->setObjectName(QStringLiteral("nameSourcesLineEdit"));
+    m_names->setReadOnly(true);
+    form->addRow(QUiText("Names:"), m_names);
+    m_services = new QLineEdit(this);
+    m_services->setObjectName(QStringLiteral("servicesLineEdit"));
+    m_services->setReadOnly(true);
+    form->addRow(QUiText("Services:"), m_services);
     m_comment = new QLineEdit(this);
     m_comment->setObjectName(QStringLiteral("commentLineEdit"));
     m_comment->setMaxLength(static_cast<int>(ConfigStore::kMaxNoteChars));
@@ -68,6 +131,10 @@ void CAttribute::Fill(const HostRecord& record)
         m_boxes[i]->setText(ToQString(*texts[i]));
         m_boxes[i]->setCursorPosition(0);
     }
+    m_names->setText(NamesText(record.names));
+    m_names->setCursorPosition(0);
+    m_services->setText(ServicesText(record.names.services));
+    m_services->setCursorPosition(0);
     m_mac = record.mac;
     const bool editable = m_notes != nullptr && ConfigStore::NoteKeyValid(m_mac);
     m_savedComment = editable ? ToQString(m_notes->NoteOf(m_mac)) : QString();

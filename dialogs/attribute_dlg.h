@@ -1,5 +1,6 @@
-// The "Properties" window of one host of the result list: nine read-only texts and the
-// user's comment on the host, kept by its MAC.
+// The "Properties" window of one host of the result list: nine read-only texts, the
+// host's names by source and its services, and the user's comment on the host, kept by
+// its MAC.
 #pragma once
 
 #include <array>
@@ -34,6 +35,9 @@ public:
     static constexpr int kBoxCount = 9;
     const std::array<QLineEdit*, kBoxCount>& Boxes() const { return m_boxes; }
     QLineEdit* CommentBox() const { return m_comment; }
+    // Every name the scan learned with its source, and the DNS-SD services in words.
+    QLineEdit* NamesBox() const { return m_names; }
+    QLineEdit* ServicesBox() const { return m_services; }
 
     // Shows a message; tests replace the message box.
     std::function<void(QWidget*, const QString&)> showMessage;
@@ -46,6 +50,8 @@ private:
     std::string m_mac;
     QString m_savedComment;
     std::array<QLineEdit*, kBoxCount> m_boxes{};
+    QLineEdit* m_names = nullptr;
+    QLineEdit* m_services = nullptr;
     QLineEdit* m_comment = nullptr;
     QPushButton* m_save = nullptr;
     QPushButton* m_close = nullptr;

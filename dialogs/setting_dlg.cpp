@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -104,6 +105,21 @@ void CSettingDlg::AddProbeRows(QGroupBox* general, QGridLayout* grid, int& row)
     grid->addWidget(new QLabel(QStringLiteral("Probe retries:"), general), row, 0);
     grid->addWidget(m_retriesEdit, row, 1);
     ++row;
+    // The sources of the host names, each of which can be switched off.
+    m_netbiosNameCheck = new QCheckBox(QStringLiteral("NetBIOS"), general);
+    m_netbiosNameCheck->setObjectName(QStringLiteral("netbiosNameCheckBox"));
+    m_mdnsNameCheck = new QCheckBox(QStringLiteral("mDNS"), general);
+    m_mdnsNameCheck->setObjectName(QStringLiteral("mdnsNameCheckBox"));
+    m_dnsNameCheck = new QCheckBox(QStringLiteral("DNS"), general);
+    m_dnsNameCheck->setObjectName(QStringLiteral("dnsNameCheckBox"));
+    auto* sources = new QHBoxLayout;
+    sources->addWidget(m_netbiosNameCheck);
+    sources->addWidget(m_mdnsNameCheck);
+    sources->addWidget(m_dnsNameCheck);
+    sources->addStretch(1);
+    grid->addWidget(new QLabel(QStringLiteral("Host names from:"), general), row, 0);
+    grid->addLayout(sources, row, 1, 1, 3);
+    ++row;
 }
 
 bool CSettingDlg::ReadProbeSettings(int& rate, int& retries)
@@ -194,6 +210,9 @@ void CSettingDlg::Load()
     m_rateEdit->setText(asInt(settings.Value(kProbeRatePerSecond)));
     m_retriesEdit->setText(asInt(settings.Value(kProbeRetries)));
     m_autoUpdateCheck->setChecked(settings.Value(kAutoUpdate) == "1");
+    m_netbiosNameCheck->setChecked(settings.Value(kNameNetbios) != "0");
+    m_mdnsNameCheck->setChecked(settings.Value(kNameMdns) != "0");
+    m_dnsNameCheck->setChecked(settings.Value(kNameDns) != "0");
     m_loginEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiLogin))));
     m_passwordEdit->setText(ToQString(DecodeCredential(settings.Value(kWmiPassword))));
 
@@ -284,6 +303,9 @@ void CSettingDlg::accept()
     settings.SetValue(kProbeRatePerSecond, std::to_string(rate));
     settings.SetValue(kProbeRetries, std::to_string(retries));
     settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kNameNetbios, m_netbiosNameCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kNameMdns, m_mdnsNameCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kNameDns, m_dnsNameCheck->isChecked() ? "1" : "0");
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));
     if (!m_store.SaveSettings(settings)) {

@@ -68,6 +68,9 @@ private:
     QLineEdit* m_timeoutEdit = nullptr;
     QLineEdit* m_rateEdit = nullptr;
     QLineEdit* m_retriesEdit = nullptr;
+    QCheckBox* m_netbiosNameCheck = nullptr; // the name sources of a scan
+    QCheckBox* m_mdnsNameCheck = nullptr;
+    QCheckBox* m_dnsNameCheck = nullptr;
     QLabel* m_threadNoteLabel = nullptr;
     QComboBox* m_languageCombo = nullptr;
     QCheckBox* m_autoUpdateCheck = nullptr;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-struct ifaddrs;
-
 namespace tessvale {
+
+struct InterfaceAddress;
 
 struct AdapterEntry
 {
@@ -26,9 +26,9 @@ std::string LookupMask(const std::string& address);
 // ones a scan leaves out. Loopback and subnets of /31 and /32 give none.
 std::vector<std::uint32_t> LocalSubnetEnds();
 
-// The same over an interface list as getifaddrs returns it (for tests).
-std::vector<AdapterEntry> AdapterEntriesFrom(const ifaddrs* list);
-std::string MaskFrom(const ifaddrs* list, const std::string& address);
-std::vector<std::uint32_t> SubnetEndsFrom(const ifaddrs* list);
+// The same over an interface list (common/interface_list.h; tests give their own).
+std::vector<AdapterEntry> AdapterEntriesFrom(const std::vector<InterfaceAddress>& interfaces);
+std::string MaskFrom(const std::vector<InterfaceAddress>& interfaces, const std::string& address);
+std::vector<std::uint32_t> SubnetEndsFrom(const std::vector<InterfaceAddress>& interfaces);
 
 } // namespace tessvale

@@ -29,6 +29,26 @@ struct HostInventory
     void Clear();
 };
 
+// Every name a host gave, by its source, and the DNS-SD service types it advertises.
+// The host name shown is the first of NetBIOS, mDNS and DNS that is there.
+struct HostNames
+{
+    std::string netbios;               // the first name of the node-status answer
+    std::string mdns;                  // the PTR target of the unicast mDNS reverse query
+    std::string dns;                   // the PTR target of the resolver's name server
+    std::vector<std::string> services; // DNS-SD types such as "_ipp._tcp", each once
+
+    bool Empty() const { return netbios.empty() && mdns.empty() && dns.empty() && services.empty(); }
+    // NetBIOS, else mDNS, else DNS, else "-".
+    std::string Chosen() const;
+};
+
+// A DNS-SD service type in plain words where it is well known ("printer", "file
+// server", "web", "ssh", "remote desktop", "media"), else the type itself.
+std::string ServiceWord(std::string_view type);
+// The words of the types, each once, in their order, joined by ", ".
+std::string ServiceWords(const std::vector<std::string>& types);
+
 struct HostRecord
 {
     static constexpr std::size_t kIpCapacity = 128;
@@ -41,6 +61,7 @@ struct HostRecord
     // Further MACs that answered ARP for the address in the same scan (at most a few,
     // each in the form of mac); empty when only one did. Two of them mean a conflict.
     std::vector<std::string> otherMacs;
+    HostNames names; // the names by source; hostName is names.Chosen() when a probe set them
     HostInventory inventory;
 };
 

@@ -31,8 +31,9 @@ std::uint16_t FirstTransaction()
 } // namespace
 
 ProbeSweep::ProbeSweep(AddressWalk walk, std::unique_ptr<SweepTransport> transport, SweepSettings settings, Clock clock)
-    : m_walk(std::move(walk)), m_count(m_walk.Count()), m_transport(std::move(transport)), m_settings(settings),
-      m_clock(std::move(clock)), m_nextTransaction(FirstTransaction())
+    : m_walk(std::move(walk)), m_count(m_walk.Count()), m_transport(std::move(transport)),
+      m_settings(std::move(settings)), m_clock(std::move(clock)), m_nextTransaction(FirstTransaction()),
+      m_names(m_settings.names)
 {
     m_settings.ratePerSecond = std::max(1, m_settings.ratePerSecond);
     m_settings.retries = std::clamp(m_settings.retries, 0, 10);
@@ -323,6 +324,7 @@ bool ProbeSweep::StartNext(TimePoint now)
         pending.arpAnswered = true;
         pending.arpMac = *own;
         SendNodeStatus(m_held, pending, now);
+        AskNames(m_held, pending);
         return true;
     }
     if (onLink) {
@@ -383,15 +385,34 @@ void ProbeSweep::Retry(TimePoint now)
 
 void ProbeSweep::Handle(const SweepAnswer& answer, TimePoint now)
 {
+    const bool name = answer.kind == SweepAnswer::Kind::Name;
+    if (name || answer.kind == SweepAnswer::Kind::NameRefused) {
+        std::uint32_t host = 0;
+        if (m_names.HostOf(answer.address, answer.port, answer.datagram, host)) {
+            HandleName(answer, host, now);
+            return;
+        }
+        if (!name) {
+            return;
+        }
+        // From a port the name probes do not use: read as a node-status answer, which
+        // some hosts send from another port than they were asked on.
+    }
     const auto found = m_pending.find(answer.address);
     if (found == m_pending.end()) {
         return; // an address this sweep does not wait for (or no longer)
     }
-    if (answer.kind == SweepAnswer::Kind::NodeStatus) {
+    if (answer.kind == SweepAnswer::Kind::NodeStatus || name) {
         HandleNodeStatus(answer, found->second);
         AskKnownMac(answer.address, found->second);
+        if (found->second.netbiosAnswered) {
+            AskNames(answer.address, found->second);
+        }
     } else if (answer.kind == SweepAnswer::Kind::NodeStatusRefused) {
         HandleRefused(answer, found->second);
+        if (found->second.netbiosRefused) {
+            AskNames(answer.address, found->second);
+        }
     } else {
         HandleArp(answer, found->second, now);
     }
@@ -474,6 +495,7 @@ void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoin
         pending.arpAnswered = true;
         pending.arpMac = answer.mac;
         pending.firstArpAt = now;
+        AskNames(answer.address, pending);
         if (!pending.netbiosSent) {
             // The host is there: its node-status request goes out now, with its own wait.
             SendNodeStatus(answer.address, pending, now);
@@ -491,13 +513,47 @@ void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoin
 
 bool ProbeSweep::Complete(const Pending& pending) const
 {
+    bool netbiosDone = false;
     if (pending.netbiosRefused && !pending.netbiosAnswered) {
-        // No name will come: an on-link host is done once ARP found it, any other
-        // address at once (off the segment only NetBIOS finds a host).
-        return pending.arpAnswered || !pending.onLink;
+        // No NetBIOS name will come: an on-link host is done once ARP found it, any
+        // other address at once (off the segment only NetBIOS finds a host).
+        netbiosDone = pending.arpAnswered || !pending.onLink;
+    } else {
+        // A unit id of zeros (Samba sends it) waits for ARP to learn the real MAC.
+        netbiosDone =
+            pending.netbiosAnswered && (!AllBytes(pending.unitId, 0) || pending.arpAnswered || !pending.onLink);
     }
-    // A unit id of zeros (Samba sends it) waits for ARP to learn the real MAC.
-    return pending.netbiosAnswered && (!AllBytes(pending.unitId, 0) || pending.arpAnswered || !pending.onLink);
+    // A host NetBIOS did not name waits for its name queries too, within the same
+    // deadline; one it named is done (its hold for a second ARP answer still lets
+    // answers that come meanwhile count).
+    const bool named = m_settings.names.netbios && !pending.name.empty();
+    return netbiosDone && (named || pending.names.Settled());
+}
+
+void ProbeSweep::AskNames(std::uint32_t address, Pending& pending)
+{
+    if (pending.names.asked || !m_transport || (m_settings.names.netbios && !pending.name.empty())) {
+        return;
+    }
+    m_names.Ask(address, pending.names, [this](std::uint32_t to, std::uint16_t port, std::span<const std::uint8_t> m) {
+        return m_transport->SendName(to, port, m);
+    });
+}
+
+void ProbeSweep::HandleName(const SweepAnswer& answer, std::uint32_t host, TimePoint now)
+{
+    const auto found = m_pending.find(host);
+    if (found == m_pending.end() || !found->second.names.asked) {
+        return; // no query of this sweep waits for it (or no longer)
+    }
+    const auto send = [this](std::uint32_t to, std::uint16_t port, std::span<const std::uint8_t> m) {
+        return m_transport->SendName(to, port, m);
+    };
+    const bool refused = answer.kind == SweepAnswer::Kind::NameRefused;
+    if (m_names.Take(host, answer.address, answer.port, refused, answer.datagram, found->second.names, send) &&
+        Complete(found->second)) {
+        FinishOrHold(host, found->second, now);
+    }
 }
 
 void ProbeSweep::Expire(TimePoint now)
@@ -534,9 +590,13 @@ void ProbeSweep::Finish(std::uint32_t address)
     } else if (pending.arpAnswered) {
         result.mac = FormatMac(pending.arpMac);
     }
-    if (!pending.name.empty()) {
-        result.hostName = std::move(pending.name);
+    if (m_settings.names.netbios) {
+        result.names.netbios = std::move(pending.name);
     }
+    result.names.mdns = std::move(pending.names.mdnsNameFound);
+    result.names.dns = std::move(pending.names.dnsNameFound);
+    result.names.services = std::move(pending.names.services);
+    result.hostName = result.names.Chosen();
     result.otherMacs = std::move(pending.otherMacs);
     if (pending.netbiosAnswered && pending.arpAnswered && !AllBytes(pending.unitId, 0) &&
         pending.unitId != pending.arpMac && result.otherMacs.size() < kMaxOtherMacs) {

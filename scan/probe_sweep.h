@@ -14,12 +14,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "scan/address_forms.h"
 #include "scan/address_walk.h"
+#include "scan/name_probe.h"
 
 namespace tessvale {
 
@@ -29,6 +31,7 @@ struct SweepSettings
     std::chrono::milliseconds timeout{1000};
     int retries = 1;               // further requests to on-link addresses that gave no answer yet
     std::size_t readyLimit = 4096; // finished addresses not yet taken before sending pauses
+    NameSettings names;            // the mDNS and DNS name probes of the hosts found
 };
 
 // One datagram as the transport received it.
@@ -38,12 +41,15 @@ struct SweepAnswer
     {
         NodeStatus,
         Arp,
-        NodeStatusRefused // the host itself said no NetBIOS name service listens (ICMP port unreachable)
+        NodeStatusRefused, // the host itself said no NetBIOS name service listens (ICMP port unreachable)
+        Name,              // a datagram from another port than NetBIOS's (mDNS, DNS)
+        NameRefused        // port unreachable for a datagram sent with SendName: of the request, as quoted
     };
     Kind kind = Kind::NodeStatus;
     std::uint32_t address = 0;          // the sender, host order
     std::vector<std::uint8_t> datagram; // NodeStatus: the bytes received; NodeStatusRefused: of the request, as quoted
     MacAddress mac{};                   // Arp: the sender's hardware address
+    std::uint16_t port = 0;             // Name: the sender's port; NameRefused: the request's destination port
 };
 
 // The sockets of a sweep, the seam that tests replace.
@@ -86,6 +92,15 @@ public:
     // out): the interval at which it repeats its request for an unresolved address, so
     // that a retry can wait for the answer to the repeated request. Zero otherwise.
     virtual std::chrono::milliseconds KernelArpInterval() const { return std::chrono::milliseconds(0); }
+    // One datagram of the name probes to address:port from the sweep's sockets, whose
+    // answers Receive reports as Name; false when it could not be sent.
+    virtual bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message)
+    {
+        (void)address;
+        (void)port;
+        (void)message;
+        return false;
+    }
     // Waits at most `wait` for datagrams and appends what arrived (bounded per call).
     virtual void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) = 0;
     // Ends a Receive that waits now, or else the next one, at once. Any thread.
@@ -100,6 +115,7 @@ struct SweepResult
     std::string mac;
     std::string hostName = "-";         // "-" when no name was learned
     std::vector<std::string> otherMacs; // further hardware addresses that answered ARP for it
+    HostNames names;                    // hostName is names.Chosen()
 };
 
 class ProbeSweep
@@ -181,6 +197,7 @@ private:
         std::string name;
         MacAddress arpMac{};
         std::vector<std::string> otherMacs;
+        HostNameQueries names;
     };
 
     TimePoint Now() const;
@@ -194,6 +211,9 @@ private:
     void HandleRefused(const SweepAnswer& answer, Pending& pending);
     void AskKnownMac(std::uint32_t address, Pending& pending);
     void HandleArp(const SweepAnswer& answer, Pending& pending, TimePoint now);
+    // The name probes: asked once the host is known to be there, unless NetBIOS named it.
+    void AskNames(std::uint32_t address, Pending& pending);
+    void HandleName(const SweepAnswer& answer, std::uint32_t host, TimePoint now);
     bool Complete(const Pending& pending) const;
     void Expire(TimePoint now);
     void FinishOrHold(std::uint32_t address, Pending& pending, TimePoint now);
@@ -220,6 +240,7 @@ private:
     double m_credit = 0;
     std::uint16_t m_nextTransaction = 0;
     std::vector<SweepAnswer> m_answers;
+    NameProbe m_names;
 
     void WakeOneLocked();
 

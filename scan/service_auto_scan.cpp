@@ -8,6 +8,7 @@
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
 #include "scan/job_pool.h"
+#include "scan/resolver_config.h"
 #include "store/config_store.h"
 
 namespace tessvale {
@@ -19,6 +20,18 @@ namespace {
 constexpr auto kPumpWait = std::chrono::seconds(60);
 
 } // namespace
+
+NameSettings NameSettingsOf(const ConfigRecord& settings)
+{
+    NameSettings names;
+    names.netbios = settings.Value(kNameNetbios) != "0";
+    names.mdns = settings.Value(kNameMdns) != "0";
+    names.dns = settings.Value(kNameDns) != "0";
+    if (names.dns) {
+        names.servers = ReadNameServers();
+    }
+    return names;
+}
 
 std::string NormalMacText(std::string_view text)
 {
@@ -185,6 +198,7 @@ std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk)
     sweep.retries = static_cast<int>(std::clamp<long long>(ParseDecimal(settings.Value(kProbeRetries)), 0, 10));
     sweep.timeout = std::chrono::milliseconds(
         std::clamp<long long>(ParseDecimal(settings.Value(kNetbiosTimeoutMSeconds)), 0, 600000));
+    sweep.names = NameSettingsOf(settings);
     return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), sweep);
 }
 
@@ -245,6 +259,7 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
 {
     record.hostName.assign(1, '-');
     record.otherMacs.clear();
+    record.names = HostNames{};
     if (m_sweep) {
         SweepResult result;
         const bool taken = NextFromSweep(result, newcomer);
@@ -263,6 +278,7 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         record.mac = std::move(result.mac);
         record.hostName = std::move(result.hostName);
         record.otherMacs = std::move(result.otherMacs);
+        record.names = std::move(result.names);
         return true;
     }
     {
@@ -277,6 +293,9 @@ bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, boo
         m_window->ScanAddress(address);
     }
     online = m_probe.NodeStatus(address, record.mac, record.hostName);
+    if (online && record.hostName != "-") {
+        record.names.netbios = record.hostName; // the probe of one address asks NetBIOS only
+    }
     if (!online) {
         online = m_probe.Arp(address, record.mac);
     }
@@ -290,6 +309,12 @@ bool CServiceAutoScan::ReportOnline(HostRecord& record, const std::string& addre
     SetField(record.hostName, std::string(record.hostName), HostRecord::kHostNameCapacity);
     for (std::string& other : record.otherMacs) {
         SetField(other, std::string(other), HostRecord::kMacCapacity);
+    }
+    for (std::string* name : {&record.names.netbios, &record.names.mdns, &record.names.dns}) {
+        SetField(*name, std::string(*name), HostRecord::kHostNameCapacity);
+    }
+    for (std::string& service : record.names.services) {
+        SetField(service, std::string(service), HostRecord::kHostNameCapacity);
     }
     record.inventory.Clear();
     if (!m_macLookup && m_inventory != nullptr) {

@@ -21,6 +21,10 @@
 namespace tessvale {
 
 class ConfigStore;
+struct ConfigRecord;
+
+// The name sources the settings switch on, with the resolver's name servers.
+NameSettings NameSettingsOf(const ConfigRecord& settings);
 
 // The normal form of a MAC text: six upper-case hexadecimal pairs joined by colons.
 // Accepts pairs joined by ':' or '-' and twelve digits without separators; empty for

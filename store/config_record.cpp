@@ -44,7 +44,7 @@ ConfigRecord MakeSettingsRecord()
 {
     return MakeRecord("//config/settings/settings",
                       {kAutoscanSpanSeconds, kAutoscanThreads, kNetbiosTimeoutMSeconds, kAutoUpdate, kWmiLogin,
-                       kWmiPassword, kProbeRatePerSecond, kProbeRetries});
+                       kWmiPassword, kProbeRatePerSecond, kProbeRetries, kNameNetbios, kNameMdns, kNameDns});
 }
 
 ConfigRecord MakeResultRecord()

@@ -33,6 +33,10 @@ inline constexpr const char* kWmiLogin = "WmiLogin";
 inline constexpr const char* kWmiPassword = "WmiPassword";
 inline constexpr const char* kProbeRatePerSecond = "ProbeRatePerSecond"; // the scan's requests per second
 inline constexpr const char* kProbeRetries = "ProbeRetries";             // further requests to silent on-link addresses
+// The name sources of a scan, "1" on (the default) or "0" off.
+inline constexpr const char* kNameNetbios = "NameNetbios";
+inline constexpr const char* kNameMdns = "NameMdns";
+inline constexpr const char* kNameDns = "NameDns";
 
 // Result keys.
 inline constexpr const char* kResultName = "Name";

@@ -532,6 +532,9 @@ ConfigRecord ConfigStore::LoadSettings(MissingSettings missing)
     settings.SetValue(kAutoUpdate, "1");
     settings.SetValue(kProbeRatePerSecond, "2000");
     settings.SetValue(kProbeRetries, "1");
+    settings.SetValue(kNameNetbios, "1");
+    settings.SetValue(kNameMdns, "1");
+    settings.SetValue(kNameDns, "1");
     if (ReadRecord(settings) == 0 && missing == MissingSettings::Create) {
         AddRecord(settings);
     }

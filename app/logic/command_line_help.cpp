@@ -14,7 +14,7 @@ namespace tessvale {
 namespace {
 
 constexpr char kUsage[] = R"(Usage: tessvale
-       tessvale --scan [RANGE]... [--threads N] [--timeout MS]
+       tessvale --scan [RANGE]... [--threads N] [--timeout MS] [--names LIST]
                 [--format tsv|csv|json] [--csv] [--header] [--sorted]
                 [--against NAME|FILE]
        tessvale -m FIRST [LAST]
@@ -24,7 +24,9 @@ constexpr char kUsage[] = R"(Usage: tessvale
        tessvale --help | --version
 
 Scans IPv4 addresses of the local network and lists every host that answers: its
-MAC address, NetBIOS name and adapter vendor, and with credentials its inventory.
+MAC address, name and adapter vendor, and with credentials its inventory. The name
+is the host's NetBIOS name, else its multicast DNS name (asked of the host itself),
+else the name its reverse DNS lookup gives (the servers of /etc/resolv.conf).
 Without arguments it opens the main window, or shows the copy that already runs.
 
 Scan without a window:
@@ -35,9 +37,15 @@ Scan without a window:
                        - 1); several ranges may follow. No range: the subnet of
                        the first network adapter.
   --threads N          worker threads for this run (the setting stays unchanged)
-  --timeout MS         NetBIOS answer timeout in milliseconds for this run
+  --timeout MS         NetBIOS answer timeout in milliseconds for this run; the
+                       mDNS and DNS names must come within the same wait
+  --names LIST         the name sources of this run: a comma-separated list of
+                       netbios, mdns and dns, or none (default: the settings,
+                       all three unless switched off there)
   --format FORMAT      tsv (the default), csv, or json (one object per line,
-                       keys named like the columns); csv marks fields that
+                       keys named like the columns, and "names" with each
+                       name by source, "services" with the DNS-SD service
+                       types the host advertises); csv marks fields that
                        start with = + - @ with a leading ' (not a lone -)
   --csv                the same as --format csv
   --header             print the column names first (tsv and csv)
@@ -81,8 +89,8 @@ oui.txt there, else /usr/share/ieee-data/oui.txt. See tessvale(1).
 constexpr char kHint[] = "Try 'tessvale --help' for more information.\n";
 
 // Options that only mean something after "--scan".
-constexpr std::array<std::string_view, 7> kScanOptions{"--threads", "--timeout", "--format", "--csv",
-                                                       "--header",  "--sorted",  "--against"};
+constexpr std::array<std::string_view, 8> kScanOptions{"--threads", "--timeout", "--format",  "--csv",
+                                                       "--header",  "--sorted",  "--against", "--names"};
 
 bool IsScanOption(std::string_view argument)
 {

@@ -135,6 +135,19 @@ std::string JsonString(const std::string& value)
 
 constexpr const char* kChangeColumnName = "Change";
 
+// Every name with its source (null where the source gave none) and the DNS-SD
+// service types, as members of a host's JSON object.
+std::string JsonNames(const HostNames& names)
+{
+    const auto value = [](const std::string& name) { return name.empty() ? std::string("null") : JsonString(name); };
+    std::string json = R"("names":{"netbios":)" + value(names.netbios) + R"(,"mdns":)" + value(names.mdns) +
+                       R"(,"dns":)" + value(names.dns) + R"(},"services":[)";
+    for (std::size_t i = 0; i < names.services.size(); ++i) {
+        json += (i > 0 ? "," : "") + JsonString(names.services[i]);
+    }
+    return json + "]";
+}
+
 // The fields in the given form; the tenth, when there is one, is the change column.
 std::string JoinLine(const std::vector<std::string>& fields, OutputFormat format)
 {
@@ -174,7 +187,7 @@ std::string Duration(std::chrono::seconds duration)
 // The settings of this run: the overrides go into the document in memory only.
 void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
 {
-    if (!options.threads && !options.timeoutMs) {
+    if (!options.threads && !options.timeoutMs && !options.names) {
         return;
     }
     std::lock_guard lock(store.Mutex());
@@ -184,6 +197,11 @@ void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
     }
     if (options.timeoutMs) {
         settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(*options.timeoutMs));
+    }
+    if (options.names) {
+        settings.SetValue(kNameNetbios, options.names->netbios ? "1" : "0");
+        settings.SetValue(kNameMdns, options.names->mdns ? "1" : "0");
+        settings.SetValue(kNameDns, options.names->dns ? "1" : "0");
     }
     store.WriteOrAddRecord(settings);
 }
@@ -522,7 +540,33 @@ std::optional<OutputFormat> ParseFormat(std::string_view text)
     return std::nullopt;
 }
 
-// The options that take a value: --threads, --timeout, --format.
+// "netbios,mdns,dns" in any order and choice, or "none".
+std::optional<NameSourceChoice> ParseNameSources(std::string_view text)
+{
+    NameSourceChoice choice{false, false, false};
+    if (text == "none") {
+        return choice;
+    }
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view source = text.substr(0, comma);
+        if (source == "netbios") {
+            choice.netbios = true;
+        } else if (source == "mdns") {
+            choice.mdns = true;
+        } else if (source == "dns") {
+            choice.dns = true;
+        } else {
+            return std::nullopt;
+        }
+        if (comma == std::string_view::npos) {
+            return choice;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// The options that take a value: --threads, --timeout, --names, --format.
 OptionRead ReadValueOption(std::string_view option, std::string_view value, HeadlessScanOptions& options,
                            std::string& error)
 {
@@ -537,6 +581,12 @@ OptionRead ReadValueOption(std::string_view option, std::string_view value, Head
         options.timeoutMs = ParseCount(value, INT_MAX);
         if (!options.timeoutMs) {
             error = "--timeout: '" + std::string(value) + "' is not a number of milliseconds";
+            return OptionRead::Error;
+        }
+    } else if (option == "--names") {
+        options.names = ParseNameSources(value);
+        if (!options.names) {
+            error = "--names: '" + std::string(value) + "' is not a list of netbios, mdns and dns, nor none";
             return OptionRead::Error;
         }
     } else {
@@ -568,7 +618,7 @@ OptionRead ReadScanOption(std::string_view argument, const char* next, HeadlessS
         options.against = next;
         return OptionRead::WithValue;
     }
-    if (argument == "--threads" || argument == "--timeout" || argument == "--format") {
+    if (argument == "--threads" || argument == "--timeout" || argument == "--format" || argument == "--names") {
         if (next == nullptr) {
             error = std::string(argument) + " needs a value";
             return OptionRead::Error;
@@ -694,7 +744,12 @@ std::string HeadlessHostLine(const HostRecord& record, OutputFormat format, cons
     if (change != nullptr) {
         fields.push_back(*change);
     }
-    return JoinLine(fields, format);
+    std::string line = JoinLine(fields, format);
+    if (format == OutputFormat::Json) {
+        line.resize(line.size() - 2); // the object's closing brace and the line feed
+        line += "," + JsonNames(record.names) + "}\n";
+    }
+    return line;
 }
 
 std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std::chrono::seconds elapsed)
@@ -778,7 +833,7 @@ int RunHeadlessScanCommand(int argc, char** argv)
         std::fprintf(stderr,
                      "tessvale --scan: %s\n"
                      "usage: tessvale --scan [RANGE]... [--threads N] [--timeout MS] [--format tsv|csv|json]\n"
-                     "                       [--header] [--sorted] [--against NAME|FILE]\n"
+                     "                       [--names LIST] [--header] [--sorted] [--against NAME|FILE]\n"
                      "Try 'tessvale --help' for more information.\n",
                      error.c_str());
         return 2;

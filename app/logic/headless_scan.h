@@ -1,5 +1,5 @@
 // The scanner without a window: "tessvale --scan [RANGE]... [--threads N]
-// [--timeout MS] [--format tsv|csv|json] [--header] [--sorted] [--against NAME|FILE]"
+// [--timeout MS] [--names LIST] [--format tsv|csv|json] [--header] [--sorted] [--against NAME|FILE]"
 // prints one line per answering host on standard output, as it is found or in address
 // order, a progress bar on standard error when that is a terminal, and the
 // online/offline counts there at the end. With --against each line gets a tenth field,
@@ -43,11 +43,20 @@ struct ScanRange
 // The most addresses one range may hold (a /8).
 inline constexpr std::uint64_t kMaxRangeAddresses = std::uint64_t{1} << 24;
 
+// The name sources of --names: each on or off.
+struct NameSourceChoice
+{
+    bool netbios = true;
+    bool mdns = true;
+    bool dns = true;
+};
+
 struct HeadlessScanOptions
 {
-    std::vector<ScanRange> ranges;      // in the order given; empty: the first local adapter's range
-    std::optional<long long> threads;   // overrides AutoscanThreads for this run
-    std::optional<long long> timeoutMs; // overrides NetbiosTimeoutMSeconds for this run
+    std::vector<ScanRange> ranges;         // in the order given; empty: the first local adapter's range
+    std::optional<long long> threads;      // overrides AutoscanThreads for this run
+    std::optional<long long> timeoutMs;    // overrides NetbiosTimeoutMSeconds for this run
+    std::optional<NameSourceChoice> names; // --names: overrides the name-source settings for this run
     OutputFormat format = OutputFormat::Tsv;
     bool header = false;                // the column names first (tsv and csv)
     bool sorted = false;                // rows in address order at the end instead of as found

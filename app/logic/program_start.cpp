@@ -60,18 +60,7 @@ int BecomeWindowProgram(char** argv)
 
 std::string WindowProgramPath()
 {
-    const std::filesystem::path folder = ProgramFolder();
-    if (folder.empty()) {
-        return {};
-    }
-    for (const auto& candidate : {folder / "../libexec/tessvale/tessvale-window", folder / "tessvale-window"}) {
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            std::error_code error;
-            const auto canonical = std::filesystem::canonical(candidate, error);
-            return error ? candidate.string() : canonical.string();
-        }
-    }
-    return {};
+    return CompanionProgramPath("tessvale-window");
 }
 
 int RunProgram(int argc, char** argv)

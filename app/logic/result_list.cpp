@@ -47,10 +47,12 @@ ResultList::Change ResultList::HostFound(const HostRecord& record)
         ResultRow& row = m_rows[static_cast<std::size_t>(change.row)];
         row.image = kImageAnswered;
         std::copy(texts.begin() + kColumnMac, texts.end(), row.text.begin() + kColumnMac);
+        row.names = record.names;
         return change;
     }
     ResultRow row;
     row.text = texts;
+    row.names = record.names;
     row.address = ParseDottedQuad(record.ip).value_or(0);
     m_rows.insert(m_rows.begin() + change.row, std::move(row));
     return change;
@@ -266,6 +268,7 @@ HostRecord RowToRecord(const ResultRow& row)
     SetField(record.inventory.systemVersion, t[kColumnSystemVer], HostInventory::kSystemVersionCapacity);
     SetField(record.inventory.adapterSpeed, t[kColumnNetCardType], HostInventory::kAdapterSpeedCapacity);
     SetField(record.inventory.vendor, t[kColumnNetCardVendor], HostInventory::kVendorCapacity);
+    record.names = row.names;
     return record;
 }
 

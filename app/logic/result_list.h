@@ -73,6 +73,7 @@ struct ResultRow
     std::uint32_t address = 0;                  // host order; 0 when the IP text is no address
     std::string change;                         // "new", "MAC changed, name changed", ...; empty when unchanged
     ChangeTint tint = ChangeTint::None;
+    HostNames names; // the names by source and the services of the last answer (not a column, not stored)
 
     const std::string& Ip() const { return text[kColumnIp]; }
 };

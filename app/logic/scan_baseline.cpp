@@ -293,8 +293,10 @@ void AppendUtf8(std::string& out, std::uint32_t code)
     }
 }
 
-// One line of JSON output: an object whose values are strings. Other values (numbers,
-// nesting) are not what the scan writes and are refused.
+// One line of JSON output: an object whose values are strings, but for the names by
+// source (an object of strings or nulls) and the service types (an array of strings),
+// which are read past. Other values (numbers, deeper nesting) are not what the scan
+// writes and are refused.
 class JsonLineReader
 {
 public:
@@ -321,10 +323,16 @@ public:
                 return false;
             }
             SkipBlanks();
-            if (!ReadString(value)) {
-                return false;
+            if (m_pos < m_line.size() && m_line[m_pos] != '"') {
+                if (!SkipValue(1)) {
+                    return false;
+                }
+            } else {
+                if (!ReadString(value)) {
+                    return false;
+                }
+                members.emplace_back(std::move(key), std::move(value));
             }
-            members.emplace_back(std::move(key), std::move(value));
             SkipBlanks();
             if (Take('}')) {
                 return AtEnd();
@@ -383,6 +391,47 @@ private:
         // Halves of a surrogate pair stand for a character the scan never writes.
         AppendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? '?' : code);
         return true;
+    }
+    // null, or an array or object of strings and nulls (one level of nesting).
+    bool SkipValue(int depth)
+    {
+        if (m_line.substr(m_pos, 4) == "null") {
+            m_pos += 4;
+            return true;
+        }
+        std::string ignored;
+        if (m_pos < m_line.size() && m_line[m_pos] == '"') {
+            return ReadString(ignored);
+        }
+        if (depth > 1) {
+            return false;
+        }
+        const bool object = Take('{');
+        if (!object && !Take('[')) {
+            return false;
+        }
+        const char close = object ? '}' : ']';
+        SkipBlanks();
+        if (Take(close)) {
+            return true;
+        }
+        while (true) {
+            SkipBlanks();
+            if (object && (!ReadString(ignored) || (SkipBlanks(), !Take(':')))) {
+                return false;
+            }
+            SkipBlanks();
+            if (!SkipValue(depth + 1)) {
+                return false;
+            }
+            SkipBlanks();
+            if (Take(close)) {
+                return true;
+            }
+            if (!Take(',')) {
+                return false;
+            }
+        }
     }
     bool ReadString(std::string& out)
     {

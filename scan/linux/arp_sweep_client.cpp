@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <filesystem>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +11,8 @@
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
+
+#include "common/paths.h"
 
 namespace tessvale {
 
@@ -162,18 +163,7 @@ bool ArpSweepClient::Read(std::vector<Answer>& answers)
 
 std::string FindArpSweepHelper()
 {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return {};
-    }
-    const auto folder = self.parent_path();
-    for (const auto& candidate : {folder / "../libexec/tessvale/arp-sweep", folder / "arp-sweep"}) {
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return std::filesystem::weakly_canonical(candidate, error).string();
-        }
-    }
-    return {};
+    return CompanionProgramPath("arp-sweep");
 }
 
 } // namespace tessvale

@@ -14,13 +14,17 @@
 #include <unistd.h>
 
 #include "common/fd_wait.h"
+#include "common/paths.h"
 #include "common/unique_fd.h"
 
 namespace tessvale {
 namespace {
 
-// The program the child runs: this one, by the kernel's link to the running image.
+// The program the child runs: the installation's inventory program where there is one
+// (it alone loads the SMB and SNMP libraries), else this one, by the kernel's link to the
+// running image (the tests, which serve the jobs themselves).
 constexpr const char* kSelf = "/proc/self/exe";
+constexpr const char* kInventoryProgram = "tessvale-inventory";
 // How long a child waits for its request (the parent has written it before the start).
 constexpr std::chrono::seconds kRequestWait{10};
 // The byte a child sends first, once it runs: the program's start (loading its libraries,
@@ -104,10 +108,14 @@ private:
     posix_spawnattr_t m_attributes{};
 };
 
-// The program's own path, for the child's command line (what ps shows).
-const std::string& ProgramPath()
+// The child's program, also for its command line (what ps shows).
+const std::string& ChildProgram()
 {
     static const std::string path = [] {
+        std::string companion = CompanionProgramPath(kInventoryProgram);
+        if (!companion.empty()) {
+            return companion;
+        }
         std::string link(4096, '\0');
         const ssize_t size = ::readlink(kSelf, link.data(), link.size() - 1);
         link.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
@@ -123,13 +131,13 @@ pid_t SpawnChild(const char* job, int in, int out)
     if (!settings.Prepare(in, out)) {
         return -1;
     }
-    std::string program = ProgramPath();
+    std::string program = ChildProgram();
     std::string option(kInventoryChildOption);
     std::string jobName(job);
     std::string parent = std::to_string(::getpid());
     char* const arguments[] = {program.data(), option.data(), jobName.data(), parent.data(), nullptr};
     pid_t pid = -1;
-    if (::posix_spawn(&pid, kSelf, settings.Actions(), settings.Attributes(), arguments, environ) != 0) {
+    if (::posix_spawn(&pid, program.c_str(), settings.Actions(), settings.Attributes(), arguments, environ) != 0) {
         return -1;
     }
     return pid;

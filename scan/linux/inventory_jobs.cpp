@@ -39,19 +39,4 @@ std::optional<HostJobRequest> ReadHostJobRequest(ChildMessageReader& request)
     return read;
 }
 
-std::optional<int> RunChildJobIfAsked(int argc, char** argv, std::span<const ChildJob> moreJobs)
-{
-    if (argc < 2 || argv[1] != kInventoryChildOption) {
-        return std::nullopt;
-    }
-    std::vector<ChildJob> jobs = {{kShareListingJob, ShareListingJob}, {kAgentQueryJob, AgentQueryJob}};
-    jobs.insert(jobs.end(), moreJobs.begin(), moreJobs.end());
-    return ServeChildJob(argc, argv, jobs);
-}
-
-std::optional<int> RunChildJobIfAsked(int argc, char** argv)
-{
-    return RunChildJobIfAsked(argc, argv, {});
-}
-
 } // namespace tessvale

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,8 @@ namespace tessvale {
 
 // The share list of one host over SMB (scan/linux/smb_share_provider.cpp).
 inline constexpr const char* kShareListingJob = "shares";
+inline constexpr std::size_t kMaxShares = 4096;    // names a child may send
+inline constexpr std::size_t kMaxShareName = 1024; // bytes a child may send per name
 ChildJobResult ShareListingJob(ChildMessageReader& request, int out);
 // The answers of one host's SNMP agent (scan/linux/snmp_inventory_provider.cpp).
 inline constexpr const char* kAgentQueryJob = "snmp";

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <linux/netlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -15,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/interface_list.h"
 #include "common/unique_fd.h"
 #include "scan/arp_resolver.h"
 
@@ -72,23 +72,15 @@ public:
 
     bool OnLink(std::uint32_t address) override
     {
-        ifaddrs* list = nullptr;
-        if (getifaddrs(&list) != 0) {
-            return false;
-        }
-        const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
         bool onLink = false;
-        for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-            if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-                (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+        for (const InterfaceAddress& item : ReadInterfaceAddresses()) {
+            if (item.loopback || item.netmask == 0) {
                 continue;
             }
-            const std::uint32_t own = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
-            const std::uint32_t mask = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
-            if (own == address) {
+            if (item.address == address) {
                 return false;
             }
-            if ((own & mask) == (address & mask)) {
+            if ((item.address & item.netmask) == (address & item.netmask)) {
                 onLink = true;
             }
         }

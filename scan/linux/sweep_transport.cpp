@@ -1,6 +1,6 @@
-// The sockets of a real sweep: UDP for NetBIOS, a raw packet socket for ARP when the
-// process may open one, else the ARP sweep helper when it is installed with that right,
-// else the kernel's neighbour table through netlink events.
+// The sockets of a real sweep: UDP for NetBIOS and the name probes, a raw packet socket
+// for ARP when the process may open one, else the ARP sweep helper when it is installed
+// with that right, else the kernel's neighbour table through netlink events.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,12 +8,12 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <linux/errqueue.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
@@ -27,6 +27,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/interface_list.h"
 #include "common/unique_fd.h"
 #include "scan/arp_frame.h"
 #include "scan/linux/arp_sweep_client.h"
@@ -65,44 +66,19 @@ struct Link
     bool hasMac = false;
 };
 
-std::uint32_t HostOrder(const sockaddr* address)
-{
-    return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
-}
-
 std::vector<Link> ReadLinks()
 {
     std::vector<Link> links;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return links;
-    }
-    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> owner(list, freeifaddrs);
-    std::unordered_map<std::string, MacAddress> macs;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET) {
-            const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
-            if (link->sll_halen == 6) {
-                MacAddress mac{};
-                std::memcpy(mac.data(), link->sll_addr, mac.size());
-                macs[entry->ifa_name] = mac;
-            }
-        }
-    }
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_LOOPBACK) != 0 || (entry->ifa_flags & IFF_UP) == 0) {
+    for (const InterfaceAddress& item : ReadInterfaceAddresses()) {
+        if (item.netmask == 0 || item.loopback || !item.up) {
             continue;
         }
         Link link;
-        link.index = static_cast<int>(if_nametoindex(entry->ifa_name));
-        link.address = HostOrder(entry->ifa_addr);
-        link.mask = HostOrder(entry->ifa_netmask);
-        const auto mac = macs.find(entry->ifa_name);
-        link.hasMac = mac != macs.end();
-        if (link.hasMac) {
-            link.mac = mac->second;
-        }
+        link.index = static_cast<int>(item.index);
+        link.address = item.address;
+        link.mask = item.netmask;
+        link.hasMac = item.hasMac;
+        link.mac = item.mac;
         links.push_back(link);
     }
     return links;
@@ -239,6 +215,7 @@ public:
     }
     std::size_t ArpHeadroom() override;
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
+    bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message) override;
     void SendArp(std::uint32_t address) override;
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override;
     std::optional<MacAddress> OwnMac(std::uint32_t address) override
@@ -445,6 +422,28 @@ bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t t
     return false;
 }
 
+bool SystemSweepTransport::SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message)
+{
+    if (message.empty()) {
+        return false;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(address);
+    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                   sizeof destination) > 0) {
+            return true;
+        }
+        if (!IcmpError(errno)) {
+            break;
+        }
+    }
+    return false;
+}
+
 void SystemSweepTransport::SendArp(std::uint32_t address)
 {
     const Link* link = FindLink(address);
@@ -605,7 +604,8 @@ void SystemSweepTransport::ReadRefusals(int fd, std::vector<SweepAnswer>& answer
                 continue;
             }
             SweepAnswer answer;
-            answer.kind = SweepAnswer::Kind::NodeStatusRefused;
+            answer.port = ntohs(destination.sin_port);
+            answer.kind = answer.port == m_port ? SweepAnswer::Kind::NodeStatusRefused : SweepAnswer::Kind::NameRefused;
             answer.address = ntohl(destination.sin_addr.s_addr);
             answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
             answers.push_back(std::move(answer));
@@ -631,6 +631,10 @@ void SystemSweepTransport::ReadUdp(int fd, std::vector<SweepAnswer>& answers)
         }
         SweepAnswer answer;
         answer.address = ntohl(sender.sin_addr.s_addr);
+        answer.port = ntohs(sender.sin_port);
+        if (answer.port != m_port) {
+            answer.kind = SweepAnswer::Kind::Name; // the sweep tells the name probes' answers apart
+        }
         answer.datagram.assign(m_buffer.begin(), m_buffer.begin() + received);
         answers.push_back(std::move(answer));
     }

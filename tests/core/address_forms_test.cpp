@@ -3,9 +3,9 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <ifaddrs.h>
 #include <netinet/in.h>
 
+#include "common/interface_list.h"
 #include "scan/adapter_list.h"
 #include "scan/address_forms.h"
 
@@ -93,67 +93,53 @@ TEST(DefaultRange, WideMasksAndNoMask)
     EXPECT_FALSE(DefaultRange("", "255.255.255.0"));
 }
 
-// An interface list as getifaddrs builds it, from (name, address, mask) triples; an
-// empty address stands for a link-layer entry without IPv4.
+// An interface list: (name, address, mask) triples, up, loopback for 127.x.
 class FakeInterfaces
 {
 public:
     void Add(const char* name, const char* address, const char* mask)
     {
-        Node& node = m_nodes.emplace_back();
-        node.entry.ifa_name = const_cast<char*>(name);
-        if (*address != '\0') {
-            node.address.sin_family = AF_INET;
-            inet_pton(AF_INET, address, &node.address.sin_addr);
-            node.mask.sin_family = AF_INET;
-            inet_pton(AF_INET, mask, &node.mask.sin_addr);
-            node.entry.ifa_addr = reinterpret_cast<sockaddr*>(&node.address);
-            node.entry.ifa_netmask = reinterpret_cast<sockaddr*>(&node.mask);
-        } else {
-            node.address.sin_family = AF_PACKET;
-            node.entry.ifa_addr = reinterpret_cast<sockaddr*>(&node.address);
-        }
-        if (m_nodes.size() > 1) {
-            std::prev(m_nodes.end(), 2)->entry.ifa_next = &node.entry;
-        }
+        InterfaceAddress& item = m_list.emplace_back();
+        item.name = name;
+        item.address = *ParseDottedQuad(address);
+        item.netmask = *ParseDottedQuad(mask);
+        item.up = true;
+        item.loopback = (item.address >> 24) == 127;
     }
-    const ifaddrs* List() const { return m_nodes.empty() ? nullptr : &m_nodes.front().entry; }
+    const std::vector<InterfaceAddress>& List() const { return m_list; }
 
 private:
-    struct Node
-    {
-        ifaddrs entry{};
-        sockaddr_in address{};
-        sockaddr_in mask{};
-    };
-    std::list<Node> m_nodes;
+    std::vector<InterfaceAddress> m_list;
 };
 
 TEST(AdapterList, OneEntryPerIpv4AddressWithoutLoopback)
 {
     FakeInterfaces interfaces;
     interfaces.Add("lo", "127.0.0.1", "255.0.0.0");
-    interfaces.Add("eth0", "", "");
     interfaces.Add("eth0", "198.18.0.1", "255.255.255.0");
     interfaces.Add("eth0", "198.18.4.1", "255.255.252.0");
-    interfaces.Add("wlan0", "", "");
     const auto entries = AdapterEntriesFrom(interfaces.List());
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].address, "198.18.0.1");
     EXPECT_EQ(entries[0].description, "eth0");
     EXPECT_EQ(entries[1].address, "198.18.4.1");
     EXPECT_EQ(entries[1].description, "eth0");
-    EXPECT_TRUE(AdapterEntriesFrom(nullptr).empty());
+    EXPECT_TRUE(AdapterEntriesFrom({}).empty());
 }
 
-TEST(AdapterList, MaskOfTheExactLocalAddress)
+TEST(AdapterList, MaskOfTheExactLocalAddressAndTheSubnetEnds)
 {
     FakeInterfaces interfaces;
+    interfaces.Add("lo", "127.0.0.1", "255.0.0.0");
     interfaces.Add("eth0", "198.18.0.1", "255.255.255.0");
     interfaces.Add("eth1", "198.18.4.1", "255.255.252.0");
+    interfaces.Add("tun0", "198.19.0.6", "255.255.255.254");
     EXPECT_EQ(MaskFrom(interfaces.List(), "198.18.4.1"), "255.255.252.0");
     EXPECT_EQ(MaskFrom(interfaces.List(), "198.18.0.2"), "");
-    EXPECT_EQ(MaskFrom(nullptr, "198.18.0.1"), "");
+    EXPECT_EQ(MaskFrom({}, "198.18.0.1"), "");
+    // Network and broadcast of each subnet; neither loopback nor a point-to-point /31.
+    const std::vector<std::uint32_t> ends{0xC6120000U, 0xC61200FFU, 0xC6120400U, 0xC61207FFU};
+    EXPECT_EQ(SubnetEndsFrom(interfaces.List()), ends);
 }
 
 TEST(AdapterList, TheSystemListHoldsNoLoopbackEntry)

@@ -73,6 +73,32 @@ TEST(HeadlessScanArgs, ReadsRangesAndOptions)
     EXPECT_EQ(Parse({}, options, error), HeadlessParse::NotAScan);
 }
 
+TEST(HeadlessScanArgs, NamesChoosesTheNameSourcesOfTheRun)
+{
+    struct Case
+    {
+        const char* list;
+        bool netbios, mdns, dns;
+    };
+    const Case cases[] = {{"netbios,mdns,dns", true, true, true},
+                          {"dns", false, false, true},
+                          {"mdns,netbios", true, true, false},
+                          {"none", false, false, false}};
+    for (const auto& c : cases) {
+        HeadlessScanOptions options;
+        std::string error;
+        ASSERT_EQ(Parse({"--scan", "--names", c.list}, options, error), HeadlessParse::Scan) << error;
+        ASSERT_TRUE(options.names) << c.list;
+        EXPECT_EQ(options.names->netbios, c.netbios) << c.list;
+        EXPECT_EQ(options.names->mdns, c.mdns) << c.list;
+        EXPECT_EQ(options.names->dns, c.dns) << c.list;
+    }
+    HeadlessScanOptions options;
+    std::string error;
+    ASSERT_EQ(Parse({"--scan"}, options, error), HeadlessParse::Scan);
+    EXPECT_FALSE(options.names); // the settings decide
+}
+
 TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
 {
     const std::vector<std::vector<const char*>> bad = {
@@ -95,6 +121,10 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
         {"--scan", "198.18.0.0/24", "--format"},
         {"--scan", "198.18.0.0/24", "--against"},
         {"--scan", "198.18.0.0/24", "--against", ""},
+        {"--scan", "198.18.0.0/24", "--names", "wins"},
+        {"--scan", "198.18.0.0/24", "--names", "mdns,"},
+        {"--scan", "198.18.0.0/24", "--names", ""},
+        {"--scan", "198.18.0.0/24", "--names"},
     };
     for (const auto& arguments : bad) {
         HeadlessScanOptions options;
@@ -130,7 +160,19 @@ TEST(HeadlessScanLines, TabCsvAndJsonForms)
     EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Json),
               "{\"IP\":\"10.0.0.7\",\"MAC\":\"00:1B:21:0A:0B:0C\",\"HostName\":\"PC07\",\"CPU\":\"\",\"RAM Size\":\"\","
               "\"Share File\":\"C$;print,er;\",\"SystemVer\":\"Say \\\"hi\\\"\",\"NetCard Type\":\"\","
-              "\"NetCard Vendor\":\"Intel Corporate\\u000d\"}\n");
+              "\"NetCard Vendor\":\"Intel Corporate\\u000d\","
+              "\"names\":{\"netbios\":null,\"mdns\":null,\"dns\":null},\"services\":[]}\n");
+    // Every name with its source and the service types; the TSV and CSV forms keep
+    // their nine fields.
+    record.names = {"PC07", "pc07.local", "pc07.office.example", {"_ssh._tcp", "_x\"y._tcp"}};
+    EXPECT_NE(HeadlessHostLine(record, OutputFormat::Json)
+                  .find(",\"names\":{\"netbios\":\"PC07\",\"mdns\":\"pc07.local\",\"dns\":\"pc07.office.example\"},"
+                        "\"services\":[\"_ssh._tcp\",\"_x\\\"y._tcp\"]}\n"),
+              std::string::npos)
+        << HeadlessHostLine(record, OutputFormat::Json);
+    EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Tsv),
+              "10.0.0.7\t00:1B:21:0A:0B:0C\tPC07\t\t\tC$;print,er;\tSay \"hi\"\t\tIntel Corporate\n");
+    record.names = {};
 
     record.inventory.cpu = "two\tcolumns\nand lines";
     EXPECT_NE(HeadlessHostLine(record, OutputFormat::Tsv).find("\tPC07\ttwo columns and lines\t\t"), std::string::npos);
@@ -391,7 +433,7 @@ TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
               130);
     const std::string out = Read(m_out);
     EXPECT_EQ(out.find("gone"), std::string::npos);
-    EXPECT_NE(out.find(R"("Change":"new"})"), std::string::npos) << out;
+    EXPECT_NE(out.find(R"("Change":"new","names":)"), std::string::npos) << out;
 }
 
 TEST_F(HeadlessScanRun, WithAWakeEachRangeIsAwaitedWithoutATimeLimitAndTheEndEndsTheWait)

@@ -154,6 +154,23 @@ TEST(ResultList, StoredHostsRoundTripAndRecordFields)
     EXPECT_EQ(record.hostName, "SRV");
 }
 
+TEST(ResultList, TheNamesBySourceFollowTheRowToItsProperties)
+{
+    ResultList list;
+    HostRecord host;
+    host.ip = "10.0.0.7";
+    host.hostName = "alpha.local";
+    host.names = {"", "alpha.local", "alpha.example", {"_ipp._tcp"}};
+    list.HostFound(host);
+    EXPECT_EQ(RowToRecord(list.Row(0)).names.dns, "alpha.example");
+    // A later answer replaces them, also when it has none.
+    host.names = {};
+    list.HostFound(host);
+    EXPECT_TRUE(RowToRecord(list.Row(0)).names.Empty());
+    // Stored results keep the column texts only.
+    EXPECT_EQ(list.ToStoredHosts()[0].hostName, "alpha.local");
+}
+
 TEST(DottedQuad, ParsesOnlyFourDecimalOctets)
 {
     EXPECT_EQ(ParseDottedQuad("10.0.1.2"), 0x0A000102u);

@@ -51,7 +51,9 @@ std::string Output(OutputFormat format, bool header, bool withChange)
 {
     std::string text = header ? HeadlessHeaderLine(format, withChange) : std::string();
     const std::string none;
-    for (const HostRecord& host : kHosts) {
+    for (HostRecord host : kHosts) {
+        // The JSON form's names by source and service types are read past.
+        host.names = {"", host.ip + ".local", "", {"_ssh._tcp", "_ipp._tcp"}};
         text += HeadlessHostLine(host, format, withChange ? &none : nullptr);
     }
     if (withChange) {
@@ -113,6 +115,10 @@ TEST(ScanBaseline, HostileTextIsRefusedWithTheLineOrCutAndBlanked)
         {"198.18.0.1,A\n", "line 1: a scan's line has at least"},
         {"{\"IP\":\"198.18.0.1\",\"MAC\":5}\n", "line 1: not an object of texts"},
         {"{\"IP\":\"198.18.0.1\"} trailing\n", "line 1: not an object"},
+        {"{\"IP\":\"198.18.0.1\",\"names\":{\"mdns\":{\"x\":\"y\"}}}\n", "line 1: not an object"},
+        {"{\"IP\":\"198.18.0.1\",\"services\":[\"a\",5]}\n", "line 1: not an object"},
+        {"{\"IP\":\"198.18.0.1\",\"services\":[\"a\"\n", "line 1: not an object"},
+        {"{\"IP\":\"198.18.0.1\",\"names\":nul}\n", "line 1: not an object"},
         {"{\"IP\":\"198.18.0.1\",\"MAC\":\"\\u12\"}\n", "line 1: not an object"},
         {"{\"MAC\":\"A\"}\n", "line 1: an object without \"IP\""},
         {std::string("198.18.0.1\x1b[2J,A,B\n"), "line 1: '198.18.0.1 [2J' is not an IPv4 address"},

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_host_probe.h"
+#include "fakes/fake_name_transport.h"
 #include "fakes/fake_sweep_transport.h"
 #include "fakes/recording_scan_window.h"
 #include "fakes/temp_folder.h"
@@ -492,6 +493,45 @@ TEST_F(ScanEngineSweep, OneWorkerGivesEachAddressItsMessagesInOrder)
     EXPECT_EQ(seen.size(), 20u);
     EXPECT_EQ(m_probe.NodeStatusCalls(), 0); // the sweep probed, not the workers
     EXPECT_EQ(m_service->Done(), 20u);
+}
+
+TEST_F(ScanEngineSweep, TheNamesBySourceReachTheWindowAndTheSettingsSwitchThemOff)
+{
+    fakes::NameNet net;
+    m_service->SetSweepTransportFactory(
+        [this, &net] { return std::make_unique<fakes::NameTransport>(m_state, m_clock, net); });
+    AddArpHost(4, kOtherMac);
+    m_state.hosts[0xC6120004U].refusesNetbios = true;
+    net.responders[{0xC6120004U, kMdnsPort}] = fakes::MdnsHost("printer-hall.local", {"_ipp._tcp.local"});
+    AddNetbiosHost(7, kIntelMac, "PC07");
+    net.responders[{0xC6120007U, kMdnsPort}] = fakes::MdnsHost("pc07.local");
+    const auto found = [this](const std::string& address) {
+        for (const auto& event : m_window.Events()) {
+            if (event.message == WM_SCAN_HOST_FOUND && event.address == address) {
+                return event.record;
+            }
+        }
+        ADD_FAILURE() << address << " not found";
+        return HostRecord{};
+    };
+
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(10)));
+    WaitIdle();
+    HostRecord printer = found(Address(4));
+    EXPECT_EQ(printer.hostName, "printer-hall.local");
+    EXPECT_EQ(printer.names.mdns, "printer-hall.local");
+    EXPECT_EQ(printer.names.services, std::vector<std::string>{"_ipp._tcp"});
+    const HostRecord pc = found(Address(7));
+    EXPECT_EQ(pc.hostName, "PC07");
+    EXPECT_EQ(pc.names.netbios, "PC07");
+
+    SetSetting(kNameMdns, "0");
+    m_window.Clear();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(10)));
+    WaitIdle();
+    printer = found(Address(4));
+    EXPECT_EQ(printer.hostName, "-");
+    EXPECT_TRUE(printer.names.Empty());
 }
 
 TEST_F(ScanEngineSweep, ManyWorkersReportEveryAddressOnceAndFinishOnce)

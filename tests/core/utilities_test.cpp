@@ -206,6 +206,38 @@ TEST_F(InstalledLayoutTest, OverriddenProgramFolderDecidesTheLayout)
     EXPECT_FALSE(InstalledLayout());
 }
 
+// The programs the installation starts (the window, the inventory's child, the ARP
+// sweep helper): from libexec/tessvale/ of an installed or unpacked package first, then
+// beside the program (a build tree); only executable files, only plain names.
+TEST_F(InstalledLayoutTest, CompanionProgramsFromLibexecThenBeside)
+{
+    const std::string libexec = m_root.File("usr/libexec/tessvale");
+    ASSERT_TRUE(std::filesystem::create_directories(libexec));
+    const auto executable = [](const std::string& path) {
+        return WriteFile(path, "#!/bin/sh\n") && ::chmod(path.c_str(), 0755) == 0;
+    };
+    SetProgramFolderOverride(m_bin);
+    EXPECT_EQ(CompanionProgramPath("tessvale-inventory"), "") << "none yet";
+    ASSERT_TRUE(WriteFile(libexec + "/tessvale-inventory", "not executable"));
+    EXPECT_EQ(CompanionProgramPath("tessvale-inventory"), "") << "a file that cannot run";
+    ASSERT_TRUE(executable(m_bin + "/tessvale-inventory"));
+    EXPECT_EQ(CompanionProgramPath("tessvale-inventory"), m_bin + "/tessvale-inventory");
+    ASSERT_TRUE(executable(libexec + "/tessvale-inventory"));
+    EXPECT_EQ(CompanionProgramPath("tessvale-inventory"), libexec + "/tessvale-inventory") << "libexec first";
+    ASSERT_TRUE(executable(libexec + "/tessvale-window"));
+    EXPECT_EQ(CompanionProgramPath("../tessvale/tessvale-window"), "") << "a path is no name";
+    EXPECT_EQ(CompanionProgramPath(""), "");
+    SetProgramFolderOverride({});
+
+    EXPECT_EQ(ProgramFolderOf("/usr/bin/tessvale"), "/usr/bin");
+    EXPECT_EQ(ProgramFolderOf("/opt/x/usr/libexec/tessvale/tessvale-window"), "/opt/x/usr/bin")
+        << "the window answers for the program that starts it";
+    EXPECT_EQ(ProgramFolderOf("/usr/libexec/tessvale/arp-sweep"), "/usr/libexec/tessvale");
+    EXPECT_EQ(ProgramFolderOf("/work/build/tessvale-window"), "/work/build");
+    EXPECT_EQ(ProgramFolderOf("/tessvale"), "/");
+    EXPECT_EQ(ProgramFolderOf("tessvale"), "");
+}
+
 class RunCommandLineTest : public ::testing::Test
 {
 protected:

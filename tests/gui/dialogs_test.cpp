@@ -73,8 +73,31 @@ private slots:
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("shareFileLineEdit"))->text().size(), 300);
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("cpuLineEdit"))->text(), QString());
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("netCardVendorLineEdit"))->text(), QStringLiteral("Acme"));
+        QCOMPARE(dialog.NamesBox()->text(), QString());
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
+    }
+
+    void propertiesShowEachNameWithItsSourceAndTheServicesInWords()
+    {
+        HostRecord record;
+        record.ip = "10.0.0.5";
+        record.hostName = "ALPHA";
+        record.names = {"ALPHA",
+                        "alpha.local",
+                        "alpha.office.example",
+                        {"_ipp._tcp", "_printer._tcp", "_ssh._tcp", "_x-custom._udp"}};
+        CAttribute dialog;
+        dialog.Fill(record);
+        QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("nameSourcesLineEdit"))->text(),
+                 QStringLiteral("NetBIOS: ALPHA, mDNS: alpha.local, DNS: alpha.office.example"));
+        QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("servicesLineEdit"))->text(),
+                 QStringLiteral("printer, ssh, _x-custom._udp"));
+        QVERIFY(dialog.NamesBox()->isReadOnly() && dialog.ServicesBox()->isReadOnly());
+        record.names = {"", "", "db.example", {}};
+        dialog.Fill(record);
+        QCOMPARE(dialog.NamesBox()->text(), QStringLiteral("DNS: db.example"));
+        QCOMPARE(dialog.ServicesBox()->text(), QString());
     }
 };
 

@@ -706,6 +706,23 @@ private slots:
         QCOMPARE(prompts.properties.size(), std::size_t(1)); // below the rows: nothing
     }
 
+    void propertiesGetTheNamesBySourceOfTheRow()
+    {
+        window->OnCommand(32771);
+        HostRecord host = Host("198.18.0.9", "printer.local");
+        host.names = {"", "printer.local", "printer.office.example", {"_ipp._tcp"}};
+        FoundFromWorker(host);
+        Finish();
+        QCOMPARE(Cell(0, 3), QStringLiteral("printer.local")); // the one Host Name column
+        const QPoint onRow = List()->visualRect(Model()->index(0, 3)).center();
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, onRow);
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, onRow);
+        QCOMPARE(prompts.properties.size(), std::size_t(1));
+        QCOMPARE(prompts.properties[0].names.mdns, std::string("printer.local"));
+        QCOMPARE(prompts.properties[0].names.dns, std::string("printer.office.example"));
+        QCOMPARE(prompts.properties[0].names.services, std::vector<std::string>{"_ipp._tcp"});
+    }
+
     void menusFollowTheScanState()
     {
         auto* menuStart = Find<QAction>("startMenuAction");

@@ -9,6 +9,7 @@
 
 #include "dialogs/setting_dlg.h"
 #include "fakes/temp_folder.h"
+#include "scan/service_auto_scan.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
@@ -88,6 +89,31 @@ private slots:
         QCOMPARE(saved.Value(kWmiLogin), std::string(""));
         QCOMPARE(saved.Value(kWmiPassword), std::string(""));
         QCOMPARE(recorder.appliedLanguages, QStringList{QStringLiteral("English")});
+    }
+
+    void nameSourcesAreOnByDefaultAndSwitchOffOneByOne()
+    {
+        ConfigStore store;
+        store.Load(m_path.toStdString());
+        Recorder recorder;
+        {
+            CSettingDlg dialog(store, recorder.Services(), 0);
+            for (const char* name : {"netbiosNameCheckBox", "mdnsNameCheckBox", "dnsNameCheckBox"}) {
+                QVERIFY2(Child<QCheckBox>(&dialog, name)->isChecked(), name);
+            }
+            Child<QCheckBox>(&dialog, "mdnsNameCheckBox")->setChecked(false);
+            Child<QPushButton>(&dialog, "okButton")->click();
+        }
+        const ConfigRecord saved = ReadSettingsFile(m_path);
+        QCOMPARE(saved.Value(kNameNetbios), std::string("1"));
+        QCOMPARE(saved.Value(kNameMdns), std::string("0"));
+        QCOMPARE(saved.Value(kNameDns), std::string("1"));
+        // Shown again as stored; the scan reads the same settings.
+        CSettingDlg again(store, recorder.Services(), 0);
+        QVERIFY(!Child<QCheckBox>(&again, "mdnsNameCheckBox")->isChecked());
+        QVERIFY(Child<QCheckBox>(&again, "dnsNameCheckBox")->isChecked());
+        const NameSettings names = NameSettingsOf(store.LoadSettings());
+        QVERIFY(names.netbios && !names.mdns && names.dns);
     }
 
     void credentialsRoundTripThroughBase64()

@@ -39,7 +39,8 @@ fi
 
 # Contents and dependencies.
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|' >"$work/contents"
-for path in /usr/bin/tessvale /usr/libexec/tessvale/arp-sweep /usr/share/tessvale/NET_1.vssx /usr/share/tessvale/Language/Language.xml \
+for path in /usr/bin/tessvale /usr/libexec/tessvale/arp-sweep /usr/libexec/tessvale/tessvale-window \
+    /usr/libexec/tessvale/tessvale-inventory /usr/share/tessvale/NET_1.vssx /usr/share/tessvale/Language/Language.xml \
     /usr/share/tessvale/Language/deu.ini /usr/share/tessvale/Language/enu.ini \
     /usr/share/applications/net.tessvale.Tessvale.desktop /usr/share/icons/hicolor/scalable/apps/tessvale.svg \
     /usr/share/metainfo/net.tessvale.Tessvale.metainfo.xml /usr/share/man/man1/tessvale.1.gz \
