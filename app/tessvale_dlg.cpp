@@ -233,6 +233,10 @@ CTessvaleDlg::~CTessvaleDlg()
         m_closing = true;
         DrainScan();
     }
+    // Hidden while the result list still exists: the dialog's own destructor hides a
+    // visible window after the members are gone, and a list view with a layout still
+    // due would read the rows from the destroyed list then.
+    hide();
 }
 
 void CTessvaleDlg::BuildMenus()
@@ -769,6 +773,23 @@ void CTessvaleDlg::ScanAddress(const std::string& address)
 void CTessvaleDlg::HostSilent(const std::string& address)
 {
     Deliver([this, &address] { HandleHostSilent(address); });
+}
+
+void CTessvaleDlg::HostsSilent(std::span<const std::uint32_t> addresses)
+{
+    if (addresses.empty()) {
+        return;
+    }
+    // One hand-over to the window's thread for the whole batch; the status line and the
+    // bar move as for single addresses.
+    ScanAddress(FormatIpv4(addresses.back()));
+    Deliver([this, addresses] {
+        for (const std::uint32_t address : addresses) {
+            HandleHostSilent(FormatIpv4(address));
+        }
+    });
+    m_stepsDone += static_cast<int>(addresses.size()) - 1;
+    ScanStep();
 }
 
 void CTessvaleDlg::PostStopCommand()

@@ -62,6 +62,7 @@ public:
     void ScanFinished() override;
     void ScanAddress(const std::string& address) override;
     void HostSilent(const std::string& address) override;
+    void HostsSilent(std::span<const std::uint32_t> addresses) override;
     // Any thread: queues the Stop command for the window's thread.
     void PostStopCommand() override;
     // Any thread: the lookup text the last lookup command took.

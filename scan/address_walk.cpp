@@ -44,20 +44,30 @@ AddressWalk::AddressWalk(std::string_view start, std::string_view end, std::vect
     m_skipped.erase(std::unique(m_skipped.begin(), m_skipped.end()), m_skipped.end());
 }
 
-bool AddressWalk::Next(std::string& address)
+bool AddressWalk::Next(std::uint32_t& address)
 {
     while (m_next <= m_last) {
         const auto value = static_cast<std::uint32_t>(m_next++);
         if (std::binary_search(m_skipped.begin(), m_skipped.end(), value)) {
             continue;
         }
-        char text[16];
-        std::snprintf(text, sizeof text, "%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
-                      value & 0xFF);
-        address = text;
+        address = value;
         return true;
     }
     return false;
+}
+
+bool AddressWalk::Next(std::string& address)
+{
+    std::uint32_t value = 0;
+    if (!Next(value)) {
+        return false;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
+                  value & 0xFF);
+    address = text;
+    return true;
 }
 
 std::uint64_t AddressWalk::Count() const

@@ -31,6 +31,8 @@ public:
 
     // Writes the next address ("%u.%u.%u.%u") and advances; false when the walk is over.
     bool Next(std::string& address);
+    // The same, as a number in host order (first octet highest).
+    bool Next(std::uint32_t& address);
 
     // Number of addresses the whole walk yields, computed without walking.
     std::uint64_t Count() const;

@@ -112,9 +112,8 @@ int JobPool::ThreadCount() const
     return m_threadCount;
 }
 
-int JobPool::BusySlots(const CServiceBasic* service) const
+int JobPool::BusyLocked(const CServiceBasic* service) const
 {
-    std::lock_guard lock(m_mutex);
     int busy = 0;
     for (int i = 0; i < m_threadCount; ++i) {
         if (m_slots[i].state == JobSlot::kAssigned && m_slots[i].service == service) {
@@ -122,6 +121,37 @@ int JobPool::BusySlots(const CServiceBasic* service) const
         }
     }
     return busy;
+}
+
+int JobPool::BusySlots(const CServiceBasic* service) const
+{
+    std::lock_guard lock(m_mutex);
+    return BusyLocked(service);
+}
+
+void JobPool::WaitIdle(const CServiceBasic* service, const std::function<void()>& pumpEvents,
+                       std::chrono::milliseconds pumpInterval)
+{
+    std::unique_lock lock(m_mutex);
+    while (m_threadCount > 0 && BusyLocked(service) > 0) {
+        if (!pumpEvents) {
+            m_slotFreed.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        pumpEvents();
+        lock.lock();
+        if (m_threadCount == 0 || BusyLocked(service) == 0) {
+            break;
+        }
+        m_slotFreed.wait_for(lock, pumpInterval);
+    }
+}
+
+bool JobPool::WaitIdleFor(const CServiceBasic* service, std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(m_mutex);
+    return m_slotFreed.wait_for(lock, limit, [&] { return m_threadCount == 0 || BusyLocked(service) == 0; });
 }
 
 int JobPool::Capacity() const

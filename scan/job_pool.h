@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -66,6 +67,15 @@ public:
     // Number of slots busy with a job of the service.
     int BusySlots(const CServiceBasic* service) const;
 
+    // Waits until no slot is busy with a job of the service (or the pool has no
+    // threads), woken by each job's end, not by time. With pumpEvents (the window's
+    // dispatch, which workers blocked in a call to the window need) it is called first
+    // and then again after every job's end and at least every `pumpInterval`.
+    void WaitIdle(const CServiceBasic* service, const std::function<void()>& pumpEvents = {},
+                  std::chrono::milliseconds pumpInterval = std::chrono::milliseconds(10));
+    // The same without events to pump, for at most `limit`; true when no job is left.
+    bool WaitIdleFor(const CServiceBasic* service, std::chrono::milliseconds limit);
+
     // How many jobs the pool can run at once: the threads it has plus those the memory
     // ceiling and the thread limit still allow (an estimate from the stack size).
     int Capacity() const;
@@ -80,6 +90,7 @@ public:
 private:
     class Thread;
 
+    int BusyLocked(const CServiceBasic* service) const;
     int PlaceLocked(const JobSlot& job);
     bool GrowLocked();
     void ThreadMain(int index);

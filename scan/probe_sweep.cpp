@@ -11,6 +11,11 @@ namespace {
 
 constexpr std::size_t kMaxOtherMacs = 4;
 constexpr std::chrono::milliseconds kSecondArpWait{500};
+// How often a sweep that may not start more addresses (the neighbour table or the
+// untaken hosts are full) looks again without any other event.
+constexpr std::chrono::milliseconds kBlockedRecheck{50};
+// How far apart the pump's wake-ups may fall behind the events they serve.
+constexpr std::chrono::milliseconds kEventSlack{2};
 
 bool AllBytes(const MacAddress& mac, std::uint8_t value)
 {
@@ -56,16 +61,121 @@ bool ProbeSweep::Take(SweepResult& result)
     return true;
 }
 
-void ProbeSweep::WaitReady(std::chrono::milliseconds wait)
+std::size_t ProbeSweep::TakeSilent(std::vector<std::uint32_t>& addresses)
+{
+    std::lock_guard lock(m_mutex);
+    const std::size_t count = m_silent.size();
+    addresses.insert(addresses.end(), m_silent.begin(), m_silent.end());
+    m_silent.clear();
+    return count;
+}
+
+void ProbeSweep::ExpectCaller()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_coming;
+}
+
+void ProbeSweep::ForgetCaller()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_coming > 0) {
+        --m_coming;
+    }
+}
+
+bool ProbeSweep::Over() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sweepOver || m_stopped;
+}
+
+ProbeSweep::Turn ProbeSweep::Await(SweepResult& result, bool newcomer)
 {
     std::unique_lock lock(m_mutex);
-    m_readyChanged.wait_for(lock, wait, [this] { return !m_ready.empty() || m_sweepOver; });
+    if (newcomer && m_coming > 0) {
+        --m_coming;
+    }
+    for (;;) {
+        if (m_stopped) {
+            return Turn::Over;
+        }
+        if (!m_ready.empty()) {
+            result = std::move(m_ready.front());
+            m_ready.pop_front();
+            return Turn::Host;
+        }
+        if (m_sweepOver) {
+            return Turn::Over;
+        }
+        if (!m_pumpOwned) {
+            m_pumpOwned = true;
+            return Turn::Pump;
+        }
+        ++m_waiting;
+        m_readyChanged.wait(lock);
+        --m_waiting;
+        if (m_waking > 0) {
+            --m_waking;
+        }
+        ++m_wakeups;
+    }
+}
+
+void ProbeSweep::WakeOneLocked()
+{
+    // Only a caller that nobody woke yet: a second host while the first woken caller is
+    // still on its way wakes a second caller, a host nobody waits for wakes nobody.
+    if (m_waiting > m_waking) {
+        ++m_waking;
+        m_readyChanged.notify_one();
+    }
+}
+
+void ProbeSweep::ReleasePump()
+{
+    std::lock_guard lock(m_mutex);
+    m_pumpOwned = false;
+    if (!m_sweepOver && !m_stopped) {
+        WakeOneLocked();
+    }
+}
+
+void ProbeSweep::Stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+    }
+    m_readyChanged.notify_all();
+    if (m_transport) {
+        m_transport->Wake();
+    }
+}
+
+std::size_t ProbeSweep::Unserved() const
+{
+    std::lock_guard lock(m_mutex);
+    const std::size_t coming = m_waking + m_coming;
+    return m_ready.size() > coming ? m_ready.size() - coming : 0;
+}
+
+std::size_t ProbeSweep::Waiting() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_waiting;
+}
+
+std::uint64_t ProbeSweep::Wakeups() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_wakeups;
 }
 
 bool ProbeSweep::Exhausted() const
 {
     std::lock_guard lock(m_mutex);
-    return m_sweepOver && m_ready.empty();
+    return m_sweepOver && m_ready.empty() && m_silent.empty();
 }
 
 std::size_t ProbeSweep::InFlight() const
@@ -88,11 +198,15 @@ void ProbeSweep::Pump(std::chrono::microseconds wait)
     Retry(now);
     SendDue(now);
     if (m_walkOver && !m_hasHeld && m_pending.empty()) {
+        bool first = false;
         {
             std::lock_guard lock(m_mutex);
+            first = !m_sweepOver;
             m_sweepOver = true;
         }
-        m_readyChanged.notify_all();
+        if (first) {
+            m_readyChanged.notify_all(); // the end wakes every waiting caller, once
+        }
     }
 }
 
@@ -110,17 +224,26 @@ void ProbeSweep::Receive(std::chrono::microseconds wait)
 
 ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
 {
+    // Deadlines a moment apart are handled in one wake-up, and requests go out a few
+    // at a time: the pump wakes at most every kEventSlack while it sends or expires.
     TimePoint next = TimePoint::max();
     for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
         if (!deadlines->empty()) {
-            next = std::min(next, deadlines->front().first);
+            next = std::min(next, deadlines->front().first + kEventSlack);
         }
     }
     if (!m_retries.empty()) {
-        next = std::min(next, m_retries.front().first);
+        next = std::min(next, m_retries.front().first + kEventSlack);
     }
-    if (!m_walkOver || m_hasHeld) {
-        const double missing = std::max(0.0, 1.0 - m_credit);
+    if ((!m_walkOver || m_hasHeld) && m_sendingBlocked) {
+        // Room comes back with an answer or a neighbour event (which end the wait) or
+        // as held entries age out: looked at again now and then, not at the rate.
+        next = std::min(next, now + kBlockedRecheck);
+    } else if (!m_walkOver || m_hasHeld) {
+        const double cap = std::max(1.0, m_settings.ratePerSecond / 50.0);
+        const double batch =
+            std::min(cap, std::max(1.0, m_settings.ratePerSecond * std::chrono::duration<double>(kEventSlack).count()));
+        const double missing = std::max(0.0, batch - m_credit);
         next = std::min(next, now + std::chrono::microseconds(
                                         static_cast<long long>(missing * 1e6 / m_settings.ratePerSecond + 1)));
     }
@@ -134,16 +257,19 @@ void ProbeSweep::SendDue(TimePoint now)
     const double elapsed = std::chrono::duration<double>(now - m_paceStart).count();
     m_paceStart = now;
     m_credit = std::min(cap, m_credit + std::max(0.0, elapsed) * m_settings.ratePerSecond);
+    m_sendingBlocked = false;
     while (m_credit >= 1.0) {
         {
             // Finished addresses the workers have not taken yet pause the sweep, so that
             // memory stays flat when the workers are the slower side.
             std::lock_guard lock(m_mutex);
-            if (m_ready.size() >= m_settings.readyLimit) {
+            if (m_ready.size() + m_silent.size() >= m_settings.readyLimit) {
+                m_sendingBlocked = true;
                 return;
             }
         }
         if (!StartNext(now)) {
+            m_sendingBlocked = !m_walkOver || m_hasHeld;
             return;
         }
         m_credit -= 1.0;
@@ -153,21 +279,16 @@ void ProbeSweep::SendDue(TimePoint now)
 bool ProbeSweep::StartNext(TimePoint now)
 {
     if (!m_hasHeld) {
-        if (m_walkOver || !m_walk.Next(m_heldText)) {
+        if (m_walkOver || !m_walk.Next(m_held)) {
             m_walkOver = true;
             return false;
         }
-        const auto value = ParseIpv4(m_heldText);
-        m_held = value.value_or(0);
         m_hasHeld = true;
-        if (!value || m_pending.count(m_held) != 0) {
-            // Not an address a datagram can go to: it is handed over as silent.
+        if (m_pending.count(m_held) != 0) {
+            // Asked already (a walk never gives an address twice): counted as silent.
             m_hasHeld = false;
             std::lock_guard lock(m_mutex);
-            SweepResult result;
-            result.address = m_heldText;
-            m_ready.push_back(std::move(result));
-            m_readyChanged.notify_all();
+            m_silent.push_back(m_held);
             return true;
         }
     }
@@ -177,7 +298,6 @@ bool ProbeSweep::StartNext(TimePoint now)
     }
     m_hasHeld = false;
     Pending& pending = m_pending[m_held];
-    pending.text = std::move(m_heldText);
     pending.onLink = onLink;
     pending.transaction = m_nextTransaction++;
     // With ARP first, a silent address waits only for ARP, which a host's kernel answers
@@ -185,7 +305,16 @@ bool ProbeSweep::StartNext(TimePoint now)
     // with the whole timeout.
     const auto own = m_transport ? m_transport->OwnMac(m_held) : std::nullopt;
     const bool arpOnly = onLink && !own && m_transport->ArpFirst();
-    const auto wait = arpOnly ? m_settings.timeout / 2 : m_settings.timeout;
+    auto wait = arpOnly ? m_settings.timeout / 2 : m_settings.timeout;
+    if (onLink && !own && !m_transport->ArpFirst() && m_settings.retries > 0) {
+        // The kernel resolves the address and repeats its request at its own interval:
+        // a retry is heard only when the address waits for the repeated request's answer.
+        const auto interval = m_transport->KernelArpInterval();
+        if (interval.count() > 0) {
+            wait = std::max(wait,
+                            std::min(interval * m_settings.retries + m_settings.timeout / 4, m_settings.timeout * 3));
+        }
+    }
     pending.deadline = now + wait;
     (arpOnly ? m_arpDeadlines : m_deadlines).emplace_back(pending.deadline, m_held);
     if (own) {
@@ -211,7 +340,6 @@ bool ProbeSweep::StartNext(TimePoint now)
         if (!m_transport->SendNodeStatus(m_held, pending.transaction) && onLink && !m_transport->ArpFirst()) {
             // Refused (the kernel's neighbour table is full): the address waits for
             // room and is started again, rather than reported silent unasked.
-            m_heldText = std::move(pending.text);
             m_hasHeld = true;
             m_pending.erase(m_held);
             return false;
@@ -446,9 +574,16 @@ void ProbeSweep::Finish(std::uint32_t address)
 {
     const auto found = m_pending.find(address);
     Pending& pending = found->second;
+    if (!pending.netbiosAnswered && !pending.arpAnswered) {
+        // Silent: counted by the pump's owner, never handed to a taker.
+        m_pending.erase(found);
+        std::lock_guard lock(m_mutex);
+        m_silent.push_back(address);
+        return;
+    }
     SweepResult result;
-    result.address = std::move(pending.text);
-    result.online = pending.netbiosAnswered || pending.arpAnswered;
+    result.address = FormatIpv4(address);
+    result.online = true;
     if (pending.netbiosAnswered) {
         const bool useArp = AllBytes(pending.unitId, 0) && pending.arpAnswered;
         result.mac = FormatMac(useArp ? pending.arpMac : pending.unitId);
@@ -469,11 +604,9 @@ void ProbeSweep::Finish(std::uint32_t address)
         result.otherMacs.insert(result.otherMacs.begin(), FormatMac(pending.arpMac));
     }
     m_pending.erase(found);
-    {
-        std::lock_guard lock(m_mutex);
-        m_ready.push_back(std::move(result));
-    }
-    m_readyChanged.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_ready.push_back(std::move(result));
+    WakeOneLocked(); // one host, at most one waiting caller
 }
 
 } // namespace tessvale

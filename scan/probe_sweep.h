@@ -84,6 +84,14 @@ public:
         (void)address;
         return std::nullopt;
     }
+    // True when every host that claims an address can be heard: ARP requests go out
+    // from the sweep (a raw socket, or a helper that holds one) so that each claimant
+    // answers. Asked when a scan has ended.
+    virtual bool SeesArpConflicts() const { return ArpFirst(); }
+    // When the kernel resolves on-link addresses itself (no ARP of the sweep's own goes
+    // out): the interval at which it repeats its request for an unresolved address, so
+    // that a retry can wait for the answer to the repeated request. Zero otherwise.
+    virtual std::chrono::milliseconds KernelArpInterval() const { return std::chrono::milliseconds(0); }
     // One datagram of the name probes to address:port from the sweep's sockets, whose
     // answers Receive reports as Name; false when it could not be sent.
     virtual bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message)
@@ -95,9 +103,11 @@ public:
     }
     // Waits at most `wait` for datagrams and appends what arrived (bounded per call).
     virtual void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) = 0;
+    // Ends a Receive that waits now, or else the next one, at once. Any thread.
+    virtual void Wake() {}
 };
 
-// What the sweep learned of one address.
+// What the sweep learned of one answering host.
 struct SweepResult
 {
     std::string address;
@@ -114,19 +124,54 @@ public:
     using TimePoint = std::chrono::steady_clock::time_point;
     using Clock = std::function<TimePoint()>;
 
+    // What a taker is to do next (Await).
+    enum class Turn
+    {
+        Host, // an answering host was taken
+        Pump, // the pump had no owner: the caller owns it until ReleasePump
+        Over  // the sweep is over and every host taken, or it was stopped
+    };
+
     // clock: empty for the steady clock.
     ProbeSweep(AddressWalk walk, std::unique_ptr<SweepTransport> transport, SweepSettings settings, Clock clock = {});
     ~ProbeSweep();
     ProbeSweep(const ProbeSweep&) = delete;
     ProbeSweep& operator=(const ProbeSweep&) = delete;
 
-    // Sends what is due, waits at most `wait` for answers and hands over the addresses
-    // whose answer or deadline came. One thread at a time.
+    // Sends what is due, waits at most `wait` for answers (less when something falls due
+    // sooner, or Wake/Stop is called) and hands over the addresses whose answer or
+    // deadline came. One thread at a time: the pump's owner.
     void Pump(std::chrono::microseconds wait);
-    // Takes the oldest finished address; false when none is ready. Any thread.
+    // Takes the oldest answering host; false when none is ready. Any thread.
     bool Take(SweepResult& result);
-    // Waits at most `wait` until an address is ready or the sweep is over.
-    void WaitReady(std::chrono::milliseconds wait);
+    // Moves the silent addresses finished since the last call (host order, in the order
+    // they finished) to the end of `addresses`; returns how many. Silent addresses are
+    // never handed to takers.
+    std::size_t TakeSilent(std::vector<std::uint32_t>& addresses);
+
+    // Blocks until the caller has something to do. Waiting callers sleep without a
+    // timeout: an answering host wakes one of them, a released pump one, the end of the
+    // sweep and Stop all of them.
+    // newcomer: the caller is the one an ExpectCaller announced.
+    Turn Await(SweepResult& result, bool newcomer = false);
+    // Announces a caller on its way to take a host (a worker being started for it), and
+    // takes the announcement back when that caller cannot come.
+    void ExpectCaller();
+    void ForgetCaller();
+    // Gives up the pump Await handed over; wakes one waiting caller to take it on.
+    void ReleasePump();
+    // Ends every Await and the pump's wait; later calls of Await return Over.
+    void Stop();
+    // Answering hosts ready that no woken or announced caller is on its way to take.
+    std::size_t Unserved() const;
+    // True once the sweep is over or stopped.
+    bool Over() const;
+    // True when ARP goes out from the sweep itself, so that every claimant answers it.
+    bool SeesArpConflicts() const { return m_transport && m_transport->SeesArpConflicts(); }
+    // Callers blocked in Await now, and how often one woke up since the start.
+    std::size_t Waiting() const;
+    std::uint64_t Wakeups() const;
+
     // True when every address of the walk has been handed over and taken.
     bool Exhausted() const;
     // Addresses of the whole walk.
@@ -137,7 +182,6 @@ public:
 private:
     struct Pending
     {
-        std::string text;
         std::uint16_t transaction = 0;
         bool onLink = false;
         bool netbiosSent = false;
@@ -184,9 +228,9 @@ private:
 
     // Pump's own state (one thread at a time).
     bool m_walkOver = false;
-    std::string m_heldText; // taken from the walk, waiting for the neighbour table's headroom
-    std::uint32_t m_held = 0;
+    std::uint32_t m_held = 0; // taken from the walk, waiting for the neighbour table's headroom
     bool m_hasHeld = false;
+    bool m_sendingBlocked = false; // no room to start more: the rate does not make the next event
     std::unordered_map<std::uint32_t, Pending> m_pending;
     std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines;    // in the order of their deadlines
     std::deque<std::pair<TimePoint, std::uint32_t>> m_arpDeadlines; // the shorter waits for ARP alone, in order
@@ -198,11 +242,20 @@ private:
     std::vector<SweepAnswer> m_answers;
     NameProbe m_names;
 
+    void WakeOneLocked();
+
     // Shared with the takers.
     mutable std::mutex m_mutex;
     std::condition_variable m_readyChanged;
-    std::deque<SweepResult> m_ready;
-    bool m_sweepOver = false; // walk over and nothing pending
+    std::deque<SweepResult> m_ready;     // answering hosts
+    std::vector<std::uint32_t> m_silent; // silent addresses not yet counted
+    bool m_sweepOver = false;            // walk over and nothing pending
+    bool m_stopped = false;
+    bool m_pumpOwned = false;
+    std::size_t m_waiting = 0; // callers blocked in Await
+    std::size_t m_waking = 0;  // of them, woken and not yet back
+    std::size_t m_coming = 0;  // announced callers not yet arrived
+    std::uint64_t m_wakeups = 0;
 };
 
 // The sockets of a real sweep: a UDP socket for NetBIOS (towards `netbiosPort`), and for

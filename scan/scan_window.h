@@ -1,8 +1,11 @@
 // What the scan engine tells the main window, one call per window message.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
+#include "scan/address_forms.h"
 #include "scan/host_record.h"
 
 namespace tessvale {
@@ -40,6 +43,19 @@ public:
     virtual void ScanFinished() = 0;                          // WM_SCAN_FINISHED
     virtual void ScanAddress(const std::string& address) = 0; // WM_SCAN_ADDRESS
     virtual void HostSilent(const std::string& address) = 0;  // WM_SCAN_HOST_SILENT
+
+    // Addresses (host order) that gave no answer, finished together: each stands for
+    // its ScanAddress, ScanStep and HostSilent, which is what this does unless the
+    // window counts a batch at once. Sent outside the scan's lock, while it runs.
+    virtual void HostsSilent(std::span<const std::uint32_t> addresses)
+    {
+        for (const std::uint32_t address : addresses) {
+            const std::string text = FormatIpv4(address);
+            ScanAddress(text);
+            ScanStep();
+            HostSilent(text);
+        }
+    }
 
     // Queues the Stop command for the window's thread and returns at once (the one
     // message a worker posts instead of sending).

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <thread>
 
 #include "common/text_util.h"
 #include "scan/adapter_list.h"
@@ -16,7 +15,9 @@ namespace tessvale {
 
 namespace {
 
-constexpr auto kDrainPassTime = std::chrono::milliseconds(10);
+// The longest single wait of the pump's owner; the sweep's next event or an answer ends
+// it sooner, and so does a stop.
+constexpr auto kPumpWait = std::chrono::seconds(60);
 
 } // namespace
 
@@ -46,9 +47,10 @@ CServiceAutoScan::CServiceAutoScan(JobPool& pool, ConfigStore& store, HostProbe&
 CServiceAutoScan::~CServiceAutoScan()
 {
     RequestStop();
-    while (m_pool.ThreadCount() > 0 && m_pool.BusySlots(this) > 0) {
-        std::this_thread::sleep_for(kDrainPassTime);
+    if (m_sweep) {
+        m_sweep->Stop();
     }
+    m_pool.WaitIdle(this);
 }
 
 std::uint64_t CServiceAutoScan::Total() const
@@ -73,15 +75,11 @@ void CServiceAutoScan::SetEventPump(std::function<void()> pumpEvents)
 
 void CServiceAutoScan::DrainJobs(const std::function<void()>& pumpEvents)
 {
-    for (;;) {
-        if (pumpEvents) {
-            pumpEvents();
-        }
-        if (m_pool.ThreadCount() == 0 || m_pool.BusySlots(this) == 0) {
-            return;
-        }
-        std::this_thread::sleep_for(kDrainPassTime);
+    // Workers waiting for the sweep, and its pump, end at once.
+    if (m_sweep) {
+        m_sweep->Stop();
     }
+    m_pool.WaitIdle(this, pumpEvents);
 }
 
 void CServiceAutoScan::StopAndDrain(const std::function<void()>& pumpEvents)
@@ -115,38 +113,61 @@ int CServiceAutoScan::StartScan(const std::string& start, const std::string& end
         m_total = m_sweep ? m_sweep->Count() : m_walk.Count();
         m_done = 0;
         total = m_total;
+        const ConfigRecord settings = m_store.LoadSettings();
+        const long long further =
+            std::clamp<long long>(ParseDecimal(settings.Value(kAutoscanThreads)), 0, JobPool::kMaxThreads - 1);
+        m_maxWorkers = 1 + static_cast<int>(further);
+        m_workers = 1;
+        m_newcomers = 0;
     }
     window->ScanStarted(static_cast<int>(std::min<std::uint64_t>(total, INT_MAX)));
 
     Start();
-    int workers = 1;
-    // An empty walk needs no more workers: the one started reports the finish.
-    if (total > 0) {
-        const ConfigRecord settings = m_store.LoadSettings();
-        const long long further =
-            std::clamp<long long>(ParseDecimal(settings.Value(kAutoscanThreads)), 0, JobPool::kMaxThreads - 1);
+    // An empty walk needs no more workers: the one started reports the finish. A sweep
+    // starts the others as answering hosts wait for them.
+    if (total > 0 && !m_sweep) {
         // Never more than the pool can run at once: the window's thread must not wait
         // in Submit while the workers wait for the window.
         JobSlot job;
         job.service = this;
-        for (long long i = 0; i < further && IsRunning(); ++i) {
+        while (m_workers.load() < m_maxWorkers && IsRunning()) {
             if (m_pool.TrySubmit(job) < 0) {
                 break;
             }
-            ++workers;
+            ++m_workers;
         }
     }
-    m_workers = workers;
     return 1;
 }
 
-bool CServiceAutoScan::CountDoneLocked()
+bool CServiceAutoScan::StartWorker()
+{
+    // Only pool threads call this, one at a time (the pump's owner).
+    if (!IsRunning() || m_workers.load() >= m_maxWorkers) {
+        return false;
+    }
+    JobSlot job;
+    job.service = this;
+    m_sweep->ExpectCaller();
+    ++m_newcomers;
+    if (m_pool.TrySubmit(job) < 0) {
+        // The pool can run no more: the scan goes on with the workers it has.
+        --m_newcomers;
+        m_sweep->ForgetCaller();
+        m_maxWorkers = m_workers.load();
+        return false;
+    }
+    ++m_workers;
+    return true;
+}
+
+bool CServiceAutoScan::CountDoneLocked(std::uint64_t count)
 {
     // After a stop the window has reset its counts; a late address belongs to no scan.
     if (!IsRunning()) {
         return false;
     }
-    if (++m_done < m_total) {
+    if ((m_done += count) < m_total) {
         return true;
     }
     m_window->ScanFinished();
@@ -181,41 +202,67 @@ std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk)
     return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), sweep);
 }
 
-bool CServiceAutoScan::NextFromSweep(SweepResult& result)
+bool CServiceAutoScan::NextFromSweep(SweepResult& result, bool newcomer)
 {
-    // Short slices, so that a stop ends every worker within a few of them.
-    constexpr auto kSlice = std::chrono::milliseconds(10);
     while (IsRunning()) {
-        // Every worker keeps the sweep moving on its way, so that the requests and the
-        // deadlines run on while the others complete answering hosts.
-        if (!m_pumping.exchange(true)) {
-            m_sweep->Pump(std::chrono::microseconds(0));
-            m_pumping = false;
-        }
-        if (m_sweep->Take(result)) {
+        const ProbeSweep::Turn turn = m_sweep->Await(result, newcomer);
+        newcomer = false;
+        switch (turn) {
+        case ProbeSweep::Turn::Host:
             return true;
-        }
-        if (m_sweep->Exhausted()) {
+        case ProbeSweep::Turn::Over:
             return false;
+        case ProbeSweep::Turn::Pump:
+            break;
         }
-        if (!m_pumping.exchange(true)) {
-            m_sweep->Pump(kSlice);
-            m_pumping = false;
-        } else {
-            m_sweep->WaitReady(kSlice);
+        const bool goOn = PumpSweep();
+        m_sweep->ReleasePump();
+        if (!goOn) {
+            return false;
         }
     }
     return false;
 }
 
-bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, bool& online)
+bool CServiceAutoScan::PumpSweep()
+{
+    std::vector<std::uint32_t> silent;
+    while (IsRunning()) {
+        m_sweep->Pump(kPumpWait);
+        silent.clear();
+        if (m_sweep->TakeSilent(silent) > 0 && !ReportSilent(silent)) {
+            return false;
+        }
+        // A waiting worker has been woken for each host already; the others get a new
+        // worker while the setting allows, else this one leaves the pump to take one.
+        std::size_t unserved = m_sweep->Unserved();
+        while (unserved > 0 && StartWorker()) {
+            --unserved;
+        }
+        if (unserved > 0 || m_sweep->Over()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CServiceAutoScan::ReportSilent(std::span<const std::uint32_t> addresses)
+{
+    if (IsRunning()) {
+        m_window->HostsSilent(addresses);
+    }
+    std::lock_guard lock(m_lock);
+    return CountDoneLocked(addresses.size());
+}
+
+bool CServiceAutoScan::NextAddress(HostRecord& record, std::string& address, bool& online, bool newcomer)
 {
     record.hostName.assign(1, '-');
     record.otherMacs.clear();
     record.names = HostNames{};
     if (m_sweep) {
         SweepResult result;
-        const bool taken = NextFromSweep(result);
+        const bool taken = NextFromSweep(result, newcomer);
         std::lock_guard lock(m_lock);
         if (!taken) {
             // A walk without any address is finished as soon as it starts.
@@ -296,11 +343,18 @@ bool CServiceAutoScan::ReportOnline(HostRecord& record, const std::string& addre
 int CServiceAutoScan::Run(JobSlot& slot)
 {
     (void)slot;
+    // Whether this worker was started for a waiting host (the first of a scan never is).
+    bool newcomer = false;
+    for (int waiting = m_newcomers.load(); waiting > 0 && !newcomer;) {
+        newcomer = m_newcomers.compare_exchange_weak(waiting, waiting - 1);
+    }
     HostRecord record;
     std::string address;
     while (IsRunning()) {
         bool online = false;
-        if (!NextAddress(record, address, online)) {
+        const bool first = newcomer;
+        newcomer = false;
+        if (!NextAddress(record, address, online, first)) {
             return 1;
         }
         if (!online) {

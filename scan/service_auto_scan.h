@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,9 @@ public:
     ~CServiceAutoScan() override;
 
     // Waits for the workers of a previous scan, installs the walk of start..end, sends
-    // ScanStarted with its count and starts AutoscanThreads + 1 workers, as many as the
-    // pool can run at once. Returns 1.
+    // ScanStarted with its count and starts the workers: AutoscanThreads + 1 of them, as
+    // many as the pool can run at once. With a sweep only the first starts at once; the
+    // others are started as answering hosts wait for them. Returns 1.
     int StartScan(const std::string& start, const std::string& end, ScanWindow* window, bool macLookup) override;
     void StopAndDrain(const std::function<void()>& pumpEvents) override;
     int MaxWorkers() const override;
@@ -65,17 +67,30 @@ public:
     // Addresses of the last StartScan's walk, and those finished since.
     std::uint64_t Total() const;
     std::uint64_t Done() const;
-    // Workers started by the last StartScan.
+    // Workers started for the last StartScan so far.
     int Workers() const { return m_workers.load(); }
+    // True when the last scan probed by a sweep that could not send ARP itself (no raw
+    // packet socket, no helper): the kernel resolves each address once, so a second MAC
+    // answering for it is not seen. Asked on the window's thread once the scan drained.
+    bool ArpConflictsHidden() const { return m_sweep && !m_sweep->SeesArpConflicts(); }
 
 private:
     void DrainJobs(const std::function<void()>& pumpEvents);
     // Counts a finished address; under m_lock. False when the worker is to end: the
     // scan was stopped, or this address was the last one (ScanFinished has been sent).
-    bool CountDoneLocked();
+    bool CountDoneLocked(std::uint64_t count = 1);
     // Takes the next address with its probe outcome; false when the worker is to end.
-    bool NextAddress(HostRecord& record, std::string& address, bool& online);
-    bool NextFromSweep(SweepResult& result);
+    // newcomer: the worker was started for a waiting host and asks for the first time.
+    bool NextAddress(HostRecord& record, std::string& address, bool& online, bool newcomer);
+    bool NextFromSweep(SweepResult& result, bool newcomer);
+    // Runs the sweep as the pump's owner. True when an answering host waits that no
+    // other worker will take (or the sweep is over): the caller gives the pump up and
+    // takes it. False when the scan finished or was stopped.
+    bool PumpSweep();
+    // Reports and counts a batch of silent addresses; false when the worker is to end.
+    bool ReportSilent(std::span<const std::uint32_t> addresses);
+    // Starts one more worker for a waiting host, within the scan's limit.
+    bool StartWorker();
     // Completes an answering host and reports it; false when the worker is to end.
     bool ReportOnline(HostRecord& record, const std::string& address);
     std::unique_ptr<ProbeSweep> MakeSweep(AddressWalk walk);
@@ -101,7 +116,8 @@ private:
     std::function<std::vector<std::uint32_t>()> m_skipped;
     // The sweep of the current scan: replaced only while no job of the service runs.
     std::unique_ptr<ProbeSweep> m_sweep;
-    std::atomic<bool> m_pumping{false}; // one worker pumps the sweep at a time
+    int m_maxWorkers = 1;            // set while no job of the service runs, then by the pump's owner
+    std::atomic<int> m_newcomers{0}; // workers started for a waiting host, not yet running
 };
 
 } // namespace tessvale

@@ -1,7 +1,6 @@
 #include "scan/service_basic.h"
 
 #include <chrono>
-#include <thread>
 
 #include <unistd.h>
 
@@ -11,8 +10,8 @@ namespace tessvale {
 
 namespace {
 
-constexpr int kStopPasses = 150;
-constexpr auto kStopPassTime = std::chrono::milliseconds(10);
+// The longest Stop waits for the service's jobs to end.
+constexpr auto kStopWait = std::chrono::milliseconds(1500);
 
 std::string ExecutableFolder()
 {
@@ -60,12 +59,7 @@ int CServiceBasic::Stop()
     if (JobPool::CurrentService() == this) {
         return 1;
     }
-    for (int pass = 0; pass < kStopPasses; ++pass) {
-        if (m_pool.ThreadCount() == 0 || m_pool.BusySlots(this) == 0) {
-            break;
-        }
-        std::this_thread::sleep_for(kStopPassTime);
-    }
+    (void)m_pool.WaitIdleFor(this, kStopWait);
     return 1;
 }
 

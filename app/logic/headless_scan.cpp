@@ -8,6 +8,8 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <span>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -37,7 +39,9 @@ namespace tessvale {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr auto kInterruptPoll = std::chrono::milliseconds(5);
+constexpr auto kInterruptPoll = std::chrono::milliseconds(5); // without a wake only
+// Wakes the scan command's wait for the end of a range (blocked like the stop signals).
+constexpr int kWakeSignal = SIGUSR1;
 
 // A whole non-negative decimal number, nothing else.
 std::optional<long long> ParseCount(std::string_view text, long long maximum)
@@ -214,9 +218,9 @@ class HeadlessWindow : public ScanWindow
 public:
     // baseline: the hosts to compare with (those of the scanned ranges), or none.
     HeadlessWindow(CheckedOutput& out, std::FILE* err, const HeadlessScanOptions& options, std::uint64_t total,
-                   const std::vector<HostSnapshot>* baseline)
+                   const std::vector<HostSnapshot>* baseline, WaitWake wake)
         : m_out(out), m_err(err), m_format(options.format), m_sorted(options.sorted), m_progress(options.progress),
-          m_total(total), m_started(std::chrono::steady_clock::now())
+          m_total(total), m_started(std::chrono::steady_clock::now()), m_wake(std::move(wake))
     {
         if (baseline != nullptr) {
             m_tracker.emplace(*baseline);
@@ -245,7 +249,9 @@ public:
             return;
         }
         ClearProgressLocked();
-        m_out.Write(line);
+        if (!m_out.Write(line) && m_wake) {
+            m_wake(); // nobody gets the lines: the scan ends
+        }
         ShowProgressLocked(true);
     }
     void ScanFinished() override
@@ -256,6 +262,9 @@ public:
             ShowProgressLocked(true);
         }
         m_finished = true;
+        if (m_wake) {
+            m_wake();
+        }
     }
     void ScanAddress(const std::string&) override {}
     void HostSilent(const std::string&) override
@@ -263,12 +272,27 @@ public:
         std::lock_guard lock(m_mutex);
         ++m_offline;
     }
+    void HostsSilent(std::span<const std::uint32_t> addresses) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_steps += addresses.size();
+        m_offline += static_cast<int>(addresses.size());
+        ShowProgressLocked(false);
+    }
     void PostStopCommand() override {}
     std::string LookupText() override { return {}; }
 
     bool Finished() const { return m_finished.load(); }
     // Standard output could not be written: the scan ends, as nobody gets its lines.
     bool OutputFailed() const { return m_out.Failed(); }
+    // A line of its own on the error stream, between progress bars.
+    void Note(const std::string& text)
+    {
+        std::lock_guard lock(m_mutex);
+        ClearProgressLocked();
+        std::fprintf(m_err, "%s\n", text.c_str());
+        std::fflush(m_err);
+    }
     int Online()
     {
         std::lock_guard lock(m_mutex);
@@ -393,6 +417,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::optional<ChangeTracker> m_tracker;          // with a baseline only
     std::map<std::string, std::string> m_changeText; // the Change field of each answered address
+    const WaitWake m_wake;
 };
 
 // The baseline's hosts whose addresses the ranges cover: a host the scan did not ask
@@ -422,32 +447,50 @@ std::vector<HostSnapshot> BaselineWithin(const std::vector<HostSnapshot>& baseli
 class StopSignals
 {
 public:
-    StopSignals()
+    StopSignals() : m_waiter(pthread_self())
     {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGINT);
-        sigaddset(&m_signals, SIGTERM);
-        sigaddset(&m_signals, SIGHUP);
+        sigemptyset(&m_stops);
+        sigaddset(&m_stops, SIGINT);
+        sigaddset(&m_stops, SIGTERM);
+        sigaddset(&m_stops, SIGHUP);
+        m_signals = m_stops;
+        sigaddset(&m_signals, kWakeSignal);
         pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
     }
-    ~StopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    ~StopSignals()
+    {
+        // A wake nobody waited for any more would end the process once unblocked.
+        sigset_t wake;
+        sigemptyset(&wake);
+        sigaddset(&wake, kWakeSignal);
+        const timespec now{};
+        while (sigtimedwait(&wake, nullptr, &now) > 0) {
+        }
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // The signal that came within the time, 0 when none did.
+    // The stop signal that came within the time (milliseconds::max(): without a limit),
+    // 0 for a wake or when the time is up.
     int Wait(std::chrono::milliseconds timeout)
     {
-        timespec wait{};
-        wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-        wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
-        const int signal = sigtimedwait(&m_signals, nullptr, &wait);
-        if (signal <= 0) {
+        int signal = -1;
+        if (timeout == std::chrono::milliseconds::max()) {
+            signal = sigwaitinfo(&m_signals, nullptr);
+        } else {
+            timespec wait{};
+            wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+            wait.tv_nsec = static_cast<long>(timeout.count() % 1000) * 1000000L;
+            signal = sigtimedwait(&m_signals, nullptr, &wait);
+        }
+        if (signal <= 0 || signal == kWakeSignal) {
             return 0;
         }
         if (!m_watching) {
             m_watching = true;
-            // The signals stay blocked in every thread: this one takes the next.
-            std::thread([signals = m_signals] {
+            // The signals stay blocked in every thread: this one takes the next stop.
+            std::thread([signals = m_stops] {
                 int second = 0;
                 while (sigwait(&signals, &second) != 0) {
                 }
@@ -458,10 +501,15 @@ public:
         return signal;
     }
 
+    // Ends the waiting thread's Wait (any thread): the signal waits for it if needed.
+    void Wake() const { pthread_kill(m_waiter, kWakeSignal); }
+
 private:
-    sigset_t m_signals{};
+    sigset_t m_stops{};   // SIGINT, SIGTERM, SIGHUP
+    sigset_t m_signals{}; // those and the wake
     sigset_t m_previous{};
     bool m_watching = false;
+    pthread_t m_waiter;
 };
 
 // The vendor listing, read on a thread of its own while the scan starts: reading the
@@ -800,7 +848,7 @@ std::string ProgressLine(std::uint64_t done, std::uint64_t total, int found, std
 }
 
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
-                    const InterruptWait& waitForInterrupt)
+                    const InterruptWait& waitForInterrupt, const WaitWake& wake)
 {
     ApplyOverrides(deps.store, options);
     CheckedOutput output(out);
@@ -819,18 +867,24 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
     if (options.baseline) {
         baseline = BaselineWithin(*options.baseline, options.ranges);
     }
-    HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr);
+    HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr, wake);
     CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
     int stopSignal = 0;
+    bool noted = false;
     for (const ScanRange& range : options.ranges) {
         service.StartScan(range.first, range.last, &window, false);
         while (!window.Finished() && !window.OutputFailed()) {
-            if ((stopSignal = waitForInterrupt(kInterruptPoll)) != 0) {
+            if ((stopSignal = waitForInterrupt(wake ? std::chrono::milliseconds::max() : kInterruptPoll)) != 0) {
                 break;
             }
         }
         // The window's calls are handled on the workers' threads: nothing to dispatch.
         service.StopAndDrain({});
+        if (!noted && stopSignal == 0 && service.ArpConflictsHidden()) {
+            noted = true;
+            window.Note("tessvale --scan: no raw packet socket (CAP_NET_RAW) and no ARP sweep helper: the kernel "
+                        "resolves each address, so a second MAC answering for an address (a conflict) cannot be seen");
+        }
         if (stopSignal != 0 || window.OutputFailed()) {
             break;
         }
@@ -900,8 +954,10 @@ int RunHeadlessScanCommand(int argc, char** argv)
     StopSignals signals;
     BackgroundVendorTable vendors(DefaultVendorListingPath(DataFolder()));
     JobPool pool;
-    return RunHeadlessScan(options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
-                           [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); });
+    return RunHeadlessScan(
+        options, HeadlessScanDeps{pool, store, *probe, vendors, inventory.get()}, stdout, stderr,
+        [&signals](std::chrono::milliseconds timeout) { return signals.Wait(timeout); },
+        [&signals] { signals.Wake(); });
 }
 
 } // namespace tessvale

@@ -97,9 +97,12 @@ struct HeadlessScanDeps
     InventoryQuery* inventory;
 };
 
-// Blocks up to the given time; the signal that asked the scan to stop (SIGINT for
-// Ctrl-C, SIGTERM, SIGHUP), or 0 when none did.
+// Blocks up to the given time (milliseconds::max(): without a limit), or until the
+// range's end wakes it; the signal that asked the scan to stop (SIGINT for Ctrl-C,
+// SIGTERM, SIGHUP), or 0 when none did.
 using InterruptWait = std::function<int(std::chrono::milliseconds)>;
+// Ends the InterruptWait that runs now, or else the next one, at once. Any thread.
+using WaitWake = std::function<void()>;
 
 // Scans every range of options (at least one) one after the other and writes the table
 // to out, progress (when options.progress) and the counts to err. Returns the exit
@@ -107,8 +110,10 @@ using InterruptWait = std::function<int(std::chrono::milliseconds)>;
 // options.baseline (when given; baseline hosts outside the ranges are not compared),
 // 128 + the signal when interrupted (130 for Ctrl-C; no host is called gone then),
 // kWriteErrorExitCode when standard output could not be written.
+// With wake the wait for each range's end has no limit: the end (or a failed write)
+// wakes it. Without, it looks at the end every few milliseconds.
 int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, std::FILE* out, std::FILE* err,
-                    const InterruptWait& waitForInterrupt);
+                    const InterruptWait& waitForInterrupt, const WaitWake& wake = {});
 
 // What a command-line run says about the configuration file it loaded, one line each:
 // "<path>: not used: <reason>" when the file is there but was not used, else one line

@@ -39,6 +39,10 @@ using Clock = std::chrono::steady_clock;
 
 // Probes that wait to be sent; the input is read no further while this many wait.
 constexpr std::size_t kMaxQueued = 4096;
+// How far the sending may fall behind its schedule and still catch up: a helper kept
+// from running for a moment sends what fell due meanwhile, and never more than this
+// much of the rate at once, so that the average stays at the rate asked.
+constexpr std::chrono::milliseconds kCatchUp{20};
 
 class Fd
 {
@@ -216,16 +220,16 @@ public:
         }
     }
 
-    // Sends what is due; returns the wait until the next one is (or -1 for none queued).
-    int SendDue()
+    // Sends what is due; returns the wait until the next one is (negative for none queued).
+    std::chrono::nanoseconds SendDue()
     {
         if (m_queue.empty()) {
-            return -1;
+            return std::chrono::nanoseconds(-1);
         }
         const auto now = Clock::now();
         const auto spacing = std::chrono::nanoseconds(1000000000LL / m_session.Rate());
-        if (m_next < now - spacing) {
-            m_next = now - spacing; // no burst after a pause beyond one frame
+        if (m_next < now - kCatchUp) {
+            m_next = now - kCatchUp; // after a long pause no more than kCatchUp's worth
         }
         while (!m_queue.empty() && m_next <= now) {
             Send(m_queue.front());
@@ -233,10 +237,9 @@ public:
             m_next += spacing;
         }
         if (m_queue.empty()) {
-            return -1;
+            return std::chrono::nanoseconds(-1);
         }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_next - now).count();
-        return static_cast<int>(std::max<long long>(wait, 0));
+        return std::max(std::chrono::nanoseconds(0), m_next - now);
     }
 
     bool QueueFull() const { return m_queue.size() >= kMaxQueued; }
@@ -305,10 +308,15 @@ int main()
     Sweep sweep(raw.Get());
     bool input = true;
     while (input) {
-        const int wait = sweep.SendDue();
+        // Waits to the nanosecond for the next frame: a wait in milliseconds would spin
+        // through the last one.
+        const auto wait = sweep.SendDue();
+        timespec until{};
+        until.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
+        until.tv_nsec = static_cast<long>(wait.count() % 1000000000);
         pollfd polled[2] = {{raw.Get(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         const nfds_t count = sweep.QueueFull() ? 1 : 2;
-        if (poll(polled, count, wait) < 0) {
+        if (ppoll(polled, count, wait.count() < 0 ? nullptr : &until, nullptr) < 0) {
             if (errno == EINTR) {
                 continue;
             }

@@ -23,7 +23,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "common/interface_list.h"
 #include "common/unique_fd.h"
@@ -111,6 +113,20 @@ long ReadNeighbourSetting(const std::string& link, const char* name)
     return file >> value ? value : -1;
 }
 
+// The interval at which the kernel repeats its request for an unresolved address on
+// these links (the longest of them); its default when the settings cannot be read.
+std::chrono::milliseconds ReadRetransmitInterval(const std::vector<Link>& links)
+{
+    long longest = 0;
+    for (const auto& link : links) {
+        char name[IF_NAMESIZE] = {};
+        if (if_indextoname(static_cast<unsigned>(link.index), name) != nullptr) {
+            longest = std::max(longest, ReadNeighbourSetting(name, "retrans_time_ms"));
+        }
+    }
+    return std::chrono::milliseconds(longest > 0 ? std::min(longest, 60000L) : 1000L);
+}
+
 // The longest an incomplete entry lives on these links: its solicitations (unicast,
 // by the resolver daemon, broadcast) times their interval, and a second to spare.
 std::chrono::milliseconds ReadNeighbourLife(const std::vector<Link>& links)
@@ -152,7 +168,7 @@ class SystemSweepTransport final : public SweepTransport
 {
 public:
     SystemSweepTransport(std::vector<UniqueFd> udp, std::uint16_t port)
-        : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks())
+        : m_udp(std::move(udp)), m_port(port), m_links(ReadLinks()), m_wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
     {}
 
     // Without a raw socket of its own, ARP goes through this helper program where it can
@@ -180,6 +196,23 @@ public:
     }
     // Of the address last asked about in OnLink.
     bool ArpFirst() const override { return m_raw.Valid() || m_currentHelper != nullptr; }
+    bool SeesArpConflicts() const override
+    {
+        return m_raw.Valid() || std::any_of(m_helpers.begin(), m_helpers.end(),
+                                            [](const auto& helper) { return helper.second && helper.second->Alive(); });
+    }
+    // Of the address last asked about in OnLink, too: the kernel resolves it.
+    std::chrono::milliseconds KernelArpInterval() const override
+    {
+        return ArpFirst() ? std::chrono::milliseconds(0) : m_retransmit;
+    }
+    void Wake() override
+    {
+        if (m_wake.Valid()) {
+            const std::uint64_t one = 1;
+            (void)!write(m_wake.Get(), &one, sizeof one);
+        }
+    }
     std::size_t ArpHeadroom() override;
     bool SendNodeStatus(std::uint32_t address, std::uint16_t transaction) override;
     bool SendName(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> message) override;
@@ -278,10 +311,13 @@ private:
     std::unordered_map<int, std::unique_ptr<ArpSweepClient>> m_helpers; // by link; null: could not start
     ArpSweepClient* m_currentHelper = nullptr;
     std::vector<ArpSweepClient::Answer> m_helperAnswers;
+    UniqueFd m_wake;                              // ends a Receive's wait (an eventfd)
+    std::chrono::milliseconds m_retransmit{1000}; // the kernel's interval between requests
 };
 
 void SystemSweepTransport::OpenNeighbourEvents()
 {
+    m_retransmit = ReadRetransmitInterval(m_links);
     m_budget.emplace(16, ReadNeighbourLife(m_links));
     m_netlink = UniqueFd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (!m_netlink.Valid()) {
@@ -463,6 +499,9 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     for (const auto& udp : m_udp) {
         m_polled.push_back(pollfd{udp.Get(), POLLIN, 0});
     }
+    if (m_wake.Valid()) {
+        m_polled.push_back(pollfd{m_wake.Get(), POLLIN, 0});
+    }
     const int other = m_raw.Valid() ? m_raw.Get() : m_netlink.Get();
     if (other >= 0) {
         m_polled.push_back(pollfd{other, POLLIN, 0});
@@ -478,6 +517,10 @@ void SystemSweepTransport::Receive(std::chrono::microseconds wait, std::vector<S
     timeout.tv_nsec = static_cast<long>((wait.count() % 1000000) * 1000);
     if (ppoll(m_polled.data(), m_polled.size(), &timeout, nullptr) <= 0) {
         return;
+    }
+    if (m_wake.Valid() && (m_polled[m_udp.size()].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        (void)!read(m_wake.Get(), &count, sizeof count);
     }
     for (std::size_t i = 0; i < m_udp.size(); ++i) {
         if ((m_polled[i].revents & POLLERR) != 0) {

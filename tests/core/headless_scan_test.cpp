@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -227,10 +229,10 @@ protected:
         std::fclose(m_err);
     }
 
-    int Run(const HeadlessScanOptions& options, const InterruptWait& wait)
+    int Run(const HeadlessScanOptions& options, const InterruptWait& wait, const WaitWake& wake = {})
     {
         return RunHeadlessScan(options, HeadlessScanDeps{m_pool, m_store, m_probe, m_vendors, nullptr}, m_out, m_err,
-                               wait);
+                               wait, wake);
     }
     static std::string Read(std::FILE* file)
     {
@@ -504,6 +506,41 @@ TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
     const std::string out = Read(m_out);
     EXPECT_EQ(out.find("gone"), std::string::npos);
     EXPECT_NE(out.find(R"("Change":"new","names":)"), std::string::npos) << out;
+}
+
+TEST_F(HeadlessScanRun, WithAWakeEachRangeIsAwaitedWithoutATimeLimitAndTheEndEndsTheWait)
+{
+    m_probe.AddNetbiosHost("198.18.0.5", "00:1B:21:00:00:05", "PC05");
+    m_probe.SetDelay(std::chrono::milliseconds(2));
+    HeadlessScanOptions options;
+    options.ranges = {{"198.18.0.1", "198.18.0.8"}, {"198.18.0.9", "198.18.0.12"}, {"198.18.0.13", "198.18.0.13"}};
+    options.threads = 2;
+    std::mutex mutex;
+    std::condition_variable woken;
+    int wakes = 0;
+    int waits = 0;
+    bool unlimited = true;
+    const auto wait = [&](std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex);
+        ++waits;
+        unlimited = unlimited && timeout == std::chrono::milliseconds::max();
+        woken.wait(lock, [&] { return wakes > 0; }); // only a wake ends it
+        --wakes;
+        return false;
+    };
+    const auto wake = [&] {
+        {
+            std::lock_guard lock(mutex);
+            ++wakes;
+        }
+        woken.notify_all();
+    };
+    EXPECT_EQ(Run(options, wait, wake), 0);
+    EXPECT_EQ(Read(m_err), "Online:1/Offline:12\n");
+    EXPECT_TRUE(unlimited);
+    // At most a wait per range and one for a wake left over from a range that ended
+    // before its wait began: no looking again by the clock.
+    EXPECT_LE(waits, 2 * static_cast<int>(options.ranges.size()));
 }
 
 } // namespace

@@ -109,6 +109,42 @@ TEST(JobPool, RunsJobsAndFreesTheirSlots)
     EXPECT_TRUE(service.SawSelf());
 }
 
+TEST(JobPool, WaitIdleEndsWithTheServicesLastJobAndPumpsWhileItWaits)
+{
+    JobPool pool([] { return std::uint64_t{0}; });
+    GateService service(pool);
+    GateService other(pool);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_GE(pool.Submit(ScanJobFor(&service)), 0);
+    }
+    EXPECT_GE(pool.Submit(ScanJobFor(&other)), 0);
+    ASSERT_TRUE(service.WaitStarted(2));
+    ASSERT_TRUE(other.WaitStarted(1));
+    EXPECT_FALSE(pool.WaitIdleFor(&service, 20ms)); // its jobs still run
+
+    // The pump is what serves the jobs here: it opens their gate.
+    int pumps = 0;
+    pool.WaitIdle(&service, [&] {
+        if (++pumps == 2) {
+            service.Release();
+        }
+    });
+    EXPECT_EQ(pool.BusySlots(&service), 0);
+    EXPECT_EQ(service.Ended(), 2);
+    EXPECT_GE(pumps, 2);
+    EXPECT_EQ(pool.BusySlots(&other), 1); // another service's job is not waited for
+
+    // Without a pump it blocks until the job ends, however long that takes.
+    std::thread opener([&] {
+        std::this_thread::sleep_for(30ms);
+        other.Release();
+    });
+    pool.WaitIdle(&other);
+    EXPECT_EQ(other.Ended(), 1);
+    EXPECT_TRUE(pool.WaitIdleFor(&other, 0ms));
+    opener.join();
+}
+
 TEST(JobPool, GrowsByTenOnlyWhileEverySlotIsBusy)
 {
     JobPool pool([] { return std::uint64_t{0}; });

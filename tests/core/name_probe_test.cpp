@@ -62,6 +62,11 @@ protected:
             while (sweep.Take(result)) {
                 results[result.address] = result;
             }
+            std::vector<std::uint32_t> silent; // kept apart by the sweep
+            sweep.TakeSilent(silent);
+            for (const std::uint32_t address : silent) {
+                results[FormatIpv4(address)] = SweepResult{};
+            }
         }
         m_elapsed = m_clock.Now() - begin;
         return results;

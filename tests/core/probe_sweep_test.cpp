@@ -1,7 +1,10 @@
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,14 +34,31 @@ protected:
                                                std::make_unique<FakeSweepTransport>(m_state, m_clock), settings,
                                                [this] { return m_clock.Now(); });
     }
+    // Takes the next finished address, answering or silent (the sweep keeps those apart).
+    bool TakeAny(SweepResult& result)
+    {
+        if (m_sweep->Take(result)) {
+            return true;
+        }
+        if (m_silent.empty()) {
+            m_sweep->TakeSilent(m_silent);
+        }
+        if (m_silent.empty()) {
+            return false;
+        }
+        result = SweepResult{};
+        result.address = FormatIpv4(m_silent.front());
+        m_silent.erase(m_silent.begin());
+        return true;
+    }
     // Pumps until the sweep is over; the results by address.
     std::map<std::string, SweepResult> RunToEnd()
     {
         std::map<std::string, SweepResult> results;
-        for (int i = 0; i < 100000 && !m_sweep->Exhausted(); ++i) {
+        for (int i = 0; i < 100000 && !(m_sweep->Exhausted() && m_silent.empty()); ++i) {
             m_sweep->Pump(10ms);
             SweepResult result;
-            while (m_sweep->Take(result)) {
+            while (TakeAny(result)) {
                 EXPECT_EQ(results.count(result.address), 0u) << result.address << " handed over twice";
                 results[result.address] = result;
             }
@@ -56,6 +76,7 @@ protected:
     ManualClock m_clock;
     FakeSweepState m_state;
     std::unique_ptr<ProbeSweep> m_sweep;
+    std::vector<std::uint32_t> m_silent; // taken from the sweep, not yet from TakeAny
 };
 
 TEST_F(Sweep, EveryAddressIsHandedOverOnceWithItsAnswerOrAsSilent)
@@ -110,7 +131,7 @@ TEST_F(Sweep, AnswersAreMatchedBySenderAndTransaction)
     }
     m_sweep->Pump(1ms);
     SweepResult result;
-    EXPECT_FALSE(m_sweep->Take(result)); // none of them answered
+    EXPECT_FALSE(TakeAny(result)); // none of them answered
     {
         std::lock_guard lock(m_state.mutex);
         SweepAnswer right;
@@ -134,7 +155,7 @@ TEST_F(Sweep, SilentAddressesFinishAtTheirDeadlineNotBefore)
     SweepResult result;
     while (m_clock.Now() - begin < 990ms) {
         m_sweep->Pump(10ms);
-        ASSERT_FALSE(m_sweep->Take(result)) << "handed over before its deadline";
+        ASSERT_FALSE(TakeAny(result)) << "handed over before its deadline";
     }
     RunToEnd();
     EXPECT_LE(m_clock.Now() - begin, 1020ms);
@@ -150,7 +171,7 @@ TEST_F(Sweep, WithArpFirstASilentOnLinkAddressWaitsHalfTheTimeoutAndAnOffLinkOne
     for (int i = 0; i < 1000 && !m_sweep->Exhausted(); ++i) {
         m_sweep->Pump(5ms);
         SweepResult result;
-        while (m_sweep->Take(result)) {
+        while (TakeAny(result)) {
             handedAt[result.address] = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.Now() - begin);
         }
     }
@@ -200,7 +221,7 @@ TEST_F(Sweep, AHostDoneAtOnceStillHearsASecondArpAnswerThatComesLater)
     SweepResult result;
     while (m_clock.Now() - begin < 300ms) {
         m_sweep->Pump(5ms);
-        ASSERT_FALSE(m_sweep->Take(result)) << "handed over before a second claimant could answer";
+        ASSERT_FALSE(TakeAny(result)) << "handed over before a second claimant could answer";
     }
     SweepAnswer second;
     second.kind = SweepAnswer::Kind::Arp;
@@ -239,7 +260,7 @@ TEST_F(Sweep, ARefusalOfAnotherRequestOrBeforeArpDoesNotEndTheWait)
     }
     m_sweep->Pump(1ms);
     SweepResult result;
-    EXPECT_FALSE(m_sweep->Take(result)) << "on the segment a refusal waits for ARP";
+    EXPECT_FALSE(TakeAny(result)) << "on the segment a refusal waits for ARP";
     SweepAnswer arp;
     arp.kind = SweepAnswer::Kind::Arp;
     arp.address = kBase + 6;
@@ -251,7 +272,7 @@ TEST_F(Sweep, ARefusalOfAnotherRequestOrBeforeArpDoesNotEndTheWait)
     bool taken = false;
     while (!taken && m_clock.Now() - begin < 900ms) {
         m_sweep->Pump(5ms);
-        taken = m_sweep->Take(result);
+        taken = TakeAny(result);
     }
     ASSERT_TRUE(taken);
     EXPECT_EQ(result.address, "198.18.0.6");
@@ -286,7 +307,7 @@ TEST_F(Sweep, InFlightAddressesStayBoundedOnALargeRange)
         m_sweep->Pump(10ms);
         most = std::max(most, m_sweep->InFlight());
         SweepResult result;
-        while (m_sweep->Take(result)) {
+        while (TakeAny(result)) {
             ++handed;
         }
     }
@@ -464,6 +485,146 @@ TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
     EXPECT_EQ(results.at("198.18.0.7").mac, "00:00:00:00:00:00");
     EXPECT_EQ(results.at("198.18.0.7").hostName, "FAR");
     EXPECT_TRUE(m_state.arpSent.empty());
+}
+
+TEST_F(Sweep, WithoutRawArpASilentAddressWaitsForTheKernelsRepeatedRequest)
+{
+    // The kernel repeats its ARP request after its own interval (a second), later than
+    // the timeout: a host that answers only the repeated request is found only when the
+    // address waits for it. Without a retry nothing is repeated.
+    struct Case
+    {
+        std::chrono::milliseconds interval;
+        int retries;
+        bool found;
+    };
+    for (const Case& c : {Case{1000ms, 1, true}, Case{0ms, 1, false}, Case{1000ms, 0, false}}) {
+        OnLinkNetwork(kBase, 0xFFFFFF00);
+        m_state.kernelArpInterval = c.interval; // no ARP of the sweep's own (no raw socket)
+        SweepSettings settings;
+        settings.timeout = 1000ms;
+        settings.retries = c.retries;
+        Start("198.18.0.5", "198.18.0.6", settings);
+        const auto begin = m_clock.Now();
+        while (m_clock.Now() - begin < 1100ms) {
+            m_sweep->Pump(5ms);
+        }
+        SweepAnswer late; // the answer to the repeated request
+        late.kind = SweepAnswer::Kind::Arp;
+        late.address = kBase + 5;
+        late.mac = kArpMac;
+        {
+            std::lock_guard lock(m_state.mutex);
+            m_state.injected = {late};
+        }
+        const auto results = RunToEnd();
+        EXPECT_EQ(results.at("198.18.0.5").online, c.found) << c.interval.count() << " " << c.retries;
+        EXPECT_FALSE(results.at("198.18.0.6").online);
+        // The wait stays bounded: the repeated request's answer has a quarter timeout.
+        EXPECT_LE(m_clock.Now() - begin, c.found ? 1300ms : 1150ms);
+    }
+}
+
+// Callers that wait in Await while the test owns the pump; each counts what it got.
+class SweepCallers
+{
+public:
+    SweepCallers(ProbeSweep& sweep, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_threads.emplace_back([this, &sweep] {
+                SweepResult result;
+                for (;;) {
+                    switch (sweep.Await(result)) {
+                    case ProbeSweep::Turn::Host:
+                        ++hosts;
+                        continue;
+                    case ProbeSweep::Turn::Over:
+                        ++overs;
+                        return;
+                    case ProbeSweep::Turn::Pump:
+                        ++pumps; // the test never gives the pump up
+                        sweep.ReleasePump();
+                        return;
+                    }
+                }
+            });
+        }
+        while (sweep.Waiting() < static_cast<std::size_t>(count)) {
+            std::this_thread::yield();
+        }
+    }
+    ~SweepCallers() { Join(); }
+    SweepCallers(const SweepCallers&) = delete;
+    SweepCallers& operator=(const SweepCallers&) = delete;
+    void Join()
+    {
+        for (auto& thread : m_threads) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    }
+
+    std::atomic<int> hosts{0};
+    std::atomic<int> overs{0};
+    std::atomic<int> pumps{0};
+
+private:
+    std::vector<std::thread> m_threads;
+};
+
+TEST_F(Sweep, AnAnsweringHostWakesOneWaitingCallerSilentOnesNoneAndTheEndAll)
+{
+    constexpr int kCallers = 8;
+    Host(3).hasNetbios = true;
+    Host(3).unitId = kUnitId;
+    Start("198.18.0.1", "198.18.0.40");
+    SweepResult result;
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump); // the pump is this thread's
+    SweepCallers callers(*m_sweep, kCallers);
+    for (int i = 0; i < 5; ++i) {
+        m_sweep->Pump(1ms); // 5 ms: the host has answered, the silent ones wait a second
+    }
+    while (callers.hosts.load() == 0 || m_sweep->Waiting() < kCallers) {
+        std::this_thread::yield(); // until the caller that took the host is back
+    }
+    EXPECT_EQ(m_sweep->Wakeups(), 1u);
+    // The 39 silent addresses finish without waking anyone; the end wakes each caller.
+    std::vector<std::uint32_t> silent;
+    for (int i = 0; i < 100000 && !m_sweep->Over(); ++i) {
+        m_sweep->Pump(10ms);
+        m_sweep->TakeSilent(silent);
+    }
+    callers.Join();
+    EXPECT_EQ(silent.size(), 39u);
+    EXPECT_EQ(callers.hosts.load(), 1);
+    EXPECT_EQ(callers.overs.load(), kCallers);
+    EXPECT_EQ(callers.pumps.load(), 0);
+    EXPECT_EQ(m_sweep->Wakeups(), 1u + kCallers);
+}
+
+TEST_F(Sweep, ReleasingThePumpWakesOneCallerToTakeItAndStopEndsEveryWait)
+{
+    constexpr int kCallers = 6;
+    Start("198.18.0.1", "198.18.0.40");
+    SweepResult result;
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump);
+    SweepCallers callers(*m_sweep, kCallers);
+    m_sweep->ReleasePump();
+    callers.Join(); // the one that took the pump gave it back, which woke the next, ...
+    EXPECT_EQ(callers.pumps.load(), kCallers);
+    EXPECT_EQ(m_sweep->Wakeups(), static_cast<std::uint64_t>(kCallers));
+
+    Start("198.18.0.1", "198.18.0.40");
+    ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump);
+    SweepCallers stopped(*m_sweep, kCallers);
+    m_sweep->Stop();
+    stopped.Join();
+    EXPECT_EQ(stopped.overs.load(), kCallers);
+    EXPECT_EQ(m_sweep->Wakeups(), static_cast<std::uint64_t>(kCallers));
+    EXPECT_EQ(m_state.wakes, 1); // the pump's wait was ended too
+    EXPECT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Over);
 }
 
 TEST_F(Sweep, AnEmptyWalkEndsAtOnce)

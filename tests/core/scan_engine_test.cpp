@@ -592,6 +592,58 @@ TEST_F(ScanEngineSweep, SecondArpAnswerReachesTheRecordAndDoesNotStayForTheNextH
     EXPECT_TRUE(found[Address(4)].otherMacs.empty());
 }
 
+TEST_F(ScanEngineSweep, WorkersStartOnlyForAnsweringHostsAndSilentOnesAreCountedExactly)
+{
+    // 64 further workers allowed; without answering hosts the first worker alone runs
+    // the sweep and counts every silent address.
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
+    WaitIdle();
+    EXPECT_EQ(m_service->Workers(), 1);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_SILENT), 254);
+    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
+    EXPECT_EQ(m_service->Done(), 254u);
+
+    // Two hosts: at most one more worker each.
+    AddNetbiosHost(50, kIntelMac, "PC50");
+    AddArpHost(200, kOtherMac);
+    m_window.Clear();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
+    WaitIdle();
+    EXPECT_LE(m_service->Workers(), 3);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 2);
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_SILENT), 252);
+    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
+}
+
+TEST_F(ScanEngineSweep, AScanThatWaitsForDeadlinesDoesNotWakeByTheClock)
+{
+    // Fourteen silent addresses and a second to wait: the pump sleeps until the next
+    // deadline or retry. Slices of 10 ms would make a hundred waits and more.
+    SetSetting(kNetbiosTimeoutMSeconds, "2000");
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(14)));
+    WaitIdle();
+    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_SILENT), 14);
+    std::lock_guard lock(m_state.mutex);
+    EXPECT_LE(m_state.receives, 40);
+}
+
+TEST_F(ScanEngineSweep, ConflictsAreHiddenOnlyWhenTheSweepCannotSendArpItself)
+{
+    for (const bool raw : {true, false}) {
+        m_state.arpFirst = raw;
+        m_window.Clear();
+        ASSERT_TRUE(ScanToEnd(Address(1), Address(3)));
+        WaitIdle();
+        EXPECT_EQ(m_service->ArpConflictsHidden(), !raw) << raw;
+    }
+    m_service->SetSweepTransportFactory([] { return std::unique_ptr<SweepTransport>(); });
+    m_window.Clear();
+    ASSERT_TRUE(ScanToEnd(Address(1), Address(3))); // address by address: nothing to say
+    WaitIdle();
+    EXPECT_FALSE(m_service->ArpConflictsHidden());
+}
+
 TEST_F(ScanEngineSweep, StopEndsALargeScanWithoutWaitingForItsDeadlines)
 {
     SetSetting(kNetbiosTimeoutMSeconds, "600000"); // ten minutes per silent address

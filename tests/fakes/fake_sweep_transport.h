@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -84,6 +85,11 @@ struct FakeSweepState
     int knownMacAsked = 0;
     std::map<std::uint32_t, MacAddress> ownMacs; // the computer's own addresses
     bool realTime = false;                       // Receive sleeps its wait instead of advancing the manual clock
+    std::chrono::milliseconds kernelArpInterval{0};
+    bool woken = false; // a Wake not yet used up by a Receive
+    int wakes = 0;
+    int receives = 0;
+    std::condition_variable wakeChanged; // real time: ends the sleep of Receive
 };
 
 class FakeSweepTransport : public SweepTransport
@@ -147,6 +153,20 @@ public:
             m_state.queued.push_back(answer);
         }
     }
+    std::chrono::milliseconds KernelArpInterval() const override
+    {
+        std::lock_guard lock(m_state.mutex);
+        return m_state.kernelArpInterval;
+    }
+    void Wake() override
+    {
+        {
+            std::lock_guard lock(m_state.mutex);
+            m_state.woken = true;
+            ++m_state.wakes;
+        }
+        m_state.wakeChanged.notify_all();
+    }
     std::optional<MacAddress> OwnMac(std::uint32_t address) override
     {
         std::lock_guard lock(m_state.mutex);
@@ -163,16 +183,16 @@ public:
     void Receive(std::chrono::microseconds wait, std::vector<SweepAnswer>& answers) override
     {
         std::unique_lock lock(m_state.mutex);
-        if (m_state.queued.empty() && m_state.injected.empty()) {
-            // Nothing arrives: the whole wait passes.
+        ++m_state.receives;
+        if (m_state.queued.empty() && m_state.injected.empty() && !m_state.woken) {
+            // Nothing arrives: the whole wait passes, unless a Wake ends it.
             if (m_state.realTime) {
-                lock.unlock();
-                std::this_thread::sleep_for(wait);
-                lock.lock();
+                m_state.wakeChanged.wait_for(lock, wait, [this] { return m_state.woken; });
             } else {
                 m_clock.Advance(wait);
             }
         }
+        m_state.woken = false;
         answers.insert(answers.end(), m_state.injected.begin(), m_state.injected.end());
         answers.insert(answers.end(), m_state.queued.begin(), m_state.queued.end());
         m_state.injected.clear();

@@ -1,5 +1,6 @@
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -253,6 +254,19 @@ private slots:
         QVERIFY(prompts.savePrompts.empty());
         QVERIFY(prompts.questions.empty());
         QVERIFY(Enabled("startAction"));
+    }
+
+    void aSilentBatchMarksItsRowsAndCountsEachAddressAsAStep()
+    {
+        window->OnCommand(32771);
+        FoundFromWorker(Host("198.18.0.3"));
+        FoundFromWorker(Host("198.18.0.4"));
+        const std::vector<std::uint32_t> batch{0xC6120004, 0xC6120005, 0xC6120006}; // .4 to .6
+        test::CallFromWorker([&] { window->HostsSilent(batch); });
+        QTRY_COMPARE(Find<QProgressBar>("scanProgressBar")->value(), 5);
+        Finish();
+        // The counts are those of the rows: .3 answering, .4 gone silent; .5 and .6 are no rows.
+        QCOMPARE(window->StatusText(), QStringLiteral("Status: Online:1/Offline:1."));
     }
 
     void countersAreThoseOfTheRowsShown()
