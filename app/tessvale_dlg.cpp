@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>

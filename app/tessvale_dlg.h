@@ -112,7 +112,7 @@ public:
 
     const ResultList& Results() const { return m_results; }
     // The size the window opens with before a layout is remembered.
-    static constexpr QSize kDefaultWindowSize{1200, 660};
+    static constexpr QSize kDefaultWindowSize{1280, 680};
     const ScanState& State() const { return m_state; }
     QString StatusText() const;
 
