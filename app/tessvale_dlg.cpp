@@ -804,10 +804,18 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
         m_results.HostFound(record);
         m_model->RowChanged(change.row);
     }
+    // An updated row whose sorted text changed moves to its place.
+    int row = change.row;
+    if (const int to = m_results.SortedIndexOf(row); to != row) {
+        m_model->BeginMove(row, to);
+        m_results.MoveRow(row, to);
+        m_model->EndMove();
+        row = to;
+    }
     // Compared with the baseline, and remembered as the range's previous scan.
     m_changes.Answered(SnapshotOf(record));
     MarkChangesOf(record.ip);
-    ApplyFilterTo(change.row);
+    ApplyFilterTo(row);
 }
 
 void CTessvaleDlg::MarkChangesOf(const std::string& ip)
