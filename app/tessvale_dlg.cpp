@@ -312,6 +312,11 @@ void CTessvaleDlg::BuildMenus()
     for (QMenu* menu : {m_fileMenu, m_actionsMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
     }
+    AddWindowKeys();
+}
+
+void CTessvaleDlg::AddWindowKeys()
+{
     // Window-wide keys; an address or lookup entry with the focus keeps its own Ctrl+C,
     // Ctrl+A and Delete. Esc is the window's (keyPressEvent).
     m_menuActions[kIdSave]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));

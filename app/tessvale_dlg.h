@@ -140,6 +140,7 @@ private:
     };
 
     void BuildMenus();
+    void AddWindowKeys();
     void BuildToolBar();
     void BuildControls();
     QHBoxLayout* BuildRangeRow(QWidget* body);
