@@ -158,6 +158,17 @@ void ResultListModel::RowChanged(int row)
     emit dataChanged(index(row, 0), index(row, kListColumnCount - 1));
 }
 
+void ResultListModel::BeginMove(int row, int to)
+{
+    // Qt counts the destination before the move: a row moved down goes before to + 1.
+    beginMoveRows(QModelIndex(), row, row, QModelIndex(), to > row ? to + 1 : to);
+}
+
+void ResultListModel::EndMove()
+{
+    endMoveRows();
+}
+
 void ResultListModel::BeginReset()
 {
     beginResetModel();

@@ -31,6 +31,9 @@ public:
     void BeginInsert(int row);
     void EndInsert();
     void RowChanged(int row);
+    // Around ResultList::MoveRow(row, to).
+    void BeginMove(int row, int to);
+    void EndMove();
     void BeginReset();
     void EndReset();
 

@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -317,6 +316,11 @@ void CTessvaleDlg::BuildMenus()
     for (QMenu* menu : {m_fileMenu, m_actionsMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CTessvaleDlg::UpdateMenuEnabling);
     }
+    AddWindowKeys();
+}
+
+void CTessvaleDlg::AddWindowKeys()
+{
     // Window-wide keys; an address or lookup entry with the focus keeps its own Ctrl+C,
     // Ctrl+A and Delete. Esc is the window's (keyPressEvent).
     m_menuActions[kIdSave]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -826,10 +830,18 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
         m_results.HostFound(record);
         m_model->RowChanged(change.row);
     }
+    // An updated row whose sorted text changed moves to its place.
+    int row = change.row;
+    if (const int to = m_results.SortedIndexOf(row); to != row) {
+        m_model->BeginMove(row, to);
+        m_results.MoveRow(row, to);
+        m_model->EndMove();
+        row = to;
+    }
     // Compared with the baseline, and remembered as the range's previous scan.
     m_changes.Answered(SnapshotOf(record));
     MarkChangesOf(record.ip);
-    ApplyFilterTo(change.row);
+    ApplyFilterTo(row);
 }
 
 void CTessvaleDlg::MarkChangesOf(const std::string& ip)
@@ -1029,22 +1041,6 @@ void CTessvaleDlg::SetStatus(const QString& text)
     m_statusCounts = false;
 }
 
-void CTessvaleDlg::SetStatusId(int stringId)
-{
-    SetStatus(QUiString(stringId));
-    m_statusId = stringId;
-}
-
-void CTessvaleDlg::ShowCounts()
-{
-    const RowCounts counts = CountRows(m_results.Rows());
-    QString text = QUiString(IDS_ONLINE_OFFLINE);
-    text = FormatOne(text, QString::number(counts.online));
-    text = FormatOne(text, QString::number(counts.offline));
-    SetStatus(text);
-    m_statusCounts = true;
-}
-
 void CTessvaleDlg::ReloadSettings()
 {
     m_state.SetAutoscanSpan(m_env.Setting(kAutoscanSpanSeconds));
@@ -1118,64 +1114,6 @@ void CTessvaleDlg::ClearList()
     if (m_statusCounts) {
         SetStatusId(IDS_STATUS); // no counts beside an empty list
     }
-}
-
-void CTessvaleDlg::OnChooserPicked()
-{
-    const int wanted = m_chooser->currentIndex();
-    if (wanted == m_chooserShown) {
-        return;
-    }
-    if (m_chooserShown >= 0 && m_chooserShown < m_chooser->count()) {
-        // The shown entry stays chosen while the user decides (and while Save stores it).
-        {
-            const QSignalBlocker block(m_chooser);
-            m_chooser->setCurrentIndex(m_chooserShown);
-        }
-        if (!MayReplaceList()) {
-            return;
-        }
-        const QSignalBlocker block(m_chooser);
-        m_chooser->setCurrentIndex(wanted);
-    }
-    ApplyChooserSelection();
-}
-
-bool CTessvaleDlg::MayReplaceList()
-{
-    const bool unsaved = HoldsUnsavedResult();
-    std::optional<UnsavedAnswer> answer;
-    if (unsaved) {
-        answer = m_prompts.AskSaveFirst(
-            this, QUiText("The list holds a result that is not saved. Save it before it is replaced?"));
-    }
-    switch (StepBeforeReplacing(unsaved, answer)) {
-    case ReplaceStep::Go:
-        return true;
-    case ReplaceStep::SaveFirst:
-        return SaveResult();
-    case ReplaceStep::Stay:
-        break;
-    }
-    return false;
-}
-
-bool CTessvaleDlg::RangeAcceptable()
-{
-    if (m_firstAddress->IsBlank() && m_lastAddress->IsBlank()) {
-        m_prompts.ShowMessage(this, QUiString(IDS_ENTER_RANGE));
-        return false;
-    }
-    const RangeEntry first = m_firstAddress->Entry();
-    const RangeEntry last = m_lastAddress->Entry();
-    const RangeProblem problem = CheckRange(first, last, kMaxRangeAddresses);
-    if (problem == RangeProblem::None) {
-        return true;
-    }
-    m_prompts.ShowMessage(this,
-                          RangeProblemMessage(problem, RangeSize(first.address, last.address), kMaxRangeAddresses));
-    (problem == RangeProblem::LastIncomplete ? m_lastAddress : m_firstAddress)->setFocus();
-    return false;
 }
 
 void CTessvaleDlg::ApplyChooserSelection()
@@ -1461,33 +1399,6 @@ void CTessvaleDlg::OnCancel()
     CloseWindow(QDialog::Rejected);
 }
 
-void CTessvaleDlg::OnWakeOnLan()
-{
-    // A gone row keeps the MAC it had: the host that is off is the one to wake.
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
-    }
-    const QString mac = ToQString(m_results.Row(row).text[kColumnMac]);
-    if (mac.isEmpty() || !m_env.WakeOnLan(ToStdString(mac))) {
-        m_prompts.ShowMessage(this, QUiText("No magic packet was sent: \"%1\" is no MAC address.").arg(mac));
-        return;
-    }
-    const WakeDestination destination;
-    const QString text = QUiText("Magic packet sent to %1 via %2 port %3.")
-                             .arg(mac, ToQString(FormatIpv4(destination.address)))
-                             .arg(destination.port);
-    SetStatus(text);
-    m_prompts.ShowMessage(this, text);
-}
-
-void CTessvaleDlg::OpenLink(const QUrl& url)
-{
-    if (!OpenWithDesktop(url)) {
-        m_prompts.ShowMessage(this, LauncherFailureText(url));
-    }
-}
-
 void CTessvaleDlg::OnWeb()
 {
     const int row = SelectedRow();
@@ -1717,26 +1628,6 @@ bool CTessvaleDlg::SaveResult()
     return true;
 }
 
-void CTessvaleDlg::OnProperties()
-{
-    const QModelIndex current = m_listView->currentIndex();
-    int row = current.isValid() && m_listView->selectionModel()->isRowSelected(current.row(), QModelIndex())
-                  ? current.row()
-                  : SelectedRow();
-    if (row < 0 || row >= m_results.Count()) {
-        return;
-    }
-    // A host whose MAC changed shows the MAC it had as well.
-    QString previousMac;
-    for (const HostChange& change : m_changes.ChangesOf(m_results.Row(row).Ip())) {
-        if (change.kind == HostChangeKind::MacChanged || change.kind == HostChangeKind::Conflict) {
-            previousMac = ToQString(change.oldMac);
-        }
-    }
-    m_prompts.ShowProperties(this, RowToRecord(m_results.Row(row)), previousMac);
-    m_model->SetNotes(Notes()); // the dialog may have changed the note of the row
-}
-
 void CTessvaleDlg::OnSaveAs()
 {
     const int index = m_chooser->currentIndex();
@@ -1862,21 +1753,6 @@ void CTessvaleDlg::OnDelete(bool all)
     if (m_statusCounts) {
         ShowCounts();
     }
-}
-
-bool CTessvaleDlg::HoldsUnsavedResult()
-{
-    if (m_results.Count() == 0) {
-        return false;
-    }
-    // The entry the rows belong to: an adapter's range is stored nowhere yet.
-    const int index = m_chooserShown;
-    const std::uint32_t id = index >= 0 && index < m_chooser->count() ? m_chooser->itemData(index).toUInt() : 0;
-    if (id == 0) {
-        return HoldsUnsavedRows(m_results.ToStoredHosts(), nullptr);
-    }
-    const std::vector<StoredHost> stored = m_env.StoredHosts(id);
-    return HoldsUnsavedRows(m_results.ToStoredHosts(), &stored);
 }
 
 void CTessvaleDlg::CloseWindow(int result, bool ask)

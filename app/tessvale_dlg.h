@@ -113,7 +113,7 @@ public:
 
     const ResultList& Results() const { return m_results; }
     // The size the window opens with before a layout is remembered.
-    static constexpr QSize kDefaultWindowSize{1200, 660};
+    static constexpr QSize kDefaultWindowSize{1280, 680};
     const ScanState& State() const { return m_state; }
     QString StatusText() const;
 
@@ -141,6 +141,7 @@ private:
     };
 
     void BuildMenus();
+    void AddWindowKeys();
     void BuildToolBar();
     void BuildControls();
     QHBoxLayout* BuildRangeRow(QWidget* body);

@@ -74,7 +74,7 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
         for (const ResultRow& row : rows) {
             std::string line = HeadlessHostLine(RowToRecord(row), OutputFormat::Json, &row.change);
             const char* status = row.image == kImageAnswered ? "answered" : "silent";
-            line.insert(1, std::string("\"Status\":\"") + status + "\",");
+            line.insert(1, std::string(R"("Status":")") + status + R"(",)");
             text += line;
         }
         return text;

@@ -162,6 +162,36 @@ ResultList::Change ResultList::MarkGone(const HostSnapshot& host)
     return at;
 }
 
+int ResultList::SortedIndexOf(int row) const
+{
+    if (m_sortColumn < 0 || row < 0 || row >= Count()) {
+        return row;
+    }
+    const ResultRow& moving = m_rows[static_cast<std::size_t>(row)];
+    const auto before = [&](const ResultRow& a, const ResultRow& b) {
+        const int order = Compare(a, b, m_sortColumn);
+        return m_sortAscending ? order < 0 : order > 0;
+    };
+    // Among the other rows: after every row it does not sort before.
+    int to = 0;
+    for (int i = 0; i < Count(); ++i) {
+        if (i != row && !before(moving, m_rows[static_cast<std::size_t>(i)])) {
+            to = (i < row ? i : i - 1) + 1;
+        }
+    }
+    return to;
+}
+
+void ResultList::MoveRow(int row, int to)
+{
+    if (row < 0 || row >= Count() || to < 0 || to >= Count() || row == to) {
+        return;
+    }
+    ResultRow moving = std::move(m_rows[static_cast<std::size_t>(row)]);
+    m_rows.erase(m_rows.begin() + row);
+    m_rows.insert(m_rows.begin() + to, std::move(moving));
+}
+
 void ResultList::RemoveRow(int row)
 {
     if (row >= 0 && row < Count()) {

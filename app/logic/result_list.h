@@ -116,6 +116,12 @@ public:
     // without a row, one is inserted in address order from the baseline's texts.
     Change MarkGone(const HostSnapshot& host);
     void RemoveRow(int row);
+    // Where an updated row belongs in the order of the last header click: its index
+    // after MoveRow(row, SortedIndexOf(row)); the row's own index when it is in place
+    // or no column is sorted.
+    int SortedIndexOf(int row) const;
+    // Moves a row so that it stands at index `to` afterwards.
+    void MoveRow(int row, int to);
 
     void ResetCounters();
     int Online() const { return m_online; }

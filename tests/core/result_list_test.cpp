@@ -314,5 +314,33 @@ TEST(ResultList, TypedFilterTextMatchesAddressMacNameVendorAndChange)
     }
 }
 
+TEST(ResultList, AnUpdatedRowFindsItsSortedPlace)
+{
+    ResultList list;
+    for (const auto& [ip, name] : {std::pair{"10.0.0.1", "ALPHA"}, std::pair{"10.0.0.2", "BRAVO"},
+                                   std::pair{"10.0.0.3", "CHARLIE"}, std::pair{"10.0.0.4", "DELTA"}}) {
+        list.HostFound(Host(ip, name));
+    }
+    EXPECT_EQ(list.SortedIndexOf(1), 1); // no column sorted: rows stay
+    list.SortByColumn(kColumnHostName);
+    struct Case
+    {
+        const char* ip;
+        const char* newName;
+        std::vector<std::string> order;
+    };
+    const std::vector<Case> cases = {
+        {"10.0.0.1", "ECHO", {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.1"}},  // down to the end
+        {"10.0.0.1", "AARON", {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}}, // up to the top
+        {"10.0.0.3", "BZ", {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}},    // in place
+        {"10.0.0.2", "CZ", {"10.0.0.1", "10.0.0.3", "10.0.0.2", "10.0.0.4"}},    // one down
+    };
+    for (const Case& c : cases) {
+        const int row = list.HostFound(Host(c.ip, c.newName)).row;
+        list.MoveRow(row, list.SortedIndexOf(row));
+        EXPECT_EQ(Ips(list), c.order) << c.ip << " " << c.newName;
+    }
+}
+
 } // namespace
 } // namespace tessvale

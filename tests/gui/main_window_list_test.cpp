@@ -205,6 +205,14 @@ private slots:
         }
         QCOMPARE(names, (QStringList{QStringLiteral("ALPHA"), QStringLiteral("BRAVO"), QStringLiteral("CHARLIE"),
                                      QStringLiteral("DELTA"), QStringLiteral("ZULU")}));
+        // A host answering with another name moves to its place.
+        Scan({Host(6, "YANKEE")});
+        names.clear();
+        for (int row = 0; row < List()->model()->rowCount(); ++row) {
+            names << Cell(row, 3);
+        }
+        QCOMPARE(names, (QStringList{QStringLiteral("BRAVO"), QStringLiteral("CHARLIE"), QStringLiteral("DELTA"),
+                                     QStringLiteral("YANKEE"), QStringLiteral("ZULU")}));
     }
 
     void rowsKeepTheirHeightAfterALayoutWhileScrolledRight()

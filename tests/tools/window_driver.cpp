@@ -515,7 +515,19 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     Save(&window, folder, "main-after-scan.png");
+    // A second scan compares with the first: the Change column shows.
+    window.OnCommand(kIdStart);
+    if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
+        std::fprintf(stderr, "window_driver: the second scan did not finish\n");
+        return 1;
+    }
+    Wait(500);
+    Save(&window, folder, "main-compared.png");
     // The Actions menu with the host actions, as the list's context menu opens it.
+    if (view->model()->rowCount() > 0) {
+        view->selectionModel()->select(view->model()->index(0, 0),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     if (auto* actions = window.findChild<QMenu*>(QStringLiteral("actionsMenu"))) {
         actions->popup(view->viewport()->mapToGlobal(QPoint(40, 30)));
         Wait(400);
