@@ -89,18 +89,18 @@ TEST(ConfigLoader, AFileThatCannotBeUsedIsNotUsedAtAllAndSaysWhy)
              test::WriteFile(p, deep);
          },
          ConfigStore::LoadState::TooDeep, "its elements are nested deeper than 64 levels"},
-        {"folder", [](const std::string& p) { mkdir(p.c_str(), 0700); }, ConfigStore::LoadState::NotRegular,
-         "a folder, not a file"},
-        {"dangling link", [](const std::string& p) { (void)symlink("/nonexistent/tessvale", p.c_str()); },
+        {"folder", [](const std::string& p) { EXPECT_EQ(mkdir(p.c_str(), 0700), 0); },
+         ConfigStore::LoadState::NotRegular, "a folder, not a file"},
+        {"dangling link", [](const std::string& p) { EXPECT_EQ(symlink("/nonexistent/tessvale", p.c_str()), 0); },
          ConfigStore::LoadState::NotRegular, "a symbolic link whose target does not exist"},
-        {"link to a device", [](const std::string& p) { (void)symlink("/dev/zero", p.c_str()); },
+        {"link to a device", [](const std::string& p) { EXPECT_EQ(symlink("/dev/zero", p.c_str()), 0); },
          ConfigStore::LoadState::NotRegular, "a device, not a regular file"},
-        {"FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, ConfigStore::LoadState::NotRegular,
-         "a FIFO, not a regular file"},
+        {"FIFO", [](const std::string& p) { EXPECT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         ConfigStore::LoadState::NotRegular, "a FIFO, not a regular file"},
         {"larger than the cap",
          [](const std::string& p) {
              test::WriteFile(p, kValid);
-             (void)truncate(p.c_str(), static_cast<off_t>(ConfigStore::kMaxConfigFileBytes + 1));
+             EXPECT_EQ(truncate(p.c_str(), static_cast<off_t>(ConfigStore::kMaxConfigFileBytes + 1)), 0);
          },
          ConfigStore::LoadState::TooLarge, "larger than 64 MiB"},
     };
