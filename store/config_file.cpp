@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "common/unique_fd.h"
+#include "common/write_all.h"
 
 namespace tessvale {
 
@@ -22,22 +23,6 @@ constexpr std::size_t kRandomPart = 6; // what mkstemp puts in place of "XXXXXX"
 FileError SystemError(int code, std::string path)
 {
     return {FileError::Kind::System, code, std::move(path)};
-}
-
-bool WriteAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 // The file a write of `path` replaces: the path itself, or the target of a link that
@@ -86,8 +71,8 @@ FileError WriteTemporary(const std::string& target, const std::string& data, con
         return SystemError(code, folder.empty() ? std::string(".") : folder);
     }
     int code = 0;
-    if (fchmod(fd.Get(), static_cast<mode_t>(options.mode & 07777)) != 0 || !WriteAll(fd.Get(), data) ||
-        fsync(fd.Get()) != 0) {
+    if (fchmod(fd.Get(), static_cast<mode_t>(options.mode & 07777)) != 0 ||
+        !WriteAll(fd.Get(), data.data(), data.size()) || fsync(fd.Get()) != 0) {
         code = errno;
     }
     if (!fd.Close() && code == 0) {

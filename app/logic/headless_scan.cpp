@@ -43,23 +43,14 @@ constexpr auto kInterruptPoll = std::chrono::milliseconds(5); // without a wake 
 // Wakes the scan command's wait for the end of a range (blocked like the stop signals).
 constexpr int kWakeSignal = SIGUSR1;
 
-// A whole non-negative decimal number, nothing else.
+// A whole non-negative decimal number, nothing else: the settings' reading without its
+// sign and the blanks it allows around a stored value.
 std::optional<long long> ParseCount(std::string_view text, long long maximum)
 {
-    if (text.empty() || text.size() > 18) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
-    long long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value > maximum) {
-        return std::nullopt;
-    }
-    return value;
+    return BoundedNumber(text, 0, maximum);
 }
 
 constexpr const char* kColumnNames[9] = {"IP",         "MAC",       "HostName",     "CPU",           "RAM Size",

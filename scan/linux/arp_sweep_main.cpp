@@ -29,6 +29,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "common/write_all.h"
 #include "scan/arp_frame.h"
 #include "scan/arp_sweep_protocol.h"
 
@@ -79,18 +80,7 @@ bool StandardFdsOpen()
 
 bool WriteRecord(const tessvale::ArpSweepRecord& record)
 {
-    std::size_t done = 0;
-    while (done < record.size()) {
-        const ssize_t written = ::write(STDOUT_FILENO, record.data() + done, record.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return tessvale::WriteAll(STDOUT_FILENO, record.data(), record.size());
 }
 
 [[noreturn]] void Refuse(ArpSweepError error, std::uint32_t value)
