@@ -38,7 +38,9 @@ bool VendorTable::Load(const std::string& path, const std::atomic<bool>* stop)
     }
     constexpr std::size_t kChunk = std::size_t{1} << 20;
     std::string bytes;
-    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxListingBytes));
+    // Room for the whole file and the last chunk's read: a reallocation on the way would
+    // hold the listing twice and leave twice its size in memory.
+    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size) + kChunk, kMaxListingBytes));
     while (bytes.size() < kMaxListingBytes) {
         if (stop != nullptr && stop->load()) {
             return false;
