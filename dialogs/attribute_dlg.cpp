@@ -108,10 +108,12 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
     m_names = new QLineEdit(this);
     m_names->setObjectName(QStringLiteral("nameSourcesLineEdit"));
     m_names->setReadOnly(true);
+    m_names->setPalette(m_boxes[0]->palette()); // read-only, and looks so
     form->addRow(QUiText("Names:"), m_names);
     m_services = new QLineEdit(this);
     m_services->setObjectName(QStringLiteral("servicesLineEdit"));
     m_services->setReadOnly(true);
+    m_services->setPalette(m_boxes[0]->palette());
     form->addRow(QUiText("Services:"), m_services);
     m_comment = new QLineEdit(this);
     m_comment->setObjectName(QStringLiteral("commentLineEdit"));

@@ -1,8 +1,12 @@
+#include <vector>
+
 #include <QApplication>
+#include <QColor>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -119,13 +123,28 @@ private slots:
         record.hostName = "PC";
         record.inventory.shares = std::string(300, 'S');
         record.inventory.vendor = "Acme";
+        // Editable and window colours that differ, as on a desktop (offscreen they may not).
+        const QPalette original = QApplication::palette();
+        QPalette desktop = original;
+        desktop.setColor(QPalette::Base, Qt::white);
+        desktop.setColor(QPalette::Window, QColor(0xEE, 0xEE, 0xEE));
+        QApplication::setPalette(desktop);
         CAttribute dialog;
         dialog.Fill(record);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Properties"));
-        for (QLineEdit* box : dialog.Boxes()) {
+        // Every read-only box, the names and services too, looks read-only (the window's
+        // colour); the editable comment does not.
+        std::vector<QLineEdit*> readOnly(dialog.Boxes().begin(), dialog.Boxes().end());
+        readOnly.push_back(dialog.NamesBox());
+        readOnly.push_back(dialog.ServicesBox());
+        for (QLineEdit* box : readOnly) {
             QVERIFY(box->isReadOnly());
+            QCOMPARE(box->palette().color(QPalette::Base), box->palette().color(QPalette::Window));
         }
+        auto* comment = dialog.findChild<QLineEdit*>(QStringLiteral("commentLineEdit"));
+        QVERIFY(comment->palette().color(QPalette::Base) != comment->palette().color(QPalette::Window));
+        QApplication::setPalette(original);
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("ipLineEdit"))->text(), QStringLiteral("10.0.0.5"));
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("shareFileLineEdit"))->text().size(), 300);
         QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("cpuLineEdit"))->text(), QString());
