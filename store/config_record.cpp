@@ -1,8 +1,23 @@
 #include "store/config_record.h"
 
 #include <initializer_list>
+#include <limits>
+
+#include "common/text_util.h"
 
 namespace tessvale {
+
+std::uint32_t ParseRecordId(const char* text)
+{
+    const long long value = ParseDecimal(text);
+    if (value < 0) {
+        return 0;
+    }
+    if (value > std::numeric_limits<std::uint32_t>::max()) {
+        return std::numeric_limits<std::uint32_t>::max();
+    }
+    return static_cast<std::uint32_t>(value);
+}
 
 namespace {
 

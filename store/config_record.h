@@ -60,6 +60,9 @@ inline constexpr const char* kItemNetCardVendor = "NetCardVendor";
 inline constexpr const char* kItemDescription = "Description";
 
 // Fresh buffers of the three tables: table path and field names set, values empty.
+// A record's id as the store reads it: decimal, 0 when it is none, at most UINT32_MAX.
+std::uint32_t ParseRecordId(const char* text);
+
 ConfigRecord MakeSettingsRecord();
 ConfigRecord MakeResultRecord();
 ConfigRecord MakeItemRecord();

@@ -18,6 +18,7 @@
 #include "common/text_util.h"
 #include "common/unique_fd.h"
 #include "store/config_file.h"
+#include "store/config_stream.h"
 #include "store/setting_bounds.h"
 
 namespace tessvale {
@@ -67,18 +68,6 @@ pugi::xpath_node_set Select(const pugi::xml_node& context, const std::string& qu
     } catch (const pugi::xpath_exception&) {
         return {};
     }
-}
-
-std::uint32_t ParseId(const char* text)
-{
-    const long long value = ParseDecimal(text);
-    if (value < 0) {
-        return 0;
-    }
-    if (value > std::numeric_limits<std::uint32_t>::max()) {
-        return std::numeric_limits<std::uint32_t>::max();
-    }
-    return static_cast<std::uint32_t>(value);
 }
 
 bool IsPlainName(const std::string& name)
@@ -190,6 +179,8 @@ struct ConfigStore::Impl
     // The file on disk could not be read or parsed: it is kept as "<path>.bad" when the
     // first save replaces it, so what the parser dropped is not lost.
     bool backupPending = false;
+    // Read with a selection: only part of the file is in the document, which is never saved.
+    bool readOnly = false;
     ConfigStore::LoadState loadState = ConfigStore::LoadState::Missing;
     int loadError = 0;
     FileError saveError;
@@ -283,7 +274,18 @@ ConfigStore::~ConfigStore() = default;
 
 bool ConfigStore::Load(const std::string& path)
 {
+    return LoadFile(path, nullptr);
+}
+
+bool ConfigStore::LoadSelected(const std::string& path, const RecordSelection& selection)
+{
+    return LoadFile(path, &selection);
+}
+
+bool ConfigStore::LoadFile(const std::string& path, const RecordSelection* selection)
+{
     std::lock_guard lock(m_mutex);
+    m_impl->readOnly = selection != nullptr;
     m_impl->path = path;
     m_impl->document.reset();
     m_impl->buffer.clear();
@@ -337,6 +339,9 @@ bool ConfigStore::Load(const std::string& path)
     if (static_cast<std::uint64_t>(info.st_size) > kMaxConfigFileBytes) {
         return refuse(LoadState::TooLarge, 0);
     }
+    if (selection != nullptr) {
+        return StreamWhole(fd.Get(), *selection) || refuse(m_impl->loadState, m_impl->loadError);
+    }
     std::string& content = m_impl->buffer;
     int readError = 0;
     if (!ReadBounded(fd.Get(), static_cast<std::size_t>(info.st_size), ConfigStore::kMaxConfigFileBytes, content,
@@ -355,6 +360,7 @@ bool ConfigStore::Load(const std::string& path)
 bool ConfigStore::LoadBuffer(std::string_view content)
 {
     std::lock_guard lock(m_mutex);
+    m_impl->readOnly = false;
     m_impl->document.reset(); // it may point into the buffer
     m_impl->buffer.assign(content.data(), content.size());
     return ParseWhole(false);
@@ -407,6 +413,37 @@ bool ConfigStore::ParseWhole(bool inPlace)
     }
     m_impl->loadState = LoadState::Loaded;
     return true;
+}
+
+bool ConfigStore::StreamWhole(int fd, const RecordSelection& selection)
+{
+    const StreamOutcome outcome =
+        StreamSelected(fd, kMaxConfigFileBytes, kMaxDocumentDepth, selection, m_impl->document);
+    m_impl->Changed();
+    m_impl->loadError = outcome.error;
+    m_impl->loadLine = outcome.line;
+    m_impl->parseStatus = outcome.status;
+    switch (outcome.kind) {
+    case StreamOutcome::Kind::Loaded:
+        m_impl->loadState = LoadState::Loaded;
+        return true;
+    case StreamOutcome::Kind::Unreadable:
+        m_impl->loadState = LoadState::Unreadable;
+        break;
+    case StreamOutcome::Kind::TooLarge:
+        m_impl->loadState = LoadState::TooLarge;
+        break;
+    case StreamOutcome::Kind::Empty:
+        m_impl->loadState = LoadState::Empty;
+        break;
+    case StreamOutcome::Kind::Malformed:
+        m_impl->loadState = LoadState::Malformed;
+        break;
+    case StreamOutcome::Kind::TooDeep:
+        m_impl->loadState = LoadState::TooDeep;
+        break;
+    }
+    return false;
 }
 
 std::string ConfigStore::LastLoadProblem() const
@@ -462,6 +499,11 @@ bool ConfigStore::Save()
 {
     std::lock_guard lock(m_mutex);
     m_impl->saveError = {};
+    if (m_impl->readOnly) {
+        // A document read in part would lose the rest of the file.
+        m_impl->saveError = {FileError::Kind::System, EROFS, m_impl->path};
+        return false;
+    }
     if (m_impl->path.empty()) {
         m_impl->saveError = {FileError::Kind::System, ENOENT, m_impl->path};
         return false;
@@ -518,7 +560,7 @@ int ConfigStore::AddRecord(ConfigRecord& record)
     const pugi::xpath_node_set ids = Select(m_impl->document, record.tablePath + "/id");
     std::uint32_t largest = 0;
     for (const pugi::xpath_node& id : ids) {
-        const std::uint32_t value = ParseId(id.node().attribute("value").value());
+        const std::uint32_t value = ParseRecordId(id.node().attribute("value").value());
         largest = value > largest ? value : largest;
     }
     if (largest == std::numeric_limits<std::uint32_t>::max()) {
@@ -638,7 +680,7 @@ int ConfigStore::ListSelected(const ConfigRecord& templ, const std::string& quer
             continue;
         }
         ConfigRecord copy = templ;
-        copy.id = ParseId(element.child("id").attribute("value").value());
+        copy.id = ParseRecordId(element.child("id").attribute("value").value());
         for (int i = 0; i < FieldCount(copy); ++i) {
             const std::string& name = copy.fieldNames[static_cast<std::size_t>(i)];
             copy.values[static_cast<std::size_t>(i)] =
@@ -788,7 +830,7 @@ bool ConfigStore::SetNote(std::string_view mac, std::string_view text)
     std::vector<pugi::xml_node> old;
     std::uint32_t largest = 0;
     for (const pugi::xml_node record : table.children(kNoteTable)) {
-        const std::uint32_t id = ParseId(record.child("id").attribute("value").value());
+        const std::uint32_t id = ParseRecordId(record.child("id").attribute("value").value());
         largest = id > largest ? id : largest;
         const std::string_view recordMac = record.child(kNoteMac).attribute("value").value();
         if (NoteKeyValid(recordMac) && CanonicalMac(recordMac) == key) {

@@ -19,6 +19,17 @@
 
 namespace tessvale {
 
+// The records of `members` whose `link` field names the id of an `owners` record whose
+// `ownerField` holds `ownerValue`; every other record, table and setting is kept whole.
+struct RecordSelection
+{
+    ConfigRecord owners;
+    std::string ownerField;
+    std::string ownerValue;
+    ConfigRecord members;
+    std::string link;
+};
+
 class ConfigStore
 {
 public:
@@ -36,6 +47,11 @@ public:
     // files that interrupted saves left beside the file are removed. False when the
     // file is missing or was not used; LastLoadState and LastLoadProblem tell why.
     bool Load(const std::string& path);
+    // Like Load, for a reader of one stored result: the file is read as a stream, twice
+    // (checked whole first, then built), and of the `selection`'s members only those of
+    // the owners asked for are kept, so that a large document is never held. A document
+    // so loaded is for reading only: Save refuses it (LastSaveError: EROFS).
+    bool LoadSelected(const std::string& path, const RecordSelection& selection);
     // Parses a document held in memory, as Load does with the file's content. The
     // remembered path is left as it is.
     bool LoadBuffer(std::string_view content);
@@ -146,6 +162,8 @@ public:
     std::recursive_mutex& Mutex() { return m_mutex; }
 
 private:
+    bool LoadFile(const std::string& path, const RecordSelection* selection);
+    bool StreamWhole(int fd, const RecordSelection& selection);
     bool ParseWhole(bool inPlace);
     int ListSelected(const ConfigRecord& templ, const std::string& query, std::vector<ConfigRecord>& records);
 

@@ -922,7 +922,11 @@ int RunHeadlessScanCommand(int argc, char** argv)
     options.progress = ::isatty(::fileno(stderr)) == 1;
 
     ConfigStore store;
-    store.Load(ConfigFilePath());
+    if (options.against) {
+        LoadStoreForBaseline(store, ConfigFilePath(), *options.against);
+    } else {
+        store.Load(ConfigFilePath());
+    }
     for (const std::string& problem : ConfigFileProblems(store)) {
         std::fprintf(stderr, "tessvale --scan: %s\n", problem.c_str());
     }

@@ -610,6 +610,11 @@ bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<Hos
     return true;
 }
 
+bool LoadStoreForBaseline(ConfigStore& store, const std::string& path, const std::string& nameOrFile)
+{
+    return store.LoadSelected(path, {MakeResultRecord(), kResultName, nameOrFile, MakeItemRecord(), kItemResultId});
+}
+
 bool LoadBaseline(ConfigStore& store, const std::string& nameOrFile, std::vector<HostSnapshot>& hosts,
                   std::string& error, std::string* warning)
 {

@@ -49,6 +49,11 @@ bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts,
 // The hosts of the first stored result named exactly `name`; false when none is.
 bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts);
 
+// Loads the configuration file for a run compared with `nameOrFile`: of the stored
+// results' hosts only those of results of that name are read (the file is streamed,
+// never held whole). The store is for reading only then.
+bool LoadStoreForBaseline(ConfigStore& store, const std::string& path, const std::string& nameOrFile);
+
 // NAME|FILE: a stored result of that exact name, else the file at that path. False
 // with a message when neither gives a baseline (also when the configuration file is
 // there but was not used: the message says so). `warning` as for ReadBaselineFile.

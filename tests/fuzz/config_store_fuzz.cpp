@@ -12,7 +12,10 @@
 #include <vector>
 
 #include <pugixml.hpp>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "fuzz_support.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
@@ -90,6 +93,47 @@ Snapshot Read(ConfigStore& store)
     return snapshot;
 }
 
+// The streamed load of one result, as a run compared with a stored result reads the
+// file, keeps what the whole load gives for that result and is never more lenient.
+void CompareStreamed(std::string_view content, const std::string& name)
+{
+    const tessvale::UniqueFd file(memfd_create("Tessvale.xml", MFD_CLOEXEC));
+    Require(file.Valid(), "no memory file");
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t wrote = write(file.Get(), content.data() + done, content.size() - done);
+        Require(wrote > 0, "the memory file cannot be written");
+        done += static_cast<std::size_t>(wrote);
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(file.Get());
+    ConfigStore whole;
+    ConfigStore streamed;
+    const bool wholeLoaded = whole.Load(path);
+    const tessvale::RecordSelection selection{tessvale::MakeResultRecord(), tessvale::kResultName, name,
+                                              tessvale::MakeItemRecord(), tessvale::kItemResultId};
+    if (!streamed.LoadSelected(path, selection)) {
+        return;
+    }
+    Require(wholeLoaded, "the streamed load takes a file the whole load refuses");
+    Require(SameValues(whole.LoadSettings(), streamed.LoadSettings()), "the streamed load reads other settings");
+    std::vector<ConfigRecord> wholeResults;
+    std::vector<ConfigRecord> streamedResults;
+    whole.ListRecords(tessvale::MakeResultRecord(), wholeResults);
+    streamed.ListRecords(tessvale::MakeResultRecord(), streamedResults);
+    Require(SameRecords(wholeResults, streamedResults), "the streamed load reads other results");
+    for (const ConfigRecord& result : wholeResults) {
+        if (result.Value(tessvale::kResultName) != name) {
+            continue;
+        }
+        std::vector<ConfigRecord> wholeItems;
+        std::vector<ConfigRecord> streamedItems;
+        whole.ListRecordsWhere(tessvale::MakeItemRecord(), tessvale::kItemResultId, result.id, wholeItems);
+        streamed.ListRecordsWhere(tessvale::MakeItemRecord(), tessvale::kItemResultId, result.id, streamedItems);
+        Require(SameRecords(wholeItems, streamedItems), "the streamed load lost hosts of the result asked for");
+    }
+    Require(!streamed.Save(), "a streamed load was saved");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -104,6 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         before = Read(store);
         saved = store.SavedText();
     }
+
+    // The name of the first stored result, else one that is none.
+    CompareStreamed(std::string_view(reinterpret_cast<const char*>(data), size),
+                    before.results.empty() ? std::string("yesterday")
+                                           : before.results.front().Value(tessvale::kResultName));
 
     // A document without any element (at most a CDATA section is left of such a file)
     // saves as no document; anything else must parse.
