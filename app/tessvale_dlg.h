@@ -5,8 +5,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -15,6 +13,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/logic/call_bridge.h"
+#include "app/logic/command_table.h"
 #include "app/logic/result_list.h"
 #include "app/logic/scan_state.h"
 #include "scan/scan_service.h"
@@ -131,18 +131,14 @@ protected:
 
 private:
     template <class Handler> void Deliver(Handler&& handler);
-    void RunPendingCalls();
-
-    // A worker's call waiting for the window's thread.
-    struct PendingCall
-    {
-        std::function<void()> run;
-        bool done = false;
-    };
+    // Any thread: has the window's thread run the calls waiting in m_calls.
+    void WakeForCalls();
 
     void BuildMenus();
-    void AddWindowKeys();
+    // The entries of one place of the command table, with their keys.
+    void AddCommands(QMenu* menu, CommandPlace place);
     void BuildToolBar();
+    QWidget* BuildListFilter();
     void BuildControls();
     QHBoxLayout* BuildRangeRow(QWidget* body);
     QTreeView* BuildResultList(QWidget* body);
@@ -150,6 +146,8 @@ private:
     void BuildTray();
     void FitToolButtonsToLabels();
     void RetranslateUi();
+    // The menus' and the toolbar's texts in the language shown.
+    void RetranslateCommands();
     void FitColumnsToHeaders();
     void SaveLayout();
     QAction* MakeAction(int commandId, const QString& objectName, QObject* owner);
@@ -302,9 +300,7 @@ private:
 
     std::atomic<unsigned> m_scanNumber{0}; // counts the scans started
 
-    std::mutex m_callMutex;
-    std::condition_variable m_callDone;
-    std::deque<PendingCall*> m_calls; // guarded by m_callMutex
+    CallBridge m_calls{[this] { WakeForCalls(); }}; // the workers' calls waiting for the window's thread
     QString m_layoutPath;
 
     int m_chooserShown = -1;     // the chooser entry whose rows and range the window shows
