@@ -186,6 +186,12 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
         }
     }
     row->addStretch(1);
+    AddLookupBox(body, row);
+    return row;
+}
+
+void CTessvaleDlg::AddLookupBox(QWidget* body, QHBoxLayout* row)
+{
     m_lookupEdit = new QLineEdit(body);
     m_lookupEdit->setObjectName(QStringLiteral("lookupLineEdit"));
     m_lookupEdit->setMinimumWidth(110);
@@ -206,7 +212,6 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     QPalette hint = m_lookupEdit->palette();
     hint.setColor(QPalette::Text, kHintColour);
     m_lookupEdit->setPalette(hint);
-    return row;
 }
 
 QTreeView* CTessvaleDlg::BuildResultList(QWidget* body)

@@ -141,6 +141,8 @@ private:
     QWidget* BuildListFilter();
     void BuildControls();
     QHBoxLayout* BuildRangeRow(QWidget* body);
+    // The lookup box and its button at the end of the range row.
+    void AddLookupBox(QWidget* body, QHBoxLayout* row);
     QTreeView* BuildResultList(QWidget* body);
     void BuildStatusBar();
     void BuildTray();

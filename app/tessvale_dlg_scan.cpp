@@ -20,6 +20,7 @@
 #include "app/list_columns.h"
 #include "app/logic/call_bridge.h"
 #include "app/logic/command_ids.h"
+#include "app/logic/end_of_scan.h"
 #include "app/logic/list_export.h"
 #include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
@@ -345,29 +346,23 @@ void CTessvaleDlg::OfferSaveAndChart()
     showNormal();
     raise();
     activateWindow();
-    // Each question can be turned off by its "Don't ask again" box and back on in Settings.
-    if (m_env.Setting(kAskSaveAfterScan) != "0") {
-        bool dontAsk = false;
-        const bool save =
-            m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing(), dontAsk);
-        if (dontAsk) {
-            m_env.SetSetting(kAskSaveAfterScan, "0");
-        }
-        if (save) {
-            OnCommand(kIdSave);
-        }
-    }
-    if (!m_closing && m_env.Setting(kAskChartAfterScan) != "0") {
-        bool dontAsk = false;
-        const bool draw =
-            m_prompts.AskYesNoOnce(this, QUiText("Do you want to use Visio to draw the flow chart?"), dontAsk);
-        if (dontAsk) {
-            m_env.SetSetting(kAskChartAfterScan, "0");
-        }
-        if (draw) {
-            OnCommand(kIdDrawChart);
-        }
-    }
+    AskAtEndOfScan({
+        .closing = [this] { return m_closing; },
+        .askSave =
+            [this](bool& dontAsk) {
+                return m_prompts.RunSavePrompt(this, m_results.AnyHostNameMissing(), m_results.AnyCpuMissing(),
+                                               dontAsk);
+            },
+        .askChart =
+            [this](bool& dontAsk) {
+                return m_prompts.AskYesNoOnce(this, QUiText("Do you want to use Visio to draw the flow chart?"),
+                                              dontAsk);
+            },
+        .save = [this] { OnCommand(kIdSave); },
+        .drawChart = [this] { OnCommand(kIdDrawChart); },
+        .setting = [this](const std::string& key) { return m_env.Setting(key); },
+        .setSetting = [this](const std::string& key, const std::string& value) { m_env.SetSetting(key, value); },
+    });
 }
 
 void CTessvaleDlg::ReloadSettings()
