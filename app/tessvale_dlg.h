@@ -1,6 +1,10 @@
 // The main window: the result chooser, the range and lookup controls, the result list,
 // toolbar, status bar and tray icon. It receives the scan engine's messages, mirrors
 // the state of ResultList and ScanState, and dispatches every command by its id.
+// Its parts by job: layout and wiring (tessvale_dlg.cpp), the menus, toolbar and tray
+// menu built from the command table and the dispatcher (tessvale_dlg_commands.cpp), the
+// scans (tessvale_dlg_scan.cpp), the commands on the list and the files
+// (tessvale_dlg_actions.cpp), the guards, chooser and filter (tessvale_dlg_guards.cpp).
 #pragma once
 
 #include <atomic>

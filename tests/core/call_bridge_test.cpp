@@ -79,6 +79,7 @@ TEST(CallBridge, EveryCallRunsOnTheOwnerInTheOrderOfItsWorkerAndBeforeTheWorkerG
     {
         Owner owner;
         std::vector<std::thread> workers;
+        workers.reserve(kWorkers);
         for (int worker = 0; worker < kWorkers; ++worker) {
             workers.emplace_back([&, worker] {
                 for (int call = 0; call < kCalls; ++call) {
