@@ -315,6 +315,13 @@ bool AddressEdit::HandleKey(int index, const QKeyEvent& key)
     if ((key.key() == Qt::Key_Slash || key.key() == Qt::Key_Minus) && index < 3) {
         return true; // a prefix or a range's end follows the fourth octet only
     }
+    return HandleMoveKey(index, key);
+}
+
+bool AddressEdit::HandleMoveKey(int index, const QKeyEvent& key)
+{
+    const auto slot = static_cast<std::size_t>(index);
+    QLineEdit* field = m_fields[slot];
     // '.' or blank moves on to the next octet; Backspace in an empty octet goes back.
     if ((key.key() == Qt::Key_Period || key.key() == Qt::Key_Space) && index < 3) {
         if (!field->text().isEmpty()) {

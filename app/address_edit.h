@@ -60,6 +60,8 @@ private:
     // what follows the octet dropped.
     bool FinishTypedPrefix();
     bool HandleKey(int index, const QKeyEvent& key);
+    // The keys that move between the octets: a dot or blank, Backspace, the arrows.
+    bool HandleMoveKey(int index, const QKeyEvent& key);
     // A key while the whole address is selected: typing starts a new address.
     bool HandleKeyOverWhole(const QKeyEvent& key);
     void MoveTo(int index, bool selectAll);

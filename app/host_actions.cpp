@@ -23,12 +23,9 @@ namespace tessvale {
 const std::vector<HostCommand>& HostCommands()
 {
     static const std::vector<HostCommand> commands = {
-        {kIdCopyIp, "copyIpMenuAction", &CTessvaleDlg::OnCopyIp, true},
-        {kIdCopyMac, "copyMacMenuAction", &CTessvaleDlg::OnCopyMac, true},
-        {kIdCopyName, "copyNameMenuAction", &CTessvaleDlg::OnCopyName, true},
-        {kIdWebHttps, "webHttpsMenuAction", &CTessvaleDlg::OnWebHttps, false},
-        {kIdSsh, "sshMenuAction", &CTessvaleDlg::OnSsh, false},
-        {kIdPing, "pingMenuAction", &CTessvaleDlg::OnPing, false},
+        {kIdCopyIp, &CTessvaleDlg::OnCopyIp},     {kIdCopyMac, &CTessvaleDlg::OnCopyMac},
+        {kIdCopyName, &CTessvaleDlg::OnCopyName}, {kIdWebHttps, &CTessvaleDlg::OnWebHttps},
+        {kIdSsh, &CTessvaleDlg::OnSsh},           {kIdPing, &CTessvaleDlg::OnPing},
     };
     return commands;
 }

@@ -1,12 +1,14 @@
 // The main window: the result chooser, the range and lookup controls, the result list,
 // toolbar, status bar and tray icon. It receives the scan engine's messages, mirrors
 // the state of ResultList and ScanState, and dispatches every command by its id.
+// Its parts by job: layout and wiring (tessvale_dlg.cpp), the menus, toolbar and tray
+// menu built from the command table and the dispatcher (tessvale_dlg_commands.cpp), the
+// scans (tessvale_dlg_scan.cpp), the commands on the list and the files
+// (tessvale_dlg_actions.cpp), the guards, chooser and filter (tessvale_dlg_guards.cpp).
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -15,6 +17,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/logic/call_bridge.h"
+#include "app/logic/command_table.h"
 #include "app/logic/result_list.h"
 #include "app/logic/scan_state.h"
 #include "scan/scan_service.h"
@@ -131,25 +135,25 @@ protected:
 
 private:
     template <class Handler> void Deliver(Handler&& handler);
-    void RunPendingCalls();
-
-    // A worker's call waiting for the window's thread.
-    struct PendingCall
-    {
-        std::function<void()> run;
-        bool done = false;
-    };
+    // Any thread: has the window's thread run the calls waiting in m_calls.
+    void WakeForCalls();
 
     void BuildMenus();
-    void AddWindowKeys();
+    // The entries of one place of the command table, with their keys.
+    void AddCommands(QMenu* menu, CommandPlace place);
     void BuildToolBar();
+    QWidget* BuildListFilter();
     void BuildControls();
     QHBoxLayout* BuildRangeRow(QWidget* body);
+    // The lookup box and its button at the end of the range row.
+    void AddLookupBox(QWidget* body, QHBoxLayout* row);
     QTreeView* BuildResultList(QWidget* body);
     void BuildStatusBar();
     void BuildTray();
     void FitToolButtonsToLabels();
     void RetranslateUi();
+    // The menus' and the toolbar's texts in the language shown.
+    void RetranslateCommands();
     void FitColumnsToHeaders();
     void SaveLayout();
     QAction* MakeAction(int commandId, const QString& objectName, QObject* owner);
@@ -302,9 +306,7 @@ private:
 
     std::atomic<unsigned> m_scanNumber{0}; // counts the scans started
 
-    std::mutex m_callMutex;
-    std::condition_variable m_callDone;
-    std::deque<PendingCall*> m_calls; // guarded by m_callMutex
+    CallBridge m_calls{[this] { WakeForCalls(); }}; // the workers' calls waiting for the window's thread
     QString m_layoutPath;
 
     int m_chooserShown = -1;     // the chooser entry whose rows and range the window shows

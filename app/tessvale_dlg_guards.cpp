@@ -1,14 +1,16 @@
-// The main window's guards of the user's work and of the typed range, the status bar's
-// counts and the launchers of its host commands: parts of CTessvaleDlg kept apart from
-// the window's construction and scan handling.
+// The main window's guards of the user's work and of the typed range, the chooser and
+// the filter of the list, the status bar's counts and the launchers of its host commands.
 #include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTreeView>
 #include <QUrl>
 
 #include "app/address_edit.h"
 #include "app/desktop_open.h"
+#include "app/icons.h"
+#include "app/list_columns.h"
 #include "app/logic/headless_scan.h"
 #include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
@@ -154,6 +156,120 @@ bool CTessvaleDlg::HoldsUnsavedResult()
     }
     const std::vector<StoredHost> stored = m_env.StoredHosts(id);
     return HoldsUnsavedRows(m_results.ToStoredHosts(), &stored);
+}
+
+void CTessvaleDlg::SetFilter(ListFilter filter)
+{
+    m_filter = filter;
+    if (m_filterBox->currentIndex() != static_cast<int>(filter)) {
+        const QSignalBlocker block(m_filterBox);
+        m_filterBox->setCurrentIndex(static_cast<int>(filter));
+    }
+    ApplyFilter();
+}
+
+void CTessvaleDlg::ApplyFilterTo(int row)
+{
+    if (row >= 0 && row < m_results.Count()) {
+        const ResultRow& shown = m_results.Row(row);
+        // The typed text matches the change as shown (translated) as well.
+        const bool matches =
+            RowMatchesText(shown, ToStdString(m_filterText)) ||
+            (!shown.change.empty() && ShownChangeText(shown.change).contains(m_filterText, Qt::CaseInsensitive));
+        m_listView->setRowHidden(row, QModelIndex(), !RowPasses(shown, m_filter) || !matches);
+    }
+}
+
+void CTessvaleDlg::ApplyFilter()
+{
+    for (int row = 0; row < m_results.Count(); ++row) {
+        ApplyFilterTo(row);
+    }
+}
+
+void CTessvaleDlg::SetNoteSource(std::function<std::map<std::string, std::string>()> notes)
+{
+    m_notes = std::move(notes);
+    m_model->SetNotes(Notes());
+}
+
+std::map<std::string, std::string> CTessvaleDlg::Notes() const
+{
+    return m_notes ? m_notes() : m_env.Notes();
+}
+
+void CTessvaleDlg::FillChooser()
+{
+    const int remembered = m_chooser->currentIndex();
+    {
+        const QSignalBlocker block(m_chooser);
+        m_chooser->clear();
+        for (const AdapterEntry& adapter : m_env.Adapters()) {
+            m_chooser->addItem(ChooserIcon(false), ToQString(adapter.address + "(" + adapter.description + ")"), 0u);
+        }
+        for (const StoredResultEntry& result : m_env.StoredResults()) {
+            m_chooser->addItem(ChooserIcon(true), ToQString(result.name), result.id);
+        }
+        if (remembered >= 0 && remembered < m_chooser->count()) {
+            m_chooser->setCurrentIndex(remembered);
+            return;
+        }
+        m_chooser->setCurrentIndex(m_chooser->count() > 0 ? 0 : -1);
+    }
+    ApplyChooserSelection();
+}
+
+void CTessvaleDlg::RangesChanged()
+{
+    FillChooser();
+}
+
+void CTessvaleDlg::ClearList()
+{
+    m_model->BeginReset();
+    m_results.Clear();
+    m_model->EndReset();
+    m_columns->SetComparing(false);
+    if (m_statusCounts) {
+        SetStatusId(IDS_STATUS); // no counts beside an empty list
+    }
+}
+
+void CTessvaleDlg::ApplyChooserSelection()
+{
+    ClearList();
+    const int index = m_chooser->currentIndex();
+    m_chooserShown = index;
+    if (index < 0) {
+        return;
+    }
+    const std::string text = ToStdString(m_chooser->itemText(index));
+    const std::string name = text.substr(0, text.find('('));
+    if (const auto range = m_env.DefaultRange(name)) {
+        m_firstAddress->SetText(ToQString(range->first));
+        m_lastAddress->SetText(ToQString(range->last));
+    } else {
+        m_firstAddress->Clear();
+        m_lastAddress->Clear();
+    }
+    const std::uint32_t id = m_chooser->itemData(index).toUInt();
+    if (id == 0) {
+        return;
+    }
+    for (const StoredResultEntry& result : m_env.StoredResults()) {
+        if (result.id == id) {
+            const std::size_t dash = result.ipRange.find('-');
+            m_firstAddress->SetText(ToQString(result.ipRange.substr(0, dash)));
+            m_lastAddress->SetText(dash == std::string::npos ? QString() : ToQString(result.ipRange.substr(dash + 1)));
+            break;
+        }
+    }
+    m_model->BeginReset();
+    for (const StoredHost& host : m_env.StoredHosts(id)) {
+        m_results.AppendStored(host);
+    }
+    m_model->EndReset();
+    ApplyFilter();
 }
 
 } // namespace tessvale

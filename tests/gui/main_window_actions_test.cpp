@@ -16,11 +16,8 @@
 #include "app/ping_window.h"
 #include "app/tessvale_dlg.h"
 #include "dialogs/attribute_dlg.h"
-#include "fakes/fake_scan_service.h"
-#include "fakes/fake_window_environment.h"
-#include "fakes/recording_prompts.h"
+#include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
-#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -75,48 +72,18 @@ public slots:
 
 } // namespace
 
-class MainWindowActionsTest : public QObject
+class MainWindowActionsTest : public QObject, private test::MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    FakeScanService service;
-    FakeWindowEnvironment env;
-    RecordingPrompts prompts;
-    std::unique_ptr<CTessvaleDlg> window;
-
-    QTreeView* List() { return window->findChild<QTreeView*>(QStringLiteral("resultListView")); }
     QAction* Action(const char* name) { return window->findChild<QAction*>(QString::fromLatin1(name)); }
-
-    void Scan(const std::vector<HostRecord>& hosts)
-    {
-        window->OnCommand(32771);
-        for (const HostRecord& host : hosts) {
-            test::HostFoundFromWorker(*window, host);
-        }
-        window->ScanFinished();
-        QCoreApplication::processEvents();
-    }
-
-    void Select(std::initializer_list<int> rows)
-    {
-        List()->clearSelection();
-        for (const int row : rows) {
-            List()->selectionModel()->select(List()->model()->index(row, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
 
 private slots:
     void init()
     {
-        service = FakeScanService();
-        env = FakeWindowEnvironment();
-        prompts = RecordingPrompts();
-        env.adapters = {{"198.18.0.1", "eth0"}};
-        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
-        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
-        window->show();
+        ResetFakes();
+        OpenWindow();
     }
 
     void cleanup() { window.reset(); }
@@ -131,17 +98,17 @@ private slots:
             QVERIFY2(!Action(name)->isEnabled(), name);
         }
         QVERIFY(Action("copyMenuAction")->isEnabled());
-        Scan({Host(5, "00:11:22:33:44:05", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
+        ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
         QVERIFY(Action("deleteAllMenuAction")->isEnabled());
         QVERIFY(!Action("copyIpMenuAction")->isEnabled());
-        Select({1, 0});
+        SelectRows({1, 0});
         QVERIFY(Action("copyIpMenuAction")->isEnabled());
         QVERIFY(Action("pingMenuAction")->isEnabled());
         Action("copyIpMenuAction")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("198.18.0.5\n198.18.0.6"));
         Action("copyMacMenuAction")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("00:11:22:33:44:05\n00:11:22:33:44:06"));
-        Select({1});
+        SelectRows({1});
         Action("copyNameMenuAction")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("NAS"));
         // The entries stand in the Actions menu, after Copy and after Web(http).
@@ -159,8 +126,8 @@ private slots:
 
     void sshRunsInATerminalOrSaysWhyNot()
     {
-        Scan({Host(5, "00:11:22:33:44:05", "PRINTER")});
-        Select({0});
+        ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER")});
+        SelectRows({0});
         FakePrograms programs;
         programs.Add("xterm", "echo \"$@\" > '" + programs.File("ran") + "'");
         Action("sshMenuAction")->trigger();
@@ -196,8 +163,8 @@ private slots:
 
     void pingFromTheMenuOpensItsWindow()
     {
-        Scan({Host(5, "00:11:22:33:44:05", "PRINTER")});
-        Select({0});
+        ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER")});
+        SelectRows({0});
         Action("pingMenuAction")->trigger();
         auto* ping = window->findChild<PingWindow*>(QStringLiteral("pingWindow"));
         QVERIFY(ping != nullptr);
@@ -207,8 +174,8 @@ private slots:
 
     void webOverHttpsOpensTheHostsAddress()
     {
-        Scan({Host(5, "00:11:22:33:44:05", "PRINTER")});
-        Select({0});
+        ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER")});
+        SelectRows({0});
         UrlSink sink;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "Open");
         Action("webHttpsMenuAction")->trigger();
@@ -218,11 +185,11 @@ private slots:
 
     void propertiesOfAChangedHostShowBothMacs()
     {
-        Scan({Host(5, "00:11:22:33:44:05", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
-        Scan({Host(5, "00:11:22:33:44:99", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
-        Select({0});
+        ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
+        ScanHosts({Host(5, "00:11:22:33:44:99", "PRINTER"), Host(6, "00:11:22:33:44:06", "NAS")});
+        SelectRows({0});
         Action("propertiesMenuAction")->trigger();
-        Select({1});
+        SelectRows({1});
         Action("propertiesMenuAction")->trigger();
         QCOMPARE(prompts.properties.size(), std::size_t(2));
         QCOMPARE(prompts.properties[0].mac, std::string("00:11:22:33:44:99"));

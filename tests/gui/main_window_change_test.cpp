@@ -20,11 +20,8 @@
 #include "app/icons.h"
 #include "app/logic/list_export.h"
 #include "app/tessvale_dlg.h"
-#include "fakes/fake_scan_service.h"
-#include "fakes/fake_window_environment.h"
-#include "fakes/recording_prompts.h"
+#include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
-#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -57,20 +54,13 @@ QStringList Lines(const std::string& text)
 
 } // namespace
 
-class MainWindowChangeTest : public QObject
+class MainWindowChangeTest : public QObject, private test::MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    FakeScanService service;
-    FakeWindowEnvironment env;
-    RecordingPrompts prompts;
-    std::unique_ptr<CTessvaleDlg> window;
     QStringList notifications;
 
-    QTreeView* List() { return window->findChild<QTreeView*>(QStringLiteral("resultListView")); }
-    QAbstractItemModel* Model() { return List()->model(); }
-    QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
     QComboBox* FilterBox() { return window->findChild<QComboBox*>(QStringLiteral("changeFilterComboBox")); }
 
     int RowOf(const QString& ip)
@@ -88,11 +78,7 @@ private:
     // the window.
     void Found(const HostRecord& record) { test::HostFoundFromWorker(*window, record); }
 
-    void Finish()
-    {
-        window->ScanFinished();
-        QCoreApplication::processEvents();
-    }
+    void Finish() { FinishScan(); }
 
     // A complete range scan of the adapter's range with these hosts.
     void Scan(std::initializer_list<HostRecord> hosts)
@@ -107,18 +93,13 @@ private:
 private slots:
     void init()
     {
-        service = FakeScanService();
-        env = FakeWindowEnvironment();
-        prompts = RecordingPrompts();
+        ResetFakes();
         notifications.clear();
-        env.adapters = {{"198.18.0.1", "eth0"}};
-        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
         env.results = {{7, "Office", "198.18.0.1-198.18.0.20"}};
         env.hosts[7] = {{"198.18.0.5", "AA:AA:AA:AA:AA:05", "FILES", "-", "2048", "", "", "", "Acme"},
                         {"198.18.0.6", Mac(6), "PC", "-", "", "", "", "", ""}};
-        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
+        OpenWindow();
         window->SetNotifier([this](const QString&, const QString& text) { notifications << text; });
-        window->show();
     }
 
     void cleanup() { window.reset(); }

@@ -16,11 +16,8 @@
 #include "app/address_edit.h"
 #include "app/desktop_open.h"
 #include "app/tessvale_dlg.h"
-#include "fakes/fake_scan_service.h"
-#include "fakes/fake_window_environment.h"
-#include "fakes/recording_prompts.h"
+#include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
-#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -37,25 +34,11 @@ HostRecord Host(const std::string& ip)
 
 } // namespace
 
-class MainWindowGuardTest : public QObject
+class MainWindowGuardTest : public QObject, private test::MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    FakeScanService service;
-    FakeWindowEnvironment env;
-    RecordingPrompts prompts;
-    std::unique_ptr<CTessvaleDlg> window;
-
-    template <class T> T* Find(const char* name)
-    {
-        T* widget = window->findChild<T*>(QString::fromLatin1(name));
-        if (widget == nullptr) {
-            qFatal("no widget %s", name);
-        }
-        return widget;
-    }
-    QTreeView* List() { return Find<QTreeView>("resultListView"); }
     QComboBox* Chooser() { return Find<QComboBox>("resultComboBox"); }
     AddressEdit* First() { return Find<AddressEdit>("firstAddressEdit"); }
     AddressEdit* Last() { return Find<AddressEdit>("lastAddressEdit"); }
@@ -67,12 +50,11 @@ private:
     // A range scan of seven hosts that ends unsaved (the save prompt answered No).
     void ScanSevenHosts()
     {
-        window->OnCommand(32771);
+        std::vector<HostRecord> hosts;
         for (int i = 1; i <= 7; ++i) {
-            test::HostFoundFromWorker(*window, Host("198.18.0." + std::to_string(i)));
+            hosts.push_back(Host("198.18.0." + std::to_string(i)));
         }
-        window->ScanFinished();
-        QCoreApplication::processEvents();
+        ScanHosts(hosts);
         QCOMPARE(List()->model()->rowCount(), 7);
     }
 
@@ -86,15 +68,10 @@ private:
 private slots:
     void init()
     {
-        service = FakeScanService();
-        env = FakeWindowEnvironment();
-        prompts = RecordingPrompts();
-        env.adapters = {{"198.18.0.1", "eth0"}};
-        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
+        ResetFakes();
         env.results = {{7, "Office", "10.1.0.1-10.1.0.20"}};
         env.hosts[7] = {{"10.1.0.5", "AA:AA:AA:AA:AA:05", "FILES", "-", "2048", "", "", "", "Acme"}};
-        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
-        window->show();
+        OpenWindow();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }

@@ -13,11 +13,8 @@
 #include <QTreeView>
 
 #include "app/tessvale_dlg.h"
-#include "fakes/fake_scan_service.h"
-#include "fakes/fake_window_environment.h"
-#include "fakes/recording_prompts.h"
+#include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
-#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -35,29 +32,17 @@ HostRecord Host(int last, const std::string& name)
 
 } // namespace
 
-class MainWindowListTest : public QObject
+class MainWindowListTest : public QObject, private test::MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    FakeScanService service;
-    FakeWindowEnvironment env;
-    RecordingPrompts prompts;
-    std::unique_ptr<CTessvaleDlg> window;
-
-    QTreeView* List() { return window->findChild<QTreeView*>(QStringLiteral("resultListView")); }
     QHeaderView* Header() { return List()->header(); }
-    QString Cell(int row, int column) { return List()->model()->index(row, column).data().toString(); }
 
     void Scan(const std::vector<HostRecord>& hosts)
     {
         prompts.saveFirstAnswers.clear();
-        window->OnCommand(32771);
-        for (const HostRecord& host : hosts) {
-            test::HostFoundFromWorker(*window, host);
-        }
-        window->ScanFinished();
-        QCoreApplication::processEvents();
+        ScanHosts(hosts);
     }
 
     // The right edge of a column on screen, in the viewport's coordinates.
@@ -85,13 +70,8 @@ private:
 private slots:
     void init()
     {
-        service = FakeScanService();
-        env = FakeWindowEnvironment();
-        prompts = RecordingPrompts();
-        env.adapters = {{"198.18.0.1", "eth0"}};
-        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
-        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
-        window->show();
+        ResetFakes();
+        OpenWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 

@@ -28,11 +28,8 @@
 #include "app/address_edit.h"
 #include "app/single_instance.h"
 #include "app/tessvale_dlg.h"
-#include "fakes/fake_scan_service.h"
-#include "fakes/fake_window_environment.h"
-#include "fakes/recording_prompts.h"
+#include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
-#include "fakes/worker_calls.h"
 
 using namespace tessvale;
 
@@ -67,28 +64,12 @@ public slots:
 
 } // namespace
 
-class MainWindowTest : public QObject
+class MainWindowTest : public QObject, private test::MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    FakeScanService service;
-    FakeWindowEnvironment env;
-    RecordingPrompts prompts;
-    std::unique_ptr<CTessvaleDlg> window;
-
-    template <class T> T* Find(const char* name)
-    {
-        T* widget = window->findChild<T*>(QString::fromLatin1(name));
-        if (widget == nullptr) {
-            qFatal("no widget %s", name);
-        }
-        return widget;
-    }
     QAction* Tool(const char* name) { return Find<QAction>(name); }
-    QTreeView* List() { return Find<QTreeView>("resultListView"); }
-    QAbstractItemModel* Model() { return List()->model(); }
-    QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
     bool Enabled(const char* toolAction) { return Tool(toolAction)->isEnabled(); }
 
     // Delivers a host from a worker thread, as the engine does, while this thread
@@ -101,33 +82,16 @@ private:
         });
     }
 
-    void Finish()
-    {
-        window->ScanFinished();
-        QCoreApplication::processEvents(); // the end-of-scan questions run queued
-    }
-
-    void SelectRows(std::initializer_list<int> rows)
-    {
-        List()->clearSelection();
-        for (int row : rows) {
-            List()->selectionModel()->select(Model()->index(row, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
+    void Finish() { FinishScan(); }
 
 private slots:
     void init()
     {
-        service = FakeScanService();
-        env = FakeWindowEnvironment();
-        prompts = RecordingPrompts();
-        env.adapters = {{"198.18.0.1", "eth0"}, {"198.18.5.9", "eth1"}};
-        env.ranges["198.18.0.1"] = {"198.18.0.1", "198.18.0.254"};
+        ResetFakes();
+        env.adapters.push_back({"198.18.5.9", "eth1"});
         env.results = {{7, "Office", "10.1.0.1-10.1.0.20"}};
         env.hosts[7] = {{"10.1.0.5", "AA:AA:AA:AA:AA:05", "FILES", "-", "2048", "", "", "", "Acme"}};
-        window = std::make_unique<CTessvaleDlg>(service, env, prompts);
-        window->show();
+        OpenWindow();
     }
 
     void cleanup() { window.reset(); }
