@@ -145,7 +145,7 @@ private slots:
     {
         FakePrograms programs;
         // The address comes last, after "-n -c 4 -W 1".
-        programs.Add("ping", "echo \"PING $6\"; echo \"64 bytes from $6: icmp_seq=1 ttl=64 time=0.321 ms\"; exit 0");
+        programs.Add("ping", R"(echo "PING $6"; echo "64 bytes from $6: icmp_seq=1 ttl=64 time=0.321 ms"; exit 0)");
         PingWindow answered(QStringLiteral("198.18.0.5"));
         QVERIFY(QTest::qWaitFor([&] { return answered.Finished(); }));
         QVERIFY(answered.Output().contains(QStringLiteral("PING 198.18.0.5")));
@@ -209,7 +209,7 @@ private slots:
 
     void theTrayMenuStartsAndStopsAScan()
     {
-        QMenu* tray = window->findChild<QMenu*>(QStringLiteral("trayMenu"));
+        auto* tray = window->findChild<QMenu*>(QStringLiteral("trayMenu"));
         QStringList names;
         for (QAction* action : tray->actions()) {
             names << action->objectName();
