@@ -8,7 +8,7 @@
 
 #include "app/icons.h"
 #include "app/logic/build_info.h"
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

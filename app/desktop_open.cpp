@@ -5,7 +5,7 @@
 #include <QStandardPaths>
 #include <QWidget>
 
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -15,8 +15,8 @@
 #include "app/logic/host_commands.h"
 #include "app/ping_window.h"
 #include "app/tessvale_dlg.h"
-#include "app/ui_text.h"
 #include "app/window_prompts.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -15,21 +16,44 @@ namespace {
 
 using Painter = std::function<void(QPainter&)>;
 
-// Draws in a 32 x 32 design space at every size an icon is shown in.
-QIcon Render(const Painter& paint)
+// One transparent pixmap for each size, painted by `paint` (which gets the size).
+QIcon Pixmaps(std::initializer_list<int> sizes, const std::function<void(QPainter&, int)>& paint)
 {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64}) {
+    for (int size : sizes) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 32.0, size / 32.0);
-        paint(painter);
+        paint(painter, size);
         painter.end();
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+// Draws in a 32 x 32 design space at every size an icon is shown in.
+QIcon Render(const Painter& paint)
+{
+    return Pixmaps({16, 24, 32, 48, 64}, [&](QPainter& painter, int size) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 32.0, size / 32.0);
+        paint(painter);
+    });
+}
+
+// The closed polygon through the points.
+QPainterPath Outline(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    for (const QPointF& point : points) {
+        if (path.elementCount() == 0) {
+            path.moveTo(point);
+        } else {
+            path.lineTo(point);
+        }
+    }
+    path.closeSubpath();
+    return path;
 }
 
 QColor Shade(const QColor& color, int factor)
@@ -62,22 +86,12 @@ void Monitor(QPainter& p, const QColor& screen)
 
 void Document(QPainter& p)
 {
-    QPainterPath page;
-    page.moveTo(7, 3);
-    page.lineTo(20, 3);
-    page.lineTo(26, 9);
-    page.lineTo(26, 29);
-    page.lineTo(7, 29);
-    page.closeSubpath();
+    const QPainterPath page = Outline({{7, 3}, {20, 3}, {26, 9}, {26, 29}, {7, 29}});
     p.setPen(QPen(QColor(0x60, 0x7d, 0x8b), 1.4));
     p.setBrush(Qt::white);
     p.drawPath(page);
     p.setBrush(QColor(0xcf, 0xd8, 0xdc));
-    QPainterPath fold;
-    fold.moveTo(20, 3);
-    fold.lineTo(20, 9);
-    fold.lineTo(26, 9);
-    fold.closeSubpath();
+    const QPainterPath fold = Outline({{20, 3}, {20, 9}, {26, 9}});
     p.drawPath(fold);
     p.setPen(QPen(QColor(0x90, 0xa4, 0xae), 1.5));
     for (double y : {13.0, 17.0, 21.0}) {
@@ -88,11 +102,7 @@ void Document(QPainter& p)
 void Start(QPainter& p)
 {
     Disc(p, QPointF(16, 16), 13, QColor(0x2e, 0x9d, 0x4f));
-    QPainterPath play;
-    play.moveTo(12.5, 9.5);
-    play.lineTo(23, 16);
-    play.lineTo(12.5, 22.5);
-    play.closeSubpath();
+    const QPainterPath play = Outline({{12.5, 9.5}, {23, 16}, {12.5, 22.5}});
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawPath(play);
@@ -116,17 +126,9 @@ void AutoScan(QPainter& p)
     p.drawArc(arc, 210 * 16, 140 * 16);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    QPainterPath head1;
-    head1.moveTo(22.8, 8.8);
-    head1.lineTo(23.6, 15.2);
-    head1.lineTo(17.6, 13.0);
-    head1.closeSubpath();
+    const QPainterPath head1 = Outline({{22.8, 8.8}, {23.6, 15.2}, {17.6, 13.0}});
     p.drawPath(head1);
-    QPainterPath head2;
-    head2.moveTo(9.2, 23.2);
-    head2.lineTo(8.4, 16.8);
-    head2.lineTo(14.4, 19.0);
-    head2.closeSubpath();
+    const QPainterPath head2 = Outline({{9.2, 23.2}, {8.4, 16.8}, {14.4, 19.0}});
     p.drawPath(head2);
 }
 
@@ -182,13 +184,7 @@ void SaveAs(QPainter& p)
 void Save(QPainter& p)
 {
     const QColor body(0x1e, 0x5a, 0x9c);
-    QPainterPath disk;
-    disk.moveTo(4, 4);
-    disk.lineTo(24, 4);
-    disk.lineTo(28, 8);
-    disk.lineTo(28, 28);
-    disk.lineTo(4, 28);
-    disk.closeSubpath();
+    const QPainterPath disk = Outline({{4, 4}, {24, 4}, {28, 8}, {28, 28}, {4, 28}});
     p.setPen(QPen(Shade(body, 60), 1.2));
     p.setBrush(body);
     p.drawPath(disk);
@@ -210,17 +206,8 @@ QIcon AppIcon()
 {
     // The same artwork the desktop shows for the installed program.
     static const QIcon icon = [] {
-        QIcon rendered;
         QSvgRenderer renderer(QStringLiteral(":/tessvale/tessvale.svg"));
-        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-            QPixmap pixmap(size, size);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            renderer.render(&painter);
-            painter.end();
-            rendered.addPixmap(pixmap);
-        }
-        return rendered;
+        return Pixmaps({16, 24, 32, 48, 64, 128, 256}, [&](QPainter& painter, int) { renderer.render(&painter); });
     }();
     return icon;
 }
@@ -251,14 +238,7 @@ QIcon ChooserIcon(bool stored)
     static const QIcon result = Render([](QPainter& p) {
         p.setPen(QPen(QColor(0xc7, 0x8a, 0x12), 1.4));
         p.setBrush(QColor(0xf9, 0xc7, 0x4f));
-        QPainterPath folder;
-        folder.moveTo(3, 8);
-        folder.lineTo(12, 8);
-        folder.lineTo(15, 11);
-        folder.lineTo(29, 11);
-        folder.lineTo(29, 27);
-        folder.lineTo(3, 27);
-        folder.closeSubpath();
+        const QPainterPath folder = Outline({{3, 8}, {12, 8}, {15, 11}, {29, 11}, {29, 27}, {3, 27}});
         p.drawPath(folder);
         p.setBrush(QColor(0xff, 0xe0, 0x82));
         p.drawRect(QRectF(3, 14, 26, 13));

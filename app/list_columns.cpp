@@ -9,7 +9,7 @@
 #include <QTreeView>
 
 #include "app/logic/result_list.h"
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 namespace {

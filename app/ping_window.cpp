@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/logic/host_commands.h"
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -7,8 +7,8 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "app/qt_text.h"
 #include "common/localization.h"
+#include "dialogs/qt_text.h"
 
 namespace tessvale {
 namespace {

@@ -7,9 +7,9 @@
 #include <QTextDocument>
 
 #include "app/icons.h"
-#include "app/qt_text.h"
-#include "app/ui_text.h"
 #include "common/text_util.h"
+#include "dialogs/qt_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

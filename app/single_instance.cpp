@@ -13,8 +13,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include "app/qt_text.h"
 #include "common/unique_fd.h"
+#include "dialogs/qt_text.h"
 
 namespace tessvale {
 namespace {

@@ -5,12 +5,12 @@
 
 #include "app/chart_window.h"
 #include "app/desktop_open.h"
-#include "app/qt_text.h"
 #include "app/window_hooks.h"
 #include "app/window_translation.h"
 #include "chart/chart_command.h"
 #include "chart/vsdx_canvas.h"
 #include "common/paths.h"
+#include "dialogs/qt_text.h"
 #include "scan/address_forms.h"
 #include "scan/wake_on_lan.h"
 #include "store/config_record.h"

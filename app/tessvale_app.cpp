@@ -8,10 +8,7 @@
 
 #include <QApplication>
 
-#include "app/logic/save_failure.h"
-#include "app/logic/string_table.h"
 #include "app/logic/user_locale.h"
-#include "app/qt_text.h"
 #include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/system_environment.h"
@@ -21,8 +18,10 @@
 #include "app/window_translation.h"
 #include "common/crash_handler.h"
 #include "common/paths.h"
+#include "common/string_table.h"
 #include "common/text_util.h"
 #include "common/update_check.h"
+#include "dialogs/qt_text.h"
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
@@ -30,6 +29,7 @@
 #include "scan/vendor_table.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 
@@ -42,12 +42,19 @@ constexpr char kNoWindowHint[] = "Without a window: tessvale --scan RANGE, -m, -
 std::atomic<bool> g_openingDisplay{false};
 QtMessageHandler g_previousMessageHandler = nullptr;
 
+// Says a line of the program on stderr. Nothing is left to tell when stderr itself
+// cannot be written, so a failure is not reported.
+void SayOnStderr(const std::string& text)
+{
+    (void)std::fputs(text.c_str(), stderr);
+    (void)std::fflush(stderr);
+}
+
 void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtFatalMsg && g_openingDisplay.load()) {
-        std::fprintf(stderr, "tessvale: the window cannot be shown: %s\n%s", message.toLocal8Bit().constData(),
-                     kNoWindowHint);
-        std::fflush(stderr);
+        SayOnStderr("tessvale: the window cannot be shown: " + std::string(message.toLocal8Bit().constData()) + "\n" +
+                    kNoWindowHint);
         _exit(1);
     }
     if (g_previousMessageHandler != nullptr) {
@@ -65,18 +72,9 @@ bool HasDisplay()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-int RunMainWindow(int argc, char** argv)
+// The application's settings once it has its display.
+void SetUpApplication()
 {
-    if (!HasDisplay()) {
-        std::fprintf(stderr,
-                     "tessvale: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n%s",
-                     kNoWindowHint);
-        return 1;
-    }
-    g_previousMessageHandler = qInstallMessageHandler(OnQtMessage);
-    g_openingDisplay = true;
-    QApplication application(argc, argv);
-    g_openingDisplay = false;
     QApplication::setApplicationName(QStringLiteral("Tessvale"));
     // Ties the window to the installed desktop entry and its icon (Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("net.tessvale.Tessvale"));
@@ -85,20 +83,17 @@ int RunMainWindow(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt's own texts (standard buttons, entry menus) in the chosen language.
     InstallQtTranslationsForCurrentLanguage();
+}
 
-    InstanceServer instances;
-    if (!instances.Listen()) {
-        // Another copy started at the same moment and answered the request to show.
-        return 0;
-    }
-
-    ConfigStore store;
-    store.Load(ConfigFilePath());
+// Tells what is wrong with the loaded configuration; false when the user would rather
+// not start with the defaults.
+bool ConfigurationAccepted(ConfigStore& store)
+{
     // A configuration file that is there but cannot be used is not replaced unasked.
     if (const std::string question = LoadFailureQuestion(store);
         !question.empty() && ShowMessage(nullptr, ToQString(question), QStringLiteral("Tessvale"),
                                          kMbYesNo | kMbIconWarning) != kAnswerYes) {
-        return 1;
+        return false;
     }
     // Stored settings out of their range are replaced by their defaults: said once.
     if (const std::vector<std::string> problems = store.SettingProblems(); !problems.empty()) {
@@ -109,28 +104,70 @@ int RunMainWindow(int argc, char** argv)
         }
         ShowMessage(nullptr, ToQString(text), QStringLiteral("Tessvale"), kMbOk | kMbIconWarning);
     }
-    VendorTable vendors;
-    vendors.Load(DefaultVendorListingPath(DataFolder()));
-    const auto probe = MakeSystemProbe(store);
-    const auto inventory = MakeSystemInventory(store);
-    JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
+    return true;
+}
 
-    SystemEnvironment environment(store, service.MaxWorkers());
-    DialogPrompts prompts(&store);
-    CTessvaleDlg window(service, environment, prompts);
-    service.SetEventPump(window.EventPump());
+// What another start of the program asks of this one.
+void ConnectInstances(InstanceServer& instances, CTessvaleDlg& window)
+{
     QObject::connect(&instances, &InstanceServer::ShowRequested, &window, &CTessvaleDlg::ShowFromTray);
     QObject::connect(&instances, &InstanceServer::CloseRequested, &window, &CTessvaleDlg::CloseInstance);
     QObject::connect(&instances, &InstanceServer::NewVersionMenuItemRequested, &window,
                      &CTessvaleDlg::AddNewVersionMenuItem);
+}
+
+int RunMainWindow(int argc, char** argv)
+{
+    if (!HasDisplay()) {
+        SayOnStderr(std::string("tessvale: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+                                "set)\n") +
+                    kNoWindowHint);
+        return 1;
+    }
+    g_previousMessageHandler = qInstallMessageHandler(OnQtMessage);
+    g_openingDisplay = true;
+    QApplication application(argc, argv);
+    g_openingDisplay = false;
+    SetUpApplication();
+
+    InstanceServer instances;
+    if (!instances.Listen()) {
+        // Another copy started at the same moment and answered the request to show.
+        return 0;
+    }
+
+    ConfigStore store;
+    store.Load(ConfigFilePath());
+    if (!ConfigurationAccepted(store)) {
+        return 1;
+    }
+    ScanStack scanning(store);
+    CServiceAutoScan& service = scanning.Service();
+    SystemEnvironment environment(store, service.MaxWorkers());
+    DialogPrompts prompts(&store);
+    CTessvaleDlg window(service, environment, prompts);
+    service.SetEventPump(window.EventPump());
+    ConnectInstances(instances, window);
     window.RememberLayoutIn(QString::fromStdString(DataFolder()) + QStringLiteral("/Window.ini"));
     // Not exec(): hiding into the tray would end a dialog's exec() and the program.
     window.Run();
     return 0;
 }
 
+// The vendor listing of the data folder; without it the vendor column stays empty.
+std::unique_ptr<VendorTable> LoadedVendors()
+{
+    auto vendors = std::make_unique<VendorTable>();
+    vendors->Load(DefaultVendorListingPath(DataFolder()));
+    return vendors;
+}
+
 } // namespace
+
+ScanStack::ScanStack(ConfigStore& store)
+    : m_vendors(LoadedVendors()), m_probe(MakeSystemProbe(store)), m_inventory(MakeSystemInventory(store)),
+      m_service(m_pool, store, *m_probe, *m_vendors, m_inventory.get())
+{}
 
 int CTessvaleApp::InitInstance(int argc, char** argv)
 {

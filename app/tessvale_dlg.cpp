@@ -35,7 +35,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/address_edit.h"
 #include "app/desktop_open.h"
 #include "app/host_actions.h"
 #include "app/icons.h"
@@ -45,18 +44,19 @@
 #include "app/logic/headless_scan.h"
 #include "app/logic/list_export.h"
 #include "app/logic/remote_desktop.h"
-#include "app/logic/save_failure.h"
 #include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
-#include "app/ui_text.h"
 #include "app/update_run_ui.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
 #include "app/window_translation.h"
 #include "common/text_util.h"
+#include "dialogs/address_edit.h"
+#include "dialogs/ui_text.h"
 #include "scan/address_forms.h"
 #include "scan/wake_on_lan.h"
 #include "store/config_record.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 namespace {

@@ -21,13 +21,13 @@
 #include "app/logic/command_ids.h"
 #include "app/logic/list_export.h"
 #include "app/logic/remote_desktop.h"
-#include "app/logic/save_failure.h"
 #include "app/result_list_model.h"
 #include "app/tessvale_dlg.h"
-#include "app/ui_text.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
 #include "common/text_util.h"
+#include "dialogs/ui_text.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 namespace {

@@ -23,8 +23,8 @@
 #include "app/logic/command_ids.h"
 #include "app/logic/command_table.h"
 #include "app/tessvale_dlg.h"
-#include "app/ui_text.h"
 #include "app/update_run_ui.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 namespace {

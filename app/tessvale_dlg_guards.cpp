@@ -7,7 +7,6 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "app/address_edit.h"
 #include "app/desktop_open.h"
 #include "app/icons.h"
 #include "app/list_columns.h"
@@ -15,9 +14,10 @@
 #include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
 #include "app/tessvale_dlg.h"
-#include "app/ui_text.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
+#include "dialogs/address_edit.h"
+#include "dialogs/ui_text.h"
 #include "scan/wake_on_lan.h"
 
 namespace tessvale {

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "app/address_edit.h"
 #include "app/list_columns.h"
 #include "app/logic/call_bridge.h"
 #include "app/logic/command_ids.h"
@@ -25,9 +24,10 @@
 #include "app/logic/window_guards.h"
 #include "app/result_list_model.h"
 #include "app/tessvale_dlg.h"
-#include "app/ui_text.h"
 #include "app/window_environment.h"
 #include "app/window_prompts.h"
+#include "dialogs/address_edit.h"
+#include "dialogs/ui_text.h"
 #include "scan/address_forms.h"
 #include "store/config_record.h"
 

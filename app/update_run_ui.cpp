@@ -10,11 +10,11 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
-#include "app/qt_text.h"
 #include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "common/localization.h"
 #include "common/text_util.h"
+#include "dialogs/qt_text.h"
 
 namespace tessvale {
 namespace {

@@ -1,11 +1,11 @@
 #include "app/window_hooks.h"
 
 #include "app/language_switch.h"
-#include "app/ui_text.h"
 #include "app/window_translation.h"
 #include "common/update_check.h"
 #include "dialogs/favorites_manage.h"
 #include "dialogs/setting_dlg.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 void RunSettingsDialogCommand(QWidget* owner, ConfigStore& store, int maxWorkers)

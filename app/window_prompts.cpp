@@ -9,13 +9,27 @@
 #include <QStandardPaths>
 
 #include "app/about_dlg.h"
-#include "app/ui_text.h"
+#include "app/desktop_open.h"
+#include "app/icons.h"
 #include "app/window_translation.h"
 #include "dialogs/attribute_dlg.h"
-#include "dialogs/dlg_prompt.h"
 #include "dialogs/save_dlg.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
+
+PromptDialogServices SavePromptServices()
+{
+    PromptDialogServices services;
+    services.icon = PromptIcon();
+    services.openLink = [](QWidget* owner, const QUrl& url) {
+        if (!OpenWithDesktop(url)) {
+            ::tessvale::ShowMessage(owner, LauncherFailureText(url), QStringLiteral("Tessvale"),
+                                    kMbOk | kMbIconInformation);
+        }
+    };
+    return services;
+}
 
 bool DialogPrompts::AskYesNo(QWidget* owner, const QString& text)
 {
@@ -51,7 +65,7 @@ std::optional<UnsavedAnswer> DialogPrompts::AskSaveFirst(QWidget* owner, const Q
 
 bool DialogPrompts::RunSavePrompt(QWidget* owner, bool hostNameLink, bool systemInfoLink, bool& dontAskAgain)
 {
-    CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
+    CDlgPrompt prompt(hostNameLink, systemInfoLink, owner, SavePromptServices());
     const bool ok = prompt.exec() == QDialog::Accepted;
     dontAskAgain = prompt.DontAskAgain();
     return ok;

@@ -9,6 +9,7 @@
 
 #include "app/logic/list_export.h"
 #include "app/logic/window_guards.h"
+#include "dialogs/dlg_prompt.h"
 #include "scan/host_record.h"
 
 class QWidget;
@@ -59,6 +60,10 @@ public:
     // The about box.
     virtual void ShowAbout(QWidget* owner) = 0;
 };
+
+// The save prompt's icon, and its help links opened with the desktop's programs (a
+// message tells when none could).
+PromptDialogServices SavePromptServices();
 
 // The real dialogs.
 class DialogPrompts : public WindowPrompts

@@ -1,6 +1,8 @@
 #include "app/window_translation.h"
 
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,10 +28,10 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/logic/string_table.h"
-#include "app/qt_text.h"
 #include "common/localization.h"
+#include "common/string_table.h"
 #include "common/text_util.h"
+#include "dialogs/qt_text.h"
 
 namespace tessvale {
 namespace {
@@ -236,81 +238,106 @@ void TranslateMenu(QWidget* menu)
     }
 }
 
+namespace {
+
+// The icon a message box's flags ask for.
+QMessageBox::Icon MessageIcon(unsigned flags)
+{
+    switch (flags & 0xF0) {
+    case kMbIconError:
+        return QMessageBox::Critical;
+    case kMbIconQuestion:
+        return QMessageBox::Question;
+    case kMbIconWarning:
+        return QMessageBox::Warning;
+    case kMbIconInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+struct MessageChoice
+{
+    QMessageBox::StandardButton button;
+    int result;
+    const char* english;
+};
+
+// The buttons of a box type, in their order.
+std::vector<MessageChoice> MessageChoices(unsigned flags)
+{
+    const MessageChoice ok{QMessageBox::Ok, kAnswerOk, "OK"};
+    const MessageChoice cancel{QMessageBox::Cancel, kAnswerCancel, "Cancel"};
+    const MessageChoice yes{QMessageBox::Yes, kAnswerYes, "&Yes"};
+    const MessageChoice no{QMessageBox::No, kAnswerNo, "&No"};
+    const MessageChoice retry{QMessageBox::Retry, kAnswerRetry, "&Retry"};
+    switch (flags & 0x0F) {
+    case kMbOkCancel:
+        return {ok, cancel};
+    case kMbAbortRetryIgnore:
+        return {{QMessageBox::Abort, kAnswerAbort, "&Abort"}, retry, {QMessageBox::Ignore, kAnswerIgnore, "&Ignore"}};
+    case kMbYesNoCancel:
+        return {yes, no, cancel};
+    case kMbYesNo:
+        return {yes, no};
+    case kMbRetryCancel:
+        return {retry, cancel};
+    default:
+        return {ok};
+    }
+}
+
+// The answer of a box closed without a button: the one the escape key gives.
+int ClosedBoxAnswer(unsigned flags)
+{
+    switch (flags & 0x0F) {
+    case kMbOk:
+        return kAnswerOk;
+    case kMbOkCancel:
+    case kMbYesNoCancel:
+    case kMbRetryCancel:
+        return kAnswerCancel;
+    default:
+        return kAnswerNo;
+    }
+}
+
+// Puts the translated buttons on the box; the default is the one the flags name, else
+// the first.
+void AddMessageButtons(QMessageBox& box, const std::vector<MessageChoice>& choices, unsigned flags)
+{
+    QMessageBox::StandardButtons buttons;
+    for (const MessageChoice& choice : choices) {
+        buttons |= choice.button;
+    }
+    box.setStandardButtons(buttons);
+    for (const MessageChoice& choice : choices) {
+        box.button(choice.button)->setText(Translated(QString::fromLatin1(choice.english)));
+    }
+    const std::size_t defaultIndex = (flags & 0xF00) >> 8;
+    box.setDefaultButton(choices[defaultIndex < choices.size() ? defaultIndex : 0].button);
+}
+
+} // namespace
+
 int ShowMessage(QWidget* owner, const QString& text, const QString& caption, unsigned flags)
 {
     QMessageBox box(owner != nullptr ? owner : QApplication::activeWindow());
     box.setWindowTitle(Translated(caption));
     box.setText(Translated(text));
-    switch (flags & 0xF0) {
-    case kMbIconError:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case kMbIconQuestion:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case kMbIconWarning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case kMbIconInformation:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    }
-    struct Choice
-    {
-        QMessageBox::StandardButton button;
-        int result;
-        const char* english;
-    };
-    std::vector<Choice> choices;
-    switch (flags & 0x0F) {
-    case kMbOkCancel:
-        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
-        break;
-    case kMbAbortRetryIgnore:
-        choices = {{QMessageBox::Abort, kAnswerAbort, "&Abort"},
-                   {QMessageBox::Retry, kAnswerRetry, "&Retry"},
-                   {QMessageBox::Ignore, kAnswerIgnore, "&Ignore"}};
-        break;
-    case kMbYesNoCancel:
-        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"},
-                   {QMessageBox::No, kAnswerNo, "&No"},
-                   {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
-        break;
-    case kMbYesNo:
-        choices = {{QMessageBox::Yes, kAnswerYes, "&Yes"}, {QMessageBox::No, kAnswerNo, "&No"}};
-        break;
-    case kMbRetryCancel:
-        choices = {{QMessageBox::Retry, kAnswerRetry, "&Retry"}, {QMessageBox::Cancel, kAnswerCancel, "Cancel"}};
-        break;
-    default:
-        choices = {{QMessageBox::Ok, kAnswerOk, "OK"}};
-        break;
-    }
-    QMessageBox::StandardButtons buttons;
-    for (const Choice& choice : choices) {
-        buttons |= choice.button;
-    }
-    box.setStandardButtons(buttons);
-    for (const Choice& choice : choices) {
-        box.button(choice.button)->setText(Translated(QString::fromLatin1(choice.english)));
-    }
-    const std::size_t defaultIndex = (flags & 0xF00) >> 8;
-    box.setDefaultButton(choices[defaultIndex < choices.size() ? defaultIndex : 0].button);
+    box.setIcon(MessageIcon(flags));
+    const std::vector<MessageChoice> choices = MessageChoices(flags);
+    AddMessageButtons(box, choices, flags);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
-    for (const Choice& choice : choices) {
+    for (const MessageChoice& choice : choices) {
         if (clicked == box.button(choice.button)) {
             return choice.result;
         }
     }
-    // Closed without a button: the answer the escape key gives.
-    const bool cancellable = (flags & 0x0F) == kMbOk || (flags & 0x0F) == kMbOkCancel ||
-                             (flags & 0x0F) == kMbYesNoCancel || (flags & 0x0F) == kMbRetryCancel;
-    return (flags & 0x0F) == kMbOk ? kAnswerOk : (cancellable ? kAnswerCancel : kAnswerNo);
+    return ClosedBoxAnswer(flags);
 }
 
 int ShowMessage(unsigned flags, const QString& text)
@@ -342,18 +369,39 @@ void ApplyLanguage(QWidget* window, const QString& name)
     WriteLanguageCode(code);
 }
 
-void SwitchWindowLanguage(QWidget* window, const std::string& code)
+namespace {
+
+// The language code a shown window or menu is switched to by retranslating its texts
+// (English for an empty code). nullopt when nothing more is to be done: that language is
+// shown already, or English is shown and `fromEnglish` translated it afresh (the new
+// code recorded first).
+std::optional<std::string> RetranslationTarget(const std::string& code, const std::function<void()>& fromEnglish)
 {
-    const std::string newCode = code.empty() ? std::string(kEnglishCode) : code;
+    std::string newCode = code.empty() ? std::string(kEnglishCode) : code;
     const std::string current = GetLanguageCode();
-    if (window == nullptr || EqualsNoCase(newCode, current)) {
-        return;
+    if (EqualsNoCase(newCode, current)) {
+        return std::nullopt;
     }
     if (ShowsEnglish(current)) {
         WriteLanguageCode(newCode);
-        TranslateWindow(window, false);
+        fromEnglish();
+        return std::nullopt;
+    }
+    return newCode;
+}
+
+} // namespace
+
+void SwitchWindowLanguage(QWidget* window, const std::string& code)
+{
+    if (window == nullptr) {
         return;
     }
+    const std::optional<std::string> target = RetranslationTarget(code, [window] { TranslateWindow(window, false); });
+    if (!target) {
+        return;
+    }
+    const std::string& newCode = *target;
     std::vector<QMenuBar*> menuBars;
     for (const TextSlot& slot : WindowSlots(window, menuBars)) {
         const QString shown = FullText(slot);
@@ -370,16 +418,14 @@ void SwitchWindowLanguage(QWidget* window, const std::string& code)
 
 void SwitchMenuLanguage(QWidget* menu, const std::string& code)
 {
-    const std::string newCode = code.empty() ? std::string(kEnglishCode) : code;
-    const std::string current = GetLanguageCode();
-    if (menu == nullptr || EqualsNoCase(newCode, current)) {
+    if (menu == nullptr) {
         return;
     }
-    if (ShowsEnglish(current)) {
-        WriteLanguageCode(newCode);
-        TranslateMenu(menu);
+    const std::optional<std::string> target = RetranslationTarget(code, [menu] { TranslateMenu(menu); });
+    if (!target) {
         return;
     }
+    const std::string& newCode = *target;
     for (QAction* action : menu->actions()) {
         if (action->isSeparator() || action->text().isEmpty()) {
             continue;

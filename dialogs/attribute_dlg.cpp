@@ -9,9 +9,9 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
-#include "app/logic/save_failure.h"
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 #include "store/config_store.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 
@@ -73,31 +73,44 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
 {
     setObjectName(QStringLiteral("propertiesDialog"));
     setWindowTitle(QUiText("Properties"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    AddRecordRows(form);
+    AddNoteRows(form);
+    layout->addLayout(form);
+    layout->addWidget(MakeButtons());
+    connect(m_comment, &QLineEdit::textEdited, this, &CAttribute::CommentEdited);
+}
+
+QLineEdit* CAttribute::ReadOnlyBox(const char* objectName)
+{
+    auto* box = new QLineEdit(this);
+    box->setObjectName(QString::fromLatin1(objectName));
+    box->setReadOnly(true);
+    // Read-only texts on the window's colour: they do not look editable.
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    box->setPalette(palette);
+    return box;
+}
+
+void CAttribute::AddRecordRows(QFormLayout* form)
+{
     static constexpr std::array<const char*, kBoxCount> kLabels = {
         "IP:",         "MAC:",       "Host Name:",    "CPU:",           "RAM size/MB:",
         "Share File:", "SystemVer:", "NetCard Type:", "NetCard Vendor:"};
     static constexpr std::array<const char*, kBoxCount> kNames = {
         "ipLineEdit",        "macLineEdit",       "hostNameLineEdit",    "cpuLineEdit",          "ramLineEdit",
         "shareFileLineEdit", "systemVerLineEdit", "netCardTypeLineEdit", "netCardVendorLineEdit"};
-    auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (int i = 0; i < kBoxCount; ++i) {
-        auto* box = new QLineEdit(this);
-        box->setObjectName(QString::fromLatin1(kNames[i]));
-        box->setReadOnly(true);
+        QLineEdit* box = ReadOnlyBox(kNames[i]);
         box->setMinimumWidth(300);
-        // Read-only texts on the window's colour: they do not look editable.
-        QPalette palette = box->palette();
-        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-        box->setPalette(palette);
         m_boxes[i] = box;
         form->addRow(QUiText(kLabels[i]), box);
         if (i == 1) {
-            m_previousMac = new QLineEdit(this);
-            m_previousMac->setObjectName(QStringLiteral("previousMacLineEdit"));
-            m_previousMac->setReadOnly(true);
-            m_previousMac->setPalette(palette);
+            // Under the MAC, shown only when the host had another one before.
+            m_previousMac = ReadOnlyBox("previousMacLineEdit");
             auto* label = new QLabel(QUiText("Previous MAC:"), this);
             form->addRow(label, m_previousMac);
             m_previousMacLabel = label;
@@ -105,22 +118,23 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
             m_previousMac->hide();
         }
     }
-    m_names = new QLineEdit(this);
-    m_names->setObjectName(QStringLiteral("nameSourcesLineEdit"));
-    m_names->setReadOnly(true);
-    m_names->setPalette(m_boxes[0]->palette()); // read-only, and looks so
+}
+
+void CAttribute::AddNoteRows(QFormLayout* form)
+{
+    m_names = ReadOnlyBox("nameSourcesLineEdit");
     form->addRow(QUiText("Names:"), m_names);
-    m_services = new QLineEdit(this);
-    m_services->setObjectName(QStringLiteral("servicesLineEdit"));
-    m_services->setReadOnly(true);
-    m_services->setPalette(m_boxes[0]->palette());
+    m_services = ReadOnlyBox("servicesLineEdit");
     form->addRow(QUiText("Services:"), m_services);
     m_comment = new QLineEdit(this);
     m_comment->setObjectName(QStringLiteral("commentLineEdit"));
     m_comment->setMaxLength(static_cast<int>(ConfigStore::kMaxNoteChars));
     m_comment->setEnabled(false);
     form->addRow(QUiText("Comment:"), m_comment);
-    layout->addLayout(form);
+}
+
+QDialogButtonBox* CAttribute::MakeButtons()
+{
     auto* buttons = new QDialogButtonBox(this);
     m_save = buttons->addButton(QUiText("Save"), QDialogButtonBox::AcceptRole);
     m_save->setObjectName(QStringLiteral("saveButton"));
@@ -130,8 +144,7 @@ CAttribute::CAttribute(QWidget* parent, ConfigStore* notes) : QDialog(parent), m
     m_close->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &CAttribute::SaveComment);
-    connect(m_comment, &QLineEdit::textEdited, this, &CAttribute::CommentEdited);
-    layout->addWidget(buttons);
+    return buttons;
 }
 
 void CAttribute::SetPreviousMac(const QString& mac)

@@ -11,6 +11,8 @@
 
 #include "scan/host_record.h"
 
+class QDialogButtonBox;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -45,6 +47,14 @@ public:
     std::function<void(QWidget*, const QString&)> showMessage;
 
 private:
+    // A read-only entry on the window's colour.
+    QLineEdit* ReadOnlyBox(const char* objectName);
+    // The nine texts of the record, and the previous MAC under the MAC.
+    void AddRecordRows(QFormLayout* form);
+    // The names by source, the services and the comment.
+    void AddNoteRows(QFormLayout* form);
+    // Save (the comment) and Close.
+    QDialogButtonBox* MakeButtons();
     void SaveComment();
     void CommentEdited();
 

@@ -4,7 +4,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
-#include "app/ui_text.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -1,5 +1,7 @@
 #include "dialogs/dlg_prompt.h"
 
+#include <utility>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -8,23 +10,21 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/desktop_open.h"
-#include "app/icons.h"
-#include "app/logic/string_table.h"
-#include "app/ui_text.h"
-#include "app/window_translation.h"
+#include "common/string_table.h"
 #include "dialogs/dialog_buttons.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 
-CDlgPrompt::CDlgPrompt(bool hostNameLink, bool systemInfoLink, QWidget* parent) : QDialog(parent)
+CDlgPrompt::CDlgPrompt(bool hostNameLink, bool systemInfoLink, QWidget* parent, PromptDialogServices services)
+    : QDialog(parent), m_services(std::move(services))
 {
     setObjectName(QStringLiteral("promptDialog"));
     setWindowTitle(QUiText("Prompt"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(PromptIcon().pixmap(32, 32));
+    icon->setPixmap(m_services.icon.pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
     top->addWidget(icon);
     auto* question = new QLabel(QUiText("Do you want to save the result?"), this);
@@ -67,9 +67,8 @@ QLabel* CDlgPrompt::MakeLink(int stringId, const QString& url, const char* objec
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(link, &QLabel::linkActivated, this, [this](const QString& target) {
-        if (!OpenWithDesktop(QUrl(target))) {
-            ShowMessage(this, LauncherFailureText(QUrl(target)), QStringLiteral("Tessvale"),
-                        kMbOk | kMbIconInformation);
+        if (m_services.openLink) {
+            m_services.openLink(this, QUrl(target));
         }
     });
     return link;

@@ -1,5 +1,7 @@
 #include "dialogs/favorites_manage.h"
 
+#include <array>
+
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -12,31 +14,35 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/address_edit.h"
-#include "app/logic/headless_scan.h"
-#include "app/logic/save_failure.h"
-#include "app/ui_text.h"
+#include "dialogs/address_edit.h"
 #include "dialogs/dialog_buttons.h"
+#include "dialogs/ui_text.h"
+#include "scan/typed_range.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
-namespace {
-
-QPushButton* MakeButton(const char* text, const char* objectName, QWidget* parent)
-{
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
-
 CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices services, QWidget* parent)
     : QDialog(parent), m_store(store), m_services(std::move(services))
 {
     setObjectName(QStringLiteral("favoritesDialog"));
     setWindowTitle(QStringLiteral("Favorites Management"));
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(MakeListView());
+    layout->addLayout(MakeFields());
+    layout->addLayout(MakeActions());
+    layout->addWidget(MakeOkCancelButtons(this));
+
+    m_list.Load(m_store);
+    Refill();
+    OnClear();
+    if (m_services.translateWindow) {
+        m_services.translateWindow(this);
+    }
+}
+
+QTreeWidget* CFavoritesManage::MakeListView()
+{
     m_listView = new QTreeWidget(this);
     m_listView->setObjectName(QStringLiteral("favoritesTreeWidget"));
     m_listView->setRootIsDecorated(false);
@@ -53,7 +59,12 @@ CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices s
     m_listView->header()->resizeSection(0, 200);
     m_listView->header()->resizeSection(1, 200);
     m_listView->setMinimumWidth(420);
+    connect(m_listView, &QTreeWidget::itemSelectionChanged, this, &CFavoritesManage::OnSelectionChanged);
+    return m_listView;
+}
 
+QGridLayout* CFavoritesManage::MakeFields()
+{
     m_nameEdit = new QLineEdit(this);
     m_nameEdit->setObjectName(QStringLiteral("nameLineEdit"));
     m_nameEdit->installEventFilter(this);
@@ -71,38 +82,43 @@ CFavoritesManage::CFavoritesManage(ConfigStore& store, FavoritesDialogServices s
     fields->addWidget(m_toEdit, 2, 1);
     // The address entries keep their natural width; the space right of them stays free.
     fields->setColumnStretch(2, 1);
+    return fields;
+}
 
-    auto* clearButton = MakeButton("Clear", "clearButton", this);
-    auto* selectAllButton = MakeButton("Select all", "selectAllButton", this);
-    auto* addButton = MakeButton("Add", "addButton", this);
-    auto* modifyButton = MakeButton("Modify", "modifyButton", this);
-    auto* deleteButton = MakeButton("Delete", "deleteButton", this);
+QHBoxLayout* CFavoritesManage::MakeActions()
+{
+    struct Action
+    {
+        const char* text;
+        const char* objectName;
+        void (CFavoritesManage::*handler)();
+    };
+    static constexpr std::array<Action, 5> kActions = {{
+        {"Clear", "clearButton", &CFavoritesManage::OnClear},
+        {"Select all", "selectAllButton", &CFavoritesManage::OnSelectAll},
+        {"Add", "addButton", &CFavoritesManage::OnAdd},
+        {"Modify", "modifyButton", &CFavoritesManage::OnModify},
+        {"Delete", "deleteButton", &CFavoritesManage::OnDelete},
+    }};
     auto* actions = new QHBoxLayout;
-    for (QPushButton* button : {clearButton, selectAllButton, addButton, modifyButton, deleteButton}) {
+    for (const Action& action : kActions) {
+        auto* button = new QPushButton(QString::fromLatin1(action.text), this);
+        button->setObjectName(QString::fromLatin1(action.objectName));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, action.handler);
         actions->addWidget(button);
     }
+    return actions;
+}
 
-    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_listView);
-    layout->addLayout(fields);
-    layout->addLayout(actions);
-    layout->addWidget(buttons);
-
-    connect(clearButton, &QPushButton::clicked, this, &CFavoritesManage::OnClear);
-    connect(selectAllButton, &QPushButton::clicked, this, &CFavoritesManage::OnSelectAll);
-    connect(addButton, &QPushButton::clicked, this, &CFavoritesManage::OnAdd);
-    connect(modifyButton, &QPushButton::clicked, this, &CFavoritesManage::OnModify);
-    connect(deleteButton, &QPushButton::clicked, this, &CFavoritesManage::OnDelete);
-    connect(m_listView, &QTreeWidget::itemSelectionChanged, this, &CFavoritesManage::OnSelectionChanged);
-
-    m_list.Load(m_store);
-    Refill();
-    OnClear();
-    if (m_services.translateWindow) {
-        m_services.translateWindow(this);
+void CFavoritesManage::Tell(const QString& text, QMessageBox::Icon icon)
+{
+    if (m_services.showMessage) {
+        m_services.showMessage(this, text);
+        return;
     }
+    QMessageBox box(icon, QStringLiteral("Tessvale"), text, QMessageBox::Ok, this);
+    box.exec();
 }
 
 void CFavoritesManage::Refill()
@@ -165,11 +181,7 @@ bool CFavoritesManage::RangeAcceptable()
         return true;
     }
     const QString text = RangeProblemMessage(problem, RangeSize(first.address, last.address), kMaxRangeAddresses);
-    if (m_services.showMessage) {
-        m_services.showMessage(this, text);
-    } else {
-        QMessageBox::information(this, QStringLiteral("Tessvale"), text);
-    }
+    Tell(text, QMessageBox::Information);
     (problem == RangeProblem::LastIncomplete ? m_toEdit : m_fromEdit)->setFocus();
     return false;
 }
@@ -219,11 +231,7 @@ void CFavoritesManage::OnDelete()
 {
     const QList<QTreeWidgetItem*> selected = m_listView->selectedItems();
     if (selected.isEmpty()) {
-        if (m_services.showMessage) {
-            m_services.showMessage(this, QUiString(IDS_NO_DATA_SELECTED));
-        } else {
-            QMessageBox::information(this, QStringLiteral("Tessvale"), QUiString(IDS_NO_DATA_SELECTED));
-        }
+        Tell(QUiString(IDS_NO_DATA_SELECTED), QMessageBox::Information);
         return;
     }
     const QString question =
@@ -273,11 +281,7 @@ void CFavoritesManage::accept()
         // The dialog stays open with the user's rows: OK tries again, Cancel leaves
         // them in memory only.
         const QString text = ToQString(SaveFailureText("The favorites could not be saved.", error));
-        if (m_services.showMessage) {
-            m_services.showMessage(this, text);
-        } else {
-            QMessageBox::warning(this, QStringLiteral("Tessvale"), text);
-        }
+        Tell(text, QMessageBox::Warning);
         return;
     }
     QDialog::accept();

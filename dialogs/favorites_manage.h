@@ -5,9 +5,12 @@
 #include <functional>
 
 #include <QDialog>
+#include <QMessageBox>
 
-#include "app/logic/favorites_list.h"
+#include "store/favorites_list.h"
 
+class QGridLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QTreeWidget;
 
@@ -40,6 +43,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QTreeWidget* MakeListView();
+    // The name and the two addresses of a row.
+    QGridLayout* MakeFields();
+    // Clear, Select all, Add, Modify and Delete.
+    QHBoxLayout* MakeActions();
+    // The message goes through the services, else into a message box with the icon.
+    void Tell(const QString& text, QMessageBox::Icon icon);
     void Refill();
     void OnSelectionChanged();
     void OnClear();

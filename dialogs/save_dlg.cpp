@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui_text.h"
 #include "dialogs/dialog_buttons.h"
+#include "dialogs/ui_text.h"
 
 namespace tessvale {
 

@@ -16,11 +16,11 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/logic/save_failure.h"
-#include "app/ui_text.h"
 #include "common/text_util.h"
 #include "dialogs/dialog_buttons.h"
+#include "dialogs/ui_text.h"
 #include "store/config_store.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 namespace {
@@ -292,61 +292,81 @@ void CSettingDlg::ShowMessage(const QString& text)
     }
 }
 
-void CSettingDlg::accept()
+bool CSettingDlg::ReadNumbers(EnteredNumbers& numbers)
 {
-    int interval = 0;
-    int threads = 0;
-    int timeout = 0;
-    int rate = 0;
-    int retries = 0;
-    if (!ReadInteger(m_autoscanEdit, interval) || !ReadInteger(m_threadsEdit, threads) ||
-        !ReadInteger(m_timeoutEdit, timeout) || !ReadProbeSettings(rate, retries)) {
-        return;
+    if (!ReadInteger(m_autoscanEdit, numbers.interval) || !ReadInteger(m_threadsEdit, numbers.threads) ||
+        !ReadInteger(m_timeoutEdit, numbers.timeout) || !ReadProbeSettings(numbers.rate, numbers.retries)) {
+        return false;
     }
     // What the labels promise is what is stored: a value outside them is refused.
-    if (!InRange(m_threadsEdit, threads, kMinThreads, kMaxThreads,
-                 QUiText("Enter between %1 and %2 threads.").arg(kMinThreads).arg(kMaxThreads)) ||
-        !InRange(
-            m_timeoutEdit, timeout, kMinTimeoutMs, kMaxTimeoutMs,
-            QUiText("Enter a NetBIOS timeout between %1 and %2 milliseconds.").arg(kMinTimeoutMs).arg(kMaxTimeoutMs))) {
-        return;
-    }
-    const std::string login = ToStdString(m_loginEdit->text());
-    const std::string password = ToStdString(m_passwordEdit->text());
+    return InRange(m_threadsEdit, numbers.threads, kMinThreads, kMaxThreads,
+                   QUiText("Enter between %1 and %2 threads.").arg(kMinThreads).arg(kMaxThreads)) &&
+           InRange(m_timeoutEdit, numbers.timeout, kMinTimeoutMs, kMaxTimeoutMs,
+                   QUiText("Enter a NetBIOS timeout between %1 and %2 milliseconds.")
+                       .arg(kMinTimeoutMs)
+                       .arg(kMaxTimeoutMs));
+}
+
+bool CSettingDlg::CredentialsFit(const std::string& login, const std::string& password)
+{
     // The stored field holds 511 characters: refuse what would not fit rather than cut it.
     if (!CredentialFits(login)) {
         ShowMessage(QStringLiteral("The login is too long to be stored."));
         m_loginEdit->setFocus();
-        return;
+        return false;
     }
     if (!CredentialFits(password)) {
         ShowMessage(QStringLiteral("The password is too long to be stored."));
         m_passwordEdit->setFocus();
-        return;
+        return false;
     }
+    return true;
+}
 
+void CSettingDlg::ApplyChosenLanguage()
+{
     // A name typed into the combo's edit field without choosing an item is no choice.
     const int languageIndex = m_languageCombo->currentIndex();
     if (languageIndex >= 0 && m_languageCombo->currentText() == m_languageCombo->itemText(languageIndex) &&
         m_services.applyLanguage) {
         m_services.applyLanguage(m_languageCombo->itemText(languageIndex));
     }
+}
 
+ConfigRecord CSettingDlg::EnteredSettings(const EnteredNumbers& numbers, const std::string& login,
+                                          const std::string& password) const
+{
+    const auto flag = [](const QCheckBox* check) { return check->isChecked() ? "1" : "0"; };
     ConfigRecord settings = MakeSettingsRecord();
-    settings.SetValue(kAutoscanSpanSeconds, std::to_string(interval));
-    settings.SetValue(kAutoscanThreads, std::to_string(threads));
-    settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(timeout));
-    settings.SetValue(kProbeRatePerSecond, std::to_string(rate));
-    settings.SetValue(kProbeRetries, std::to_string(retries));
-    settings.SetValue(kAutoUpdate, m_autoUpdateCheck->isChecked() ? "1" : "0");
-    settings.SetValue(kNameNetbios, m_netbiosNameCheck->isChecked() ? "1" : "0");
-    settings.SetValue(kNameMdns, m_mdnsNameCheck->isChecked() ? "1" : "0");
-    settings.SetValue(kNameDns, m_dnsNameCheck->isChecked() ? "1" : "0");
-    settings.SetValue(kAskSaveAfterScan, m_askSaveCheck->isChecked() ? "1" : "0");
-    settings.SetValue(kAskChartAfterScan, m_askChartCheck->isChecked() ? "1" : "0");
+    settings.SetValue(kAutoscanSpanSeconds, std::to_string(numbers.interval));
+    settings.SetValue(kAutoscanThreads, std::to_string(numbers.threads));
+    settings.SetValue(kNetbiosTimeoutMSeconds, std::to_string(numbers.timeout));
+    settings.SetValue(kProbeRatePerSecond, std::to_string(numbers.rate));
+    settings.SetValue(kProbeRetries, std::to_string(numbers.retries));
+    settings.SetValue(kAutoUpdate, flag(m_autoUpdateCheck));
+    settings.SetValue(kNameNetbios, flag(m_netbiosNameCheck));
+    settings.SetValue(kNameMdns, flag(m_mdnsNameCheck));
+    settings.SetValue(kNameDns, flag(m_dnsNameCheck));
+    settings.SetValue(kAskSaveAfterScan, flag(m_askSaveCheck));
+    settings.SetValue(kAskChartAfterScan, flag(m_askChartCheck));
     settings.SetValue(kWmiLogin, EncodeCredential(login));
     settings.SetValue(kWmiPassword, EncodeCredential(password));
-    if (!m_store.SaveSettings(settings)) {
+    return settings;
+}
+
+void CSettingDlg::accept()
+{
+    EnteredNumbers numbers;
+    if (!ReadNumbers(numbers)) {
+        return;
+    }
+    const std::string login = ToStdString(m_loginEdit->text());
+    const std::string password = ToStdString(m_passwordEdit->text());
+    if (!CredentialsFit(login, password)) {
+        return;
+    }
+    ApplyChosenLanguage();
+    if (!m_store.SaveSettings(EnteredSettings(numbers, login, password))) {
         // The dialog stays open with what the user entered.
         ShowMessage(ToQString(SaveFailureText("The settings could not be saved.", m_store.LastSaveError())));
         return;

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <QDialog>
 #include <QString>
+
+#include "store/config_record.h"
 
 class QCheckBox;
 class QComboBox;
@@ -69,6 +72,22 @@ private:
     // True when low <= value <= high; otherwise shows the message and selects the entry.
     bool InRange(QLineEdit* edit, int value, int low, int high, const QString& message);
     void ShowMessage(const QString& text);
+    // The numbers the dialog stores, read and within their limits; otherwise says why.
+    struct EnteredNumbers
+    {
+        int interval = 0;
+        int threads = 0;
+        int timeout = 0;
+        int rate = 0;
+        int retries = 0;
+    };
+    bool ReadNumbers(EnteredNumbers& numbers);
+    // Both fit the stored field; otherwise says which does not.
+    bool CredentialsFit(const std::string& login, const std::string& password);
+    // The language chosen from the list (not one typed into it) is applied.
+    void ApplyChosenLanguage();
+    ConfigRecord EnteredSettings(const EnteredNumbers& numbers, const std::string& login,
+                                 const std::string& password) const;
 
     ConfigStore& m_store;
     SettingsDialogServices m_services;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/logic/string_table.h"
+#include "common/string_table.h"
 #include "common/update_check.h"
 
 namespace tessvale {

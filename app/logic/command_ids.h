@@ -2,6 +2,10 @@
 // these, and one dispatcher switches on them.
 #pragma once
 
+#include <string>
+
+#include "scan/scan_window.h"
+
 namespace tessvale {
 
 enum CommandId : int
@@ -11,7 +15,7 @@ enum CommandId : int
     kIdAboutBox = 16,
     kIdLookupButton = 1007,
     kIdStart = 32771,
-    kIdStop = 32772,
+    kIdStop = kCommandStop, // the engine asks the window to stop with it
     kIdSaveAs = 32773,
     kIdRescan = 32775,
     kIdWakeOnLan = 32776,
@@ -46,9 +50,11 @@ enum CommandId : int
     kIdTrayStop = 32819,
 };
 
-// Timers of the main window.
-inline constexpr int kAutoScanTimer = 1;
-inline constexpr int kUpdateTimer = 2;
+// The menu label of a command id ("Start", "Save As...", ...), English; empty when the
+// id has no menu entry.
+std::string MenuLabel(int commandId);
+
+// How often the main window looks for a new version.
 inline constexpr int kUpdateTimerPeriodMs = 1'800'000;
 
 } // namespace tessvale

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace tessvale {
+#include "scan/typed_range.h"
 
-// The most addresses one run may scan (a /8).
-inline constexpr std::uint64_t kMaxRangeAddresses = std::uint64_t{1} << 24;
+namespace tessvale {
 
 struct AddressSpan
 {

@@ -6,7 +6,7 @@
 
 #include "app/logic/command_ids.h"
 #include "app/logic/command_table.h"
-#include "app/logic/string_table.h"
+#include "common/string_table.h"
 
 namespace tessvale {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/logic/save_failure.h"
 #include "fakes/temp_folder.h"
 #include "store/config_store.h"
+#include "store/save_failure.h"
 
 namespace tessvale {
 namespace {

@@ -6,29 +6,19 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "app/address_edit.h"
 #include "app/system_environment.h"
 #include "app/tessvale_dlg.h"
+#include "dialogs/address_edit.h"
 #include "dialogs/favorites_manage.h"
 #include "fakes/fake_scan_service.h"
 #include "fakes/recording_prompts.h"
 #include "fakes/temp_folder.h"
+#include "fakes/widget_lookup.h"
 #include "store/config_store.h"
 
 using namespace tessvale;
 
-namespace {
-
-template <typename T> T* Child(QWidget* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("missing widget %s", name);
-    }
-    return child;
-}
-
-} // namespace
+using test::Child;
 
 class FavoritesDialogTest : public QObject
 {
@@ -72,10 +62,7 @@ private slots:
 
         Click(dialog, "okButton");
         QCOMPARE(m_rangesChanged, 1);
-        ConfigStore reread;
-        reread.Load(m_path.toStdString());
-        std::vector<ConfigRecord> results;
-        reread.ListRecords(MakeResultRecord(), results);
+        const std::vector<ConfigRecord> results = Stored(MakeResultRecord());
         QCOMPARE(results.size(), size_t(2));
         QCOMPARE(results[0].Value(kResultName), std::string("Office"));
         QCOMPARE(results[0].Value(kResultIpRange), std::string("10.0.0.1-10.0.0.50"));
@@ -157,10 +144,7 @@ private slots:
         Click(dialog, "modifyButton");
         Click(dialog, "okButton");
 
-        ConfigStore reread;
-        reread.Load(m_path.toStdString());
-        std::vector<ConfigRecord> results;
-        reread.ListRecords(MakeResultRecord(), results);
+        const std::vector<ConfigRecord> results = Stored(MakeResultRecord());
         QCOMPARE(results.size(), size_t(2));
         QCOMPARE(results[1].id, 2u);
         QCOMPARE(results[1].Value(kResultName), std::string("A"));
@@ -186,10 +170,7 @@ private slots:
         Click(dialog, "deleteButton");
         QCOMPARE(Child<QTreeWidget>(&dialog, "favoritesTreeWidget")->topLevelItemCount(), 0);
         Click(dialog, "okButton");
-        ConfigStore reread;
-        reread.Load(m_path.toStdString());
-        std::vector<ConfigRecord> results;
-        reread.ListRecords(MakeResultRecord(), results);
+        const std::vector<ConfigRecord> results = Stored(MakeResultRecord());
         QVERIFY(results.empty());
     }
 
@@ -219,13 +200,10 @@ private slots:
         QCOMPARE(test::ReadFile(m_path.toStdString()), before);
 
         Click(dialog, "okButton");
-        ConfigStore reread;
-        reread.Load(m_path.toStdString());
-        reread.ListRecords(MakeItemRecord(), items);
+        items = Stored(MakeItemRecord());
         QCOMPARE(items.size(), size_t(1));
         QCOMPARE(items[0].Value(kItemResultId), std::string("2"));
-        std::vector<ConfigRecord> results;
-        reread.ListRecords(MakeResultRecord(), results);
+        const std::vector<ConfigRecord> results = Stored(MakeResultRecord());
         QCOMPARE(results.size(), size_t(1));
         QCOMPARE(results[0].Value(kResultName), std::string("Keep"));
     }
@@ -261,10 +239,7 @@ private slots:
         QVERIFY(QDir(m_path).removeRecursively());
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        ConfigStore reloaded;
-        QVERIFY(reloaded.Load(m_path.toStdString()));
-        std::vector<ConfigRecord> results;
-        reloaded.ListRecords(MakeResultRecord(), results);
+        const std::vector<ConfigRecord> results = Stored(MakeResultRecord());
         QCOMPARE(results.size(), std::size_t{1});
         QCOMPARE(results[0].Value(kResultName), std::string("Office"));
     }
@@ -357,6 +332,16 @@ private:
         Child<QLineEdit>(&dialog, "nameLineEdit")->setText(QString::fromLatin1(name));
         Child<AddressEdit>(&dialog, "fromAddressEdit")->SetText(QString::fromLatin1(from));
         Child<AddressEdit>(&dialog, "toAddressEdit")->SetText(QString::fromLatin1(to));
+    }
+
+    // The records of that kind in the file as it is now.
+    std::vector<ConfigRecord> Stored(const ConfigRecord& kind) const
+    {
+        ConfigStore reread;
+        reread.Load(m_path.toStdString());
+        std::vector<ConfigRecord> records;
+        reread.ListRecords(kind, records);
+        return records;
     }
 
     static void Click(QWidget& dialog, const char* button) { Child<QPushButton>(&dialog, button)->click(); }

@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/address_edit.h"
 #include "app/logic/command_ids.h"
 #include "app/tessvale_dlg.h"
+#include "dialogs/address_edit.h"
 #include "fakes/fake_host_probe.h"
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"

@@ -13,9 +13,9 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/address_edit.h"
 #include "app/desktop_open.h"
 #include "app/tessvale_dlg.h"
+#include "dialogs/address_edit.h"
 #include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
 

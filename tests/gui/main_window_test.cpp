@@ -25,9 +25,9 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "app/address_edit.h"
 #include "app/single_instance.h"
 #include "app/tessvale_dlg.h"
+#include "dialogs/address_edit.h"
 #include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
 

@@ -9,6 +9,7 @@
 
 #include "dialogs/setting_dlg.h"
 #include "fakes/temp_folder.h"
+#include "fakes/widget_lookup.h"
 #include "scan/service_auto_scan.h"
 #include "store/config_store.h"
 
@@ -32,14 +33,24 @@ struct Recorder
     }
 };
 
-template <typename T> T* Child(QWidget* parent, const char* name)
+using test::Child;
+
+// A settings dialog over the configuration file at `path`, its services recorded.
+struct OpenedDialog
 {
-    T* child = parent->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("missing widget %s", name);
+    explicit OpenedDialog(const QString& path, int maxWorkers = 0)
+    {
+        store.Load(path.toStdString());
+        dialog = std::make_unique<CSettingDlg>(store, recorder.Services(), maxWorkers);
     }
-    return child;
-}
+    template <typename T> T* Find(const char* name) { return Child<T>(dialog.get(), name); }
+    QLineEdit* Edit(const char* name) { return Find<QLineEdit>(name); }
+    void Ok() { Find<QPushButton>("okButton")->click(); }
+
+    ConfigStore store;
+    Recorder recorder;
+    std::unique_ptr<CSettingDlg> dialog;
+};
 
 ConfigRecord ReadSettingsFile(const QString& path)
 {
@@ -63,23 +74,20 @@ private slots:
 
     void withoutFileShowsDefaultsAndOkWritesThem()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        QCOMPARE(Child<QLineEdit>(&dialog, "autoscanLineEdit")->text(), QStringLiteral("0"));
-        QCOMPARE(Child<QLineEdit>(&dialog, "threadsLineEdit")->text(), QStringLiteral("64"));
-        QCOMPARE(Child<QLineEdit>(&dialog, "netbiosTimeoutLineEdit")->text(), QStringLiteral("1000"));
-        QVERIFY(Child<QCheckBox>(&dialog, "autoUpdateCheckBox")->isChecked());
-        QVERIFY(Child<QLineEdit>(&dialog, "loginLineEdit")->text().isEmpty());
-        QVERIFY(Child<QLineEdit>(&dialog, "passwordLineEdit")->text().isEmpty());
-        QCOMPARE(Child<QLineEdit>(&dialog, "passwordLineEdit")->echoMode(), QLineEdit::Password);
-        QCOMPARE(Child<QComboBox>(&dialog, "languageComboBox")->count(), 1);
-        QCOMPARE(Child<QComboBox>(&dialog, "languageComboBox")->currentText(), QStringLiteral("English"));
+        OpenedDialog opened(m_path);
+        QCOMPARE(opened.Edit("autoscanLineEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(opened.Edit("threadsLineEdit")->text(), QStringLiteral("64"));
+        QCOMPARE(opened.Edit("netbiosTimeoutLineEdit")->text(), QStringLiteral("1000"));
+        QVERIFY(opened.Find<QCheckBox>("autoUpdateCheckBox")->isChecked());
+        QVERIFY(opened.Edit("loginLineEdit")->text().isEmpty());
+        QVERIFY(opened.Edit("passwordLineEdit")->text().isEmpty());
+        QCOMPARE(opened.Edit("passwordLineEdit")->echoMode(), QLineEdit::Password);
+        QCOMPARE(opened.Find<QComboBox>("languageComboBox")->count(), 1);
+        QCOMPARE(opened.Find<QComboBox>("languageComboBox")->currentText(), QStringLiteral("English"));
         QVERIFY(!QFile::exists(m_path));
 
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        opened.Ok();
+        QCOMPARE(opened.dialog->result(), int(QDialog::Accepted));
         QVERIFY(QFile::exists(m_path));
         const ConfigRecord saved = ReadSettingsFile(m_path);
         QCOMPARE(saved.Value(kAutoscanSpanSeconds), std::string("0"));
@@ -88,7 +96,7 @@ private slots:
         QCOMPARE(saved.Value(kAutoUpdate), std::string("1"));
         QCOMPARE(saved.Value(kWmiLogin), std::string(""));
         QCOMPARE(saved.Value(kWmiPassword), std::string(""));
-        QCOMPARE(recorder.appliedLanguages, QStringList{QStringLiteral("English")});
+        QCOMPARE(opened.recorder.appliedLanguages, QStringList{QStringLiteral("English")});
     }
 
     void nameSourcesAreOnByDefaultAndSwitchOffOneByOne()
@@ -144,40 +152,34 @@ private slots:
 
     void clearedIntervalKeepsDialogOpenAndStoresNothing()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        dialog.show();
-        Child<QLineEdit>(&dialog, "autoscanLineEdit")->clear();
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(recorder.messages, QStringList{QStringLiteral("Enter an integer.")});
-        QVERIFY(dialog.isVisible());
+        OpenedDialog opened(m_path);
+        opened.dialog->show();
+        opened.Edit("autoscanLineEdit")->clear();
+        opened.Ok();
+        QCOMPARE(opened.recorder.messages, QStringList{QStringLiteral("Enter an integer.")});
+        QVERIFY(opened.dialog->isVisible());
         QVERIFY(!QFile::exists(m_path));
-        QVERIFY(recorder.appliedLanguages.isEmpty());
+        QVERIFY(opened.recorder.appliedLanguages.isEmpty());
     }
 
     void failedSaveSaysWhyAndKeepsTheDialogWithTheEntries()
     {
         // A folder where the file should be: no save can replace it, root's neither.
         QVERIFY(QDir().mkpath(m_path));
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        dialog.show();
-        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("12"));
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(recorder.messages.size(), 1);
-        QVERIFY(recorder.messages[0].startsWith(QStringLiteral("The settings could not be saved.\n")));
-        QVERIFY(recorder.messages[0].contains(m_path));
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(Child<QLineEdit>(&dialog, "threadsLineEdit")->text(), QStringLiteral("12"));
+        OpenedDialog opened(m_path);
+        opened.dialog->show();
+        opened.Edit("threadsLineEdit")->setText(QStringLiteral("12"));
+        opened.Ok();
+        QCOMPARE(opened.recorder.messages.size(), 1);
+        QVERIFY(opened.recorder.messages[0].startsWith(QStringLiteral("The settings could not be saved.\n")));
+        QVERIFY(opened.recorder.messages[0].contains(m_path));
+        QVERIFY(opened.dialog->isVisible());
+        QCOMPARE(opened.Edit("threadsLineEdit")->text(), QStringLiteral("12"));
 
         // Once the way is clear, OK saves what was entered.
         QVERIFY(QDir(m_path).removeRecursively());
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        opened.Ok();
+        QCOMPARE(opened.dialog->result(), int(QDialog::Accepted));
         QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("12"));
     }
 
@@ -194,17 +196,14 @@ private slots:
 
     void manyThreadsAreStoredAndTheLimitIsShown()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 71);
-        dialog.show();
-        auto* note = Child<QLabel>(&dialog, "threadNoteLabel");
+        OpenedDialog opened(m_path, 71);
+        opened.dialog->show();
+        auto* note = opened.Find<QLabel>("threadNoteLabel");
         QVERIFY(!note->isVisible());
-        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("80"));
+        opened.Edit("threadsLineEdit")->setText(QStringLiteral("80"));
         QVERIFY(note->isVisible());
         QVERIFY(note->text().contains(QStringLiteral("70")));
-        Child<QPushButton>(&dialog, "okButton")->click();
+        opened.Ok();
         QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("80"));
     }
 
@@ -231,11 +230,8 @@ private slots:
 
     void valuesOutsideTheirLimitsAreRefusedWithTheLimits()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        dialog.show();
+        OpenedDialog opened(m_path);
+        opened.dialog->show();
         struct Case
         {
             const char* edit;
@@ -249,54 +245,48 @@ private slots:
             {"netbiosTimeoutLineEdit", "600000", "Enter a NetBIOS timeout between 1 and 60000 milliseconds."},
         };
         for (const Case& c : cases) {
-            auto* edit = Child<QLineEdit>(&dialog, c.edit);
+            auto* edit = opened.Edit(c.edit);
             const QString kept = edit->text();
             edit->clear();
             QTest::keyClicks(edit, QString::fromLatin1(c.typed));
-            Child<QPushButton>(&dialog, "okButton")->click();
-            QCOMPARE(recorder.messages.last(), QString::fromLatin1(c.message));
-            QVERIFY(dialog.isVisible());
+            opened.Ok();
+            QCOMPARE(opened.recorder.messages.last(), QString::fromLatin1(c.message));
+            QVERIFY(opened.dialog->isVisible());
             QVERIFY(!QFile::exists(m_path)); // nothing stored
             QCOMPARE(edit->selectedText(), QString::fromLatin1(c.typed));
             edit->setText(kept);
         }
-        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("100"));
-        Child<QPushButton>(&dialog, "okButton")->click();
+        opened.Edit("threadsLineEdit")->setText(QStringLiteral("100"));
+        opened.Ok();
         QCOMPARE(ReadSettingsFile(m_path).Value(kAutoscanThreads), std::string("100"));
     }
 
     void overlongCredentialIsRefusedNotCut()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        dialog.show();
+        OpenedDialog opened(m_path);
+        opened.dialog->show();
         // 400 bytes encode to 536 characters, more than the stored field holds.
-        Child<QLineEdit>(&dialog, "passwordLineEdit")->setText(QString(400, QLatin1Char('x')));
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(recorder.messages.size(), 1);
-        QVERIFY(dialog.isVisible());
+        opened.Edit("passwordLineEdit")->setText(QString(400, QLatin1Char('x')));
+        opened.Ok();
+        QCOMPARE(opened.recorder.messages.size(), 1);
+        QVERIFY(opened.dialog->isVisible());
         QVERIFY(!QFile::exists(m_path));
 
         // 381 bytes still fit (508 characters).
-        Child<QLineEdit>(&dialog, "passwordLineEdit")->setText(QString(381, QLatin1Char('x')));
-        Child<QPushButton>(&dialog, "okButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        opened.Edit("passwordLineEdit")->setText(QString(381, QLatin1Char('x')));
+        opened.Ok();
+        QCOMPARE(opened.dialog->result(), int(QDialog::Accepted));
         QCOMPARE(DecodeCredential(ReadSettingsFile(m_path).Value(kWmiPassword)), std::string(381, 'x'));
     }
 
     void cancelStoresNothing()
     {
-        ConfigStore store;
-        store.Load(m_path.toStdString());
-        Recorder recorder;
-        CSettingDlg dialog(store, recorder.Services(), 0);
-        Child<QLineEdit>(&dialog, "threadsLineEdit")->setText(QStringLiteral("7"));
-        Child<QPushButton>(&dialog, "cancelButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        OpenedDialog opened(m_path);
+        opened.Edit("threadsLineEdit")->setText(QStringLiteral("7"));
+        opened.Find<QPushButton>("cancelButton")->click();
+        QCOMPARE(opened.dialog->result(), int(QDialog::Rejected));
         QVERIFY(!QFile::exists(m_path));
-        QCOMPARE(store.LoadSettings().Value(kAutoscanThreads), std::string("64"));
+        QCOMPARE(opened.store.LoadSettings().Value(kAutoscanThreads), std::string("64"));
     }
 
     void checkUpdateButtonStartsTheCheckWithoutClosing()

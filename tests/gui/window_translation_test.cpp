@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "app/logic/string_table.h"
 #include "app/window_translation.h"
 #include "common/localization.h"
+#include "common/string_table.h"
 #include "fakes/local_http_server.h"
 #include "fakes/temp_folder.h"
 

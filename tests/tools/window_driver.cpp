@@ -41,9 +41,9 @@
 #include "app/language_switch.h"
 #include "app/logic/change_tracking.h"
 #include "app/logic/command_ids.h"
-#include "app/qt_text.h"
 #include "app/qt_translations.h"
 #include "app/system_environment.h"
+#include "app/tessvale_app.h"
 #include "app/tessvale_dlg.h"
 #include "app/update_run_ui.h"
 #include "app/window_prompts.h"
@@ -53,6 +53,7 @@
 #include "dialogs/attribute_dlg.h"
 #include "dialogs/dlg_prompt.h"
 #include "dialogs/favorites_manage.h"
+#include "dialogs/qt_text.h"
 #include "dialogs/setting_dlg.h"
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
@@ -114,7 +115,7 @@ public:
         dontAskAgain = false;
         ++savePrompts;
         if (!m_folder.isEmpty()) {
-            CDlgPrompt prompt(hostNameLink, systemInfoLink, owner);
+            CDlgPrompt prompt(hostNameLink, systemInfoLink, owner, SavePromptServices());
             Save(&prompt, m_folder, "save-prompt.png");
         }
         return false;
@@ -571,12 +572,8 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    VendorTable vendors;
-    vendors.Load(DefaultVendorListingPath(DataFolder()));
-    const auto probe = MakeSystemProbe(store);
-    const auto inventory = MakeSystemInventory(store);
-    JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
+    ScanStack scanning(store);
+    CServiceAutoScan& service = scanning.Service();
     SystemEnvironment environment(store);
     DriverPrompts prompts(shots ? QString::fromLocal8Bit(argv[2]) : QString());
     CountingWindow window(service, environment, prompts);

@@ -5,8 +5,8 @@
 
 #include <QString>
 
-#include "app/logic/string_table.h"
-#include "app/qt_text.h"
+#include "common/string_table.h"
+#include "dialogs/qt_text.h"
 
 namespace tessvale {
 

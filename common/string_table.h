@@ -54,8 +54,4 @@ void SetTranslationHooks(std::function<std::string(int, const std::string&)> idH
 // ends the list without an empty piece.
 std::vector<std::string> SplitBarList(std::string_view list);
 
-// The menu label of a command id ("Start", "Save As...", ...), English; empty when the
-// id has no menu entry.
-std::string MenuLabel(int commandId);
-
 } // namespace tessvale

@@ -1,4 +1,4 @@
-#include "app/address_edit.h"
+#include "dialogs/address_edit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -8,9 +8,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
-#include "app/logic/result_list.h"
-#include "app/qt_text.h"
-#include "app/ui_text.h"
+#include "dialogs/qt_text.h"
+#include "dialogs/ui_text.h"
 #include "scan/address_forms.h"
 
 namespace tessvale {

@@ -1,4 +1,4 @@
-#include "app/logic/favorites_list.h"
+#include "store/favorites_list.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,10 +1,9 @@
-#include "app/logic/string_table.h"
+#include "common/string_table.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
-
-#include "app/logic/command_ids.h"
 
 namespace tessvale {
 namespace {
@@ -36,47 +35,6 @@ const std::map<int, std::string>& Table()
     return table;
 }
 
-const std::map<int, std::string>& Menus()
-{
-    static const std::map<int, std::string> menus = {
-        {kIdStart, "Start"},
-        {kIdAutoScan, "AutoScan"},
-        {kIdStop, "Stop"},
-        {kIdSave, "Save"},
-        {kIdSaveAs, "Save As..."},
-        {kIdInstallFolder, "Installation Folder"},
-        {kIdDataFolder, "Data Folder"},
-        {kIdCancel, "Exit"},
-        {kIdRescan, "Rescan"},
-        {kIdWakeOnLan, "Wake-on-LAN"},
-        {kIdCopy, "Copy"},
-        {kIdRemoteDesktop, "Remote Desktop"},
-        {kIdWeb, "Web(http)"},
-        {kIdDelete, "Delete"},
-        {kIdDeleteAll, "Delete All"},
-        {kIdDrawChart, "Draw Flow Chart"},
-        {kIdSettings, "Settings"},
-        {kIdFavorites, "Favorites Management"},
-        {kIdHome, "Home"},
-        {kIdFeedback, "Feedback"},
-        {kIdFaceBook, "FaceBook"},
-        {kIdCheckUpdates, "Check for Updates"},
-        {kIdAbout, "About"},
-        {kIdTrayShow, "Show"},
-        {kIdTrayExit, "Exit"},
-        {kIdProperties, "Properties"},
-        {kIdCopyIp, "Copy IP"},
-        {kIdCopyMac, "Copy MAC"},
-        {kIdCopyName, "Copy Name"},
-        {kIdWebHttps, "Web(https)"},
-        {kIdSsh, "SSH"},
-        {kIdPing, "Ping"},
-        {kIdTrayStart, "Start scan"},
-        {kIdTrayStop, "Stop"},
-    };
-    return menus;
-}
-
 struct Hooks
 {
     std::mutex mutex;
@@ -88,6 +46,14 @@ Hooks& TheHooks()
 {
     static Hooks hooks;
     return hooks;
+}
+
+// A copy of one hook, taken under the lock, so that it runs without holding it.
+template <typename Hook> Hook Snapshot(Hook Hooks::*member)
+{
+    Hooks& hooks = TheHooks();
+    std::lock_guard lock(hooks.mutex);
+    return hooks.*member;
 }
 
 } // namespace
@@ -102,23 +68,13 @@ std::string DefaultString(int id)
 std::string UiString(int id)
 {
     std::string english = DefaultString(id);
-    Hooks& hooks = TheHooks();
-    std::function<std::string(int, const std::string&)> hook;
-    {
-        std::lock_guard lock(hooks.mutex);
-        hook = hooks.byId;
-    }
+    const auto hook = Snapshot(&Hooks::byId);
     return hook ? hook(id, english) : english;
 }
 
 std::string UiText(std::string_view english)
 {
-    Hooks& hooks = TheHooks();
-    std::function<std::string(const std::string&)> hook;
-    {
-        std::lock_guard lock(hooks.mutex);
-        hook = hooks.byText;
-    }
+    const auto hook = Snapshot(&Hooks::byText);
     std::string text(english);
     return hook ? hook(text) : text;
 }
@@ -135,24 +91,13 @@ void SetTranslationHooks(std::function<std::string(int, const std::string&)> idH
 std::vector<std::string> SplitBarList(std::string_view list)
 {
     std::vector<std::string> pieces;
-    std::size_t begin = 0;
-    while (begin < list.size()) {
-        const std::size_t bar = list.find('|', begin);
-        if (bar == std::string_view::npos) {
-            pieces.emplace_back(list.substr(begin));
-            break;
-        }
-        pieces.emplace_back(list.substr(begin, bar - begin));
-        begin = bar + 1;
+    for (std::size_t begin = 0; begin < list.size();) {
+        // The last piece ends at the end of the list when no bar follows it.
+        const std::size_t end = std::min(list.find('|', begin), list.size());
+        pieces.emplace_back(list.substr(begin, end - begin));
+        begin = end + 1;
     }
     return pieces;
-}
-
-std::string MenuLabel(int commandId)
-{
-    const auto& menus = Menus();
-    const auto it = menus.find(commandId);
-    return it == menus.end() ? std::string() : it->second;
 }
 
 } // namespace tessvale

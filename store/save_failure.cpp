@@ -1,8 +1,8 @@
-#include "app/logic/save_failure.h"
+#include "store/save_failure.h"
 
 #include <system_error>
 
-#include "app/logic/string_table.h"
+#include "common/string_table.h"
 #include "common/text_util.h"
 
 namespace tessvale {

@@ -11,7 +11,7 @@
 
 #include <QFrame>
 
-#include "app/logic/window_guards.h"
+#include "scan/typed_range.h"
 
 class QKeyEvent;
 class QLineEdit;
