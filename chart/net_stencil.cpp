@@ -1,5 +1,6 @@
 #include "chart/net_stencil.h"
 
+#include <array>
 #include <sstream>
 
 #include <pugixml.hpp>
@@ -14,16 +15,6 @@ constexpr double kLineWeight = 1.0 / 72; // 1 pt
 constexpr double kLabelWidth = 2.5;
 constexpr double kLabelHeight = 0.7;
 constexpr double kLabelFontSize = 8.0 / 72;
-
-void Cell(pugi::xml_node node, const char* name, double value, const char* formula = nullptr)
-{
-    auto cell = node.append_child("Cell");
-    cell.append_attribute("N") = name;
-    cell.append_attribute("V") = FormatNumber(value).c_str();
-    if (formula != nullptr) {
-        cell.append_attribute("F") = formula;
-    }
-}
 
 void ColourCell(pugi::xml_node node, const char* name, const char* value)
 {
@@ -41,10 +32,10 @@ public:
         m_section = shape.append_child("Section");
         m_section.append_attribute("N") = "Geometry";
         m_section.append_attribute("IX") = index;
-        Cell(m_section, "NoFill", fill ? 0 : 1);
-        Cell(m_section, "NoLine", line ? 0 : 1);
-        Cell(m_section, "NoShow", 0);
-        Cell(m_section, "NoSnap", 0);
+        AddCell(m_section, "NoFill", fill ? 0 : 1);
+        AddCell(m_section, "NoLine", line ? 0 : 1);
+        AddCell(m_section, "NoShow", 0);
+        AddCell(m_section, "NoSnap", 0);
     }
 
     Path& Move(double x, double y) { return Row("MoveTo", x, y); }
@@ -57,42 +48,31 @@ public:
 
     Path& Ellipse(double cx, double cy, double rx, double ry)
     {
-        auto row = m_section.append_child("Row");
-        row.append_attribute("T") = "Ellipse";
-        row.append_attribute("IX") = m_row++;
-        Cell(row, "X", cx);
-        Cell(row, "Y", cy);
-        Cell(row, "A", cx + rx);
-        Cell(row, "B", cy);
-        Cell(row, "C", cx);
-        Cell(row, "D", cy + ry);
-        return *this;
+        return Row("Ellipse", cx, cy, {cx + rx, cy, cx, cy + ry});
     }
 
     // An arc of an ellipse to (x, y) through (a, b); c is the angle of the major axis,
     // d the ratio of the major to the minor axis.
     Path& EllipticalArc(double x, double y, double a, double b, double c, double d)
     {
-        auto row = m_section.append_child("Row");
-        row.append_attribute("T") = "EllipticalArcTo";
-        row.append_attribute("IX") = m_row++;
-        Cell(row, "X", x);
-        Cell(row, "Y", y);
-        Cell(row, "A", a);
-        Cell(row, "B", b);
-        Cell(row, "C", c);
-        Cell(row, "D", d);
-        return *this;
+        return Row("EllipticalArcTo", x, y, {a, b, c, d});
     }
 
 private:
     Path& Row(const char* type, double x, double y)
     {
-        auto row = m_section.append_child("Row");
-        row.append_attribute("T") = type;
-        row.append_attribute("IX") = m_row++;
-        Cell(row, "X", x);
-        Cell(row, "Y", y);
+        AddRow(m_section, type, m_row++, x, y);
+        return *this;
+    }
+
+    // A row with the A to D cells of a curve after its X and Y.
+    Path& Row(const char* type, double x, double y, const std::array<double, 4>& abcd)
+    {
+        auto row = AddRow(m_section, type, m_row++, x, y);
+        AddCell(row, "A", abcd[0]);
+        AddCell(row, "B", abcd[1]);
+        AddCell(row, "C", abcd[2]);
+        AddCell(row, "D", abcd[3]);
         return *this;
     }
 
@@ -107,40 +87,33 @@ struct MasterBuilder
 
     MasterBuilder(double width, double height, double locPinX, double locPinY)
     {
-        auto decl = contents.append_child(pugi::node_declaration);
-        decl.append_attribute("version") = "1.0";
-        decl.append_attribute("encoding") = "utf-8";
-        decl.append_attribute("standalone") = "yes";
-        auto root = contents.append_child("MasterContents");
-        root.append_attribute("xmlns") = kVisioNamespace;
-        root.append_attribute("xmlns:r") = kRelationshipNamespace;
-        root.append_attribute("xml:space") = "preserve";
+        auto root = AddVisioRoot(contents, "MasterContents");
         shape = root.append_child("Shapes").append_child("Shape");
         shape.append_attribute("ID") = 5;
         shape.append_attribute("Type") = "Shape";
         shape.append_attribute("LineStyle") = 0;
         shape.append_attribute("FillStyle") = 0;
         shape.append_attribute("TextStyle") = 0;
-        Cell(shape, "PinX", locPinX);
-        Cell(shape, "PinY", locPinY);
-        Cell(shape, "Width", width);
-        Cell(shape, "Height", height);
-        Cell(shape, "LocPinX", locPinX);
-        Cell(shape, "LocPinY", locPinY);
-        Cell(shape, "Angle", 0);
-        Cell(shape, "FlipX", 0);
-        Cell(shape, "FlipY", 0);
-        Cell(shape, "ResizeMode", 0);
+        AddCell(shape, "PinX", locPinX);
+        AddCell(shape, "PinY", locPinY);
+        AddCell(shape, "Width", width);
+        AddCell(shape, "Height", height);
+        AddCell(shape, "LocPinX", locPinX);
+        AddCell(shape, "LocPinY", locPinY);
+        AddCell(shape, "Angle", 0);
+        AddCell(shape, "FlipX", 0);
+        AddCell(shape, "FlipY", 0);
+        AddCell(shape, "ResizeMode", 0);
     }
 
     void Colours(const char* fill, const char* line)
     {
-        Cell(shape, "LineWeight", kLineWeight);
+        AddCell(shape, "LineWeight", kLineWeight);
         ColourCell(shape, "LineColor", line);
-        Cell(shape, "LinePattern", 1);
+        AddCell(shape, "LinePattern", 1);
         ColourCell(shape, "FillForegnd", fill);
-        Cell(shape, "FillPattern", 1);
-        Cell(shape, "ShdwPattern", 0);
+        AddCell(shape, "FillPattern", 1);
+        AddCell(shape, "ShdwPattern", 0);
     }
 
     void ConnectionAtMiddle(double width, double height)
@@ -149,12 +122,12 @@ struct MasterBuilder
         section.append_attribute("N") = "Connection";
         auto row = section.append_child("Row");
         row.append_attribute("IX") = 0;
-        Cell(row, "X", width / 2, "Width*0.5");
-        Cell(row, "Y", height / 2, "Height*0.5");
-        Cell(row, "DirX", 0);
-        Cell(row, "DirY", 0);
-        Cell(row, "Type", 0);
-        Cell(row, "AutoGen", 0);
+        AddCell(row, "X", width / 2, "Width*0.5");
+        AddCell(row, "Y", height / 2, "Height*0.5");
+        AddCell(row, "DirX", 0);
+        AddCell(row, "DirY", 0);
+        AddCell(row, "Type", 0);
+        AddCell(row, "AutoGen", 0);
     }
 
     VsdxMaster Finish(const char* name, int number, double width, double height, bool oneD = false)
@@ -177,14 +150,7 @@ struct MasterBuilder
         master.append_attribute("PatternFlags") = 0;
         master.append_attribute("Hidden") = 0;
         master.append_attribute("MasterType") = 2;
-        auto sheet = master.append_child("PageSheet");
-        sheet.append_attribute("LineStyle") = 0;
-        sheet.append_attribute("FillStyle") = 0;
-        sheet.append_attribute("TextStyle") = 0;
-        Cell(sheet, "PageWidth", oneD ? 1.0 : width);
-        Cell(sheet, "PageHeight", oneD ? 1.0 : height);
-        Cell(sheet, "PageScale", 1);
-        Cell(sheet, "DrawingScale", 1);
+        AddPageSheet(master, oneD ? 1.0 : width, oneD ? 1.0 : height);
         master.append_child("Rel").append_attribute("r:id") = "rId1";
 
         VsdxMaster result;
@@ -192,9 +158,7 @@ struct MasterBuilder
         std::ostringstream masterXml;
         master.print(masterXml, "", pugi::format_raw);
         result.masterXml = masterXml.str();
-        std::ostringstream contentsXml;
-        contents.save(contentsXml, "", pugi::format_raw, pugi::encoding_utf8);
-        result.contentsXml = contentsXml.str();
+        result.contentsXml = PartXml(contents);
         ParseMasterShape(result);
         return result;
     }
@@ -269,25 +233,25 @@ VsdxMaster Label(const char* name, int number, bool textOnLeft)
 {
     const double locPinX = textOnLeft ? kLabelWidth - 0.05 : 0.3;
     MasterBuilder b(kLabelWidth, kLabelHeight, locPinX, kLabelHeight / 2);
-    Cell(b.shape, "LinePattern", 0);
-    Cell(b.shape, "FillPattern", 0);
-    Cell(b.shape, "ShdwPattern", 0);
-    Cell(b.shape, "LeftMargin", 0.03);
-    Cell(b.shape, "RightMargin", 0.03);
-    Cell(b.shape, "TopMargin", 0.02);
-    Cell(b.shape, "BottomMargin", 0.02);
-    Cell(b.shape, "VerticalAlign", 1);
+    AddCell(b.shape, "LinePattern", 0);
+    AddCell(b.shape, "FillPattern", 0);
+    AddCell(b.shape, "ShdwPattern", 0);
+    AddCell(b.shape, "LeftMargin", 0.03);
+    AddCell(b.shape, "RightMargin", 0.03);
+    AddCell(b.shape, "TopMargin", 0.02);
+    AddCell(b.shape, "BottomMargin", 0.02);
+    AddCell(b.shape, "VerticalAlign", 1);
     auto character = b.shape.append_child("Section");
     character.append_attribute("N") = "Character";
     auto charRow = character.append_child("Row");
     charRow.append_attribute("IX") = 0;
     ColourCell(charRow, "Color", "#000000");
-    Cell(charRow, "Size", kLabelFontSize);
+    AddCell(charRow, "Size", kLabelFontSize);
     auto paragraph = b.shape.append_child("Section");
     paragraph.append_attribute("N") = "Paragraph";
     auto paraRow = paragraph.append_child("Row");
     paraRow.append_attribute("IX") = 0;
-    Cell(paraRow, "HorzAlign", textOnLeft ? 2 : 0);
+    AddCell(paraRow, "HorzAlign", textOnLeft ? 2 : 0);
     return b.Finish(name, number, kLabelWidth, kLabelHeight);
 }
 
@@ -296,11 +260,11 @@ VsdxMaster Connector()
 {
     MasterBuilder b(1, 0, 0.5, 0);
     b.Colours("#FFFFFF", "#404040");
-    Cell(b.shape, "BeginX", 0);
-    Cell(b.shape, "BeginY", 0);
-    Cell(b.shape, "EndX", 1);
-    Cell(b.shape, "EndY", 0);
-    Cell(b.shape, "ObjType", 2);
+    AddCell(b.shape, "BeginX", 0);
+    AddCell(b.shape, "BeginY", 0);
+    AddCell(b.shape, "EndX", 1);
+    AddCell(b.shape, "EndY", 0);
+    AddCell(b.shape, "ObjType", 2);
     Path(b.shape, 0, false).Move(0, 0).Line(1, 0);
     return b.Finish("Dynamic Connector", 4, 1, 0, true);
 }

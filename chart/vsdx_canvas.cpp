@@ -51,6 +51,16 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail)
     return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
+// The part of an object that keeps the document it works on open while it lives.
+class OnDocument
+{
+public:
+    explicit OnDocument(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+
+protected:
+    std::shared_ptr<DocumentState> m_document;
+};
+
 enum class CellKind
 {
     PinX,
@@ -127,85 +137,87 @@ public:
             return kChartFailed;
         }
         VsdxDrawing& drawing = m_document->drawing;
-        if (m_name.kind == CellKind::PageWidth || m_name.kind == CellKind::PageHeight) {
-            *value = m_name.kind == CellKind::PageWidth ? drawing.pageWidth : drawing.pageHeight;
-            return kChartOk;
-        }
-        const VsdxShape* shape = drawing.Find(m_shapeId);
-        if (shape == nullptr) {
-            return kChartFailed;
-        }
-        switch (m_name.kind) {
-        case CellKind::PinX:
-            *value = shape->pinX;
-            break;
-        case CellKind::PinY:
-            *value = shape->pinY;
-            break;
-        case CellKind::Width:
-            *value = shape->width;
-            break;
-        case CellKind::Height:
-            *value = shape->height;
-            break;
-        case CellKind::BeginX:
-            *value = drawing.BeginPoint(*shape).x;
-            break;
-        case CellKind::BeginY:
-            *value = drawing.BeginPoint(*shape).y;
-            break;
-        case CellKind::EndX:
-            *value = drawing.EndPoint(*shape).x;
-            break;
-        case CellKind::EndY:
-            *value = drawing.EndPoint(*shape).y;
-            break;
-        case CellKind::ConnectionX:
-            *value = shape->connections[static_cast<std::size_t>(m_name.row)].x;
-            break;
-        case CellKind::ConnectionY:
-            *value = shape->connections[static_cast<std::size_t>(m_name.row)].y;
-            break;
-        default:
-            return kChartFailed;
-        }
-        return kChartOk;
-    }
-
-    ChartStatus PutResultIU(double value) override
-    {
-        VsdxDrawing& drawing = m_document->drawing;
-        if (m_name.kind == CellKind::PageWidth || m_name.kind == CellKind::PageHeight) {
-            if (!(value > 0)) {
-                return kChartFailed;
-            }
-            (m_name.kind == CellKind::PageWidth ? drawing.pageWidth : drawing.pageHeight) = value;
+        if (const double* page = PageValue(drawing)) {
+            *value = *page;
             return kChartOk;
         }
         VsdxShape* shape = drawing.Find(m_shapeId);
         if (shape == nullptr) {
             return kChartFailed;
         }
+        if (const double* stored = SettableValue(*shape)) {
+            *value = *stored;
+            return kChartOk;
+        }
+        ChartPoint point;
         switch (m_name.kind) {
-        case CellKind::PinX:
-            shape->pinX = value;
+        case CellKind::BeginX:
+        case CellKind::BeginY:
+            point = drawing.BeginPoint(*shape);
             break;
-        case CellKind::PinY:
-            shape->pinY = value;
+        case CellKind::EndX:
+        case CellKind::EndY:
+            point = drawing.EndPoint(*shape);
             break;
-        case CellKind::Width:
-            shape->width = value;
-            break;
-        case CellKind::Height:
-            shape->height = value;
+        case CellKind::ConnectionX:
+        case CellKind::ConnectionY:
+            point = shape->connections[static_cast<std::size_t>(m_name.row)];
             break;
         default:
-            return kChartFailed; // connector ends and connection points are not moved by hand
+            return kChartFailed;
         }
+        const bool x =
+            m_name.kind == CellKind::BeginX || m_name.kind == CellKind::EndX || m_name.kind == CellKind::ConnectionX;
+        *value = x ? point.x : point.y;
+        return kChartOk;
+    }
+
+    ChartStatus PutResultIU(double value) override
+    {
+        VsdxDrawing& drawing = m_document->drawing;
+        if (double* page = PageValue(drawing)) {
+            if (!(value > 0)) {
+                return kChartFailed;
+            }
+            *page = value;
+            return kChartOk;
+        }
+        VsdxShape* shape = drawing.Find(m_shapeId);
+        // Connector ends and connection points are not moved by hand.
+        double* stored = shape != nullptr ? SettableValue(*shape) : nullptr;
+        if (stored == nullptr) {
+            return kChartFailed;
+        }
+        *stored = value;
         return kChartOk;
     }
 
 private:
+    double* PageValue(VsdxDrawing& drawing) const
+    {
+        if (m_name.kind == CellKind::PageWidth) {
+            return &drawing.pageWidth;
+        }
+        return m_name.kind == CellKind::PageHeight ? &drawing.pageHeight : nullptr;
+    }
+
+    // The stored value of a cell that can be set by hand; nullptr for the others.
+    double* SettableValue(VsdxShape& shape) const
+    {
+        static constexpr std::pair<CellKind, double VsdxShape::*> kFields[] = {
+            {CellKind::PinX, &VsdxShape::pinX},
+            {CellKind::PinY, &VsdxShape::pinY},
+            {CellKind::Width, &VsdxShape::width},
+            {CellKind::Height, &VsdxShape::height},
+        };
+        for (const auto& [kind, field] : kFields) {
+            if (kind == m_name.kind) {
+                return &(shape.*field);
+            }
+        }
+        return nullptr;
+    }
+
     std::shared_ptr<DocumentState> m_document;
     int m_shapeId;
     CellName m_name;
@@ -253,10 +265,10 @@ private:
 };
 
 // The page's own sheet: its cells are the page size.
-class PageSheetObject : public CanvasObject<CanvasShape>
+class PageSheetObject : public CanvasObject<CanvasShape>, public OnDocument
 {
 public:
-    explicit PageSheetObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+    using OnDocument::OnDocument;
 
     ChartStatus PutText(const std::string&) override { return kChartFailed; }
 
@@ -270,9 +282,6 @@ public:
         }
         return kChartFailed;
     }
-
-private:
-    std::shared_ptr<DocumentState> m_document;
 };
 
 class MasterObject : public CanvasObject<CanvasMaster>
@@ -288,10 +297,10 @@ private:
     VsdxMaster m_master;
 };
 
-class MastersObject : public CanvasObject<CanvasMasters>
+class MastersObject : public CanvasObject<CanvasMasters>, public OnDocument
 {
 public:
-    explicit MastersObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+    using OnDocument::OnDocument;
 
     ChartStatus GetItem(const std::string& name, CanvasMaster** out) override
     {
@@ -303,15 +312,12 @@ public:
         }
         return kChartFailed;
     }
-
-private:
-    std::shared_ptr<DocumentState> m_document;
 };
 
-class PageObject : public CanvasObject<CanvasPage>
+class PageObject : public CanvasObject<CanvasPage>, public OnDocument
 {
 public:
-    explicit PageObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+    using OnDocument::OnDocument;
 
     ChartStatus Drop(CanvasUnknown* objectToDrop, double x, double y, CanvasShape** out) override
     {
@@ -337,15 +343,12 @@ public:
         m_document->drawing.CenterDrawing();
         return kChartOk;
     }
-
-private:
-    std::shared_ptr<DocumentState> m_document;
 };
 
-class PagesObject : public CanvasObject<CanvasPages>
+class PagesObject : public CanvasObject<CanvasPages>, public OnDocument
 {
 public:
-    explicit PagesObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+    using OnDocument::OnDocument;
 
     ChartStatus GetItem(int index, CanvasPage** out) override
     {
@@ -355,15 +358,12 @@ public:
         }
         return Give(new PageObject(m_document), out);
     }
-
-private:
-    std::shared_ptr<DocumentState> m_document;
 };
 
-class DocumentObject : public CanvasObject<CanvasDocument>
+class DocumentObject : public CanvasObject<CanvasDocument>, public OnDocument
 {
 public:
-    explicit DocumentObject(std::shared_ptr<DocumentState> document) : m_document(std::move(document)) {}
+    using OnDocument::OnDocument;
 
     ChartStatus GetPages(CanvasPages** out) override { return Give(new PagesObject(m_document), out); }
     ChartStatus GetMasters(CanvasMasters** out) override { return Give(new MastersObject(m_document), out); }
@@ -376,9 +376,6 @@ public:
         }
         return saved ? kChartOk : kChartFailed;
     }
-
-private:
-    std::shared_ptr<DocumentState> m_document;
 };
 
 class SelectionObject : public CanvasObject<CanvasSelection>

@@ -17,45 +17,6 @@ constexpr int kBeginPart = 9;             // the begin point of a 1-D shape
 constexpr int kEndPart = 12;              // its end point
 constexpr int kConnectionPointPart = 100; // first connection row
 
-std::string ToXml(const pugi::xml_document& doc)
-{
-    std::ostringstream out;
-    doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-    return out.str();
-}
-
-pugi::xml_node AddRoot(pugi::xml_document& doc, const char* name)
-{
-    auto decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    decl.append_attribute("encoding") = "utf-8";
-    decl.append_attribute("standalone") = "yes";
-    auto root = doc.append_child(name);
-    root.append_attribute("xmlns") = kVisioNamespace;
-    root.append_attribute("xmlns:r") = kRelationshipNamespace;
-    root.append_attribute("xml:space") = "preserve";
-    return root;
-}
-
-void AddCell(pugi::xml_node node, const char* name, double value, const std::string& formula = {})
-{
-    auto cell = node.append_child("Cell");
-    cell.append_attribute("N") = name;
-    cell.append_attribute("V") = FormatNumber(value).c_str();
-    if (!formula.empty()) {
-        cell.append_attribute("F") = formula.c_str();
-    }
-}
-
-void AddRow(pugi::xml_node section, const char* type, int index, double x, double y)
-{
-    auto row = section.append_child("Row");
-    row.append_attribute("T") = type;
-    row.append_attribute("IX") = index;
-    AddCell(row, "X", x);
-    AddCell(row, "Y", y);
-}
-
 double CellValue(pugi::xml_node shape, const char* name, double fallback)
 {
     for (auto cell : shape.children("Cell")) {
@@ -149,7 +110,7 @@ void AddCommonParts(std::vector<PackagePart>& parts, const char* mainType, const
 void AddMasterParts(std::vector<PackagePart>& parts, const std::vector<VsdxMaster>& masters)
 {
     pugi::xml_document doc;
-    auto root = AddRoot(doc, "Masters");
+    auto root = AddVisioRoot(doc, "Masters");
     std::vector<PackageRelationship> rels;
     for (std::size_t i = 0; i < masters.size(); ++i) {
         const std::string relId = "rId" + std::to_string(i + 1);
@@ -168,7 +129,7 @@ void AddMasterParts(std::vector<PackagePart>& parts, const std::vector<VsdxMaste
         rels.push_back({relId, kRelMaster, file});
         parts.push_back({"visio/masters/" + file, kTypeMaster, masters[i].contentsXml});
     }
-    parts.push_back({"visio/masters/masters.xml", kTypeMasters, ToXml(doc)});
+    parts.push_back({"visio/masters/masters.xml", kTypeMasters, PartXml(doc)});
     parts.push_back({"visio/masters/_rels/masters.xml.rels", kTypeRelationships, RelationshipsXml(rels)});
 }
 
@@ -655,18 +616,11 @@ bool VsdxDrawing::Save(const std::string& path) const
     AddMasterParts(parts, m_masters);
 
     pugi::xml_document pages;
-    auto page = AddRoot(pages, "Pages").append_child("Page");
+    auto page = AddVisioRoot(pages, "Pages").append_child("Page");
     page.append_attribute("ID") = 0;
     page.append_attribute("NameU") = "Page-1";
     page.append_attribute("Name") = "Page-1";
-    auto sheet = page.append_child("PageSheet");
-    sheet.append_attribute("LineStyle") = 0;
-    sheet.append_attribute("FillStyle") = 0;
-    sheet.append_attribute("TextStyle") = 0;
-    AddCell(sheet, "PageWidth", pageWidth);
-    AddCell(sheet, "PageHeight", pageHeight);
-    AddCell(sheet, "PageScale", 1);
-    AddCell(sheet, "DrawingScale", 1);
+    auto sheet = AddPageSheet(page, pageWidth, pageHeight);
     AddCell(sheet, "DrawingSizeType", 3);
     AddCell(sheet, "DrawingScaleType", 0);
     AddCell(sheet, "PageLeftMargin", kPageMargin);
@@ -675,12 +629,12 @@ bool VsdxDrawing::Save(const std::string& path) const
     AddCell(sheet, "PageBottomMargin", kPageMargin);
     AddCell(sheet, "PrintPageOrientation", pageWidth > pageHeight ? 2 : 1);
     page.append_child("Rel").append_attribute("r:id") = "rId1";
-    parts.push_back({"visio/pages/pages.xml", kTypePages, ToXml(pages)});
+    parts.push_back({"visio/pages/pages.xml", kTypePages, PartXml(pages)});
     parts.push_back(
         {"visio/pages/_rels/pages.xml.rels", kTypeRelationships, RelationshipsXml({{"rId1", kRelPage, "page1.xml"}})});
 
     pugi::xml_document contents;
-    auto root = AddRoot(contents, "PageContents");
+    auto root = AddVisioRoot(contents, "PageContents");
     auto shapes = root.append_child("Shapes");
     const ShapeWriter writer(*this);
     // Connectors lie behind the shapes they join, so their ends vanish under the symbols.
@@ -704,7 +658,7 @@ bool VsdxDrawing::Save(const std::string& path) const
     if (!connects.first_child()) {
         root.remove_child(connects);
     }
-    parts.push_back({"visio/pages/page1.xml", kTypePage, ToXml(contents)});
+    parts.push_back({"visio/pages/page1.xml", kTypePage, PartXml(contents)});
     std::vector<PackageRelationship> pageRels;
     for (std::size_t i = 0; i < m_masters.size(); ++i) {
         pageRels.push_back(

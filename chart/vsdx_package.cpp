@@ -25,21 +25,10 @@ struct ZipFileCloser
 };
 using ZipFileHandle = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
-std::string ToXml(const pugi::xml_document& doc)
-{
-    std::ostringstream out;
-    doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-    return out.str();
-}
-
 std::string ContentTypesXml(const std::vector<PackagePart>& parts)
 {
     pugi::xml_document doc;
-    auto decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    decl.append_attribute("encoding") = "utf-8";
-    decl.append_attribute("standalone") = "yes";
-    auto types = doc.append_child("Types");
+    auto types = AddPartRoot(doc, "Types");
     types.append_attribute("xmlns") = "http://schemas.openxmlformats.org/package/2006/content-types";
     auto rels = types.append_child("Default");
     rels.append_attribute("Extension") = "rels";
@@ -55,7 +44,7 @@ std::string ContentTypesXml(const std::vector<PackagePart>& parts)
         over.append_attribute("PartName") = ("/" + part.name).c_str();
         over.append_attribute("ContentType") = part.contentType.c_str();
     }
-    return ToXml(doc);
+    return PartXml(doc);
 }
 
 // Joins a relationship target to the folder of the part that names it.
@@ -155,11 +144,7 @@ std::optional<std::map<std::string, std::string>> ReadPackage(const std::string&
 std::string RelationshipsXml(const std::vector<PackageRelationship>& relationships)
 {
     pugi::xml_document doc;
-    auto decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    decl.append_attribute("encoding") = "utf-8";
-    decl.append_attribute("standalone") = "yes";
-    auto root = doc.append_child("Relationships");
+    auto root = AddPartRoot(doc, "Relationships");
     root.append_attribute("xmlns") = kPackageRelationshipNamespace;
     for (const PackageRelationship& rel : relationships) {
         auto node = root.append_child("Relationship");
@@ -167,7 +152,7 @@ std::string RelationshipsXml(const std::vector<PackageRelationship>& relationshi
         node.append_attribute("Type") = rel.type.c_str();
         node.append_attribute("Target") = rel.target.c_str();
     }
-    return ToXml(doc);
+    return PartXml(doc);
 }
 
 std::vector<PackageRelationship> ReadRelationships(const std::map<std::string, std::string>& entries,
@@ -201,6 +186,64 @@ std::string FormatNumber(double value)
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return {buffer, result.ptr};
+}
+
+std::string PartXml(const pugi::xml_document& doc)
+{
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+    return out.str();
+}
+
+pugi::xml_node AddPartRoot(pugi::xml_document& doc, const char* name)
+{
+    auto decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    decl.append_attribute("encoding") = "utf-8";
+    decl.append_attribute("standalone") = "yes";
+    return doc.append_child(name);
+}
+
+pugi::xml_node AddVisioRoot(pugi::xml_document& doc, const char* name)
+{
+    auto root = AddPartRoot(doc, name);
+    root.append_attribute("xmlns") = kVisioNamespace;
+    root.append_attribute("xmlns:r") = kRelationshipNamespace;
+    root.append_attribute("xml:space") = "preserve";
+    return root;
+}
+
+void AddCell(pugi::xml_node node, const char* name, double value, const std::string& formula)
+{
+    auto cell = node.append_child("Cell");
+    cell.append_attribute("N") = name;
+    cell.append_attribute("V") = FormatNumber(value).c_str();
+    if (!formula.empty()) {
+        cell.append_attribute("F") = formula.c_str();
+    }
+}
+
+pugi::xml_node AddRow(pugi::xml_node section, const char* type, int index, double x, double y)
+{
+    auto row = section.append_child("Row");
+    row.append_attribute("T") = type;
+    row.append_attribute("IX") = index;
+    AddCell(row, "X", x);
+    AddCell(row, "Y", y);
+    return row;
+}
+
+pugi::xml_node AddPageSheet(pugi::xml_node parent, double width, double height)
+{
+    auto sheet = parent.append_child("PageSheet");
+    sheet.append_attribute("LineStyle") = 0;
+    sheet.append_attribute("FillStyle") = 0;
+    sheet.append_attribute("TextStyle") = 0;
+    AddCell(sheet, "PageWidth", width);
+    AddCell(sheet, "PageHeight", height);
+    AddCell(sheet, "PageScale", 1);
+    AddCell(sheet, "DrawingScale", 1);
+    return sheet;
 }
 
 } // namespace tessvale

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <pugixml.hpp>
+
 namespace tessvale {
 
 inline constexpr const char* kVisioNamespace = "http://schemas.microsoft.com/office/visio/2012/main";
@@ -71,5 +73,23 @@ std::vector<PackageRelationship> ReadRelationships(const std::map<std::string, s
 
 // Shortest decimal text that reads back as the same double.
 std::string FormatNumber(double value);
+
+// The text of a part as the package stores it: UTF-8, no indentation.
+std::string PartXml(const pugi::xml_document& doc);
+
+// Starts a part: its XML declaration, then the root element name, which it returns.
+pugi::xml_node AddPartRoot(pugi::xml_document& doc, const char* name);
+
+// Starts a Visio part: a root in the Visio namespace that keeps its white space.
+pugi::xml_node AddVisioRoot(pugi::xml_document& doc, const char* name);
+
+// A "Cell" of node with its value and, when there is one, its formula.
+void AddCell(pugi::xml_node node, const char* name, double value, const std::string& formula = {});
+
+// A geometry "Row" of section with its X and Y cells.
+pugi::xml_node AddRow(pugi::xml_node section, const char* type, int index, double x, double y);
+
+// The "PageSheet" of a page or master: no styles, the given size, scale 1.
+pugi::xml_node AddPageSheet(pugi::xml_node parent, double width, double height);
 
 } // namespace tessvale

@@ -169,7 +169,8 @@ bool DownloadReplacing(const std::string& url, const std::string& target, const 
     const std::uint64_t bytes = HttpDownloadToDescriptor({}, url, file.Get(), options);
     const bool closed = file.Close();
     if (bytes == 0 || !closed || !usable(temporary)) {
-        std::remove(temporary.c_str());
+        // Nothing is left to do when even the leftover cannot go; the target is untouched.
+        static_cast<void>(std::remove(temporary.c_str()));
         return false;
     }
     return ReplaceWithTemporary(temporary, target);
@@ -206,36 +207,46 @@ std::string SafeLanguageFileName(const std::string& name)
     return name;
 }
 
-// Windows abbreviated language names by language and territory of a locale.
+// Windows abbreviated language names by language, and by language and territory, of a locale.
 struct LocaleCode
 {
     const char* locale;
     const char* code;
 };
-constexpr std::array kTerritoryCodes{
-    LocaleCode{"ar_SA", "ARA"}, LocaleCode{"ar_EG", "ARE"}, LocaleCode{"de_AT", "DEA"}, LocaleCode{"de_CH", "DES"},
-    LocaleCode{"de_LI", "DEC"}, LocaleCode{"de_LU", "DEL"}, LocaleCode{"en_AU", "ENA"}, LocaleCode{"en_CA", "ENC"},
-    LocaleCode{"en_GB", "ENG"}, LocaleCode{"en_IE", "ENI"}, LocaleCode{"en_IN", "ENN"}, LocaleCode{"en_NZ", "ENZ"},
-    LocaleCode{"en_SG", "ENE"}, LocaleCode{"en_US", "ENU"}, LocaleCode{"en_ZA", "ENS"}, LocaleCode{"es_AR", "ESS"},
-    LocaleCode{"es_CO", "ESO"}, LocaleCode{"es_MX", "ESM"}, LocaleCode{"es_US", "EST"}, LocaleCode{"fr_BE", "FRB"},
-    LocaleCode{"fr_CA", "FRC"}, LocaleCode{"fr_CH", "FRS"}, LocaleCode{"fr_LU", "FRL"}, LocaleCode{"it_CH", "ITS"},
-    LocaleCode{"nl_BE", "NLB"}, LocaleCode{"pt_BR", "PTB"}, LocaleCode{"pt_PT", "PTG"}, LocaleCode{"sv_FI", "SVF"},
-    LocaleCode{"zh_CN", "CHS"}, LocaleCode{"zh_HK", "ZHH"}, LocaleCode{"zh_MO", "ZHM"}, LocaleCode{"zh_SG", "ZHI"},
-    LocaleCode{"zh_TW", "CHT"},
+// Languages first: a language's own code is found before a territory's ("ENU" is "en",
+// not "en_US"); only territories have an underscore.
+constexpr std::array kLocaleCodes{
+    LocaleCode{"ar", "ARA"},    LocaleCode{"bg", "BGR"},    LocaleCode{"ca", "CAT"},    LocaleCode{"cs", "CSY"},
+    LocaleCode{"da", "DAN"},    LocaleCode{"de", "DEU"},    LocaleCode{"el", "ELL"},    LocaleCode{"en", "ENU"},
+    LocaleCode{"es", "ESP"},    LocaleCode{"et", "ETI"},    LocaleCode{"eu", "EUQ"},    LocaleCode{"fa", "FAR"},
+    LocaleCode{"fi", "FIN"},    LocaleCode{"fr", "FRA"},    LocaleCode{"he", "HEB"},    LocaleCode{"hi", "HIN"},
+    LocaleCode{"hr", "HRV"},    LocaleCode{"hu", "HUN"},    LocaleCode{"id", "IND"},    LocaleCode{"is", "ISL"},
+    LocaleCode{"it", "ITA"},    LocaleCode{"ja", "JPN"},    LocaleCode{"ko", "KOR"},    LocaleCode{"lt", "LTH"},
+    LocaleCode{"lv", "LVI"},    LocaleCode{"ms", "MSL"},    LocaleCode{"nb", "NOR"},    LocaleCode{"nl", "NLD"},
+    LocaleCode{"nn", "NON"},    LocaleCode{"no", "NOR"},    LocaleCode{"pl", "PLK"},    LocaleCode{"pt", "PTB"},
+    LocaleCode{"ro", "ROM"},    LocaleCode{"ru", "RUS"},    LocaleCode{"sk", "SKY"},    LocaleCode{"sl", "SLV"},
+    LocaleCode{"sr", "SRB"},    LocaleCode{"sv", "SVE"},    LocaleCode{"th", "THA"},    LocaleCode{"tr", "TRK"},
+    LocaleCode{"uk", "UKR"},    LocaleCode{"vi", "VIT"},    LocaleCode{"zh", "CHS"},    LocaleCode{"ar_SA", "ARA"},
+    LocaleCode{"ar_EG", "ARE"}, LocaleCode{"de_AT", "DEA"}, LocaleCode{"de_CH", "DES"}, LocaleCode{"de_LI", "DEC"},
+    LocaleCode{"de_LU", "DEL"}, LocaleCode{"en_AU", "ENA"}, LocaleCode{"en_CA", "ENC"}, LocaleCode{"en_GB", "ENG"},
+    LocaleCode{"en_IE", "ENI"}, LocaleCode{"en_IN", "ENN"}, LocaleCode{"en_NZ", "ENZ"}, LocaleCode{"en_SG", "ENE"},
+    LocaleCode{"en_US", "ENU"}, LocaleCode{"en_ZA", "ENS"}, LocaleCode{"es_AR", "ESS"}, LocaleCode{"es_CO", "ESO"},
+    LocaleCode{"es_MX", "ESM"}, LocaleCode{"es_US", "EST"}, LocaleCode{"fr_BE", "FRB"}, LocaleCode{"fr_CA", "FRC"},
+    LocaleCode{"fr_CH", "FRS"}, LocaleCode{"fr_LU", "FRL"}, LocaleCode{"it_CH", "ITS"}, LocaleCode{"nl_BE", "NLB"},
+    LocaleCode{"pt_BR", "PTB"}, LocaleCode{"pt_PT", "PTG"}, LocaleCode{"sv_FI", "SVF"}, LocaleCode{"zh_CN", "CHS"},
+    LocaleCode{"zh_HK", "ZHH"}, LocaleCode{"zh_MO", "ZHM"}, LocaleCode{"zh_SG", "ZHI"}, LocaleCode{"zh_TW", "CHT"},
 };
-constexpr std::array kLanguageCodes{
-    LocaleCode{"ar", "ARA"}, LocaleCode{"bg", "BGR"}, LocaleCode{"ca", "CAT"}, LocaleCode{"cs", "CSY"},
-    LocaleCode{"da", "DAN"}, LocaleCode{"de", "DEU"}, LocaleCode{"el", "ELL"}, LocaleCode{"en", "ENU"},
-    LocaleCode{"es", "ESP"}, LocaleCode{"et", "ETI"}, LocaleCode{"eu", "EUQ"}, LocaleCode{"fa", "FAR"},
-    LocaleCode{"fi", "FIN"}, LocaleCode{"fr", "FRA"}, LocaleCode{"he", "HEB"}, LocaleCode{"hi", "HIN"},
-    LocaleCode{"hr", "HRV"}, LocaleCode{"hu", "HUN"}, LocaleCode{"id", "IND"}, LocaleCode{"is", "ISL"},
-    LocaleCode{"it", "ITA"}, LocaleCode{"ja", "JPN"}, LocaleCode{"ko", "KOR"}, LocaleCode{"lt", "LTH"},
-    LocaleCode{"lv", "LVI"}, LocaleCode{"ms", "MSL"}, LocaleCode{"nb", "NOR"}, LocaleCode{"nl", "NLD"},
-    LocaleCode{"nn", "NON"}, LocaleCode{"no", "NOR"}, LocaleCode{"pl", "PLK"}, LocaleCode{"pt", "PTB"},
-    LocaleCode{"ro", "ROM"}, LocaleCode{"ru", "RUS"}, LocaleCode{"sk", "SKY"}, LocaleCode{"sl", "SLV"},
-    LocaleCode{"sr", "SRB"}, LocaleCode{"sv", "SVE"}, LocaleCode{"th", "THA"}, LocaleCode{"tr", "TRK"},
-    LocaleCode{"uk", "UKR"}, LocaleCode{"vi", "VIT"}, LocaleCode{"zh", "CHS"},
-};
+
+// The first entry whose field is text; nullptr when there is none.
+const LocaleCode* FindLocaleCode(const char* LocaleCode::*field, std::string_view text)
+{
+    for (const LocaleCode& entry : kLocaleCodes) {
+        if (text == entry.*field) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
 
 // LANG from the system's default-locale file, as the session would get it at log-in.
 std::string SystemLocale()
@@ -405,35 +416,19 @@ std::string WindowsLanguageCode(std::string_view locale)
     }
     if (underscore != std::string::npos) {
         const std::string full = language + "_" + ToUpperAscii(name.substr(underscore + 1));
-        for (const LocaleCode& entry : kTerritoryCodes) {
-            if (full == entry.locale) {
-                return entry.code;
-            }
+        if (const LocaleCode* entry = FindLocaleCode(&LocaleCode::locale, full)) {
+            return entry->code;
         }
     }
-    for (const LocaleCode& entry : kLanguageCodes) {
-        if (language == entry.locale) {
-            return entry.code;
-        }
-    }
-    return {};
+    const LocaleCode* entry = FindLocaleCode(&LocaleCode::locale, language);
+    return entry != nullptr ? entry->code : std::string();
 }
 
 std::string LocaleOfLanguageCode(std::string_view code)
 {
     const std::string upper = ToUpperAscii(code);
-    // A language's own code first: "ENU" is "en", not the territory "en_US".
-    for (const LocaleCode& entry : kLanguageCodes) {
-        if (upper == entry.code) {
-            return entry.locale;
-        }
-    }
-    for (const LocaleCode& entry : kTerritoryCodes) {
-        if (upper == entry.code) {
-            return entry.locale;
-        }
-    }
-    return {};
+    const LocaleCode* entry = FindLocaleCode(&LocaleCode::code, upper);
+    return entry != nullptr ? entry->locale : std::string();
 }
 
 std::string UserLanguageCode()

@@ -1,5 +1,6 @@
 #include "common/text_util.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -66,6 +67,27 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i)
     return cp;
 }
 
+// The UTF-8 form of the code points next(text, i) reads one by one, each moving i on.
+template <typename Text, typename Next> std::string EncodeUtf8(Text text, Next next)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        AppendUtf8(out, next(text, i));
+    }
+    return out;
+}
+
+char LowerAsciiChar(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+char UpperAsciiChar(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 bool LocaleIsUtf8()
 {
     const char* codeset = nl_langinfo(CODESET);
@@ -125,34 +147,24 @@ std::string Iconv(std::string_view input, const char* from, const char* to)
 
 std::string ReplaceInvalidUtf8(std::string_view bytes)
 {
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = NextCodePoint(bytes, i);
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-            cp = 0xFFFD;
-        }
-        // Written again in its shortest form: an overlong sequence becomes valid.
-        AppendUtf8(out, cp);
-    }
-    return out;
+    // Written again in its shortest form: an overlong sequence becomes valid.
+    return EncodeUtf8(bytes, [](std::string_view text, std::size_t& i) {
+        const char32_t cp = NextCodePoint(text, i);
+        return (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF ? char32_t{0xFFFD} : cp;
+    });
 }
 
 std::string ToUtf8(std::u16string_view wide)
 {
-    std::string out;
-    out.reserve(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        char32_t cp = wide[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
-            ++i;
+    return EncodeUtf8(wide, [](std::u16string_view text, std::size_t& i) {
+        char32_t cp = text[i++];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i++] - 0xDC00);
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        AppendUtf8(out, cp);
-    }
-    return out;
+        return cp;
+    });
 }
 
 std::u16string FromUtf8(std::string_view utf8)
@@ -276,44 +288,21 @@ std::string BlankControlCharacters(std::string_view utf8)
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return LowerAsciiChar(x) == LowerAsciiChar(y); });
 }
 
 std::string ToUpperAscii(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    std::transform(out.begin(), out.end(), out.begin(), UpperAsciiChar);
     return out;
 }
 
 std::string ToLowerAscii(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    std::transform(out.begin(), out.end(), out.begin(), LowerAsciiChar);
     return out;
 }
 

@@ -2,29 +2,21 @@
 
 #include <algorithm>
 
+#include "scan/byte_order.h"
+
 namespace tessvale {
 
 namespace {
 
-constexpr std::uint8_t kOpen = 1;
-constexpr std::uint8_t kProbe = 2;
-constexpr std::uint8_t kReady = 0x81;
-constexpr std::uint8_t kAnswer = 0x82;
-constexpr std::uint8_t kError = 0x83;
-
-void Put32(ArpSweepRecord& record, std::size_t at, std::uint32_t value)
+// The first byte of a record.
+enum Operation : std::uint8_t
 {
-    record[at] = static_cast<std::uint8_t>(value >> 24);
-    record[at + 1] = static_cast<std::uint8_t>(value >> 16);
-    record[at + 2] = static_cast<std::uint8_t>(value >> 8);
-    record[at + 3] = static_cast<std::uint8_t>(value);
-}
-
-std::uint32_t Get32(std::span<const std::uint8_t, kArpSweepRecordSize> record, std::size_t at)
-{
-    return (std::uint32_t{record[at]} << 24) | (std::uint32_t{record[at + 1]} << 16) |
-           (std::uint32_t{record[at + 2]} << 8) | std::uint32_t{record[at + 3]};
-}
+    kOpen = 1,
+    kProbe = 2,
+    kReady = 0x81,
+    kAnswer = 0x82,
+    kError = 0x83,
+};
 
 bool Zero(std::span<const std::uint8_t, kArpSweepRecordSize> record, std::size_t from, std::size_t to)
 {
@@ -36,8 +28,8 @@ ArpSweepRecord Record(std::uint8_t operation, std::uint32_t first, std::uint32_t
 {
     ArpSweepRecord record{};
     record[0] = operation;
-    Put32(record, 4, first);
-    Put32(record, 8, second);
+    PutBe32(record, 4, first);
+    PutBe32(record, 8, second);
     return record;
 }
 
@@ -82,11 +74,11 @@ std::optional<ArpSweepRequest> DecodeArpSweepRequest(std::span<const std::uint8_
     ArpSweepRequest request;
     if (record[0] == kOpen) {
         request.kind = ArpSweepRequest::Kind::Open;
-        request.interfaceIndex = Get32(record, 4);
-        request.rate = Get32(record, 8);
+        request.interfaceIndex = GetBe32(record, 4);
+        request.rate = GetBe32(record, 8);
     } else if (record[0] == kProbe && Zero(record, 8, 12)) {
         request.kind = ArpSweepRequest::Kind::Probe;
-        request.address = Get32(record, 4);
+        request.address = GetBe32(record, 4);
     } else {
         return std::nullopt;
     }
@@ -103,8 +95,8 @@ std::optional<ArpSweepReply> DecodeArpSweepReply(std::span<const std::uint8_t, k
             return std::nullopt;
         }
         reply.kind = ArpSweepReply::Kind::Ready;
-        reply.address = Get32(record, 4);
-        reply.netmask = Get32(record, 8);
+        reply.address = GetBe32(record, 4);
+        reply.netmask = GetBe32(record, 8);
         return reply;
     case kAnswer:
         if (record[1] != 0 || !Zero(record, 12, kArpSweepRecordSize)) {
@@ -112,7 +104,7 @@ std::optional<ArpSweepReply> DecodeArpSweepReply(std::span<const std::uint8_t, k
         }
         reply.kind = ArpSweepReply::Kind::Answer;
         std::copy(record.begin() + 2, record.begin() + 8, reply.mac.begin());
-        reply.address = Get32(record, 8);
+        reply.address = GetBe32(record, 8);
         return reply;
     case kError:
         if (record[1] == 0 || record[1] > static_cast<std::uint8_t>(ArpSweepError::CapabilityKept) ||
@@ -121,7 +113,7 @@ std::optional<ArpSweepReply> DecodeArpSweepReply(std::span<const std::uint8_t, k
         }
         reply.kind = ArpSweepReply::Kind::Error;
         reply.error = static_cast<ArpSweepError>(record[1]);
-        reply.address = Get32(record, 4);
+        reply.address = GetBe32(record, 4);
         return reply;
     default:
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/text_util.h"
+#include "scan/byte_order.h"
 
 namespace tessvale {
 
@@ -14,17 +15,6 @@ constexpr int kMaxPointerHops = 32;
 constexpr int kMaxCnameHops = 8;
 constexpr std::uint16_t kClassMask = 0x7FFF;  // mDNS: top bit is cache flush / unicast response
 constexpr std::size_t kFixedRecordBytes = 10; // TYPE, CLASS, TTL, RDLENGTH
-
-std::uint16_t Read16(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>((bytes[offset] << 8) | bytes[offset + 1]);
-}
-
-void Put16(std::vector<std::uint8_t>& bytes, std::uint16_t value)
-{
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
 
 // Reads the name at offset; end becomes the offset just after the name's bytes in
 // place (after its zero byte or its first pointer).
@@ -91,17 +81,17 @@ struct Record
 bool ReadRecords(std::span<const std::uint8_t> message, std::size_t position, std::uint16_t type,
                  std::vector<Record>& found)
 {
-    const std::size_t answers = Read16(message, 6);
-    const std::size_t records = answers + Read16(message, 8) + Read16(message, 10);
+    const std::size_t answers = GetBe16(message, 6);
+    const std::size_t records = answers + GetBe16(message, 8) + GetBe16(message, 10);
     for (std::size_t i = 0; i < records; ++i) {
         Record record;
         std::size_t fixed = 0;
         if (!ReadName(message, position, record.owner, fixed) || fixed + kFixedRecordBytes > message.size()) {
             return false;
         }
-        record.type = Read16(message, fixed);
-        const std::uint16_t rclass = Read16(message, fixed + 2) & kClassMask;
-        const std::size_t length = Read16(message, fixed + 8);
+        record.type = GetBe16(message, fixed);
+        const std::uint16_t rclass = GetBe16(message, fixed + 2) & kClassMask;
+        const std::size_t length = GetBe16(message, fixed + 8);
         const std::size_t data = fixed + kFixedRecordBytes;
         if (data + length > message.size()) {
             return false;
@@ -243,36 +233,36 @@ std::vector<std::uint8_t> BuildDnsQuery(std::uint16_t id, std::string_view name,
     }
     std::vector<std::uint8_t> query;
     query.reserve(kDnsHeaderSize + name.size() + 6);
-    Put16(query, id);
-    Put16(query, recursion ? 0x0100 : 0x0000);
-    Put16(query, 1); // one question
-    Put16(query, 0);
-    Put16(query, 0);
-    Put16(query, 0);
+    AppendBe16(query, id);
+    AppendBe16(query, recursion ? 0x0100 : 0x0000);
+    AppendBe16(query, 1); // one question
+    AppendBe16(query, 0);
+    AppendBe16(query, 0);
+    AppendBe16(query, 0);
     for (const auto& label : *labels) {
         query.push_back(static_cast<std::uint8_t>(label.size()));
         query.insert(query.end(), label.begin(), label.end());
     }
     query.push_back(0);
-    Put16(query, type);
-    Put16(query, kDnsClassIn);
+    AppendBe16(query, type);
+    AppendBe16(query, kDnsClassIn);
     return query;
 }
 
 std::optional<DnsQuestionRead> ReadDnsQuestion(std::span<const std::uint8_t> message)
 {
-    if (message.size() < kDnsHeaderSize || Read16(message, 4) == 0) {
+    if (message.size() < kDnsHeaderSize || GetBe16(message, 4) == 0) {
         return std::nullopt;
     }
     DnsQuestionRead read;
-    read.id = Read16(message, 0);
+    read.id = GetBe16(message, 0);
     read.response = (message[2] & 0x80) != 0;
     std::size_t end = 0;
     if (!ReadName(message, kDnsHeaderSize, read.name, end) || end + 4 > message.size()) {
         return std::nullopt;
     }
-    read.type = Read16(message, end);
-    read.qclass = static_cast<std::uint16_t>(Read16(message, end + 2) & kClassMask);
+    read.type = GetBe16(message, end);
+    read.qclass = static_cast<std::uint16_t>(GetBe16(message, end + 2) & kClassMask);
     return read;
 }
 
@@ -286,7 +276,7 @@ DnsAnswer ReadDnsAnswer(std::span<const std::uint8_t> message, std::uint16_t id,
     const std::uint8_t flags = message[2];
     const bool response = (flags & 0x80) != 0;
     const int opcode = (flags >> 3) & 0x0F;
-    if (Read16(message, 0) != id || !response || opcode != 0 || Read16(message, 4) != 1) {
+    if (GetBe16(message, 0) != id || !response || opcode != 0 || GetBe16(message, 4) != 1) {
         answer.status = DnsAnswerStatus::NotOurs;
         return answer;
     }
@@ -295,8 +285,8 @@ DnsAnswer ReadDnsAnswer(std::span<const std::uint8_t> message, std::uint16_t id,
     if (!ReadName(message, kDnsHeaderSize, name, position) || position + 4 > message.size()) {
         return answer;
     }
-    if (!SameDnsName(name, question) || Read16(message, position) != type ||
-        (Read16(message, position + 2) & kClassMask) != kDnsClassIn) {
+    if (!SameDnsName(name, question) || GetBe16(message, position) != type ||
+        (GetBe16(message, position + 2) & kClassMask) != kDnsClassIn) {
         answer.status = DnsAnswerStatus::NotOurs;
         return answer;
     }

@@ -1,7 +1,10 @@
 #include "scan/inventory_provider.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
+#include <utility>
 
 #include "common/text_util.h"
 
@@ -10,6 +13,29 @@ namespace {
 
 constexpr std::uint64_t kBytesPerMiB = 1048576;
 constexpr std::uint64_t kBitsPerMbit = 1000000;
+
+// Where the host keeps an item's text, and how long that text may be.
+struct InventorySlot
+{
+    std::string HostInventory::*field;
+    std::size_t capacity;
+};
+
+constexpr std::pair<InventoryItem, InventorySlot> kSlots[] = {
+    {InventoryItem::SystemVersion, {&HostInventory::systemVersion, HostInventory::kSystemVersionCapacity}},
+    {InventoryItem::Processor, {&HostInventory::cpu, HostInventory::kCpuCapacity}},
+    {InventoryItem::Memory, {&HostInventory::memoryMb, HostInventory::kMemoryCapacity}},
+    {InventoryItem::Shares, {&HostInventory::shares, HostInventory::kSharesCapacity}},
+    {InventoryItem::AdapterSpeed, {&HostInventory::adapterSpeed, HostInventory::kAdapterSpeedCapacity}},
+};
+
+const InventorySlot& SlotOf(InventoryItem item)
+{
+    // The last, the adapter speed, when the item is none of the others.
+    const auto* found =
+        std::find_if(std::begin(kSlots), std::end(kSlots) - 1, [item](const auto& each) { return each.first == item; });
+    return found->second;
+}
 
 std::optional<std::uint64_t> ParseCount(const std::optional<std::string>& value)
 {
@@ -62,40 +88,13 @@ std::string InventoryResultText(InventoryItem item, const InventoryObjects& obje
 
 void StoreInventoryField(HostInventory& inventory, InventoryItem item, std::string_view text)
 {
-    switch (item) {
-    case InventoryItem::SystemVersion:
-        SetField(inventory.systemVersion, text, HostInventory::kSystemVersionCapacity);
-        break;
-    case InventoryItem::Processor:
-        SetField(inventory.cpu, text, HostInventory::kCpuCapacity);
-        break;
-    case InventoryItem::Memory:
-        SetField(inventory.memoryMb, text, HostInventory::kMemoryCapacity);
-        break;
-    case InventoryItem::Shares:
-        SetField(inventory.shares, text, HostInventory::kSharesCapacity);
-        break;
-    case InventoryItem::AdapterSpeed:
-        SetField(inventory.adapterSpeed, text, HostInventory::kAdapterSpeedCapacity);
-        break;
-    }
+    const InventorySlot& slot = SlotOf(item);
+    SetField(inventory.*slot.field, text, slot.capacity);
 }
 
 const std::string& InventoryField(const HostInventory& inventory, InventoryItem item)
 {
-    switch (item) {
-    case InventoryItem::SystemVersion:
-        return inventory.systemVersion;
-    case InventoryItem::Processor:
-        return inventory.cpu;
-    case InventoryItem::Memory:
-        return inventory.memoryMb;
-    case InventoryItem::Shares:
-        return inventory.shares;
-    case InventoryItem::AdapterSpeed:
-        break;
-    }
-    return inventory.adapterSpeed;
+    return inventory.*SlotOf(item).field;
 }
 
 std::string CellText(std::string_view bytes)

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "scan/host_record.h"
@@ -50,6 +52,28 @@ public:
     virtual ~InventorySession() = default;
     // Runs one query. False when it failed; then objects is empty.
     virtual bool Query(InventoryItem item, InventoryObjects& objects) = 0;
+};
+
+// A session whose answers were all read when it was made, per item; a query for an
+// item without an answer fails.
+class AnsweredSession : public InventorySession
+{
+public:
+    explicit AnsweredSession(std::map<InventoryItem, InventoryObjects> answers) : m_answers(std::move(answers)) {}
+
+    bool Query(InventoryItem item, InventoryObjects& objects) override
+    {
+        const auto found = m_answers.find(item);
+        if (found == m_answers.end()) {
+            objects.clear();
+            return false;
+        }
+        objects = found->second;
+        return true;
+    }
+
+private:
+    std::map<InventoryItem, InventoryObjects> m_answers;
 };
 
 class InventoryProvider

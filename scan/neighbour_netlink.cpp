@@ -7,6 +7,8 @@
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
 
+#include "scan/byte_order.h"
+
 namespace tessvale {
 
 namespace {
@@ -46,8 +48,7 @@ void DecodeNeighbour(std::span<const std::uint8_t> payload, bool removed, std::v
         const std::uint8_t* data = payload.data() + offset + sizeof(rtattr);
         const std::size_t dataLength = attribute.rta_len - sizeof(rtattr);
         if (attribute.rta_type == NDA_DST && dataLength == 4) {
-            entry.address = (std::uint32_t{data[0]} << 24) | (std::uint32_t{data[1]} << 16) |
-                            (std::uint32_t{data[2]} << 8) | data[3];
+            entry.address = GetBe32({data, 4}, 0);
             hasAddress = true;
         } else if (attribute.rta_type == NDA_LLADDR && dataLength == 6) {
             MacAddress mac;

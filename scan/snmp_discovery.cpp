@@ -5,16 +5,21 @@
 namespace tessvale {
 namespace {
 
-constexpr std::uint8_t kInteger = 0x02;
-constexpr std::uint8_t kOctetString = 0x04;
-constexpr std::uint8_t kSequence = 0x30;
-constexpr std::uint8_t kGetRequest = 0xA0;
+using Bytes = std::vector<std::uint8_t>;
+
+// The BER tags of the message.
+enum BerTag : std::uint8_t
+{
+    kInteger = 0x02,
+    kOctetString = 0x04,
+    kSequence = 0x30,
+    kGetRequest = 0xA0,
+};
+
 constexpr std::uint32_t kMaxMessageSize = 65507;
 constexpr std::uint8_t kReportableFlag = 0x04;
 constexpr std::uint32_t kUsmSecurityModel = 3;
 constexpr std::uint32_t kVersion3 = 3;
-
-using Bytes = std::vector<std::uint8_t>;
 
 Bytes Tlv(std::uint8_t tag, const Bytes& content)
 {

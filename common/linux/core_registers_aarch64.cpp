@@ -1,9 +1,4 @@
 // AArch64: user_regs_struct (x0..x30, sp, pc, pstate) is the layout of NT_PRSTATUS.
-#include <algorithm>
-#include <cstring>
-
-#include <sys/user.h>
-
 #include "common/linux/core_registers.h"
 
 #if !defined(__aarch64__)
@@ -19,9 +14,7 @@ Elf64_Half CoreMachine()
 
 std::uint64_t StackPointer(const elf_gregset_t& registers)
 {
-    user_regs_struct layout{};
-    std::memcpy(&layout, &registers, std::min(sizeof layout, sizeof registers));
-    return layout.sp;
+    return RegisterLayout(registers).sp;
 }
 
 void ApplyFailureContext(elf_gregset_t& /*registers*/, const ucontext_t& /*context*/)

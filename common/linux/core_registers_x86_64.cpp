@@ -1,5 +1,4 @@
 // x86-64: user_regs_struct is the layout of NT_PRSTATUS, mcontext_t's gregs the context.
-#include <algorithm>
 #include <cstring>
 
 #include <sys/user.h>
@@ -19,15 +18,12 @@ Elf64_Half CoreMachine()
 
 std::uint64_t StackPointer(const elf_gregset_t& registers)
 {
-    user_regs_struct layout{};
-    std::memcpy(&layout, &registers, std::min(sizeof layout, sizeof registers));
-    return layout.rsp;
+    return RegisterLayout(registers).rsp;
 }
 
 void ApplyFailureContext(elf_gregset_t& registers, const ucontext_t& context)
 {
-    user_regs_struct layout{};
-    std::memcpy(&layout, &registers, sizeof layout);
+    user_regs_struct layout = RegisterLayout(registers);
     const greg_t* general = context.uc_mcontext.gregs;
     layout.r8 = static_cast<unsigned long long>(general[REG_R8]);
     layout.r9 = static_cast<unsigned long long>(general[REG_R9]);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -128,28 +129,33 @@ public:
     }
 
 private:
-    bool SystemVersion(InventoryObjects& objects) const
+    // What pick finds in the first of the files at paths that can be read; false when none
+    // can, no value when pick finds none.
+    template <typename Pick>
+    static bool FileValue(std::initializer_list<const std::string*> paths, Pick pick, InventoryObjects& objects)
     {
         std::string text;
-        if (!ReadWholeFile(m_paths.osRelease, text) && !ReadWholeFile(m_paths.osReleaseFallback, text)) {
+        if (std::none_of(paths.begin(), paths.end(),
+                         [&text](const std::string* path) { return ReadWholeFile(*path, text); })) {
             return false;
         }
-        if (const std::optional<std::string> name = OsReleaseValue(text, "PRETTY_NAME")) {
-            objects.emplace_back(CellText(*name));
+        if (const std::optional<std::string> value = pick(text)) {
+            objects.emplace_back(CellText(*value));
         }
         return true;
     }
 
+    bool SystemVersion(InventoryObjects& objects) const
+    {
+        return FileValue(
+            {&m_paths.osRelease, &m_paths.osReleaseFallback},
+            [](const std::string& text) { return OsReleaseValue(text, "PRETTY_NAME"); }, objects);
+    }
+
     bool Processor(InventoryObjects& objects) const
     {
-        std::string text;
-        if (!ReadWholeFile(m_paths.cpuInfo, text)) {
-            return false;
-        }
-        if (const std::optional<std::string> model = ColonValue(text, "model name")) {
-            objects.emplace_back(CellText(*model));
-        }
-        return true;
+        return FileValue(
+            {&m_paths.cpuInfo}, [](const std::string& text) { return ColonValue(text, "model name"); }, objects);
     }
 
     bool Memory(InventoryObjects& objects) const

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <random>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "scan/linux/inventory_child.h"
 #include "scan/linux/inventory_jobs.h"
 #include "scan/linux/local_inventory_provider.h"
+#include "scan/linux/peer_address.h"
 #include "scan/smb_negotiate.h"
 
 namespace tessvale {
@@ -43,10 +45,8 @@ constexpr std::size_t kMaxListing = kMaxShares * (sizeof(std::uint32_t) + 256); 
 // child.
 bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
 {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(kSmbPort);
-    if (inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) {
+    const std::optional<sockaddr_in> peer = PeerAddress(address, kSmbPort);
+    if (!peer) {
         return false;
     }
     const UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -54,7 +54,7 @@ bool ServerAnswers(const std::string& address, std::chrono::milliseconds bound)
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&*peer), sizeof *peer) != 0) {
         int error = 0;
         socklen_t length = sizeof error;
         if (errno != EINPROGRESS || !WaitForDescriptor(fd.Get(), POLLOUT, deadline) ||
@@ -112,25 +112,6 @@ bool ListSharesInChild(const std::string& address, const InventoryIdentity& iden
     return true;
 }
 
-class SmbShareSession : public InventorySession
-{
-public:
-    explicit SmbShareSession(InventoryObjects shares) : m_shares(std::move(shares)) {}
-
-    bool Query(InventoryItem item, InventoryObjects& objects) override
-    {
-        objects.clear();
-        if (item != InventoryItem::Shares) {
-            return false;
-        }
-        objects = m_shares;
-        return true;
-    }
-
-private:
-    InventoryObjects m_shares;
-};
-
 class SmbShareProvider : public InventoryProvider
 {
 public:
@@ -147,7 +128,9 @@ public:
         if (!ListSharesInChild(address, *identity, m_bound, shares)) {
             return nullptr;
         }
-        return std::make_unique<SmbShareSession>(std::move(shares));
+        std::map<InventoryItem, InventoryObjects> answers;
+        answers.emplace(InventoryItem::Shares, std::move(shares));
+        return std::make_unique<AnsweredSession>(std::move(answers));
     }
 
 private:

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <random>
 #include <string_view>
@@ -33,6 +34,7 @@
 #include "scan/host_inventory_query.h"
 #include "scan/linux/inventory_child.h"
 #include "scan/linux/inventory_jobs.h"
+#include "scan/linux/peer_address.h"
 #include "scan/linux/snmp_agent_answers.h"
 #include "scan/snmp_discovery.h"
 
@@ -48,15 +50,13 @@ constexpr int kAgentExchanges = 3;
 
 bool AgentResponds(const std::string& address, std::chrono::milliseconds bound)
 {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(kSnmpPort);
-    if (inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) {
+    const std::optional<sockaddr_in> peer = PeerAddress(address, kSnmpPort);
+    if (!peer) {
         return false;
     }
     const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     // Connected, so that a port without an agent reports itself at once.
-    if (fd.Get() < 0 || ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    if (fd.Get() < 0 || ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&*peer), sizeof *peer) != 0) {
         return false;
     }
     thread_local std::mt19937 random(std::random_device{}());
@@ -85,39 +85,9 @@ bool AgentResponds(const std::string& address, std::chrono::milliseconds bound)
     return false;
 }
 
-std::optional<std::size_t> AnswerIndex(InventoryItem item)
-{
-    switch (item) {
-    case InventoryItem::SystemVersion:
-        return 0;
-    case InventoryItem::Processor:
-        return 1;
-    case InventoryItem::Memory:
-        return 2;
-    case InventoryItem::AdapterSpeed:
-        return 3;
-    case InventoryItem::Shares:
-        break;
-    }
-    return std::nullopt;
-}
-
-class SnmpSession : public InventorySession
-{
-public:
-    explicit SnmpSession(AgentAnswers answers) : m_answers(std::move(answers)) {}
-
-    bool Query(InventoryItem item, InventoryObjects& objects) override
-    {
-        const std::optional<std::size_t> index = AnswerIndex(item);
-        const bool ok = index && m_answers[*index].ok;
-        objects = ok ? m_answers[*index].objects : InventoryObjects();
-        return ok;
-    }
-
-private:
-    AgentAnswers m_answers;
-};
+// The items of an agent's answers, in their order.
+constexpr std::array<InventoryItem, std::tuple_size_v<AgentAnswers>> kAgentItems = {
+    InventoryItem::SystemVersion, InventoryItem::Processor, InventoryItem::Memory, InventoryItem::AdapterSpeed};
 
 class SnmpInventoryProvider : public InventoryProvider
 {
@@ -138,7 +108,13 @@ public:
         if (!answers) {
             return nullptr;
         }
-        return std::make_unique<SnmpSession>(std::move(*answers));
+        std::map<InventoryItem, InventoryObjects> answered;
+        for (std::size_t i = 0; i < kAgentItems.size(); ++i) {
+            if ((*answers)[i].ok) {
+                answered.emplace(kAgentItems[i], std::move((*answers)[i].objects));
+            }
+        }
+        return std::make_unique<AnsweredSession>(std::move(answered));
     }
 
 private:

@@ -30,6 +30,7 @@
 #include "common/interface_list.h"
 #include "common/unique_fd.h"
 #include "scan/arp_frame.h"
+#include "scan/byte_order.h"
 #include "scan/linux/arp_sweep_client.h"
 #include "scan/neighbour_budget.h"
 #include "scan/neighbour_netlink.h"
@@ -289,6 +290,9 @@ private:
         }
         return found->second && found->second->Alive() ? found->second.get() : nullptr;
     }
+    // Sends over the next UDP socket, again while the error is one of an earlier datagram's;
+    // when false, errno says why.
+    bool SendDatagram(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> datagram);
     void ReadNeighbours(std::vector<SweepAnswer>& answers);
     // Reads the whole table once over the event socket; true when the dump was whole.
     bool ReadTable(std::vector<NeighbourEntry>& entries);
@@ -398,21 +402,9 @@ std::size_t SystemSweepTransport::ArpHeadroom()
 bool SystemSweepTransport::SendNodeStatus(std::uint32_t address, std::uint16_t transaction)
 {
     auto request = BuildNodeStatusRequest();
-    request[0] = static_cast<std::uint8_t>(transaction >> 8);
-    request[1] = static_cast<std::uint8_t>(transaction & 0xFF);
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_port = htons(m_port);
-    destination.sin_addr.s_addr = htonl(address);
-    const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-                   sizeof destination) > 0) {
-            return true;
-        }
-        if (!IcmpError(errno)) {
-            break; // an ICMP error of an earlier datagram is reported once: send again
-        }
+    PutBe16(request, 0, transaction);
+    if (SendDatagram(address, m_port, request)) {
+        return true;
     }
     // EINVAL: the kernel could not make a neighbour entry for the address, its table is
     // full. The datagram was dropped; the sweep sends it again later.
@@ -427,18 +419,24 @@ bool SystemSweepTransport::SendName(std::uint32_t address, std::uint16_t port, s
     if (message.empty()) {
         return false;
     }
+    return SendDatagram(address, port, message);
+}
+
+bool SystemSweepTransport::SendDatagram(std::uint32_t address, std::uint16_t port,
+                                        std::span<const std::uint8_t> datagram)
+{
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = htonl(address);
     const int fd = m_udp[m_nextUdp++ % m_udp.size()].Get();
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+        if (sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
                    sizeof destination) > 0) {
             return true;
         }
         if (!IcmpError(errno)) {
-            break;
+            break; // an ICMP error of an earlier datagram is reported once: send again
         }
     }
     return false;

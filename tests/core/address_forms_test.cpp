@@ -1,6 +1,9 @@
+#include <array>
 #include <cstring>
 #include <list>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -75,39 +78,27 @@ TEST(AddressForms, RecognisesTheNoAnswerMacInEitherCase)
     EXPECT_FALSE(IsNoAnswerMac(""));
 }
 
-TEST(DefaultRange, SlashTwentyFourEndsAtTheBroadcastAddress)
+// "start-end" of a range, "none" without one.
+std::string RangeText(const std::optional<AddressRange>& range)
 {
-    const auto range = DefaultRange("192.168.1.10", "255.255.255.0");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(FormatIpv4(range->start), "192.168.1.1");
-    EXPECT_EQ(FormatIpv4(range->end), "192.168.1.255");
+    return range ? FormatIpv4(range->start) + "-" + FormatIpv4(range->end) : "none";
 }
 
-TEST(DefaultRange, SlashThirtyCoversTheSubnet)
+TEST(DefaultRange, CoversTheAdaptersSubnet)
 {
-    const auto range = DefaultRange("10.0.0.5", "255.255.255.252");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(FormatIpv4(range->start), "10.0.0.5");
-    EXPECT_EQ(FormatIpv4(range->end), "10.0.0.7");
-}
-
-TEST(DefaultRange, SlashThirtyTwoEndsOneBelowTheStart)
-{
-    const auto range = DefaultRange("10.0.0.5", "255.255.255.255");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(FormatIpv4(range->start), "10.0.0.6");
-    EXPECT_EQ(FormatIpv4(range->end), "10.0.0.5");
-}
-
-TEST(DefaultRange, WideMasksAndNoMask)
-{
-    const auto range = DefaultRange("198.18.1.7", "255.254.0.0");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(FormatIpv4(range->start), "198.18.0.1");
-    EXPECT_EQ(FormatIpv4(range->end), "198.19.255.255");
-    EXPECT_FALSE(DefaultRange("10.0.0.5", "0.0.0.0"));
-    EXPECT_FALSE(DefaultRange("10.0.0.5", ""));
-    EXPECT_FALSE(DefaultRange("", "255.255.255.0"));
+    // Address, mask, range.
+    const std::array<const char*, 3> cases[] = {
+        {"192.168.1.10", "255.255.255.0", "192.168.1.1-192.168.1.255"}, // to the broadcast address
+        {"10.0.0.5", "255.255.255.252", "10.0.0.5-10.0.0.7"},
+        {"10.0.0.5", "255.255.255.255", "10.0.0.6-10.0.0.5"}, // a /32 ends one below the start
+        {"198.18.1.7", "255.254.0.0", "198.18.0.1-198.19.255.255"},
+        {"10.0.0.5", "0.0.0.0", "none"},
+        {"10.0.0.5", "", "none"},
+        {"", "255.255.255.0", "none"},
+    };
+    for (const auto& [address, mask, range] : cases) {
+        EXPECT_EQ(RangeText(DefaultRange(address, mask)), range) << address << " " << mask;
+    }
 }
 
 // An interface list: (name, address, mask) triples, up, loopback for 127.x.
@@ -170,28 +161,16 @@ TEST(AdapterList, TheSystemListHoldsNoLoopbackEntry)
 
 TEST(AddressForms, CidrGivesTheSubnetWithoutNetworkAndBroadcast)
 {
-    const auto range = ParseCidr("198.18.0.0/24");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(FormatIpv4(range->start), "198.18.0.1");
-    EXPECT_EQ(FormatIpv4(range->end), "198.18.0.254");
-    // Host bits are ignored; a /22 crosses octets.
-    const auto wide = ParseCidr("198.18.5.77/22");
-    ASSERT_TRUE(wide);
-    EXPECT_EQ(FormatIpv4(wide->start), "198.18.4.1");
-    EXPECT_EQ(FormatIpv4(wide->end), "198.18.7.254");
-    // A point-to-point /31 has two hosts, a /32 one.
-    const auto pair = ParseCidr("198.18.0.6/31");
-    ASSERT_TRUE(pair);
-    EXPECT_EQ(FormatIpv4(pair->start), "198.18.0.6");
-    EXPECT_EQ(FormatIpv4(pair->end), "198.18.0.7");
-    const auto one = ParseCidr("198.18.0.9/32");
-    ASSERT_TRUE(one);
-    EXPECT_EQ(one->start, one->end);
-    EXPECT_EQ(FormatIpv4(one->start), "198.18.0.9");
-    const auto all = ParseCidr("0.0.0.0/0");
-    ASSERT_TRUE(all);
-    EXPECT_EQ(all->start, 1u);
-    EXPECT_EQ(all->end, 0xFFFFFFFEu);
+    const std::pair<const char*, const char*> cases[] = {
+        {"198.18.0.0/24", "198.18.0.1-198.18.0.254"},
+        {"198.18.5.77/22", "198.18.4.1-198.18.7.254"}, // host bits are ignored; a /22 crosses octets
+        {"198.18.0.6/31", "198.18.0.6-198.18.0.7"},    // a point-to-point /31 has two hosts
+        {"198.18.0.9/32", "198.18.0.9-198.18.0.9"},    // a /32 one
+        {"0.0.0.0/0", "0.0.0.1-255.255.255.254"},
+    };
+    for (const auto& [text, range] : cases) {
+        EXPECT_EQ(RangeText(ParseCidr(text)), range) << text;
+    }
 }
 
 TEST(AddressForms, CidrRefusesAnythingButAQuadAndAPrefix)

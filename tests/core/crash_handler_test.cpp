@@ -103,6 +103,18 @@ protected:
         return text.str();
     }
 
+    // The id of a process that has ended and been waited for.
+    static std::string EndedProcessId()
+    {
+        const pid_t gone = fork();
+        if (gone == 0) {
+            _exit(0);
+        }
+        EXPECT_GT(gone, 0);
+        waitpid(gone, nullptr, 0);
+        return std::to_string(gone);
+    }
+
     static bool HasDebugger() { return std::system("gdb --version >/dev/null 2>&1") == 0; }
 
     tessvale::test::TempFolder m_folder;
@@ -148,39 +160,43 @@ TEST_F(CrashHandlerTest, SimultaneousFailuresInTwoThreadsGiveExactlyOneCore)
         << first;
 }
 
-TEST_F(CrashHandlerTest, StackOverflowReachesTheHandlerOnItsOwnStack)
+// A failure of each kind reaches the handler and leaves one core whose stack shows the
+// failing function.
+struct FailureCase
 {
-    EXPECT_EQ(Run({"stack-overflow"}), 1);
+    const char* name;
+    const char* mode;     // of the failing program
+    const char* commands; // for gdb
+    const char* frame;
+};
+
+class CrashFrames : public CrashHandlerTest, public ::testing::WithParamInterface<FailureCase>
+{};
+
+TEST_P(CrashFrames, OneCoreShowsTheFailingFunction)
+{
+    const FailureCase& failure = GetParam();
+    EXPECT_EQ(Run({failure.mode}), 1);
     const std::vector<fs::path> dumps = DumpFiles();
     ASSERT_EQ(dumps.size(), 1u);
     if (!HasDebugger()) {
         GTEST_SKIP() << "gdb is not installed";
     }
-    const std::string output = Debugger(dumps[0], "-ex 'bt 3'");
-    EXPECT_NE(output.find("OverflowStack"), std::string::npos) << output;
+    const std::string output = Debugger(dumps[0], failure.commands);
+    EXPECT_NE(output.find(failure.frame), std::string::npos) << output;
 }
 
-TEST_F(CrashHandlerTest, UncaughtExceptionIsDumpedThroughTheTerminateHandler)
-{
-    EXPECT_EQ(Run({"terminate"}), 1);
-    const std::vector<fs::path> dumps = DumpFiles();
-    ASSERT_EQ(dumps.size(), 1u);
-    if (!HasDebugger()) {
-        GTEST_SKIP() << "gdb is not installed";
-    }
-    const std::string output = Debugger(dumps[0], "-ex bt");
-    EXPECT_NE(output.find("ThrowWithoutCatch"), std::string::npos) << output;
-}
+INSTANTIATE_TEST_SUITE_P(
+    CrashHandlerTest, CrashFrames,
+    ::testing::Values(
+        // The handler runs on a stack of its own.
+        FailureCase{"StackOverflowReachesTheHandlerOnItsOwnStack", "stack-overflow", "-ex 'bt 3'", "OverflowStack"},
+        FailureCase{"UncaughtExceptionIsDumpedThroughTheTerminateHandler", "terminate", "-ex bt", "ThrowWithoutCatch"}),
+    [](const ::testing::TestParamInfo<FailureCase>& each) { return std::string(each.param.name); });
 
 TEST_F(CrashHandlerTest, WriterForAnEndedProcessLeavesTheErrorTextInTheFile)
 {
-    const pid_t gone = fork();
-    if (gone == 0) {
-        _exit(0);
-    }
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
-    const std::string pid = std::to_string(gone);
+    const std::string pid = EndedProcessId();
     // The switch is recognised in any case; the writer process itself ends normally.
     EXPECT_EQ(Run({"-dump", "-p", pid, "-e", "0x1000", "-t", pid}), 0);
     EXPECT_EQ(Run({"-DUMP", "-p", pid, "-e", "0x1000", "-t", pid}), 0);
@@ -202,13 +218,7 @@ TEST_F(CrashHandlerTest, TheDumpFolderKeepsTheNewestFive)
         std::ofstream(m_folder.File("dump/" + name)) << "old";
     }
     std::ofstream(m_folder.File("dump/notes.txt")) << "not a dump";
-    const pid_t gone = fork();
-    if (gone == 0) {
-        _exit(0);
-    }
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
-    const std::string pid = std::to_string(gone);
+    const std::string pid = EndedProcessId();
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Run({"-dump", "-p", pid, "-e", "0x1000", "-t", pid}), 0);
     }

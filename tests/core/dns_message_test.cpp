@@ -136,6 +136,13 @@ struct Hostile
     DnsAnswerStatus expected;
 };
 
+// message with the byte at index changed to value.
+std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> message, std::size_t index, int value)
+{
+    message[index] = static_cast<std::uint8_t>(value);
+    return message;
+}
+
 std::vector<Hostile> HostileMessages()
 {
     std::vector<Hostile> cases;
@@ -149,18 +156,10 @@ std::vector<Hostile> HostileMessages()
     cases.push_back({"another id", PtrAnswer(kId + 1, kReverse, {"alpha.local"}), DnsAnswerStatus::NotOurs});
     cases.push_back(
         {"another question", PtrAnswer(kId, "6.0.18.198.in-addr.arpa", {"alpha.local"}), DnsAnswerStatus::NotOurs});
-    auto query = good;
-    query[2] &= 0x7F;
-    cases.push_back({"a query, not a response", query, DnsAnswerStatus::NotOurs});
-    auto opcode = good;
-    opcode[2] |= 0x10;
-    cases.push_back({"another opcode", opcode, DnsAnswerStatus::NotOurs});
-    auto noQuestion = good;
-    noQuestion[5] = 0;
-    cases.push_back({"no question repeated", noQuestion, DnsAnswerStatus::NotOurs});
-    auto twoQuestions = good;
-    twoQuestions[5] = 2;
-    cases.push_back({"two questions", twoQuestions, DnsAnswerStatus::NotOurs});
+    cases.push_back({"a query, not a response", WithByte(good, 2, good[2] & 0x7F), DnsAnswerStatus::NotOurs});
+    cases.push_back({"another opcode", WithByte(good, 2, good[2] | 0x10), DnsAnswerStatus::NotOurs});
+    cases.push_back({"no question repeated", WithByte(good, 5, 0), DnsAnswerStatus::NotOurs});
+    cases.push_back({"two questions", WithByte(good, 5, 2), DnsAnswerStatus::NotOurs});
     {
         DnsBytes m;
         m.Header(kId, 0x8400, 1, 1).Question(kReverse, 1);
@@ -174,17 +173,10 @@ std::vector<Hostile> HostileRecords()
 {
     std::vector<Hostile> cases;
     const auto good = PtrAnswer(kId, kReverse, {"alpha.local"});
-    auto moreAnswers = good;
-    moreAnswers[7] = 2;
-    cases.push_back({"more answers counted than sent", moreAnswers, DnsAnswerStatus::Malformed});
-    auto moreAdditional = good;
-    moreAdditional[11] = 1;
-    cases.push_back({"an additional record counted, none sent", moreAdditional, DnsAnswerStatus::Malformed});
-    {
-        auto longData = good;
-        longData[good.size() - 13 - 1] = 40; // RDLENGTH past the end
-        cases.push_back({"record data past the end", longData, DnsAnswerStatus::Malformed});
-    }
+    cases.push_back({"more answers counted than sent", WithByte(good, 7, 2), DnsAnswerStatus::Malformed});
+    cases.push_back({"an additional record counted, none sent", WithByte(good, 11, 1), DnsAnswerStatus::Malformed});
+    // RDLENGTH past the end
+    cases.push_back({"record data past the end", WithByte(good, good.size() - 13 - 1, 40), DnsAnswerStatus::Malformed});
     {
         DnsBytes m;
         m.Header(kId, 0x8400, 1, 1).Question(kReverse);

@@ -16,10 +16,7 @@
 namespace tessvale {
 namespace {
 
-using test::EnvironmentGuard;
-using test::ReadFile;
-using test::TempFolder;
-using test::WriteFile;
+using namespace test; // the fakes' environment guard, files and folders
 
 constexpr char kTwoLanguages[] = R"(<?xml version="1.0" encoding="utf-8"?>
 <root>
@@ -118,13 +115,11 @@ TEST_F(Localization, UnparsableListCountsAsMissing)
 
 TEST(LocaleCodes, WindowsCodesGiveTheLocaleQtTranslatesFor)
 {
-    EXPECT_EQ(LocaleOfLanguageCode("DEU"), "de");
-    EXPECT_EQ(LocaleOfLanguageCode("deu"), "de");
-    EXPECT_EQ(LocaleOfLanguageCode("ENU"), "en");
-    EXPECT_EQ(LocaleOfLanguageCode("DEA"), "de_AT");
-    EXPECT_EQ(LocaleOfLanguageCode("CHT"), "zh_TW");
-    EXPECT_EQ(LocaleOfLanguageCode("XYZ"), "");
-    EXPECT_EQ(LocaleOfLanguageCode(""), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"DEU", "de"}, {"deu", "de"}, {"ENU", "en"}, {"DEA", "de_AT"}, {"CHT", "zh_TW"}, {"XYZ", ""}, {"", ""}};
+    for (const auto& [code, locale] : cases) {
+        EXPECT_EQ(LocaleOfLanguageCode(code), locale) << code;
+    }
     // Both ways agree for every language the list can name.
     for (const char* code : {"DEU", "FRA", "ITA", "JPN", "ENG", "PTG"}) {
         EXPECT_EQ(WindowsLanguageCode(LocaleOfLanguageCode(code)), code) << code;
@@ -133,21 +128,13 @@ TEST(LocaleCodes, WindowsCodesGiveTheLocaleQtTranslatesFor)
 
 TEST(LocaleCodes, PosixLocalesMapToWindowsCodes)
 {
-    EXPECT_EQ(WindowsLanguageCode("de_DE.UTF-8"), "DEU");
-    EXPECT_EQ(WindowsLanguageCode("de_AT"), "DEA");
-    EXPECT_EQ(WindowsLanguageCode("de"), "DEU");
-    EXPECT_EQ(WindowsLanguageCode("en_US.UTF-8"), "ENU");
-    EXPECT_EQ(WindowsLanguageCode("en_GB.utf8"), "ENG");
-    EXPECT_EQ(WindowsLanguageCode("fr_FR@euro"), "FRA");
-    EXPECT_EQ(WindowsLanguageCode("fr_CA"), "FRC");
-    EXPECT_EQ(WindowsLanguageCode("es_ES.UTF-8"), "ESP");
-    EXPECT_EQ(WindowsLanguageCode("it_IT"), "ITA");
-    EXPECT_EQ(WindowsLanguageCode("pt_BR"), "PTB");
-    EXPECT_EQ(WindowsLanguageCode("zh_TW.UTF-8"), "CHT");
-    EXPECT_EQ(WindowsLanguageCode("C.UTF-8"), "");
-    EXPECT_EQ(WindowsLanguageCode("POSIX"), "");
-    EXPECT_EQ(WindowsLanguageCode("xx_YY"), "");
-    EXPECT_EQ(WindowsLanguageCode(""), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"de_DE.UTF-8", "DEU"}, {"de_AT", "DEA"}, {"de", "DEU"},          {"en_US.UTF-8", "ENU"}, {"en_GB.utf8", "ENG"},
+        {"fr_FR@euro", "FRA"},  {"fr_CA", "FRC"}, {"es_ES.UTF-8", "ESP"}, {"it_IT", "ITA"},       {"pt_BR", "PTB"},
+        {"zh_TW.UTF-8", "CHT"}, {"C.UTF-8", ""},  {"POSIX", ""},          {"xx_YY", ""},          {"", ""}};
+    for (const auto& [locale, code] : cases) {
+        EXPECT_EQ(WindowsLanguageCode(locale), code) << locale;
+    }
 }
 
 TEST(LocaleCodes, FirstSetVariableDecides)

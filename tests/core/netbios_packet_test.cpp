@@ -89,54 +89,53 @@ TEST(NodeStatusAnswer, ReadsNothingOutsideTheReceivedBytes)
     EXPECT_EQ(answer->nameCount, 255);
 }
 
+// The caller's MAC starts as "before" and its host name as "-".
 TEST(NodeStatusAnswer, TakenIntoTheCallersFields)
 {
-    std::string mac;
-    std::string hostName = "-";
-    const auto noArp = [](std::string&) { return false; };
-    EXPECT_EQ(TakeNodeStatusAnswer(*ParseNodeStatusAnswer(Answer({"PC01"}, kUnitId)), mac, hostName, noArp), 1);
-    EXPECT_EQ(mac, "00:1B:21:0A:0B:0C");
-    EXPECT_EQ(hostName, "PC01");
-
-    // No names: the host name keeps what the caller put there.
-    hostName = "-";
-    EXPECT_EQ(TakeNodeStatusAnswer(*ParseNodeStatusAnswer(Answer({}, kUnitId)), mac, hostName, noArp), 1);
-    EXPECT_EQ(hostName, "-");
-}
-
-TEST(NodeStatusAnswer, AllOnesUnitIdIsNoAnswer)
-{
-    std::string mac = "before";
-    std::string hostName = "-";
-    bool arpAsked = false;
-    const auto arp = [&arpAsked](std::string&) { return arpAsked = true; };
-    EXPECT_EQ(TakeNodeStatusAnswer(*ParseNodeStatusAnswer(Answer({"PC01"}, kAllOnes)), mac, hostName, arp), 0);
-    EXPECT_EQ(mac, "before");
-    EXPECT_EQ(hostName, "-");
-    EXPECT_FALSE(arpAsked);
-}
-
-TEST(NodeStatusAnswer, AllZerosUnitIdTakesArpMac)
-{
-    std::string mac;
-    std::string hostName = "-";
-    const auto arp = [](std::string& arpMac) {
-        arpMac = "02:00:5E:10:00:01";
-        return true;
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> names;
+        MacAddress unitId;
+        const char* arpMac; // what the ARP lookup knows; nullptr: nothing
+        int taken;
+        const char* mac;
+        const char* hostName;
     };
-    EXPECT_EQ(TakeNodeStatusAnswer(*ParseNodeStatusAnswer(Answer({"NAS"}, kAllZeros)), mac, hostName, arp), 1);
-    EXPECT_EQ(mac, "02:00:5E:10:00:01");
-    EXPECT_EQ(hostName, "NAS");
-}
-
-TEST(NodeStatusAnswer, AllZerosUnitIdStaysWhenArpKnowsNothing)
-{
-    std::string mac;
-    std::string hostName = "-";
-    const auto arp = [](std::string&) { return false; };
-    EXPECT_EQ(TakeNodeStatusAnswer(*ParseNodeStatusAnswer(Answer({"NAS"}, kAllZeros)), mac, hostName, arp), 1);
-    EXPECT_EQ(mac, "00:00:00:00:00:00");
-    EXPECT_EQ(hostName, "NAS");
+    constexpr const char* kArpMac = "02:00:5E:10:00:01";
+    const Case cases[] = {
+        {"the unit id is the MAC", {"PC01"}, kUnitId, nullptr, 1, "00:1B:21:0A:0B:0C", "PC01"},
+        {"no names: the host name keeps what the caller put there", {}, kUnitId, nullptr, 1, "00:1B:21:0A:0B:0C", "-"},
+        {"an all-ones unit id is no answer", {"PC01"}, kAllOnes, kArpMac, 0, "before", "-"},
+        {"an all-zeros unit id takes the ARP MAC", {"NAS"}, kAllZeros, kArpMac, 1, kArpMac, "NAS"},
+        {"an all-zeros unit id stays when ARP knows nothing",
+         {"NAS"},
+         kAllZeros,
+         nullptr,
+         1,
+         "00:00:00:00:00:00",
+         "NAS"},
+    };
+    for (const Case& c : cases) {
+        std::string mac = "before";
+        std::string hostName = "-";
+        bool arpAsked = false;
+        const auto arp = [&c, &arpAsked](std::string& arpMac) {
+            arpAsked = true;
+            if (c.arpMac != nullptr) {
+                arpMac = c.arpMac;
+            }
+            return c.arpMac != nullptr;
+        };
+        const auto answer = ParseNodeStatusAnswer(Answer(c.names, c.unitId));
+        ASSERT_TRUE(answer) << c.what;
+        EXPECT_EQ(TakeNodeStatusAnswer(*answer, mac, hostName, arp), c.taken) << c.what;
+        EXPECT_EQ(mac, c.mac) << c.what;
+        EXPECT_EQ(hostName, c.hostName) << c.what;
+        if (c.taken == 0) {
+            EXPECT_FALSE(arpAsked) << c.what;
+        }
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "fakes/fake_sweep_transport.h"
 #include "scan/netbios_packet.h"
 #include "scan/node_status.h"
 #include "udp_test_socket.h"
@@ -92,16 +93,10 @@ private:
     int m_requestCount = 0;
 };
 
+// An answer with one name and transaction id 0.
 std::vector<std::uint8_t> Answer(const std::string& name, const MacAddress& unitId)
 {
-    std::vector<std::uint8_t> bytes(56, 0);
-    bytes.push_back(1);
-    std::string padded = name;
-    padded.resize(15, ' ');
-    bytes.insert(bytes.end(), padded.begin(), padded.end());
-    bytes.insert(bytes.end(), {0x20, 0x04, 0x00});
-    bytes.insert(bytes.end(), unitId.begin(), unitId.end());
-    return bytes;
+    return fakes::NodeStatusAnswerBytes(0, {name}, unitId);
 }
 
 constexpr MacAddress kUnitId{0x00, 0x1B, 0x21, 0x0A, 0x0B, 0x0C};

@@ -127,12 +127,16 @@ protected:
     }
 
     // Runs the query for every address on kWorkers threads that take the addresses in
-    // order, as the scan's workers do. The milliseconds of the whole run.
+    // order, as the scan's workers do. The milliseconds of the whole run; tookMs, when
+    // given, gets those of each address.
     template <typename Query>
     static long long QueryAll(std::size_t workers, Query& query, const std::vector<std::string>& addresses,
-                              std::vector<HostInventory>& inventories)
+                              std::vector<HostInventory>& inventories, std::vector<long long>* tookMs = nullptr)
     {
         inventories.assign(addresses.size(), HostInventory());
+        if (tookMs != nullptr) {
+            tookMs->assign(addresses.size(), 0);
+        }
         std::atomic<std::size_t> next{0};
         const auto start = std::chrono::steady_clock::now();
         std::vector<std::thread> threads;
@@ -140,7 +144,13 @@ protected:
             threads.emplace_back([&] {
                 InScanner([&] {
                     for (std::size_t i = next++; i < addresses.size(); i = next++) {
+                        const auto begin = std::chrono::steady_clock::now();
                         query.QueryInventory(addresses[i], inventories[i]);
+                        if (tookMs != nullptr) {
+                            (*tookMs)[i] = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - begin)
+                                               .count();
+                        }
                     }
                 });
             });
@@ -309,30 +319,10 @@ TEST_F(RemoteInventory, SixtyFourWorkersGetEveryHealthyHostDespiteHostsThatStall
     for (std::size_t i = 0; i < stalling.size(); ++i) {
         addresses.insert(addresses.begin() + static_cast<std::ptrdiff_t>(i * 16), stalling[i]);
     }
-    std::vector<HostInventory> inventories(addresses.size());
-    std::vector<long long> tookMs(addresses.size());
-    std::atomic<std::size_t> next{0};
+    std::vector<HostInventory> inventories;
+    std::vector<long long> tookMs;
     const auto query = MakeQuery({Env("INV_USER"), Env("INV_PASSWORD")}, kCrowdSmbBound);
-    const auto start = std::chrono::steady_clock::now();
-    std::vector<std::thread> workers;
-    for (std::size_t w = 0; w < kWorkers; ++w) {
-        workers.emplace_back([&] {
-            InScanner([&] {
-                for (std::size_t i = next++; i < addresses.size(); i = next++) {
-                    const auto begin = std::chrono::steady_clock::now();
-                    query->QueryInventory(addresses[i], inventories[i]);
-                    tookMs[i] =
-                        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
-                            .count();
-                }
-            });
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    const long long totalMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const long long totalMs = QueryAll(kWorkers, *query, addresses, inventories, &tookMs);
 
     int withShares = 0;
     int withAgent = 0;

@@ -20,11 +20,7 @@
 namespace tessvale {
 namespace {
 
-using test::EnvironmentGuard;
-using test::LocalHttpServer;
-using test::ReadFile;
-using test::TempFolder;
-using test::WriteFile;
+using namespace test; // the fakes' environment guard, web server, files and folders
 
 constexpr char kReleaseTime[] = "2015-10-09 16:03:37";
 constexpr char kMachineId[] = "0123456789abcdef";

@@ -31,31 +31,34 @@ TEST(VendorTable, AMissingFileGivesEmptyVendors)
     EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "");
 }
 
-TEST(VendorTable, VendorEndsBeforeTheCarriageReturn)
+// Listings given as text, each looked up for the MAC in the case (by default
+// 00:1B:21:0A:0B:0C).
+TEST(VendorTable, ListingTextsGiveTheVendorOfTheirLines)
 {
-    VendorTable table;
-    table.SetText("header\r\n00-1B-21   (hex)\t\tIntel Corporate\r\n001B21     (base 16)\t\tIntel Corporate\r\n");
-    EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "Intel Corporate");
-    table.SetText("00-1B-21   (hex)\t\tUnix Lines\n");
-    EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "Unix Lines");
-}
-
-TEST(VendorTable, FirstOccurrenceAnywhereCounts)
-{
-    VendorTable table;
-    table.SetText("see 00-1B-21 for details\n00-1B-21   (hex)\t\tIntel Corporate\n");
-    // The key's first occurrence stands inside a line: the text 18 characters on.
-    EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "ls");
-}
-
-TEST(VendorTable, ShortOrUnendedLinesGiveNothing)
-{
-    VendorTable table;
-    table.SetText("00-1B-21 x\n");
-    EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "");
-    table.SetText("00-1B-21   (hex)\t\tNo line end");
-    EXPECT_EQ(table.LookupVendor("00:1B:21:0A:0B:0C"), "");
-    EXPECT_EQ(table.LookupVendor(""), "");
+    struct Case
+    {
+        const char* what;
+        const char* listing;
+        const char* vendor;
+        const char* mac = "00:1B:21:0A:0B:0C";
+    };
+    const Case cases[] = {
+        {"the vendor ends before the carriage return",
+         "header\r\n00-1B-21   (hex)\t\tIntel Corporate\r\n001B21     (base 16)\t\tIntel Corporate\r\n",
+         "Intel Corporate"},
+        {"Unix line ends", "00-1B-21   (hex)\t\tUnix Lines\n", "Unix Lines"},
+        // The key's first occurrence stands inside a line: the text 18 characters on.
+        {"the first occurrence anywhere counts", "see 00-1B-21 for details\n00-1B-21   (hex)\t\tIntel Corporate\n",
+         "ls"},
+        {"a short line gives nothing", "00-1B-21 x\n", ""},
+        {"an unended line gives nothing", "00-1B-21   (hex)\t\tNo line end", ""},
+        {"an empty MAC finds nothing", "00-1B-21   (hex)\t\tNo line end", "", ""},
+    };
+    for (const Case& c : cases) {
+        VendorTable table;
+        table.SetText(c.listing);
+        EXPECT_EQ(table.LookupVendor(c.mac), c.vendor) << c.what;
+    }
 }
 
 TEST(VendorTable, ListingInTheLocaleEncodingIsConverted)

@@ -33,25 +33,17 @@ hosts=$(($(wc -l <"$net/hosts.txt") + 1))
 status=0
 ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "198.18.0.0/24" --header \
     >"$work/out" 2>"$work/err" || status=$?
-[ "$status" -eq 0 ] || { echo "tessvale --scan exited with $status"; cat "$work/err"; exit 1; }
+testnet_exited "$status" 0 "$work/err" "tessvale --scan"
 
 head -n 1 "$work/out" | grep -q '^IP	MAC	HostName	CPU' || { echo "no header line"; exit 1; }
 tail -n +2 "$work/out" | awk -F '\t' '{ print $1 "\t" $2 "\t" $3 "\t" $9 }' | sort >"$work/actual"
-if ! diff -u "$work/expected" "$work/actual"; then
-    echo "the listed hosts differ from the answering hosts"
-    exit 1
-fi
-grep -qx "Online:$hosts/Offline:$((254 - hosts))" "$work/err" || {
-    echo "unexpected counts:"
-    cat "$work/err"
-    exit 1
-}
+testnet_same_hosts "$work/expected" "$work/actual" "^Online:$hosts/Offline:$((254 - hosts))\$" "$work/err"
 # The same hosts from several ranges, in address order, as CSV; a range without any
 # host ends with exit status 1.
 status=0
 ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan "$FIRST_HOST" "$LAST_HOST" \
     198.18.0.0/26 --format csv --sorted >"$work/sorted" 2>"$work/err" || status=$?
-[ "$status" -eq 0 ] || { echo "tessvale --scan with two ranges exited with $status"; cat "$work/err"; exit 1; }
+testnet_exited "$status" 0 "$work/err" "tessvale --scan with two ranges"
 cut -d, -f1 "$work/sorted" >"$work/sorted-ips"
 sort -t . -k 4,4n "$work/sorted-ips" | diff -u - "$work/sorted-ips" || { echo "not in address order"; exit 1; }
 # Each answering address (the scanner's own too) once, also where the ranges overlap.
@@ -68,7 +60,7 @@ listed=$(in_ranges "$FIRST_HOST" "$LAST_HOST" 198.18.0.1 198.18.0.62)
 }
 status=0
 ip netns exec "$SCANNER_NS" "$tessvale" --scan 198.18.0.240/29 --timeout 300 >"$work/none" 2>&1 || status=$?
-[ "$status" -eq 1 ] || { echo "a range without hosts exited with $status, not 1"; cat "$work/none"; exit 1; }
+testnet_exited "$status" 1 "$work/none" "a range without hosts"
 
 # Ctrl-C ends a long scan at once with status 130 and the counts so far.
 ip netns exec "$SCANNER_NS" env APPDATA="$work/data" "$tessvale" --scan 198.18.0.0/24 --threads 0 \
@@ -78,7 +70,7 @@ sleep 1.5
 kill -INT "$scan_pid"
 status=0
 wait "$scan_pid" || status=$?
-[ "$status" -eq 130 ] || { echo "an interrupted scan exited with $status, not 130"; cat "$work/err"; exit 1; }
+testnet_exited "$status" 130 "$work/err" "an interrupted scan"
 grep -q '^Online:[0-9]*/Offline:[0-9]*$' "$work/err" || { echo "no counts after Ctrl-C"; cat "$work/err"; exit 1; }
 
 echo "ok: $hosts hosts listed with their names, MACs and vendors"

@@ -30,18 +30,11 @@ scan() { # NAME, then the command prefix that runs tessvale
     ip -n "$SCANNER_NS" neigh flush all
     ip netns exec "$SCANNER_NS" "$@" env APPDATA="$work/$name/data" "$tessvale" --scan 198.18.0.1 198.18.3.254 --header \
         >"$work/$name/out" 2>"$work/$name/err" || status=$?
-    [ "$status" -eq 0 ] || { echo "$name: tessvale --scan exited with $status"; cat "$work/$name/err"; exit 1; }
+    testnet_exited "$status" 0 "$work/$name/err" "$name: tessvale --scan"
     tail -n +2 "$work/$name/out" | awk -F '\t' '{ print $1 "\t" $2 }' | sort >"$work/$name/actual"
-    if ! diff -u "$work/expected" "$work/$name/actual"; then
-        echo "$name: the listed hosts differ from the hosts of hosts.txt"
-        exit 1
-    fi
     # 1022 addresses of the /22 less its network and broadcast addresses, which are local.
-    grep -qx "Online:$hosts/Offline:$((1022 - hosts))" "$work/$name/err" || {
-        echo "$name: unexpected counts:"
-        cat "$work/$name/err"
-        exit 1
-    }
+    testnet_same_hosts "$work/expected" "$work/$name/actual" "^Online:$hosts/Offline:$((1022 - hosts))\$" \
+        "$work/$name/err" "$name"
     echo "ok ($name): $hosts hosts found (the scanner among them), no silent address listed"
 }
 

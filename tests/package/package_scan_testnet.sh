@@ -27,22 +27,10 @@ hosts=$(wc -l <"$net/hosts.txt")
 status=0
 ip netns exec "$SCANNER_NS" env -u DISPLAY -u WAYLAND_DISPLAY APPDATA="$work/data" \
     "$root/usr/bin/tessvale" --scan "$FIRST_HOST" "$LAST_HOST" >"$work/out" 2>"$work/err" || status=$?
-[ "$status" -eq 0 ] || {
-    echo "tessvale --scan exited with $status"
-    cat "$work/err"
-    exit 1
-}
+testnet_exited "$status" 0 "$work/err" "tessvale --scan"
 # Host lines start with their address; a header line, when there is one, does not.
 grep -E '^[0-9]' "$work/out" | awk -F '\t' '{ print $1 "\t" $2 "\t" $3 }' | sort >"$work/actual"
-if ! diff -u "$work/expected" "$work/actual"; then
-    echo "the listed hosts differ from the answering hosts"
-    exit 1
-fi
-grep -q "^Online:$hosts/" "$work/err" || {
-    echo "unexpected counts:"
-    cat "$work/err"
-    exit 1
-}
+testnet_same_hosts "$work/expected" "$work/actual" "^Online:$hosts/" "$work/err"
 find "$root" | sort >"$work/after"
 if ! diff -u "$work/before" "$work/after"; then
     echo "the scan wrote into the unpacked package"

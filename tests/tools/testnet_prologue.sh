@@ -6,6 +6,13 @@
 #                                    network is taken down; later ones first
 #   testnet_up TESTNET SHORT ARGS... brings the network up with `TESTNET up ARGS` and a
 #                                    per-run id that starts with SHORT, and loads its env
+#   testnet_exited STATUS WANTED LOG WHAT
+#                                    fails the test, showing LOG, unless WHAT (a command
+#                                    run) exited with WANTED
+#   testnet_same_hosts EXPECTED ACTUAL COUNTS LOG [NAME]
+#                                    fails the test unless the listed hosts ACTUAL are
+#                                    those of EXPECTED and LOG has a line matching the
+#                                    pattern COUNTS (grep -E); NAME starts the messages
 # Sets work (a temporary folder, removed at the end) and net (the network's folder).
 work=$(mktemp -d)
 net=""
@@ -49,4 +56,23 @@ testnet_up() {
     net=$("$testnet_script" up "$@" --id "$short$(printf '%x' $(($$ % 65536)))" | tail -n 1)
     # shellcheck disable=SC1091
     . "$net/env"
+}
+
+testnet_exited() {
+    [ "$1" -eq "$2" ] && return 0
+    echo "$4 exited with $1, not $2"
+    cat "$3"
+    exit 1
+}
+
+testnet_same_hosts() {
+    local expected=$1 actual=$2 counts=$3 log=$4 name=${5:+$5: }
+    if ! diff -u "$expected" "$actual"; then
+        echo "${name}the listed hosts differ from the answering hosts"
+        exit 1
+    fi
+    grep -qE "$counts" "$log" && return 0
+    echo "${name}unexpected counts:"
+    cat "$log"
+    exit 1
 }
