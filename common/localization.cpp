@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "common/checked_output.h"
 #include "common/file_util.h"
 #include "common/http_client.h"
 #include "common/paths.h"
@@ -169,7 +170,7 @@ bool DownloadReplacing(const std::string& url, const std::string& target, const 
     const std::uint64_t bytes = HttpDownloadToDescriptor({}, url, file.Get(), options);
     const bool closed = file.Close();
     if (bytes == 0 || !closed || !usable(temporary)) {
-        std::remove(temporary.c_str());
+        IgnoreResult(std::remove(temporary.c_str()));
         return false;
     }
     return ReplaceWithTemporary(temporary, target);
