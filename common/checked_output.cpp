@@ -40,8 +40,8 @@ int ReportWriteError(std::FILE* err, int error)
 {
     const std::string message = WriteErrorMessage(error);
     if (!message.empty()) {
-        std::fprintf(err, "%s\n", message.c_str());
-        std::fflush(err);
+        IgnoreResult(std::fprintf(err, "%s\n", message.c_str()));
+        IgnoreResult(std::fflush(err));
     }
     return kWriteErrorExitCode;
 }

@@ -33,6 +33,12 @@ private:
     std::atomic<int> m_error{0};
 };
 
+// Takes the result of a call whose failure nothing can act on, so that the decision shows
+// where the call is made: a last message on stderr (there is nowhere further to say that it
+// failed), a temporary file that could not be removed on a path that has already failed,
+// text formatted into a buffer sized for its longest form.
+template <typename Result> constexpr void IgnoreResult(Result /*result*/) {}
+
 // "tessvale: write error: <reason>" for the error, or empty for a closed pipe (the
 // reader went away on purpose, as "| head" does; nothing is said then).
 std::string WriteErrorMessage(int error);

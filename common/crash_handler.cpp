@@ -260,7 +260,8 @@ void InstallHandlers()
 }
 
 // "%04d-%02d-%02d-%02d-%02d-%02d-%02d-%02d.dmp" in the dump folder: local time to the
-// millisecond and a random number below 100.
+// millisecond and a random number below 100. Empty when the folder's path is too long for
+// it: a cut path would name another file, or a file in another folder.
 std::string DumpFilePath(const std::string& folder)
 {
     timespec now{};
@@ -268,9 +269,13 @@ std::string DumpFilePath(const std::string& folder)
     tm local{};
     localtime_r(&now.tv_sec, &local);
     char path[kDumpPathCapacity];
-    std::snprintf(path, sizeof path, "%s/%04d-%02d-%02d-%02d-%02d-%02d-%02d-%02d.dmp", folder.c_str(),
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(now.tv_nsec / 1000000), std::rand() % 100);
+    const int length =
+        std::snprintf(path, sizeof path, "%s/%04d-%02d-%02d-%02d-%02d-%02d-%02d-%02d.dmp", folder.c_str(),
+                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                      static_cast<int>(now.tv_nsec / 1000000), std::rand() % 100);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
+        return {};
+    }
     return path;
 }
 
@@ -374,8 +379,10 @@ bool WriteCrashDump(const std::string& arguments)
     long pid = 0;
     void* address = nullptr;
     long thread = 0;
-    if (arguments.size() >= 5) {
-        std::sscanf(arguments.c_str() + 5, " -p %ld -e %p -t %ld", &pid, &address, &thread);
+    // The handler always names all three; a command without them has no process to dump.
+    if (arguments.size() < 5 ||
+        std::sscanf(arguments.c_str() + 5, " -p %ld -e %p -t %ld", &pid, &address, &thread) != 3) {
+        return false;
     }
     const std::string folder = ProgramSubfolder("dump");
     if (folder.empty()) {
@@ -385,6 +392,9 @@ bool WriteCrashDump(const std::string& arguments)
     // the same millisecond would always replace one another.
     std::srand(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(std::time(nullptr)));
     const std::string path = DumpFilePath(folder);
+    if (path.empty()) {
+        return false;
+    }
     // The core holds the process's memory, credentials included: owner only.
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {

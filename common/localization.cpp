@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "common/checked_output.h"
 #include "common/file_util.h"
 #include "common/http_client.h"
 #include "common/paths.h"
@@ -170,7 +171,7 @@ bool DownloadReplacing(const std::string& url, const std::string& target, const 
     const bool closed = file.Close();
     if (bytes == 0 || !closed || !usable(temporary)) {
         // Nothing is left to do when even the leftover cannot go; the target is untouched.
-        static_cast<void>(std::remove(temporary.c_str()));
+        IgnoreResult(std::remove(temporary.c_str()));
         return false;
     }
     return ReplaceWithTemporary(temporary, target);

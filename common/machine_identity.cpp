@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 #include <sys/statvfs.h>
 
+#include "common/checked_output.h"
 #include "common/linux/cpu_identity.h"
 #include "common/text_util.h"
 
@@ -22,7 +23,7 @@ std::string HexDigits16(const std::string& text)
 std::string Hex32(std::uint32_t value)
 {
     char buffer[9];
-    std::snprintf(buffer, sizeof buffer, "%08X", value);
+    IgnoreResult(std::snprintf(buffer, sizeof buffer, "%08X", value));
     return buffer;
 }
 

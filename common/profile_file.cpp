@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "common/checked_output.h"
 #include "common/file_util.h"
 #include "common/temporary_file.h"
 #include "common/text_util.h"
@@ -187,13 +188,13 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
         const ssize_t written = ::write(out.Get(), rest.data(), rest.size());
         if (written <= 0) {
             out.Close();
-            std::remove(temporary.c_str());
+            IgnoreResult(std::remove(temporary.c_str()));
             return false;
         }
         rest.remove_prefix(static_cast<std::size_t>(written));
     }
     if (!out.Close()) {
-        std::remove(temporary.c_str());
+        IgnoreResult(std::remove(temporary.c_str()));
         return false;
     }
     return ReplaceWithTemporary(temporary, path);

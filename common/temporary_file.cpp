@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "common/checked_output.h"
+
 namespace tessvale {
 
 UniqueFd CreateTemporaryBeside(const std::string& target, std::string& path)
@@ -32,7 +34,7 @@ bool ReplaceWithTemporary(const std::string& temporary, const std::string& targe
                             ? (existing.st_mode & 07777)
                             : static_cast<mode_t>(newMode & 07777);
     if (::chmod(temporary.c_str(), mode) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
+        IgnoreResult(std::remove(temporary.c_str()));
         return false;
     }
     return true;

@@ -15,6 +15,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include "common/checked_output.h"
 #include "common/http_client.h"
 #include "common/interface_list.h"
 #include "common/localization.h"
@@ -167,7 +168,7 @@ bool DownloadVerified(const std::string& url, const std::string& installer, cons
     const std::string& key = state.context.publicKeyPem.empty() ? BuiltInUpdatePublicKey() : state.context.publicKeyPem;
     // Only a file that provably comes from the maker is ever started.
     if (bytes == 0 || !closed || !VerifyFileSignature(temporary, FetchSignature(url, state), key)) {
-        std::remove(temporary.c_str());
+        IgnoreResult(std::remove(temporary.c_str()));
         return false;
     }
     return ReplaceWithTemporary(temporary, installer, 0700);
@@ -259,8 +260,8 @@ std::string ReleaseTimeFrom(const char* buildDate, const char* buildTime)
         return {};
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, MonthNumber(month), day, hour, minute,
-                  second);
+    IgnoreResult(std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, MonthNumber(month), day, hour,
+                               minute, second));
     return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/checked_output.h"
+
 namespace tessvale {
 
 namespace {
@@ -41,8 +43,8 @@ std::optional<std::uint32_t> ParseIpv4(std::string_view text)
 std::string FormatIpv4(std::uint32_t hostOrder)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", (hostOrder >> 24) & 0xFFu, (hostOrder >> 16) & 0xFFu,
-                  (hostOrder >> 8) & 0xFFu, hostOrder & 0xFFu);
+    IgnoreResult(std::snprintf(text, sizeof text, "%u.%u.%u.%u", (hostOrder >> 24) & 0xFFu, (hostOrder >> 16) & 0xFFu,
+                               (hostOrder >> 8) & 0xFFu, hostOrder & 0xFFu));
     return text;
 }
 
@@ -78,7 +80,8 @@ std::optional<MacAddress> ParseMac(std::string_view text)
 std::string FormatMac(const MacAddress& mac)
 {
     char text[18];
-    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    IgnoreResult(std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3],
+                               mac[4], mac[5]));
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/checked_output.h"
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -64,8 +65,8 @@ bool AddressWalk::Next(std::string& address)
         return false;
     }
     char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
-                  value & 0xFF);
+    IgnoreResult(std::snprintf(text, sizeof text, "%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
+                               value & 0xFF));
     address = text;
     return true;
 }

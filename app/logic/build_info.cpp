@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/checked_output.h"
 #include "common/string_table.h"
 #include "common/update_check.h"
 
@@ -17,7 +18,8 @@ std::string FormatTitle(const std::string& version, std::time_t fileTime)
     std::tm local{};
     localtime_r(&fileTime, &local);
     char build[32];
-    std::snprintf(build, sizeof build, "%d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    IgnoreResult(
+        std::snprintf(build, sizeof build, "%d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));
     return "Tessvale v" + version + " Build " + build;
 }
 

@@ -199,7 +199,7 @@ std::string WindowArgumentError(int argc, const char* const* argv)
 
 int ReportWindowArgumentError(const std::string& message, std::FILE* err)
 {
-    std::fprintf(err, "tessvale: %s\n%s", message.c_str(), kHint);
+    IgnoreResult(std::fprintf(err, "tessvale: %s\n%s", message.c_str(), kHint));
     return 2;
 }
 
@@ -247,9 +247,9 @@ std::optional<int> RunInformationalOption(int argc, const char* const* argv, std
         return std::nullopt;
     }
     if (IsScanOption(first)) {
-        std::fprintf(err, "tessvale: %s is an option of --scan\n%s", argv[1], kHint);
+        IgnoreResult(std::fprintf(err, "tessvale: %s is an option of --scan\n%s", argv[1], kHint));
     } else {
-        std::fprintf(err, "tessvale: unknown option '%s'\n%s", argv[1], kHint);
+        IgnoreResult(std::fprintf(err, "tessvale: unknown option '%s'\n%s", argv[1], kHint));
     }
     return 2;
 }

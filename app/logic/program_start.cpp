@@ -99,13 +99,13 @@ int BecomeWindowProgram(char** argv)
 {
     const std::string window = WindowProgramPath();
     if (window.empty()) {
-        std::fprintf(stderr, "tessvale: the window program (tessvale-window) is not installed beside %s\n",
-                     ProgramPath().c_str());
+        IgnoreResult(std::fprintf(stderr, "tessvale: the window program (tessvale-window) is not installed beside %s\n",
+                                  ProgramPath().c_str()));
         return 1;
     }
     ::execv(window.c_str(), argv);
-    std::fprintf(stderr, "tessvale: %s cannot be started: %s\n", window.c_str(),
-                 std::generic_category().message(errno).c_str());
+    IgnoreResult(std::fprintf(stderr, "tessvale: %s cannot be started: %s\n", window.c_str(),
+                              std::generic_category().message(errno).c_str()));
     return 1;
 }
 

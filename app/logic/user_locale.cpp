@@ -5,6 +5,8 @@
 
 #include <langinfo.h>
 
+#include "common/checked_output.h"
+
 namespace tessvale {
 namespace {
 
@@ -19,13 +21,13 @@ bool Utf8CharacterSet()
 bool UseUserLocale()
 {
     // NOLINTNEXTLINE(concurrency-mt-unsafe): start-up, before any thread exists
-    std::setlocale(LC_ALL, "");
+    // Whatever the environment names, the character set that results is what counts.
+    IgnoreResult(std::setlocale(LC_ALL, ""));
     if (Utf8CharacterSet()) {
         return true;
     }
     // NOLINTNEXTLINE(concurrency-mt-unsafe): start-up, before any thread exists
-    std::setlocale(LC_CTYPE, "C.UTF-8");
-    return Utf8CharacterSet();
+    return std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr && Utf8CharacterSet();
 }
 
 } // namespace tessvale

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/checked_output.h"
 #include "scan/child_jobs.h"
 
 int main(int argc, char** argv)
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     if (const std::optional<int> code = tessvale::RunChildJobIfAsked(argc, argv)) {
         return *code;
     }
-    std::fputs("tessvale-inventory: started by tessvale for the inventory of a host, not by hand\n", stderr);
+    tessvale::IgnoreResult(
+        std::fputs("tessvale-inventory: started by tessvale for the inventory of a host, not by hand\n", stderr));
     return 2;
 }

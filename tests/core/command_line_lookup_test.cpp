@@ -114,8 +114,8 @@ protected:
 
     void TearDown() override
     {
-        std::fclose(m_err);
-        std::fclose(m_out);
+        EXPECT_EQ(std::fclose(m_err), 0);
+        EXPECT_EQ(std::fclose(m_out), 0);
     }
 
     ScriptedProbe probe;

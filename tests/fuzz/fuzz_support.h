@@ -13,12 +13,14 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "common/checked_output.h"
+
 namespace tessvale::fuzz {
 
 // Stops the run the way a crash does, so libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const char* what)
 {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    IgnoreResult(std::fprintf(stderr, "fuzz check failed: %s\n", what));
     std::abort();
 }
 
@@ -45,11 +47,11 @@ inline const std::string& ScratchFolder()
         return pattern;
     }();
     static const bool cleanup = [] {
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        });
-        return true;
+        // Without the handler the folder stays behind; the run goes on all the same.
+        return std::atexit([] {
+                   std::error_code ignored;
+                   std::filesystem::remove_all(folder, ignored);
+               }) == 0;
     }();
     static_cast<void>(cleanup);
     return folder;

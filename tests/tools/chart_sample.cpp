@@ -6,6 +6,7 @@
 
 #include "chart/chart_command.h"
 #include "chart/vsdx_canvas.h"
+#include "common/checked_output.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ class PrintingSink : public tessvale::ChartMessageSink
 public:
     void ShowChartMessage(tessvale::ChartMessageKind, const std::string& text) override
     {
-        std::fprintf(stderr, "chart message: %s\n", text.c_str());
+        tessvale::IgnoreResult(std::fprintf(stderr, "chart message: %s\n", text.c_str()));
     }
     bool AskYesNo(const std::string&) override { return true; }
 };
@@ -24,7 +25,7 @@ public:
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s N STENCIL OUTPUT.vsdx\n", argv[0]);
+        tessvale::IgnoreResult(std::fprintf(stderr, "usage: %s N STENCIL OUTPUT.vsdx\n", argv[0]));
         return 2;
     }
     const int n = std::atoi(argv[1]);
@@ -36,7 +37,7 @@ int main(int argc, char** argv)
         const int host = i % 16 == 0 ? 1 : 10 + i;
         lists.addresses.push_back("198.18." + std::to_string(i / 16) + "." + std::to_string(host));
         char mac[32];
-        std::snprintf(mac, sizeof mac, "00:1B:21:3A:%02X:%02X", i / 256, i % 256);
+        tessvale::IgnoreResult(std::snprintf(mac, sizeof mac, "00:1B:21:3A:%02X:%02X", i / 256, i % 256));
         lists.macs.emplace_back(mac);
         lists.hostNames.push_back(i % 7 == 3 ? "-" : "HOST-" + std::to_string(i + 1));
         lists.vendors.emplace_back(kVendors[i % 5]);

@@ -47,6 +47,7 @@
 #include "app/tessvale_dlg.h"
 #include "app/update_run_ui.h"
 #include "app/window_prompts.h"
+#include "common/checked_output.h"
 #include "common/localization.h"
 #include "common/paths.h"
 #include "common/update_check.h"
@@ -84,7 +85,7 @@ bool Save(QWidget* widget, const QString& folder, const char* name)
     Wait(400);
     const QString path = folder + QLatin1Char('/') + QLatin1String(name);
     const bool saved = widget->grab().save(path);
-    std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path));
+    IgnoreResult(std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path)));
     return saved;
 }
 
@@ -96,7 +97,8 @@ void SaveModal(const QString& folder, const char* name, const std::function<void
         if (QWidget* box = QApplication::activeModalWidget()) {
             const QString path = folder + QLatin1Char('/') + QLatin1String(name);
             const bool saved = box->grab().save(path);
-            std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path));
+            IgnoreResult(
+                std::fprintf(stderr, "window_driver: %s %s\n", saved ? "saved" : "could not save", qPrintable(path)));
             box->close();
         }
     });
@@ -158,7 +160,7 @@ int Check(const CTessvaleDlg& window, const std::string& testnet)
     }
     int failures = 0;
     const auto fail = [&](const std::string& what) {
-        std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+        IgnoreResult(std::fprintf(stderr, "window_driver: %s\n", what.c_str()));
         ++failures;
     };
     if (expected.empty()) {
@@ -197,8 +199,8 @@ int Check(const CTessvaleDlg& window, const std::string& testnet)
         fail("online count " + std::to_string(list.Online()) + " differs from " + std::to_string(list.Count()) +
              " rows");
     }
-    std::fprintf(stderr, "window_driver: %d rows, status \"%s\", %d failures\n", list.Count(),
-                 qPrintable(window.StatusText()), failures);
+    IgnoreResult(std::fprintf(stderr, "window_driver: %d rows, status \"%s\", %d failures\n", list.Count(),
+                              qPrintable(window.StatusText()), failures));
     return failures == 0 ? 0 : 1;
 }
 
@@ -296,7 +298,7 @@ int CheckChangeColumn(CTessvaleDlg& window, const std::map<std::string, Expected
 {
     int failures = 0;
     const auto fail = [&failures](const std::string& what) {
-        std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+        IgnoreResult(std::fprintf(stderr, "window_driver: %s\n", what.c_str()));
         ++failures;
     };
     auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
@@ -334,7 +336,7 @@ int CheckChangeLog(const std::string& path, const std::map<std::string, Expected
 {
     int failures = 0;
     const auto fail = [&failures](const std::string& what) {
-        std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+        IgnoreResult(std::fprintf(stderr, "window_driver: %s\n", what.c_str()));
         ++failures;
     };
     std::ifstream file(path, std::ios::binary);
@@ -377,12 +379,12 @@ int CheckBaselineRepetition(CountingWindow& window, const std::string& testnet, 
 {
     int failures = Check(window, testnet);
     if (!window.Changes().empty() || std::filesystem::exists(log)) {
-        std::fprintf(stderr, "window_driver: the first repetition reported changes\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the first repetition reported changes\n"));
         ++failures;
     }
     auto* view = window.findChild<QTreeView*>(QStringLiteral("resultListView"));
     if (!view->isColumnHidden(kColumnChange)) {
-        std::fprintf(stderr, "window_driver: the Change column is shown without a baseline\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the Change column is shown without a baseline\n"));
         ++failures;
     }
     return failures;
@@ -394,19 +396,19 @@ int AutoScanChanges(CountingWindow& window, const std::string& testnet, const st
     auto* timer = window.findChild<QTimer*>(QStringLiteral("autoScanTimer"));
     window.OnCommand(kIdAutoScan);
     if (!timer->isActive() || !WaitFor([&window] { return window.finished >= 1; }, 120000)) {
-        std::fprintf(stderr, "window_driver: the first AutoScan repetition did not run to its end\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the first AutoScan repetition did not run to its end\n"));
         return 1;
     }
     // The next repetition waits until the network has changed.
     timer->stop();
     int failures = CheckBaselineRepetition(window, testnet, log);
     if (window.started != 1) {
-        std::fprintf(stderr, "window_driver: the second repetition started before the network changed\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the second repetition started before the network changed\n"));
         return 1;
     }
     std::ofstream(steps + "/baseline").put('\n');
     if (!WaitFor([&steps] { return std::filesystem::exists(steps + "/go"); }, 120000)) {
-        std::fprintf(stderr, "window_driver: no %s/go\n", steps.c_str());
+        IgnoreResult(std::fprintf(stderr, "window_driver: no %s/go\n", steps.c_str()));
         return 1;
     }
     const std::map<std::string, ExpectedChange> expected = ReadExpectedChanges(steps + "/expected-changes.txt");
@@ -414,23 +416,25 @@ int AutoScanChanges(CountingWindow& window, const std::string& testnet, const st
     timer->setSingleShot(true);
     timer->start(100);
     if (!WaitFor([&window] { return window.finished >= 2; }, 120000)) {
-        std::fprintf(stderr, "window_driver: the second AutoScan repetition did not run to its end\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the second AutoScan repetition did not run to its end\n"));
         return 1;
     }
     Wait(300);
     if (window.started != 2 || !window.State().AutoScan()) {
-        std::fprintf(stderr, "window_driver: %d scans started, AutoScan %s\n", window.started.load(),
-                     window.State().AutoScan() ? "on" : "off");
+        IgnoreResult(std::fprintf(stderr, "window_driver: %d scans started, AutoScan %s\n", window.started.load(),
+                                  window.State().AutoScan() ? "on" : "off"));
         ++failures;
     }
     if (expected.empty()) {
-        std::fprintf(stderr, "window_driver: no changes expected in %s/expected-changes.txt\n", steps.c_str());
+        IgnoreResult(
+            std::fprintf(stderr, "window_driver: no changes expected in %s/expected-changes.txt\n", steps.c_str()));
         ++failures;
     }
     failures += CheckChangeColumn(window, expected);
     failures += CheckChangeLog(log, expected);
-    std::fprintf(stderr, "window_driver: %zu changes, %d rows, status \"%s\", %d failures\n", window.Changes().size(),
-                 window.Results().Count(), qPrintable(window.StatusText()), failures);
+    IgnoreResult(std::fprintf(stderr, "window_driver: %zu changes, %d rows, status \"%s\", %d failures\n",
+                              window.Changes().size(), window.Results().Count(), qPrintable(window.StatusText()),
+                              failures));
     window.OnCommand(kIdStop);
     return failures == 0 ? 0 : 1;
 }
@@ -486,13 +490,13 @@ int RunCheck(CTessvaleDlg& window, const DriverPrompts& prompts, const std::stri
 {
     window.OnCommand(kIdStart);
     if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
-        std::fprintf(stderr, "window_driver: the scan did not finish\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the scan did not finish\n"));
         return 1;
     }
     Wait(500); // the end-of-scan questions run queued
     const int result = Check(window, testnet);
     if (prompts.savePrompts != 1) {
-        std::fprintf(stderr, "window_driver: save prompt shown %d times\n", prompts.savePrompts);
+        IgnoreResult(std::fprintf(stderr, "window_driver: save prompt shown %d times\n", prompts.savePrompts));
         return 1;
     }
     return result;
@@ -506,7 +510,7 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
     Wait(1500);
     Save(&window, folder, "main-during-scan.png");
     if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
-        std::fprintf(stderr, "window_driver: the scan did not finish\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the scan did not finish\n"));
         return 1;
     }
     Wait(500); // the end-of-scan questions run queued
@@ -519,7 +523,7 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
     // A second scan compares with the first: the Change column shows.
     window.OnCommand(kIdStart);
     if (!WaitFor([&window] { return !window.State().Busy(); }, 120000)) {
-        std::fprintf(stderr, "window_driver: the second scan did not finish\n");
+        IgnoreResult(std::fprintf(stderr, "window_driver: the second scan did not finish\n"));
         return 1;
     }
     Wait(500);
@@ -533,8 +537,8 @@ int RunShots(CTessvaleDlg& window, ConfigStore& store, int maxWorkers, int argc,
         actions->popup(view->viewport()->mapToGlobal(QPoint(40, 30)));
         Wait(400);
         const QString path = folder + QStringLiteral("/actions-menu.png");
-        std::fprintf(stderr, "window_driver: %s %s\n", actions->grab().save(path) ? "saved" : "could not save",
-                     qPrintable(path));
+        IgnoreResult(std::fprintf(stderr, "window_driver: %s %s\n",
+                                  actions->grab().save(path) ? "saved" : "could not save", qPrintable(path)));
         actions->hide();
     }
     SaveDialogShots(window, store, maxWorkers, folder, argc, argv);
@@ -552,8 +556,8 @@ int main(int argc, char** argv)
     }
     const std::string mode = argc > 1 ? argv[1] : "";
     if (!(argc == 3 && (mode == "shots" || mode == "check")) && !(argc == 4 && mode == "autoscan-changes")) {
-        std::fprintf(stderr, "usage: window_driver shots FOLDER | check TESTNET_FOLDER | autoscan-changes "
-                             "TESTNET_FOLDER STEP_FOLDER\n");
+        IgnoreResult(std::fprintf(stderr, "usage: window_driver shots FOLDER | check TESTNET_FOLDER | autoscan-changes "
+                                          "TESTNET_FOLDER STEP_FOLDER\n"));
         return 2;
     }
     const bool shots = mode == "shots";
@@ -568,7 +572,7 @@ int main(int argc, char** argv)
         settings.SetValue(kAutoscanSpanSeconds, "1"); // AutoScan every minute
         settings.SetValue(kAutoUpdate, "0");          // no update run of this program beside the test
         if (!store.SaveSettings(settings)) {
-            std::fprintf(stderr, "window_driver: the AutoScan setting could not be saved\n");
+            IgnoreResult(std::fprintf(stderr, "window_driver: the AutoScan setting could not be saved\n"));
             return 1;
         }
     }
