@@ -26,10 +26,10 @@
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
-#include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 namespace tessvale {
 
@@ -114,7 +114,7 @@ int RunMainWindow(int argc, char** argv)
     const auto probe = MakeSystemProbe(store);
     const auto inventory = MakeSystemInventory(store);
     JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
+    CServiceAutoScan service(pool, ScanSettingsFrom(store), *probe, vendors, inventory.get());
 
     SystemEnvironment environment(store, service.MaxWorkers());
     DialogPrompts prompts(&store);

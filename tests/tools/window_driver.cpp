@@ -58,10 +58,10 @@
 #include "scan/job_pool.h"
 #include "scan/linux/inventory_jobs.h"
 #include "scan/service_auto_scan.h"
-#include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 using namespace tessvale;
 
@@ -576,7 +576,7 @@ int main(int argc, char** argv)
     const auto probe = MakeSystemProbe(store);
     const auto inventory = MakeSystemInventory(store);
     JobPool pool;
-    CServiceAutoScan service(pool, store, *probe, vendors, inventory.get());
+    CServiceAutoScan service(pool, ScanSettingsFrom(store), *probe, vendors, inventory.get());
     SystemEnvironment environment(store);
     DriverPrompts prompts(shots ? QString::fromLocal8Bit(argv[2]) : QString());
     CountingWindow window(service, environment, prompts);
