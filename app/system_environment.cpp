@@ -5,6 +5,7 @@
 
 #include "app/chart_window.h"
 #include "app/desktop_open.h"
+#include "app/logic/store_scan.h"
 #include "app/window_hooks.h"
 #include "app/window_translation.h"
 #include "chart/chart_command.h"
@@ -39,14 +40,7 @@ std::optional<HostRange> SystemEnvironment::DefaultRange(const std::string& loca
 
 std::vector<StoredResultEntry> SystemEnvironment::StoredResults()
 {
-    std::vector<ConfigRecord> records;
-    m_store.ListRecords(MakeResultRecord(), records);
-    std::vector<StoredResultEntry> results;
-    results.reserve(records.size());
-    for (const ConfigRecord& record : records) {
-        results.push_back({record.id, record.Value(kResultName), record.Value(kResultIpRange)});
-    }
-    return results;
+    return StoredResultsOf(m_store);
 }
 
 std::map<std::string, std::string> SystemEnvironment::Notes()
@@ -56,19 +50,7 @@ std::map<std::string, std::string> SystemEnvironment::Notes()
 
 std::vector<StoredHost> SystemEnvironment::StoredHosts(std::uint32_t resultId)
 {
-    std::vector<ConfigRecord> records;
-    m_store.ListRecords(MakeItemRecord(), records);
-    const std::string id = std::to_string(resultId);
-    std::vector<StoredHost> hosts;
-    for (const ConfigRecord& item : records) {
-        if (item.Value(kItemResultId) != id) {
-            continue;
-        }
-        hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), item.Value(kItemCpu),
-                         item.Value(kItemRam), item.Value(kItemShareFile), item.Value(kItemSystemVer),
-                         item.Value(kItemNetCardType), item.Value(kItemNetCardVendor)});
-    }
-    return hosts;
+    return StoredHostsOf(m_store, resultId);
 }
 
 std::string SystemEnvironment::Setting(const std::string& key)

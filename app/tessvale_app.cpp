@@ -25,11 +25,11 @@
 #include "scan/host_inventory_query.h"
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
-#include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
 #include "store/save_failure.h"
+#include "store/scan_settings.h"
 
 namespace tessvale {
 
@@ -166,7 +166,7 @@ std::unique_ptr<VendorTable> LoadedVendors()
 
 ScanStack::ScanStack(ConfigStore& store)
     : m_vendors(LoadedVendors()), m_probe(MakeSystemProbe(store)), m_inventory(MakeSystemInventory(store)),
-      m_service(m_pool, store, *m_probe, *m_vendors, m_inventory.get())
+      m_service(m_pool, ScanSettingsFrom(store), *m_probe, *m_vendors, m_inventory.get())
 {}
 
 int CTessvaleApp::InitInstance(int argc, char** argv)

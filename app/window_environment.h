@@ -11,19 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/logic/store_scan.h"
 #include "scan/adapter_list.h"
 #include "store/config_store.h"
 
 class QWidget;
 
 namespace tessvale {
-
-struct StoredResultEntry
-{
-    std::uint32_t id = 0;
-    std::string name;
-    std::string ipRange; // "first-last"
-};
 
 struct HostRange
 {

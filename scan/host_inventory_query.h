@@ -13,8 +13,6 @@
 
 namespace tessvale {
 
-class ConfigStore;
-
 struct InventoryCredentials
 {
     std::string login;
@@ -61,11 +59,9 @@ std::unique_ptr<InventoryProvider> MakeSnmpInventoryProvider(std::chrono::millis
 // True when address (dotted text) is one of this machine's IPv4 addresses.
 bool IsLocalIpv4Address(const std::string& address);
 
-// The configured credentials: the settings re-read from the store, both values decoded.
-InventoryCredentials ReadInventoryCredentials(ConfigStore& store);
-
 // The inventory the scan engine uses: local provider, shares over SMB, the rest over
-// SNMPv3; workgroup from the local Samba configuration; credentials from the store.
-std::unique_ptr<InventoryQuery> MakeSystemInventory(ConfigStore& store);
+// SNMPv3; workgroup from the local Samba configuration; credentials asked of
+// `credentials` for every host.
+std::unique_ptr<InventoryQuery> MakeSystemInventory(std::function<InventoryCredentials()> credentials);
 
 } // namespace tessvale

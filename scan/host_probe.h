@@ -9,7 +9,6 @@
 
 namespace tessvale {
 
-class ConfigStore;
 class SweepTransport;
 
 class HostProbe
@@ -30,9 +29,6 @@ public:
     // null (the default) makes a scan probe address by address with the calls above.
     virtual std::unique_ptr<SweepTransport> MakeSweepTransport();
 };
-
-// The real probes; the NetBIOS timeout is read from the store's settings per query.
-std::unique_ptr<HostProbe> MakeSystemProbe(ConfigStore& store);
 
 // Completes an answering host's inventory (OS, CPU, memory, shares, adapter speed).
 // Called on scan worker threads, concurrently.

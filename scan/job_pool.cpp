@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <pthread.h>
 #include <string>
 
@@ -185,7 +186,7 @@ std::uint64_t JobPool::ReadCommittedMemory()
             break;
         }
     }
-    std::fclose(file);
+    (void)std::fclose(file); // read only: closing loses nothing
     return kib * 1024;
 }
 
@@ -255,6 +256,45 @@ int JobPool::TrySubmit(const JobSlot& job)
     return index;
 }
 
+void JobPool::SetFailureReporter(FailureReporter reporter)
+{
+    std::lock_guard lock(m_mutex);
+    m_failureReporter = std::move(reporter);
+}
+
+std::uint64_t JobPool::FailedJobs() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failedJobs;
+}
+
+void JobPool::RunJob(CServiceBasic* service, JobSlot& slot)
+{
+    std::string what;
+    try {
+        CurrentServiceScope scope(service);
+        service->Run(slot);
+        return;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    FailureReporter reporter;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_failedJobs;
+        reporter = m_failureReporter;
+    }
+    if (reporter) {
+        try {
+            reporter(service, what);
+        } catch (...) {
+            // A reporter that throws itself is not reported again: the thread goes on.
+        }
+    }
+}
+
 void JobPool::ThreadMain(int index)
 {
     std::unique_lock lock(m_mutex);
@@ -266,10 +306,7 @@ void JobPool::ThreadMain(int index)
         }
         CServiceBasic* service = slot.service;
         lock.unlock();
-        {
-            CurrentServiceScope scope(service);
-            service->Run(slot);
-        }
+        RunJob(service, slot);
         lock.lock();
         slot = JobSlot{};
         m_slotFreed.notify_all();

@@ -4,7 +4,9 @@
 // with 10 threads and adds 10 more whenever a job arrives while every slot is busy, as
 // long as the process's committed memory stays under the ceiling and the count stays
 // within 1503. It never shrinks. Threads are joined when the pool is destroyed; the
-// owner stops its services first, since a running job is always completed.
+// owner stops its services first, since a running job is always completed. A job that
+// throws ends there: the pool counts it, tells the failure reporter once and goes on
+// with the next job.
 #pragma once
 
 #include <array>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace tessvale {
@@ -44,6 +47,9 @@ public:
 
     // Returns the process's committed memory in bytes.
     using MemoryReader = std::function<std::uint64_t()>;
+    // Told of a job that threw: its service and what it threw ("unknown exception" for
+    // a throw of no std::exception). Called on the pool thread, without the pool lock.
+    using FailureReporter = std::function<void(const CServiceBasic* service, const std::string& what)>;
 
     // Starts the first 10 threads; the memory is read from the process status.
     JobPool();
@@ -80,6 +86,11 @@ public:
     // ceiling and the thread limit still allow (an estimate from the stack size).
     int Capacity() const;
 
+    // Replaces the failure reporter (none at first: failures are only counted).
+    void SetFailureReporter(FailureReporter reporter);
+    // Jobs that ended by a throw since the pool started.
+    std::uint64_t FailedJobs() const;
+
     // The service whose job runs on the calling thread, or null off the pool.
     static CServiceBasic* CurrentService();
 
@@ -94,6 +105,8 @@ private:
     int PlaceLocked(const JobSlot& job);
     bool GrowLocked();
     void ThreadMain(int index);
+    // Runs the job; what it throws is counted and reported, never let through.
+    void RunJob(CServiceBasic* service, JobSlot& slot);
 
     MemoryReader m_memoryReader;
     std::uint64_t m_memoryCeiling;
@@ -105,6 +118,8 @@ private:
     std::vector<std::unique_ptr<Thread>> m_threads;
     int m_threadCount = 0;
     bool m_alive = false;
+    FailureReporter m_failureReporter; // under m_mutex
+    std::uint64_t m_failedJobs = 0;    // under m_mutex
 };
 
 } // namespace tessvale

@@ -227,10 +227,8 @@ ProbeSweep::TimePoint ProbeSweep::NextEvent(TimePoint now) const
     // Deadlines a moment apart are handled in one wake-up, and requests go out a few
     // at a time: the pump wakes at most every kEventSlack while it sends or expires.
     TimePoint next = TimePoint::max();
-    for (const auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
-        if (!deadlines->empty()) {
-            next = std::min(next, deadlines->front().first + kEventSlack);
-        }
+    if (!m_due.empty()) {
+        next = std::min(next, m_due.front().at + kEventSlack);
     }
     if (!m_retries.empty()) {
         next = std::min(next, m_retries.front().first + kEventSlack);
@@ -316,7 +314,7 @@ bool ProbeSweep::StartNext(TimePoint now)
         }
     }
     pending.deadline = now + wait;
-    (arpOnly ? m_arpDeadlines : m_deadlines).emplace_back(pending.deadline, m_held);
+    AddDue(pending.deadline, m_held, arpOnly ? DueKind::ArpOnly : DueKind::Answer);
     if (own) {
         // The computer itself answers with its adapter's MAC; a local name server may
         // still give its name.
@@ -433,7 +431,7 @@ void ProbeSweep::FinishOrHold(std::uint32_t address, Pending& pending, TimePoint
         if (!pending.held) {
             pending.held = true;
             pending.deadline = until;
-            m_holds.emplace_back(until, address);
+            AddDue(until, address, DueKind::Hold);
         }
         return;
     }
@@ -500,7 +498,7 @@ void ProbeSweep::HandleArp(const SweepAnswer& answer, Pending& pending, TimePoin
             // The host is there: its node-status request goes out now, with its own wait.
             SendNodeStatus(answer.address, pending, now);
             pending.deadline = now + m_settings.timeout;
-            m_deadlines.emplace_back(pending.deadline, answer.address);
+            AddDue(pending.deadline, answer.address, DueKind::Answer);
         }
         return;
     }
@@ -556,16 +554,39 @@ void ProbeSweep::HandleName(const SweepAnswer& answer, std::uint32_t host, TimeP
     }
 }
 
+bool ProbeSweep::DueLater(const Due& left, const Due& right)
+{
+    return left.at != right.at ? left.at > right.at : left.sequence > right.sequence;
+}
+
+void ProbeSweep::AddDue(TimePoint at, std::uint32_t address, DueKind kind)
+{
+    m_due.push_back({at, m_dueSequence++, address, kind});
+    std::push_heap(m_due.begin(), m_due.end(), &ProbeSweep::DueLater);
+}
+
 void ProbeSweep::Expire(TimePoint now)
 {
-    for (auto* deadlines : {&m_deadlines, &m_arpDeadlines, &m_holds}) {
-        while (!deadlines->empty() && deadlines->front().first <= now) {
-            const std::uint32_t address = deadlines->front().second;
-            deadlines->pop_front();
-            const auto found = m_pending.find(address);
-            if (found != m_pending.end() && found->second.deadline <= now) {
-                Finish(address);
+    while (!m_due.empty() && m_due.front().at <= now) {
+        std::pop_heap(m_due.begin(), m_due.end(), &ProbeSweep::DueLater);
+        const Due due = m_due.back();
+        m_due.pop_back();
+        const auto found = m_pending.find(due.address);
+        if (found == m_pending.end()) {
+            continue; // finished already
+        }
+        switch (due.kind) {
+        case DueKind::Answer:
+        case DueKind::ArpOnly:
+            // Ends the address unless ARP's answer or a hold gave it a later wait.
+            if (found->second.deadline <= now) {
+                Finish(due.address);
             }
+            break;
+        case DueKind::Hold:
+            // The second ARP answer had its time: the complete host is handed over.
+            Finish(due.address);
+            break;
         }
     }
 }

@@ -200,6 +200,24 @@ private:
         HostNameQueries names;
     };
 
+    // What a deadline ends.
+    enum class DueKind : std::uint8_t
+    {
+        Answer,  // the wait for any answer (NetBIOS, or ARP and NetBIOS)
+        ArpOnly, // the shorter wait of an on-link address for ARP alone
+        Hold     // a complete host kept for a second ARP answer
+    };
+    struct Due
+    {
+        TimePoint at{};
+        std::uint64_t sequence = 0;
+        std::uint32_t address = 0;
+        DueKind kind = DueKind::Answer;
+    };
+    // Orders the heap: the earliest deadline on top, the first set among equal ones.
+    static bool DueLater(const Due& left, const Due& right);
+    void AddDue(TimePoint at, std::uint32_t address, DueKind kind);
+
     TimePoint Now() const;
     void Receive(std::chrono::microseconds wait);
     void SendDue(TimePoint now);
@@ -232,10 +250,13 @@ private:
     bool m_hasHeld = false;
     bool m_sendingBlocked = false; // no room to start more: the rate does not make the next event
     std::unordered_map<std::uint32_t, Pending> m_pending;
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_deadlines;    // in the order of their deadlines
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_arpDeadlines; // the shorter waits for ARP alone, in order
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_holds;        // complete hosts kept for a second ARP answer
-    std::deque<std::pair<TimePoint, std::uint32_t>> m_retries;      // in the order of their times
+    // Every deadline of the pending addresses, earliest first (the order they were set
+    // in among equal ones); an address whose wait was replaced by a later one keeps its
+    // old entry, which then does nothing. A heap over one vector: no allocation per
+    // address once it has grown.
+    std::vector<Due> m_due;
+    std::uint64_t m_dueSequence = 0;
+    std::deque<std::pair<TimePoint, std::uint32_t>> m_retries; // in the order of their times
     TimePoint m_paceStart{};
     double m_credit = 0;
     std::uint16_t m_nextTransaction = 0;

@@ -9,7 +9,6 @@
 #include "scan/address_forms.h"
 #include "scan/job_pool.h"
 #include "scan/resolver_config.h"
-#include "store/config_store.h"
 
 namespace tessvale {
 
@@ -21,27 +20,15 @@ constexpr auto kPumpWait = std::chrono::seconds(60);
 
 } // namespace
 
-NameSettings NameSettingsOf(const ConfigRecord& settings)
-{
-    NameSettings names;
-    names.netbios = settings.Value(kNameNetbios) != "0";
-    names.mdns = settings.Value(kNameMdns) != "0";
-    names.dns = settings.Value(kNameDns) != "0";
-    if (names.dns) {
-        names.servers = ReadNameServers();
-    }
-    return names;
-}
-
 std::string NormalMacText(std::string_view text)
 {
     const auto mac = ParseMac(Trim(text));
     return mac ? FormatMac(*mac) : std::string();
 }
 
-CServiceAutoScan::CServiceAutoScan(JobPool& pool, ConfigStore& store, HostProbe& probe, VendorLookup& vendors,
+CServiceAutoScan::CServiceAutoScan(JobPool& pool, ScanSettingsSource settings, HostProbe& probe, VendorLookup& vendors,
                                    InventoryQuery* inventory)
-    : CServiceBasic(pool), m_store(store), m_probe(probe), m_vendors(vendors), m_inventory(inventory)
+    : CServiceBasic(pool), m_settings(std::move(settings)), m_probe(probe), m_vendors(vendors), m_inventory(inventory)
 {}
 
 CServiceAutoScan::~CServiceAutoScan()
@@ -105,17 +92,16 @@ int CServiceAutoScan::StartScan(const std::string& start, const std::string& end
     {
         // No job of the service runs now, so taking the lock cannot wait on a worker.
         std::lock_guard lock(m_lock);
+        const ScanSettings settings = m_settings ? m_settings() : ScanSettings{};
         AddressWalk walk(start, end, m_skipped ? m_skipped() : LocalSubnetEnds());
-        m_sweep = MakeSweep(walk);
+        m_sweep = MakeSweep(walk, settings.sweep);
         m_walk = m_sweep ? AddressWalk() : std::move(walk);
         m_window = window;
         m_macLookup = macLookup;
         m_total = m_sweep ? m_sweep->Count() : m_walk.Count();
         m_done = 0;
         total = m_total;
-        const ConfigRecord settings = m_store.LoadSettings();
-        const long long further =
-            std::clamp<long long>(ParseDecimal(settings.Value(kAutoscanThreads)), 0, JobPool::kMaxThreads - 1);
+        const long long further = std::clamp<long long>(settings.furtherWorkers, 0, JobPool::kMaxThreads - 1);
         m_maxWorkers = 1 + static_cast<int>(further);
         m_workers = 1;
         m_newcomers = 0;
@@ -185,21 +171,16 @@ void CServiceAutoScan::SetSkippedAddresses(std::function<std::vector<std::uint32
     m_skipped = std::move(skipped);
 }
 
-std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk)
+std::unique_ptr<ProbeSweep> CServiceAutoScan::MakeSweep(AddressWalk walk, SweepSettings settings)
 {
     auto transport = m_sweepFactory ? m_sweepFactory() : m_probe.MakeSweepTransport();
     if (!transport) {
         return nullptr; // no socket: the workers probe address by address
     }
-    const ConfigRecord settings = m_store.LoadSettings();
-    SweepSettings sweep;
-    const long long rate = ParseDecimal(settings.Value(kProbeRatePerSecond));
-    sweep.ratePerSecond = static_cast<int>(std::clamp<long long>(rate > 0 ? rate : 2000, 1, 1000000));
-    sweep.retries = static_cast<int>(std::clamp<long long>(ParseDecimal(settings.Value(kProbeRetries)), 0, 10));
-    sweep.timeout = std::chrono::milliseconds(
-        std::clamp<long long>(ParseDecimal(settings.Value(kNetbiosTimeoutMSeconds)), 0, 600000));
-    sweep.names = NameSettingsOf(settings);
-    return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), sweep);
+    if (settings.names.dns) {
+        settings.names.servers = ReadNameServers();
+    }
+    return std::make_unique<ProbeSweep>(std::move(walk), std::move(transport), std::move(settings));
 }
 
 bool CServiceAutoScan::NextFromSweep(SweepResult& result, bool newcomer)

@@ -16,15 +16,10 @@
 #include "scan/host_probe.h"
 #include "scan/probe_sweep.h"
 #include "scan/scan_service.h"
+#include "scan/scan_settings.h"
 #include "scan/service_basic.h"
 
 namespace tessvale {
-
-class ConfigStore;
-struct ConfigRecord;
-
-// The name sources the settings switch on, with the resolver's name servers.
-NameSettings NameSettingsOf(const ConfigRecord& settings);
 
 // The normal form of a MAC text: six upper-case hexadecimal pairs joined by colons.
 // Accepts pairs joined by ':' or '-' and twelve digits without separators; empty for
@@ -34,8 +29,9 @@ std::string NormalMacText(std::string_view text);
 class CServiceAutoScan : public CServiceBasic, public ScanService
 {
 public:
-    // inventory may be null: answering hosts then keep an empty inventory.
-    CServiceAutoScan(JobPool& pool, ConfigStore& store, HostProbe& probe, VendorLookup& vendors,
+    // settings is asked at every StartScan. inventory may be null: answering hosts then
+    // keep an empty inventory.
+    CServiceAutoScan(JobPool& pool, ScanSettingsSource settings, HostProbe& probe, VendorLookup& vendors,
                      InventoryQuery* inventory);
     // Stops the scan and waits for its workers; the window must have drained the scan
     // with StopAndDrain first when its calls block on its own thread.
@@ -93,9 +89,9 @@ private:
     bool StartWorker();
     // Completes an answering host and reports it; false when the worker is to end.
     bool ReportOnline(HostRecord& record, const std::string& address);
-    std::unique_ptr<ProbeSweep> MakeSweep(AddressWalk walk);
+    std::unique_ptr<ProbeSweep> MakeSweep(AddressWalk walk, SweepSettings settings);
 
-    ConfigStore& m_store;
+    ScanSettingsSource m_settings;
     HostProbe& m_probe;
     VendorLookup& m_vendors;
     InventoryQuery* m_inventory;

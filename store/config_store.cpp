@@ -423,27 +423,21 @@ bool ConfigStore::StreamWhole(int fd, const RecordSelection& selection)
     m_impl->loadError = outcome.error;
     m_impl->loadLine = outcome.line;
     m_impl->parseStatus = outcome.status;
-    switch (outcome.kind) {
-    case StreamOutcome::Kind::Loaded:
-        m_impl->loadState = LoadState::Loaded;
-        return true;
-    case StreamOutcome::Kind::Unreadable:
-        m_impl->loadState = LoadState::Unreadable;
-        break;
-    case StreamOutcome::Kind::TooLarge:
-        m_impl->loadState = LoadState::TooLarge;
-        break;
-    case StreamOutcome::Kind::Empty:
-        m_impl->loadState = LoadState::Empty;
-        break;
-    case StreamOutcome::Kind::Malformed:
-        m_impl->loadState = LoadState::Malformed;
-        break;
-    case StreamOutcome::Kind::TooDeep:
-        m_impl->loadState = LoadState::TooDeep;
-        break;
+    // The stream's outcome as the load's state, one for one.
+    constexpr std::pair<StreamOutcome::Kind, LoadState> kStates[] = {
+        {StreamOutcome::Kind::Loaded, LoadState::Loaded},
+        {StreamOutcome::Kind::Unreadable, LoadState::Unreadable},
+        {StreamOutcome::Kind::TooLarge, LoadState::TooLarge},
+        {StreamOutcome::Kind::Empty, LoadState::Empty},
+        {StreamOutcome::Kind::Malformed, LoadState::Malformed},
+        {StreamOutcome::Kind::TooDeep, LoadState::TooDeep},
+    };
+    for (const auto& [kind, state] : kStates) {
+        if (kind == outcome.kind) {
+            m_impl->loadState = state;
+        }
     }
-    return false;
+    return outcome.kind == StreamOutcome::Kind::Loaded;
 }
 
 std::string ConfigStore::LastLoadProblem() const
@@ -923,71 +917,6 @@ std::string DecodeCredential(const std::string& encoded)
         bytes.resize(zero);
     }
     return AnsiToUtf8(bytes);
-}
-
-std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resultId, const std::string& firstIp,
-                        const std::string& lastIp, const std::vector<StoredHost>& rows)
-{
-    // The name is asked for before the lock is taken: scan workers read the settings
-    // while the prompt is open and must not wait for the user.
-    std::string name;
-    if (resultId == 0) {
-        name = ui.AskResultName();
-        if (name.empty()) {
-            return 0;
-        }
-    }
-    const std::string range = firstIp + "-" + lastIp;
-    std::uint32_t id = 0;
-    FileError saveError;
-    {
-        std::lock_guard lock(store.Mutex());
-        ConfigRecord result = MakeResultRecord();
-        if (resultId != 0) {
-            result.id = resultId;
-            if (store.ReadRecord(result) == 0) {
-                return 0; // the chosen result is gone: storing hosts under it would orphan them
-            }
-            store.DeleteItemsOf(resultId);
-            result.SetValue(kResultIpRange, range);
-            store.WriteRecord(result);
-        } else {
-            result.SetValue(kResultName, name);
-            result.SetValue(kResultIpRange, range);
-            if (store.AddRecord(result) == 0) {
-                return 0;
-            }
-        }
-        id = result.id;
-        for (const StoredHost& row : rows) {
-            ConfigRecord item = MakeItemRecord();
-            item.SetValue(kItemResultId, std::to_string(id));
-            item.SetValue(kItemIp, row.ip);
-            item.SetValue(kItemMac, row.mac);
-            item.SetValue(kItemHostName, row.hostName);
-            item.SetValue(kItemCpu, row.cpu);
-            item.SetValue(kItemRam, row.ramMb);
-            item.SetValue(kItemShareFile, row.shareFile);
-            item.SetValue(kItemSystemVer, row.systemVer);
-            item.SetValue(kItemNetCardType, row.netCardType);
-            item.SetValue(kItemNetCardVendor, row.netCardVendor);
-            store.AddRecord(item);
-        }
-        if (!store.Save()) {
-            saveError = store.LastSaveError();
-        }
-    }
-    // A new result is in the document even when the file could not be written: the
-    // chooser shows it, so that the next Save retries under it instead of adding
-    // another result of the same name.
-    if (resultId == 0) {
-        ui.RangesChanged(name);
-    }
-    if (saveError) {
-        ui.SaveFailed(saveError);
-        return 0;
-    }
-    return id;
 }
 
 } // namespace tessvale

@@ -3,7 +3,7 @@
 // A table is an XPath to a list of like elements, a record one such element with a
 // first child <id value="N"/>, a field a child element whose "value" attribute holds
 // the text. Every operation takes the store's recursive lock for its own duration.
-// Callers that need several steps to be atomic hold Mutex() around them.
+// Callers that need several steps to be atomic run them through Atomically.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/config_file.h"
@@ -159,7 +160,14 @@ public:
     // not be written (LastSaveError says why; the note stays in memory).
     bool SaveNote(std::string_view mac, std::string_view text);
 
-    std::recursive_mutex& Mutex() { return m_mutex; }
+    // Runs steps(*this) under the store's lock, so that no other thread's operation
+    // comes between its own; returns what steps returns. The lock is recursive: steps
+    // calls the store's operations as usual.
+    template <class Steps> decltype(auto) Atomically(Steps&& steps)
+    {
+        std::lock_guard lock(m_mutex);
+        return std::forward<Steps>(steps)(*this);
+    }
 
 private:
     bool LoadFile(const std::string& path, const RecordSelection* selection);
@@ -184,29 +192,5 @@ bool CredentialFits(const std::string& utf8);
 // Decodes a stored value back to UTF-8. Skips CR and LF, stops at '=', stops at the
 // first zero byte of the decoded bytes; reads at most 511 characters of input.
 std::string DecodeCredential(const std::string& encoded);
-
-// Storing a scan under a result (the main window's Save).
-struct StoredHost
-{
-    std::string ip, mac, hostName, cpu, ramMb, shareFile, systemVer, netCardType, netCardVendor;
-};
-
-class StoreScanUi
-{
-public:
-    virtual ~StoreScanUi() = default;
-    // Asks the user for the name of a new result; empty means nothing is stored.
-    virtual std::string AskResultName() = 0;
-    // The stored results changed: the chooser is rebuilt and the new name selected.
-    virtual void RangesChanged(const std::string& newName) = 0;
-    // The document could not be written; what was stored stays in memory.
-    virtual void SaveFailed(const FileError& error) = 0;
-};
-
-// Stores the rows under the result `resultId` (0: a new result, named through the ui).
-// Returns the result id used, or 0 when nothing was stored or the document could not
-// be saved (SaveFailed was called then). Saves the document.
-std::uint32_t StoreScan(ConfigStore& store, StoreScanUi& ui, std::uint32_t resultId, const std::string& firstIp,
-                        const std::string& lastIp, const std::vector<StoredHost>& rows);
 
 } // namespace tessvale

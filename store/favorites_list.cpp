@@ -61,7 +61,11 @@ void FavoritesList::Remove(std::vector<std::size_t> indexes)
 
 FileError FavoritesList::Commit(ConfigStore& store)
 {
-    std::lock_guard lock(store.Mutex());
+    return store.Atomically([this](ConfigStore& held) { return CommitHeld(held); });
+}
+
+FileError FavoritesList::CommitHeld(ConfigStore& store)
+{
     for (FavoriteRow& row : m_rows) {
         ConfigRecord result = MakeResultRecord();
         if (row.id != 0) {

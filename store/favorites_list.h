@@ -52,6 +52,9 @@ public:
     static void SplitRange(const std::string& range, std::string& first, std::string& last);
 
 private:
+    // Commit's steps, under the store's lock.
+    FileError CommitHeld(ConfigStore& store);
+
     std::vector<FavoriteRow> m_rows;
     std::vector<std::uint32_t> m_removed;
 };

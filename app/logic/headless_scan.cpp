@@ -29,9 +29,9 @@
 #include "scan/job_pool.h"
 #include "scan/scan_window.h"
 #include "scan/service_auto_scan.h"
-#include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 #include "store/setting_bounds.h"
 
 namespace tessvale {
@@ -179,12 +179,8 @@ std::string Duration(std::chrono::seconds duration)
 }
 
 // The settings of this run: the overrides go into the document in memory only.
-void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
+void WriteOverrides(ConfigStore& store, const HeadlessScanOptions& options)
 {
-    if (!options.threads && !options.timeoutMs && !options.names) {
-        return;
-    }
-    std::lock_guard lock(store.Mutex());
     ConfigRecord settings = store.LoadSettings();
     if (options.threads) {
         settings.SetValue(kAutoscanThreads, std::to_string(*options.threads));
@@ -198,6 +194,13 @@ void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
         settings.SetValue(kNameDns, options.names->dns ? "1" : "0");
     }
     store.WriteOrAddRecord(settings);
+}
+
+void ApplyOverrides(ConfigStore& store, const HeadlessScanOptions& options)
+{
+    if (options.threads || options.timeoutMs || options.names) {
+        store.Atomically([&options](ConfigStore& held) { WriteOverrides(held, options); });
+    }
 }
 
 // The window of a scan without a display. Its calls arrive on the workers' threads
@@ -733,7 +736,7 @@ int SweepForMacs(const AddressSpan& range, JobPool& pool, ConfigStore& store, Ho
 {
     MacCollector window;
     NoVendors vendors;
-    CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+    CServiceAutoScan service(pool, ScanSettingsFrom(store), probe, vendors, nullptr);
     int stopSignal = 0;
     service.StartScan(FormatIpv4(range.first), FormatIpv4(range.last), &window, false);
     while (!window.Finished()) {
@@ -859,7 +862,7 @@ int RunHeadlessScan(const HeadlessScanOptions& options, HeadlessScanDeps deps, s
         baseline = BaselineWithin(*options.baseline, options.ranges);
     }
     HeadlessWindow window(output, err, options, total, baseline ? &*baseline : nullptr, wake);
-    CServiceAutoScan service(deps.pool, deps.store, deps.probe, deps.vendors, deps.inventory);
+    CServiceAutoScan service(deps.pool, ScanSettingsFrom(deps.store), deps.probe, deps.vendors, deps.inventory);
     int stopSignal = 0;
     bool noted = false;
     for (const ScanRange& range : options.ranges) {

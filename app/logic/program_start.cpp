@@ -24,9 +24,9 @@
 #include "common/paths.h"
 #include "common/text_util.h"
 #include "scan/job_pool.h"
-#include "scan/system_probe.h"
 #include "scan/wake_on_lan.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 namespace tessvale {
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/logic/change_tracking.h"
+#include "app/logic/store_scan.h"
 #include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"

@@ -584,9 +584,10 @@ bool ReadBaselineFile(const std::string& path, std::vector<HostSnapshot>& hosts,
     return true;
 }
 
-bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts)
+namespace {
+
+bool StoredBaselineHeld(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts)
 {
-    std::lock_guard lock(store.Mutex());
     std::vector<ConfigRecord> results;
     store.ListRecords(MakeResultRecord(), results);
     const ConfigRecord* chosen = nullptr;
@@ -608,6 +609,13 @@ bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<Hos
         hosts.push_back({item.Value(kItemIp), item.Value(kItemMac), item.Value(kItemHostName), {}});
     }
     return true;
+}
+
+} // namespace
+
+bool StoredBaseline(ConfigStore& store, const std::string& name, std::vector<HostSnapshot>& hosts)
+{
+    return store.Atomically([&](ConfigStore& held) { return StoredBaselineHeld(held, name, hosts); });
 }
 
 bool LoadStoreForBaseline(ConfigStore& store, const std::string& path, const std::string& nameOrFile)

@@ -9,8 +9,8 @@
 #include "app/logic/command_line_lookup.h"
 #include "fakes/temp_folder.h"
 #include "scan/address_forms.h"
-#include "scan/system_probe.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 #include "test_network.h"
 
 namespace tessvale {

@@ -5,24 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/temp_folder.h"
+#include "fakes/config_fixture.h"
 #include "store/config_store.h"
 
 namespace tessvale {
 namespace {
 
+using test::kConfigDataFolder;
+using test::List;
 using test::ReadFile;
-using test::TempFolder;
 using test::WriteFile;
-
-const std::string kDataFolder = std::string(TESSVALE_TEST_DATA) + "/config";
-
-std::vector<ConfigRecord> List(ConfigStore& store, const ConfigRecord& templ)
-{
-    std::vector<ConfigRecord> records;
-    EXPECT_EQ(store.ListRecords(templ, records), 1);
-    return records;
-}
 
 std::vector<std::array<std::string, ConfigRecord::kMaxFields>> Values(const std::vector<ConfigRecord>& records)
 {
@@ -34,23 +26,11 @@ std::vector<std::array<std::string, ConfigRecord::kMaxFields>> Values(const std:
     return values;
 }
 
-class ConfigNotesTest : public ::testing::Test
-{
-protected:
-    std::string CopyOf(const std::string& name)
-    {
-        std::string copy = m_folder.File("Tessvale.xml");
-        EXPECT_TRUE(WriteFile(copy, ReadFile(kDataFolder + "/" + name)));
-        return copy;
-    }
-
-    TempFolder m_folder;
-    ConfigStore m_store;
-};
+using ConfigNotesTest = test::ConfigFileTest;
 
 TEST_F(ConfigNotesTest, NotesAreOneMoreTableAndTheOthersKeepTheirPlaceAndBytes)
 {
-    const std::string original = ReadFile(kDataFolder + "/written.xml");
+    const std::string original = ReadFile(kConfigDataFolder + "/written.xml");
     ASSERT_TRUE(m_store.Load(CopyOf("written.xml")));
     ASSERT_TRUE(m_store.SetNote("00-11-22-33-44-55", "Printer, 2nd floor"));
     ASSERT_TRUE(m_store.Save());

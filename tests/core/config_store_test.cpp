@@ -6,24 +6,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "fakes/temp_folder.h"
+#include "fakes/config_fixture.h"
 #include "store/config_store.h"
 
 namespace tessvale {
 namespace {
 
+using test::kConfigDataFolder;
+using test::List;
 using test::ReadFile;
-using test::TempFolder;
 using test::WriteFile;
-
-const std::string kDataFolder = std::string(TESSVALE_TEST_DATA) + "/config";
-
-std::vector<ConfigRecord> List(ConfigStore& store, const ConfigRecord& templ)
-{
-    std::vector<ConfigRecord> records;
-    EXPECT_EQ(store.ListRecords(templ, records), 1);
-    return records;
-}
 
 std::vector<std::uint32_t> Ids(const std::vector<ConfigRecord>& records)
 {
@@ -35,20 +27,7 @@ std::vector<std::uint32_t> Ids(const std::vector<ConfigRecord>& records)
     return ids;
 }
 
-class ConfigStoreTest : public ::testing::Test
-{
-protected:
-    // Loads a copy of a file from the test data, so that saves never touch the original.
-    bool LoadCopy(const std::string& name)
-    {
-        const std::string copy = m_folder.File("Tessvale.xml");
-        EXPECT_TRUE(WriteFile(copy, ReadFile(kDataFolder + "/" + name)));
-        return m_store.Load(copy);
-    }
-
-    TempFolder m_folder;
-    ConfigStore m_store;
-};
+using ConfigStoreTest = test::ConfigFileTest;
 
 TEST_F(ConfigStoreTest, MissingFileGivesDefaultsAndEmptyTables)
 {
@@ -271,7 +250,7 @@ TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
     m_store.AddRecord(item);
 
     ASSERT_TRUE(m_store.Save());
-    EXPECT_EQ(ReadFile(path), ReadFile(kDataFolder + "/written.xml"));
+    EXPECT_EQ(ReadFile(path), ReadFile(kConfigDataFolder + "/written.xml"));
 
     struct stat info
     {};
@@ -304,7 +283,7 @@ TEST_F(ConfigStoreTest, WrittenFileHasTheDocumentedByteForm)
 // The part before the error would pass for the whole configuration: nothing is used.
 TEST_F(ConfigStoreTest, MalformedFileIsNotUsedAtAllAndKeptAsBackup)
 {
-    const std::string original = ReadFile(kDataFolder + "/malformed.xml");
+    const std::string original = ReadFile(kConfigDataFolder + "/malformed.xml");
     EXPECT_FALSE(LoadCopy("malformed.xml"));
     EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::Malformed);
     EXPECT_TRUE(m_store.LastLoadUnusable());
@@ -329,7 +308,7 @@ TEST_F(ConfigStoreTest, MalformedFileIsNotUsedAtAllAndKeptAsBackup)
 TEST_F(ConfigStoreTest, DocumentNestedThousandsDeepIsRefusedAndKeptAsBackup)
 {
     // Sixty thousand Items inside one another: its save would indent them into gigabytes.
-    const std::string original = ReadFile(kDataFolder + "/nested_too_deep.xml");
+    const std::string original = ReadFile(kConfigDataFolder + "/nested_too_deep.xml");
     EXPECT_FALSE(LoadCopy("nested_too_deep.xml"));
     EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
     EXPECT_EQ(m_store.LoadSettings().Value(kAutoscanThreads), "64");
@@ -389,7 +368,7 @@ TEST_F(ConfigStoreTest, SaveThroughASymbolicLinkWritesItsTarget)
 {
     const std::string target = m_folder.File("real.xml");
     const std::string link = m_folder.File("Tessvale.xml");
-    ASSERT_TRUE(WriteFile(target, ReadFile(kDataFolder + "/records.xml")));
+    ASSERT_TRUE(WriteFile(target, ReadFile(kConfigDataFolder + "/records.xml")));
     std::filesystem::create_symlink(target, link);
     ASSERT_TRUE(m_store.Load(link));
     ConfigRecord result = MakeResultRecord();
@@ -399,79 +378,6 @@ TEST_F(ConfigStoreTest, SaveThroughASymbolicLinkWritesItsTarget)
     ConfigStore reloaded;
     ASSERT_TRUE(reloaded.Load(target));
     EXPECT_EQ(List(reloaded, MakeResultRecord()).size(), 5u);
-}
-
-class FakeStoreScanUi : public StoreScanUi
-{
-public:
-    std::string AskResultName() override
-    {
-        ++asked;
-        return name;
-    }
-    void RangesChanged(const std::string& newName) override { changed.push_back(newName); }
-    void SaveFailed(const FileError& error) override { failures.push_back(error); }
-
-    std::string name;
-    int asked = 0;
-    std::vector<std::string> changed;
-    std::vector<FileError> failures;
-};
-
-StoredHost Host(const std::string& ip)
-{
-    StoredHost host;
-    host.ip = ip;
-    host.mac = "00:00:00:00:00:01";
-    host.hostName = "-";
-    host.netCardVendor = "Acme";
-    return host;
-}
-
-TEST_F(ConfigStoreTest, StoringAScanTwiceReplacesItsHosts)
-{
-    const std::string path = m_folder.File("Tessvale.xml");
-    m_store.Load(path);
-    FakeStoreScanUi ui;
-    ui.name = "Lab";
-    const std::uint32_t id =
-        StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.20", {Host("10.1.0.1"), Host("10.1.0.2"), Host("10.1.0.3")});
-    EXPECT_EQ(id, 1u);
-    EXPECT_EQ(ui.asked, 1);
-    EXPECT_EQ(ui.changed, std::vector<std::string>{"Lab"});
-
-    EXPECT_EQ(StoreScan(m_store, ui, id, "10.1.0.5", "10.1.0.6", {Host("10.1.0.5"), Host("10.1.0.6")}), id);
-    EXPECT_EQ(ui.asked, 1); // a stored result is not named again
-    EXPECT_EQ(ui.changed.size(), 1u);
-
-    // What reached the disk: one result, only the hosts of the second store.
-    ConfigStore reloaded;
-    ASSERT_TRUE(reloaded.Load(path));
-    const std::vector<ConfigRecord> results = List(reloaded, MakeResultRecord());
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].Value(kResultName), "Lab");
-    EXPECT_EQ(results[0].Value(kResultIpRange), "10.1.0.5-10.1.0.6");
-    const std::vector<ConfigRecord> items = List(reloaded, MakeItemRecord());
-    ASSERT_EQ(items.size(), 2u);
-    for (const ConfigRecord& item : items) {
-        EXPECT_EQ(item.Value(kItemResultId), "1");
-        EXPECT_EQ(item.Value(kItemNetCardVendor), "Acme");
-        EXPECT_EQ(item.Value(kItemGroup), "");
-    }
-    EXPECT_EQ(items[0].Value(kItemIp), "10.1.0.5");
-    EXPECT_EQ(items[1].Value(kItemIp), "10.1.0.6");
-}
-
-TEST_F(ConfigStoreTest, StoringAScanStoresNothingWithoutANameOrForAVanishedResult)
-{
-    const std::string path = m_folder.File("Tessvale.xml");
-    m_store.Load(path);
-    FakeStoreScanUi ui;
-    EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
-    EXPECT_EQ(StoreScan(m_store, ui, 4, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
-    EXPECT_TRUE(ui.changed.empty());
-    EXPECT_TRUE(List(m_store, MakeItemRecord()).empty());
-    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(Credential, EncodesStandardBase64OfTheLocaleBytes)
@@ -506,56 +412,6 @@ TEST(Credential, DecodingSkipsLineBreaksAndStopsAtPaddingAndZero)
 namespace tessvale {
 namespace {
 
-TEST_F(ConfigStoreTest, StoringIntoAnUnwritableFileReportsTheFailureAndKeepsTheScan)
-{
-    // A folder where the file should be: the save fails whoever runs it, root included.
-    const std::string path = m_folder.File("Tessvale.xml");
-    ASSERT_TRUE(std::filesystem::create_directory(path));
-    m_store.Load(path);
-    EXPECT_EQ(m_store.LastLoadState(), ConfigStore::LoadState::NotRegular);
-    FakeStoreScanUi ui;
-    ui.name = "Lab";
-    EXPECT_EQ(StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
-    ASSERT_EQ(ui.failures.size(), 1u);
-    EXPECT_EQ(ui.failures[0].kind, FileError::Kind::System);
-    EXPECT_EQ(ui.failures[0].code, EISDIR);
-    EXPECT_EQ(ui.failures[0].path, path);
-    // The result stays in memory and in the chooser, so a later Save retries under it.
-    EXPECT_EQ(ui.changed, std::vector<std::string>{"Lab"});
-    EXPECT_EQ(List(m_store, MakeItemRecord()).size(), 1u);
-    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 0u);
-    EXPECT_EQ(ui.failures.size(), 2u);
-    EXPECT_EQ(List(m_store, MakeResultRecord()).size(), 1u);
-    EXPECT_TRUE(std::filesystem::is_directory(path));
-
-    // A save that works clears the reason.
-    std::filesystem::remove(path);
-    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")}), 1u);
-    EXPECT_FALSE(m_store.LastSaveError());
-    EXPECT_EQ(ui.failures.size(), 2u);
-}
-
-TEST_F(ConfigStoreTest, NamesDifferingOnlyInCaseAreTwoResults)
-{
-    m_store.Load(m_folder.File("Tessvale.xml"));
-    FakeStoreScanUi ui;
-    ui.name = "LAB100";
-    const std::uint32_t upper = StoreScan(m_store, ui, 0, "10.1.0.1", "10.1.0.2", {Host("10.1.0.1")});
-    ui.name = "lab100";
-    const std::uint32_t lower = StoreScan(m_store, ui, 0, "10.2.0.1", "10.2.0.2", {Host("10.2.0.1")});
-    ASSERT_NE(upper, 0u);
-    ASSERT_NE(lower, 0u);
-    EXPECT_NE(upper, lower);
-    const std::vector<ConfigRecord> results = List(m_store, MakeResultRecord());
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].Value(kResultName), "LAB100");
-    EXPECT_EQ(results[1].Value(kResultName), "lab100");
-    const std::vector<ConfigRecord> items = List(m_store, MakeItemRecord());
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].Value(kItemIp), "10.1.0.1");
-    EXPECT_EQ(items[1].Value(kItemIp), "10.2.0.1");
-}
-
 TEST_F(ConfigStoreTest, ItemHoldingAnotherItemIsDeletedOnce)
 {
     // Items of result 1 lie inside one another (through a nested "config"): the outer
@@ -570,12 +426,6 @@ TEST_F(ConfigStoreTest, ItemHoldingAnotherItemIsDeletedOnce)
     EXPECT_EQ(items[0].Value(kItemResultId), "2");
     ASSERT_EQ(List(m_store, MakeResultRecord()).size(), 1u);
     EXPECT_TRUE(m_store.Save());
-
-    // Storing a scan into the result replaces its items the same way.
-    ASSERT_TRUE(LoadCopy("nested_items.xml"));
-    FakeStoreScanUi ui;
-    EXPECT_EQ(StoreScan(m_store, ui, 1, "10.0.0.1", "10.0.0.9", {Host("10.0.0.9")}), 1u);
-    EXPECT_EQ(List(m_store, MakeItemRecord()).size(), 2u);
 }
 
 TEST_F(ConfigStoreTest, UnreadableAndDamagedFilesAreToldApart)
@@ -605,7 +455,7 @@ TEST_F(ConfigStoreTest, UnreadableFileIsKeptAsBackupBeforeTheFirstSave)
     EXPECT_EQ(m_store.LastLoadError(), EACCES);
     ASSERT_TRUE(m_store.Save());
     ASSERT_EQ(::chmod((path + ".bad").c_str(), 0600), 0);
-    EXPECT_EQ(ReadFile(path + ".bad"), ReadFile(kDataFolder + "/records.xml"));
+    EXPECT_EQ(ReadFile(path + ".bad"), ReadFile(kConfigDataFolder + "/records.xml"));
 }
 
 TEST_F(ConfigStoreTest, SettingsCopyFollowsEveryChangeOfTheDocument)

@@ -60,8 +60,7 @@ TEST(ConfigStoreThreads, ReadersSeeWholeSettingsWhileTheWriterAddsAndSaves)
         ConfigRecord result = MakeResultRecord();
         result.SetValue(kResultName, "run " + value);
         store.AddRecord(result);
-        std::lock_guard lock(store.Mutex());
-        if (!store.Save()) {
+        if (!store.Atomically([](ConfigStore& held) { return held.Save(); })) {
             ++failedSaves;
         }
     }
@@ -102,9 +101,10 @@ TEST(ConfigStoreThreads, ScanReadsTheSettingsWithoutWalkingOrLockingAHugeDocumen
     std::promise<void> held;
     std::promise<void> release;
     std::thread window([&] {
-        std::lock_guard lock(store.Mutex());
-        held.set_value();
-        release.get_future().wait();
+        store.Atomically([&](ConfigStore&) {
+            held.set_value();
+            release.get_future().wait();
+        });
     });
     held.get_future().wait();
     auto reader = std::async(std::launch::async, [&] {

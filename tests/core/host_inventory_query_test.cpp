@@ -5,6 +5,7 @@
 #include "fakes/temp_folder.h"
 #include "scan/host_inventory_query.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 namespace tessvale {
 namespace {

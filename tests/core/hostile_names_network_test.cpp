@@ -19,6 +19,7 @@
 #include "scan/service_auto_scan.h"
 #include "scan/vendor_table.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 #include "test_network.h"
 
 namespace tessvale {
@@ -83,7 +84,7 @@ TEST_F(HostileNamesNetwork, ExportsKeepEveryNameInItsFieldAndMarkFormulas)
         const auto probe = MakeSystemProbe(store);
         NoVendors vendors;
         JobPool pool;
-        CServiceAutoScan service(pool, store, *probe, vendors, nullptr);
+        CServiceAutoScan service(pool, ScanSettingsFrom(store), *probe, vendors, nullptr);
         RecordingScanWindow window;
         service.StartScan(Network().Env("FIRST_HOST"), Network().Env("LAST_HOST"), &window, false);
         ASSERT_TRUE(window.WaitFor(WM_SCAN_FINISHED, 1));

@@ -1,13 +1,18 @@
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "fakes/test_gate.h"
 #include "scan/job_pool.h"
 #include "scan/service_basic.h"
 
@@ -33,44 +38,21 @@ public:
 
     int Run(JobSlot& slot) override
     {
-        std::unique_lock lock(m_mutex);
-        ++m_started;
-        m_sawSelf = m_sawSelf && JobPool::CurrentService() == this && slot.service == this;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-        ++m_ended;
+        if (JobPool::CurrentService() != this || slot.service != this) {
+            m_sawOther = true;
+        }
+        m_gate.Pass();
         return 1;
     }
 
-    void Release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    bool WaitStarted(int count)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [&] { return m_started >= count; });
-    }
-    int Ended()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_ended;
-    }
-    bool SawSelf()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_sawSelf;
-    }
+    void Release() { m_gate.Open(); }
+    bool WaitStarted(int count) { return m_gate.WaitArrived(count); }
+    int Ended() { return m_gate.Departed(); }
+    bool SawSelf() const { return !m_sawOther; }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-    int m_started = 0;
-    int m_ended = 0;
-    bool m_sawSelf = true;
+    fakes::TestGate m_gate{false};
+    std::atomic<bool> m_sawOther{false};
 };
 
 JobSlot ScanJobFor(CServiceBasic* service)
@@ -193,7 +175,7 @@ TEST(JobPool, CommittedMemoryIsReadFromTheProcess)
     std::FILE* statm = std::fopen("/proc/self/statm", "r");
     ASSERT_NE(statm, nullptr);
     ASSERT_EQ(std::fscanf(statm, "%lu %lu %lu %lu %lu %lu", &size, &resident, &shared, &text, &library, &data), 6);
-    std::fclose(statm);
+    (void)std::fclose(statm); // read only
     const std::uint64_t committed = JobPool::ReadCommittedMemory();
     const std::uint64_t fromStatm = data * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
     EXPECT_GT(committed, 0u);
@@ -233,6 +215,82 @@ TEST(JobPool, StopFromInsideItsOwnJobDoesNotWaitForItself)
     ASSERT_TRUE(service.done);
     EXPECT_FALSE(service.IsRunning());
     EXPECT_LT(service.elapsed, 500ms);
+}
+
+TEST(JobPool, AJobThatThrowsIsReportedOnceAndThePoolGoesOn)
+{
+    // Throws what its case says, then counts the job as run (unreachable when it throws).
+    class ThrowingService : public CServiceBasic
+    {
+    public:
+        ThrowingService(JobPool& pool, std::function<void()> thrower)
+            : CServiceBasic(pool), m_thrower(std::move(thrower))
+        {}
+        ~ThrowingService() override
+        {
+            while (m_pool.BusySlots(this) > 0) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        int Run(JobSlot&) override
+        {
+            m_thrower();
+            ++completed;
+            return 1;
+        }
+        std::atomic<int> completed{0};
+
+    private:
+        std::function<void()> m_thrower;
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<void()> thrower;
+        int jobs;
+        std::string reported;
+    };
+    const Case cases[] = {
+        {"a std::exception", [] { throw std::runtime_error("socket gone"); }, 1, "socket gone"},
+        {"a throw of no std::exception", [] { throw 42; }, 1, "unknown exception"},
+        // More throws than the pool has threads: each thread survives its job's throw.
+        {"many throws", [] { throw std::out_of_range("index"); }, 3 * JobPool::kInitialThreads, "index"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        JobPool pool([] { return std::uint64_t{0}; });
+        std::mutex reportsMutex;
+        std::vector<std::pair<const CServiceBasic*, std::string>> reports;
+        pool.SetFailureReporter([&](const CServiceBasic* service, const std::string& what) {
+            std::lock_guard lock(reportsMutex);
+            reports.emplace_back(service, what);
+        });
+        ThrowingService thrower(pool, test.thrower);
+        for (int i = 0; i < test.jobs; ++i) {
+            ASSERT_GE(pool.Submit(ScanJobFor(&thrower)), 0);
+        }
+        pool.WaitIdle(&thrower);
+        EXPECT_EQ(thrower.completed.load(), 0);
+        EXPECT_EQ(pool.FailedJobs(), static_cast<std::uint64_t>(test.jobs));
+        {
+            std::lock_guard lock(reportsMutex);
+            ASSERT_EQ(reports.size(), static_cast<std::size_t>(test.jobs)); // once per job
+            for (const auto& [service, what] : reports) {
+                EXPECT_EQ(service, &thrower);
+                EXPECT_EQ(what, test.reported);
+            }
+        }
+        // The pool still runs jobs, as many at once as it has threads.
+        GateService after(pool);
+        for (int i = 0; i < JobPool::kInitialThreads; ++i) {
+            ASSERT_GE(pool.TrySubmit(ScanJobFor(&after)), 0);
+        }
+        ASSERT_TRUE(after.WaitStarted(JobPool::kInitialThreads));
+        after.Release();
+        pool.WaitIdle(&after);
+        EXPECT_EQ(after.Ended(), JobPool::kInitialThreads);
+        EXPECT_EQ(pool.FailedJobs(), static_cast<std::uint64_t>(test.jobs));
+    }
 }
 
 TEST(JobPool, DestructionJoinsIdleThreads)

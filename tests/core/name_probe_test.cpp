@@ -18,9 +18,6 @@ namespace tessvale {
 namespace {
 
 using namespace std::chrono_literals;
-using fakes::FakeSweepState;
-using fakes::FakeSweepTransport;
-using fakes::ManualClock;
 using fakes::MdnsHost;
 using fakes::NameNet;
 using fakes::NameServer;
@@ -43,7 +40,7 @@ protected:
         m_state.arpFirst = true;
         m_settings.names.servers = {kServer};
     }
-    FakeSweepState::Host& Host(int last)
+    fakes::FakeSweepState::Host& Host(int last)
     {
         auto& host = m_state.hosts[kBase + static_cast<std::uint32_t>(last)];
         host.arpMacs = {kArpMac};
@@ -77,8 +74,8 @@ protected:
             std::count(m_net.sent.begin(), m_net.sent.end(), std::make_pair(address, port)));
     }
 
-    ManualClock m_clock;
-    FakeSweepState m_state;
+    fakes::ManualClock m_clock;
+    fakes::FakeSweepState m_state;
     NameNet m_net;
     SweepSettings m_settings;
     std::chrono::steady_clock::duration m_elapsed{};

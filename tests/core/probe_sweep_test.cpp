@@ -72,6 +72,21 @@ protected:
         m_state.linkMask = mask;
     }
     FakeSweepState::Host& Host(int last) { return m_state.hosts[kBase + static_cast<std::uint32_t>(last)]; }
+    // 198.18.0.0/24 on the local segment; arpFirst: ARP goes out from the sweep itself.
+    void LocalSegment(bool arpFirst)
+    {
+        OnLinkNetwork(kBase, 0xFFFFFF00);
+        m_state.arpFirst = arpFirst;
+    }
+    // A host that answers the node-status request with this unit id and these names.
+    FakeSweepState::Host& NetbiosHost(int last, const MacAddress& unitId, std::vector<std::string> names = {})
+    {
+        FakeSweepState::Host& host = Host(last);
+        host.hasNetbios = true;
+        host.unitId = unitId;
+        host.names = std::move(names);
+        return host;
+    }
 
     ManualClock m_clock;
     FakeSweepState m_state;
@@ -81,11 +96,8 @@ protected:
 
 TEST_F(Sweep, EveryAddressIsHandedOverOnceWithItsAnswerOrAsSilent)
 {
-    Host(7).hasNetbios = true;
-    Host(7).names = {"PC07", "WORKGROUP"};
-    Host(7).unitId = kUnitId;
-    Host(9).hasNetbios = true; // lists no names
-    Host(9).unitId = kUnitId;
+    NetbiosHost(7, kUnitId, {"PC07", "WORKGROUP"});
+    NetbiosHost(9, kUnitId); // lists no names
     Start("198.18.0.1", "198.18.0.254");
     const auto begin = m_clock.Now();
     const auto results = RunToEnd();
@@ -163,8 +175,7 @@ TEST_F(Sweep, SilentAddressesFinishAtTheirDeadlineNotBefore)
 
 TEST_F(Sweep, WithArpFirstASilentOnLinkAddressWaitsHalfTheTimeoutAndAnOffLinkOneAllOfIt)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     Start("198.18.0.250", "198.18.1.0"); // six on the segment, then one off it
     const auto begin = m_clock.Now();
     std::map<std::string, std::chrono::milliseconds> handedAt;
@@ -188,8 +199,7 @@ TEST_F(Sweep, WithArpFirstASilentOnLinkAddressWaitsHalfTheTimeoutAndAnOffLinkOne
 
 TEST_F(Sweep, AHostWithoutANameServiceIsDoneWhenItSaysSoNotAtTheTimeout)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     Host(3).arpMacs = {kArpMac};
     Host(3).refusesNetbios = true;                    // on the segment: found by ARP, no name
     m_state.hosts[kBase + 256].refusesNetbios = true; // 198.18.1.0, off the segment
@@ -212,8 +222,7 @@ TEST_F(Sweep, AHostWithoutANameServiceIsDoneWhenItSaysSoNotAtTheTimeout)
 
 TEST_F(Sweep, AHostDoneAtOnceStillHearsASecondArpAnswerThatComesLater)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     Host(5).arpMacs = {kArpMac};
     Host(5).refusesNetbios = true;
     Start("198.18.0.5", "198.18.0.5");
@@ -239,8 +248,7 @@ TEST_F(Sweep, AHostDoneAtOnceStillHearsASecondArpAnswerThatComesLater)
 
 TEST_F(Sweep, ARefusalOfAnotherRequestOrBeforeArpDoesNotEndTheWait)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = false; // the kernel's table: ARP comes after the request
+    LocalSegment(false); // the kernel's table: ARP comes after the request
     Start("198.18.0.5", "198.18.0.6");
     const auto begin = m_clock.Now();
     m_sweep->Pump(1ms);
@@ -332,12 +340,10 @@ TEST_F(Sweep, UntakenResultsPauseTheSending)
 
 TEST_F(Sweep, OnLinkWithRawArpSendsNodeStatusOnlyToHostsArpFound)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     Host(3).arpMacs = {kArpMac}; // answers ARP only
     Host(4).arpMacs = {kArpMac}; // a Samba host: unit id of zeros
-    Host(4).hasNetbios = true;
-    Host(4).names = {"SAMBA"};
+    NetbiosHost(4, MacAddress{}, {"SAMBA"});
     Host(5).arpMacs = {kArpMac, kSecondMac}; // two hosts claim the address
     Host(6).arpMacs = {kArpMac};
     Host(6).dropFirst = 1; // hears only the retry
@@ -366,16 +372,11 @@ TEST_F(Sweep, OnLinkWithRawArpSendsNodeStatusOnlyToHostsArpFound)
 
 TEST_F(Sweep, ANetbiosAnswerThatNamesAnotherMacThanArpKeepsTheArpMacBesideIt)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     Host(3).arpMacs = {kArpMac};
-    Host(3).hasNetbios = true;
-    Host(3).unitId = kUnitId;
-    Host(3).names = {"OTHER"};
+    NetbiosHost(3, kUnitId, {"OTHER"});
     Host(4).arpMacs = {kUnitId}; // the same adapter answers both
-    Host(4).hasNetbios = true;
-    Host(4).unitId = kUnitId;
-    Host(4).names = {"SAME"};
+    NetbiosHost(4, kUnitId, {"SAME"});
     Start("198.18.0.1", "198.18.0.6");
     const auto results = RunToEnd();
     EXPECT_EQ(results.at("198.18.0.3").mac, "00:1B:21:0A:0B:0C");
@@ -386,12 +387,9 @@ TEST_F(Sweep, ANetbiosAnswerThatNamesAnotherMacThanArpKeepsTheArpMacBesideIt)
 
 TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = false;
+    LocalSegment(false);
     Host(2).arpMacs = {kArpMac};
-    Host(8).hasNetbios = true;
-    Host(8).unitId = kUnitId;
-    Host(8).names = {"PC08"};
+    NetbiosHost(8, kUnitId, {"PC08"});
     m_state.headroom = 0; // the table is full: nothing starts
     Start("198.18.0.1", "198.18.0.10");
     for (int i = 0; i < 20; ++i) {
@@ -411,12 +409,9 @@ TEST_F(Sweep, OnLinkWithoutRawArpWaitsForTheNeighbourTable)
 
 TEST_F(Sweep, ARequestTheFullNeighbourTableRefusedIsSentAgainNotReportedSilent)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = false;
+    LocalSegment(false);
     Host(1).arpMacs = {kArpMac};
-    Host(2).hasNetbios = true;
-    Host(2).unitId = kUnitId;
-    Host(2).names = {"PC02"};
+    NetbiosHost(2, kUnitId, {"PC02"});
     m_state.refuseOnLink = 5; // the first requests of the walk meet a full table
     Start("198.18.0.1", "198.18.0.6");
     const auto results = RunToEnd();
@@ -434,10 +429,8 @@ TEST_F(Sweep, ARequestTheFullNeighbourTableRefusedIsSentAgainNotReportedSilent)
 TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
 {
     OnLinkNetwork(kBase, 0xFFFFFF00);
-    Host(4).hasNetbios = true; // a Samba host whose neighbour event did not arrive
-    Host(4).names = {"SAMBA"};
-    Host(5).hasNetbios = true;
-    Host(5).unitId = kUnitId;
+    NetbiosHost(4, MacAddress{}, {"SAMBA"}); // a Samba host whose neighbour event did not arrive
+    NetbiosHost(5, kUnitId);
     m_state.knownMacs[kBase + 4] = kArpMac;
     Start("198.18.0.4", "198.18.0.5");
     const auto results = RunToEnd();
@@ -448,12 +441,10 @@ TEST_F(Sweep, AZeroUnitIdTakesTheMacTheSystemKnows)
 
 TEST_F(Sweep, TheComputersOwnAddressAnswersWithItsAdapterMac)
 {
-    OnLinkNetwork(kBase, 0xFFFFFF00);
-    m_state.arpFirst = true;
+    LocalSegment(true);
     m_state.ownMacs[kBase + 1] = kSecondMac;
     m_state.ownMacs[kBase + 2] = kSecondMac;
-    Host(2).hasNetbios = true; // a local nmbd: unit id of zeros
-    Host(2).names = {"SCANNER"};
+    NetbiosHost(2, MacAddress{}, {"SCANNER"}); // a local nmbd: unit id of zeros
     Start("198.18.0.1", "198.18.0.2");
     const auto results = RunToEnd();
     EXPECT_TRUE(results.at("198.18.0.1").online); // without a name server
@@ -467,9 +458,7 @@ TEST_F(Sweep, TheComputersOwnAddressAnswersWithItsAdapterMac)
 TEST_F(Sweep, OffLinkAddressesNeverTakeAnArpAnswer)
 {
     OnLinkNetwork(kBase + 0x100, 0xFFFFFF00); // 198.18.1.0/24 is local, 198.18.0.x is not
-    Host(7).hasNetbios = true;
-    Host(7).unitId = MacAddress{};
-    Host(7).names = {"FAR"};
+    NetbiosHost(7, MacAddress{}, {"FAR"});
     Start("198.18.0.7", "198.18.0.8");
     m_sweep->Pump(1ms);
     {
@@ -577,8 +566,7 @@ private:
 TEST_F(Sweep, AnAnsweringHostWakesOneWaitingCallerSilentOnesNoneAndTheEndAll)
 {
     constexpr int kCallers = 8;
-    Host(3).hasNetbios = true;
-    Host(3).unitId = kUnitId;
+    NetbiosHost(3, kUnitId);
     Start("198.18.0.1", "198.18.0.40");
     SweepResult result;
     ASSERT_EQ(m_sweep->Await(result), ProbeSweep::Turn::Pump); // the pump is this thread's

@@ -17,6 +17,7 @@
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 namespace tessvale {
 namespace {
@@ -43,7 +44,8 @@ protected:
         m_store.Load(m_folder.File("Tessvale.xml"));
         SetThreads("64");
         m_vendors.Add("00:1B:21", "Intel Corporate");
-        m_service = std::make_unique<CServiceAutoScan>(m_pool, m_store, m_probe, m_vendors, &m_inventory);
+        m_service =
+            std::make_unique<CServiceAutoScan>(m_pool, ScanSettingsFrom(m_store), m_probe, m_vendors, &m_inventory);
         m_service->SetSkippedAddresses([] { return std::vector<std::uint32_t>{}; });
     }
     ~ScanEngine() override
@@ -395,7 +397,7 @@ TEST(ScanEngineInventory, WithoutInventoryTheFieldsStayEmpty)
     FakeVendorLookup vendors;
     RecordingScanWindow window;
     probe.AddArpHost(Address(1), "00:1B:21:00:00:01");
-    CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+    CServiceAutoScan service(pool, ScanSettingsFrom(store), probe, vendors, nullptr);
     service.StartScan(Address(1), Address(1), &window, false);
     ASSERT_TRUE(window.WaitFor(WM_SCAN_FINISHED, 1));
     service.StopAndDrain({});

@@ -6,12 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "fakes/test_gate.h"
 #include "scan/host_probe.h"
 
 namespace tessvale::fakes {
@@ -35,32 +34,17 @@ public:
     void SetDelay(std::chrono::milliseconds delay) { m_delay = delay; }
 
     // Closes the gate: every NodeStatus call from now on waits until Open.
-    void Close()
-    {
-        std::lock_guard lock(m_gateMutex);
-        m_gateClosed = true;
-    }
+    void Close() { m_gate.Close(); }
     // Opens the gate for good and lets the held probes go.
-    void Open()
-    {
-        {
-            std::lock_guard lock(m_gateMutex);
-            m_gateClosed = false;
-        }
-        m_gateChanged.notify_all();
-    }
+    void Open() { m_gate.Open(); }
     // Waits until at least `count` probes are held at the closed gate; false after 10 s.
-    bool WaitHeld(int count)
-    {
-        std::unique_lock lock(m_gateMutex);
-        return m_gateChanged.wait_for(lock, std::chrono::seconds(10), [&] { return m_held >= count; });
-    }
+    bool WaitHeld(int count) { return m_gate.WaitWaiting(count); }
 
     bool NodeStatus(const std::string& address, std::string& mac, std::string& hostName) override
     {
         Busy busy(*this);
         ++m_nodeStatusCalls;
-        PassGate();
+        m_gate.Pass();
         const auto host = m_hosts.find(address);
         if (host == m_hosts.end() || !host->second.netbios) {
             return false;
@@ -89,18 +73,6 @@ public:
     int MaxConcurrent() const { return m_maxConcurrent.load(); }
 
 private:
-    void PassGate()
-    {
-        std::unique_lock lock(m_gateMutex);
-        if (!m_gateClosed) {
-            return;
-        }
-        ++m_held;
-        m_gateChanged.notify_all();
-        m_gateChanged.wait(lock, [&] { return !m_gateClosed; });
-        --m_held;
-    }
-
     // Marks one probe in progress and waits the scripted delay.
     class Busy
     {
@@ -129,10 +101,7 @@ private:
     std::atomic<int> m_arpCalls{0};
     std::atomic<int> m_concurrent{0};
     std::atomic<int> m_maxConcurrent{0};
-    std::mutex m_gateMutex;
-    std::condition_variable m_gateChanged;
-    bool m_gateClosed = false;
-    int m_held = 0;
+    TestGate m_gate{true};
 };
 
 // Vendor by the MAC's first three pairs, from a fixed table.

@@ -18,6 +18,7 @@
 #include "scan/job_pool.h"
 #include "scan/service_auto_scan.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 using namespace tessvale;
 
@@ -59,7 +60,7 @@ private slots:
         }
         fakes::FakeVendorLookup vendors;
         JobPool pool;
-        CServiceAutoScan service(pool, store, probe, vendors, nullptr);
+        CServiceAutoScan service(pool, ScanSettingsFrom(store), probe, vendors, nullptr);
         FakeWindowEnvironment env;
         RecordingPrompts prompts;
         CTessvaleDlg window(service, env, prompts);

@@ -10,8 +10,8 @@
 #include "dialogs/setting_dlg.h"
 #include "fakes/temp_folder.h"
 #include "fakes/widget_lookup.h"
-#include "scan/service_auto_scan.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 using namespace tessvale;
 

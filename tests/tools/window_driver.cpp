@@ -60,10 +60,10 @@
 #include "scan/job_pool.h"
 #include "scan/linux/inventory_jobs.h"
 #include "scan/service_auto_scan.h"
-#include "scan/system_probe.h"
 #include "scan/vendor_table.h"
 #include "store/config_record.h"
 #include "store/config_store.h"
+#include "store/scan_settings.h"
 
 using namespace tessvale;
 

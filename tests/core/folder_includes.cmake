@@ -1,0 +1,23 @@
+# Fails when a source file below FOLDER includes a header of one of the folders named in
+# BANNED (the include text's first part, as in "store/config_store.h").
+#   cmake -DFOLDER=dir -DBANNED="store|app" -P folder_includes.cmake
+string(REPLACE "|" ";" BANNED "${BANNED}")
+file(GLOB_RECURSE sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
+if(NOT sources)
+    message(FATAL_ERROR "no source file below ${FOLDER}")
+endif()
+set(failures 0)
+foreach(source ${sources})
+    file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(line ${lines})
+        foreach(folder ${BANNED})
+            if(line MATCHES "[\"<]${folder}/")
+                message("${source}: ${line}")
+                math(EXPR failures "${failures} + 1")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} banned includes below ${FOLDER}")
+endif()
