@@ -2,6 +2,8 @@
 // schemes it is given, while it lives.
 #pragma once
 
+#include <utility>
+
 #include <QDesktopServices>
 #include <QList>
 #include <QObject>
@@ -15,7 +17,7 @@ class UrlRecorder : public QObject
     Q_OBJECT
 
 public:
-    explicit UrlRecorder(const QStringList& schemes) : m_schemes(schemes)
+    explicit UrlRecorder(QStringList schemes) : m_schemes(std::move(schemes))
     {
         for (const QString& scheme : m_schemes) {
             QDesktopServices::setUrlHandler(scheme, this, "Open");
