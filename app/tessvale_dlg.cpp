@@ -66,6 +66,20 @@ const QColor kHintColour(0x6D, 0x6D, 0x6D);
 // The keys of the remembered layout: names in a file, never shown.
 constexpr const char* kLayoutGeometryKey = "Window/Geometry";
 
+// A button of the range row that runs one of the window's commands, added to the row.
+// Enter runs the lookup while the lookup box has the focus, and starts the scan while an
+// address entry has it (eventFilter); elsewhere it is the focused widget's. So no button
+// is an automatic default, which the dialog would make its main default.
+QPushButton* AddCommandButton(CTessvaleDlg* window, QWidget* body, QHBoxLayout* row, const char* name, int command)
+{
+    auto* button = new QPushButton(body);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, window, [window, command] { window->OnCommand(command); });
+    row->addWidget(button);
+    return button;
+}
+
 } // namespace
 
 CTessvaleDlg::CTessvaleDlg(ScanService& scanService, WindowEnvironment& environment, WindowPrompts& prompts,
@@ -168,23 +182,17 @@ QHBoxLayout* CTessvaleDlg::BuildRangeRow(QWidget* body)
     m_lastAddress = new AddressEdit(body);
     m_lastAddress->setObjectName(QStringLiteral("lastAddressEdit"));
     row->addWidget(m_lastAddress);
-    // A subnet typed or pasted into an entry fills both.
+    // A subnet typed or pasted into an entry fills both; Enter in one starts the scan.
     for (AddressEdit* entry : {m_firstAddress, m_lastAddress}) {
         connect(entry, &AddressEdit::RangeEntered, this, [this](std::uint32_t first, std::uint32_t last) {
             m_firstAddress->SetAddress(first);
             m_lastAddress->SetAddress(last);
         });
-    }
-    m_startButton = new QPushButton(body);
-    m_startButton->setObjectName(QStringLiteral("startButton"));
-    m_startButton->setAutoDefault(false);
-    connect(m_startButton, &QPushButton::clicked, this, [this] { OnCommand(kIdStart); });
-    row->addWidget(m_startButton);
-    for (AddressEdit* entry : {m_firstAddress, m_lastAddress}) {
         for (QLineEdit* field : entry->findChildren<QLineEdit*>()) {
             field->installEventFilter(this);
         }
     }
+    m_startButton = AddCommandButton(this, body, row, "startButton", kIdStart);
     row->addStretch(1);
     AddLookupBox(body, row);
     return row;
@@ -197,14 +205,7 @@ void CTessvaleDlg::AddLookupBox(QWidget* body, QHBoxLayout* row)
     m_lookupEdit->setMinimumWidth(110);
     m_lookupEdit->installEventFilter(this);
     row->addWidget(m_lookupEdit);
-    m_lookupButton = new QPushButton(body);
-    m_lookupButton->setObjectName(QStringLiteral("lookupButton"));
-    // Enter runs the lookup while the lookup box has the focus, and starts the scan
-    // while an address entry has it (eventFilter); elsewhere it is the focused widget's.
-    // Neither is an automatic default, which the dialog would make its main default.
-    m_lookupButton->setAutoDefault(false);
-    connect(m_lookupButton, &QPushButton::clicked, this, [this] { OnCommand(kIdLookupButton); });
-    row->addWidget(m_lookupButton);
+    m_lookupButton = AddCommandButton(this, body, row, "lookupButton", kIdLookupButton);
 
     // The lookup box shows the grey hint until it first gets the focus.
     m_strLookup = QString::fromLatin1(kLookupHint);

@@ -67,6 +67,20 @@ QString ChangeSummaryText(const std::vector<HostChange>& changes)
     return parts.join(QStringLiteral(", "));
 }
 
+// Applies a change of the list inside the model's notice of it: an inserted row where
+// the list placed it, else the row that changed.
+template <class Apply> void ApplyPlaced(ResultListModel& model, const ResultList::Change& at, const Apply& apply)
+{
+    if (at.inserted) {
+        model.BeginInsert(at.row);
+        apply();
+        model.EndInsert();
+    } else {
+        apply();
+        model.RowChanged(at.row);
+    }
+}
+
 } // namespace
 
 template <class Handler> void CTessvaleDlg::Deliver(Handler&& handler)
@@ -204,14 +218,7 @@ void CTessvaleDlg::HandleHostFound(const HostRecord& record)
     // Find where the row goes before touching the model, so that the view learns of the
     // insertion in the right order.
     const ResultList::Change change = m_results.Placement(record);
-    if (change.inserted) {
-        m_model->BeginInsert(change.row);
-        m_results.HostFound(record);
-        m_model->EndInsert();
-    } else {
-        m_results.HostFound(record);
-        m_model->RowChanged(change.row);
-    }
+    ApplyPlaced(*m_model, change, [&] { m_results.HostFound(record); });
     // An updated row whose sorted text changed moves to its place.
     int row = change.row;
     if (const int to = m_results.SortedIndexOf(row); to != row) {
@@ -274,14 +281,7 @@ void CTessvaleDlg::FinishComparison()
     for (const HostChange& gone : m_changes.Finished()) {
         const HostSnapshot host{gone.ip, gone.mac.empty() ? gone.oldMac : gone.mac, gone.name, {}};
         const ResultList::Change at = m_results.Placement(host);
-        if (at.inserted) {
-            m_model->BeginInsert(at.row);
-            m_results.MarkGone(host);
-            m_model->EndInsert();
-        } else {
-            m_results.MarkGone(host);
-            m_model->RowChanged(at.row);
-        }
+        ApplyPlaced(*m_model, at, [&] { m_results.MarkGone(host); });
         ApplyFilterTo(at.row);
     }
     if (comparing) {

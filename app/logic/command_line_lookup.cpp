@@ -1,5 +1,7 @@
 #include "app/logic/command_line_lookup.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 
@@ -30,36 +32,6 @@ std::string Quoted(std::string_view text)
     return "'" + shown + "'";
 }
 
-const char* SwitchName(LookupSwitch which)
-{
-    switch (which) {
-    case LookupSwitch::Wake:
-        return "-w";
-    case LookupSwitch::IpToMac:
-        return "-m";
-    case LookupSwitch::MacToIp:
-        return "-i";
-    case LookupSwitch::None:
-        break;
-    }
-    return "";
-}
-
-const char* SwitchUsage(LookupSwitch which)
-{
-    switch (which) {
-    case LookupSwitch::Wake:
-        return "tessvale -w MAC";
-    case LookupSwitch::IpToMac:
-        return "tessvale -m FIRST [LAST]   (or -m CIDR)";
-    case LookupSwitch::MacToIp:
-        return "tessvale -i MAC FIRST [LAST]   (or -i MAC CIDR)";
-    case LookupSwitch::None:
-        break;
-    }
-    return "";
-}
-
 bool ReadMac(const std::vector<std::string>& tokens, std::size_t at, std::string& mac, std::string& error)
 {
     if (at >= tokens.size()) {
@@ -74,6 +46,15 @@ bool ReadMac(const std::vector<std::string>& tokens, std::size_t at, std::string
     }
     mac = *normalised;
     return true;
+}
+
+// Says a message on the error stream, when there is one. A message that cannot be
+// written has nowhere else to go; the exit status still tells what happened.
+void Say(std::FILE* err, const std::string& message)
+{
+    if (err != nullptr) {
+        static_cast<void>(std::fputs(message.c_str(), err));
+    }
 }
 
 // The permission bits a file made by fopen would get: 0666 less the umask.
@@ -103,17 +84,15 @@ int WriteLookupFile(const LookupContext& context, const char* name, const std::s
         const std::string path = *folder + "/" + name;
         const FileError error = ReplaceFileContent(path, content, options);
         if (!error) {
-            if (context.tellWhere && context.err != nullptr) {
-                std::fprintf(context.err, "tessvale: written to %s\n", BlankControlCharacters(path).c_str());
+            if (context.tellWhere) {
+                Say(context.err, "tessvale: written to " + BlankControlCharacters(path) + "\n");
             }
             return 0;
         }
         failures += (failures.empty() ? "" : "; ") + BlankControlCharacters(DescribeFileError(error));
     }
-    if (context.err != nullptr) {
-        std::fprintf(context.err, "tessvale: cannot write %s: %s\n", name,
-                     failures.empty() ? "no folder to write to" : failures.c_str());
-    }
+    Say(context.err, std::string("tessvale: cannot write ") + name + ": " +
+                         (failures.empty() ? "no folder to write to" : failures) + "\n");
     return kWriteErrorExitCode;
 }
 
@@ -141,11 +120,10 @@ int RunWake(const LookupRequest& request, const LookupContext& context)
 {
     WakeSendReport report;
     if (!context.wake || context.wake(request.mac, report) == 0 || report.sent == 0) {
-        if (context.err != nullptr) {
-            std::fprintf(context.err, "tessvale -w: no magic packet could be sent to %s: %s\n", request.mac.c_str(),
-                         report.error != 0 ? std::generic_category().message(report.error).c_str()
-                                           : "the MAC was not accepted");
-        }
+        Say(context.err,
+            "tessvale -w: no magic packet could be sent to " + request.mac + ": " +
+                (report.error != 0 ? std::generic_category().message(report.error) : "the MAC was not accepted") +
+                "\n");
         return kLookupFoundNothing;
     }
     const WakeDestination destination;
@@ -215,6 +193,27 @@ int RunMacToIp(const LookupRequest& request, const LookupContext& context)
     return content.empty() ? kLookupFoundNothing : 0;
 }
 
+// A lookup switch: how it is written, its usage line, and what it runs.
+struct SwitchForm
+{
+    LookupSwitch which;
+    const char* name;
+    const char* usage;
+    int (*run)(const LookupRequest&, const LookupContext&);
+};
+
+constexpr std::array kSwitches = {
+    SwitchForm{LookupSwitch::Wake, "-w", "tessvale -w MAC", RunWake},
+    SwitchForm{LookupSwitch::IpToMac, "-m", "tessvale -m FIRST [LAST]   (or -m CIDR)", RunIpToMac},
+    SwitchForm{LookupSwitch::MacToIp, "-i", "tessvale -i MAC FIRST [LAST]   (or -i MAC CIDR)", RunMacToIp},
+};
+
+const SwitchForm* FormOf(LookupSwitch which)
+{
+    const auto* found = std::ranges::find(kSwitches, which, &SwitchForm::which);
+    return found == kSwitches.end() ? nullptr : found;
+}
+
 } // namespace
 
 LookupContext LookupContextFor(HostProbe& probe, const std::string& programFolder, bool installed,
@@ -232,16 +231,9 @@ LookupSwitch MatchLookupSwitch(std::string_view commandLine)
         return LookupSwitch::None;
     }
     const std::string_view head = commandLine.substr(0, kSwitchLength);
-    if (EqualsNoCase(head, "-w")) {
-        return LookupSwitch::Wake;
-    }
-    if (EqualsNoCase(head, "-m")) {
-        return LookupSwitch::IpToMac;
-    }
-    if (EqualsNoCase(head, "-i")) {
-        return LookupSwitch::MacToIp;
-    }
-    return LookupSwitch::None;
+    const auto* found =
+        std::ranges::find_if(kSwitches, [head](const SwitchForm& form) { return EqualsNoCase(head, form.name); });
+    return found == kSwitches.end() ? LookupSwitch::None : found->which;
 }
 
 std::optional<std::string> NormaliseMacArgument(std::string_view text)
@@ -264,19 +256,16 @@ std::optional<std::string> NormaliseMacArgument(std::string_view text)
 
 std::vector<std::string> SplitTokens(std::string_view text)
 {
-    std::vector<std::string> tokens;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t start = text.find_first_not_of(' ', at);
-        if (start == std::string_view::npos) {
-            break;
+    std::vector<std::string> tokens(1);
+    for (const char c : text) {
+        if (c != ' ') {
+            tokens.back() += c;
+        } else if (!tokens.back().empty()) {
+            tokens.emplace_back();
         }
-        std::size_t end = text.find(' ', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        tokens.emplace_back(text.substr(start, end - start));
-        at = end;
+    }
+    if (tokens.back().empty()) {
+        tokens.pop_back();
     }
     return tokens;
 }
@@ -320,31 +309,19 @@ bool ParseLookupArguments(LookupSwitch which, std::string_view argument, LookupR
 
 int RunCommandLineLookup(std::string_view commandLine, const LookupContext& context)
 {
-    const LookupSwitch which = MatchLookupSwitch(commandLine);
-    if (which == LookupSwitch::None) {
+    const SwitchForm* form = FormOf(MatchLookupSwitch(commandLine));
+    if (form == nullptr) {
         return -1;
     }
     const std::string_view argument = commandLine.size() > kSwitchLength ? commandLine.substr(kSwitchLength) : "";
     LookupRequest request;
     std::string error;
-    if (!ParseLookupArguments(which, argument, request, error)) {
-        if (context.err != nullptr) {
-            std::fprintf(context.err, "tessvale %s: %s\nusage: %s\nTry 'tessvale --help' for more information.\n",
-                         SwitchName(which), error.c_str(), SwitchUsage(which));
-        }
+    if (!ParseLookupArguments(form->which, argument, request, error)) {
+        Say(context.err, std::string("tessvale ") + form->name + ": " + error + "\nusage: " + form->usage +
+                             "\nTry 'tessvale --help' for more information.\n");
         return kUsageExitCode;
     }
-    switch (which) {
-    case LookupSwitch::Wake:
-        return RunWake(request, context);
-    case LookupSwitch::IpToMac:
-        return RunIpToMac(request, context);
-    case LookupSwitch::MacToIp:
-        return RunMacToIp(request, context);
-    case LookupSwitch::None:
-        break;
-    }
-    return -1;
+    return form->run(request, context);
 }
 
 } // namespace tessvale

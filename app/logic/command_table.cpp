@@ -84,6 +84,18 @@ constexpr std::array kTrayMenu = {
     PlacedCommand{kIdTrayExit, "exitTrayAction"},
 };
 
+struct Placed
+{
+    CommandPlace place;
+    std::span<const PlacedCommand> commands;
+};
+
+constexpr std::array kPlaces = {
+    Placed{CommandPlace::FileMenu, kFileMenu},       Placed{CommandPlace::ActionsMenu, kActionsMenu},
+    Placed{CommandPlace::OptionsMenu, kOptionsMenu}, Placed{CommandPlace::HelpMenu, kHelpMenu},
+    Placed{CommandPlace::ToolBar, kToolBar},         Placed{CommandPlace::TrayMenu, kTrayMenu},
+};
+
 struct Enabling
 {
     int id;
@@ -116,21 +128,8 @@ constexpr std::array kEnabling = {
 
 std::span<const PlacedCommand> CommandsOf(CommandPlace place)
 {
-    switch (place) {
-    case CommandPlace::FileMenu:
-        return kFileMenu;
-    case CommandPlace::ActionsMenu:
-        return kActionsMenu;
-    case CommandPlace::OptionsMenu:
-        return kOptionsMenu;
-    case CommandPlace::HelpMenu:
-        return kHelpMenu;
-    case CommandPlace::ToolBar:
-        return kToolBar;
-    case CommandPlace::TrayMenu:
-        return kTrayMenu;
-    }
-    return {};
+    const auto* found = std::ranges::find(kPlaces, place, &Placed::place);
+    return found == kPlaces.end() ? std::span<const PlacedCommand>() : found->commands;
 }
 
 EnabledWhen EnablingOf(int commandId)

@@ -96,12 +96,10 @@ protected:
     // What the lookup said on its error stream and its output since the last call.
     static std::string Take(std::FILE* file)
     {
-        std::rewind(file);
         std::string text;
-        char buffer[512];
-        std::size_t length = 0;
-        while ((length = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            text.append(buffer, length);
+        std::rewind(file);
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+            text.push_back(static_cast<char>(c));
         }
         std::rewind(file);
         if (ftruncate(fileno(file), 0) != 0) {

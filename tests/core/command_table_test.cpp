@@ -1,5 +1,6 @@
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -126,6 +127,23 @@ TEST(CommandTable, EntriesAreNamedOnceAndEveryMenuEntryHasALabel)
                 EXPECT_FALSE(MenuLabel(command.id).empty()) << command.objectName;
             }
         }
+    }
+}
+
+TEST(CommandTable, EachPlaceHasItsOwnEntries)
+{
+    const std::vector<std::pair<CommandPlace, std::string>> firsts = {
+        {CommandPlace::FileMenu, "startMenuAction"},
+        {CommandPlace::ActionsMenu, "rescanMenuAction"},
+        {CommandPlace::OptionsMenu, "settingsMenuAction"},
+        {CommandPlace::HelpMenu, "homeMenuAction"},
+        {CommandPlace::ToolBar, "startAction"},
+        {CommandPlace::TrayMenu, "showTrayAction"},
+    };
+    for (const auto& [place, first] : firsts) {
+        const auto commands = CommandsOf(place);
+        ASSERT_FALSE(commands.empty()) << first;
+        EXPECT_EQ(commands.front().objectName, first);
     }
 }
 

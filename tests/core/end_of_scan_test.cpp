@@ -28,40 +28,23 @@ TEST(EndOfScan, AsksWhatTheSettingsAllowAndRunsWhatWasChosen)
         std::vector<std::string> events;
         std::map<std::string, std::string> settingsAfter;
     };
-    const std::map<std::string, std::string> on = {{kAskSaveAfterScan, "1"}, {kAskChartAfterScan, "1"}};
+    // The two settings that allow the questions, "1" or "0".
+    const auto asks = [](const char* save, const char* chart) {
+        return std::map<std::string, std::string>{{kAskSaveAfterScan, save}, {kAskChartAfterScan, chart}};
+    };
+    const auto on = asks("1", "1");
+    const Answer yes{true};
+    const Answer quietYes{true, true}; // and don't ask again
+    const Answer quietNo{false, true};
     const std::vector<Case> cases = {
-        {"both yes", on, {true}, {true}, false, {"ask save", "save", "ask chart", "chart"}, on},
+        {"both yes", on, yes, yes, false, {"ask save", "save", "ask chart", "chart"}, on},
         {"both no", on, {}, {}, false, {"ask save", "ask chart"}, on},
-        {"a missing setting asks", {}, {true}, {}, false, {"ask save", "save", "ask chart"}, {}},
-        {"save turned off",
-         {{kAskSaveAfterScan, "0"}, {kAskChartAfterScan, "1"}},
-         {true},
-         {true},
-         false,
-         {"ask chart", "chart"},
-         {{kAskSaveAfterScan, "0"}, {kAskChartAfterScan, "1"}}},
-        {"chart turned off",
-         {{kAskSaveAfterScan, "1"}, {kAskChartAfterScan, "0"}},
-         {true},
-         {true},
-         false,
-         {"ask save", "save"},
-         {{kAskSaveAfterScan, "1"}, {kAskChartAfterScan, "0"}}},
-        {"don't ask again after no",
-         on,
-         {false, true},
-         {true, true},
-         false,
-         {"ask save", "ask chart", "chart"},
-         {{kAskSaveAfterScan, "0"}, {kAskChartAfterScan, "0"}}},
-        {"don't ask again after yes saves",
-         on,
-         {true, true},
-         {},
-         false,
-         {"ask save", "save", "ask chart"},
-         {{kAskSaveAfterScan, "0"}, {kAskChartAfterScan, "1"}}},
-        {"closing while saving asks no more", on, {true}, {true}, true, {"ask save", "save"}, on},
+        {"a missing setting asks", {}, yes, {}, false, {"ask save", "save", "ask chart"}, {}},
+        {"save turned off", asks("0", "1"), yes, yes, false, {"ask chart", "chart"}, asks("0", "1")},
+        {"chart turned off", asks("1", "0"), yes, yes, false, {"ask save", "save"}, asks("1", "0")},
+        {"don't ask again after no", on, quietNo, quietYes, false, {"ask save", "ask chart", "chart"}, asks("0", "0")},
+        {"don't ask again after yes saves", on, quietYes, {}, false, {"ask save", "save", "ask chart"}, asks("0", "1")},
+        {"closing while saving asks no more", on, yes, yes, true, {"ask save", "save"}, on},
     };
     for (const Case& c : cases) {
         std::map<std::string, std::string> settings = c.settings;

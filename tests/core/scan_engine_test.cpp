@@ -12,6 +12,7 @@
 #include "fakes/fake_host_probe.h"
 #include "fakes/fake_name_transport.h"
 #include "fakes/fake_sweep_transport.h"
+#include "fakes/fields_of.h"
 #include "fakes/recording_scan_window.h"
 #include "fakes/temp_folder.h"
 #include "scan/job_pool.h"
@@ -78,6 +79,51 @@ protected:
         ASSERT_EQ(m_pool.BusySlots(m_service.get()), 0);
     }
 
+    // A scan of `total` addresses ran to its end in `window`: started, each address
+    // taken once and then reported once (found or silent), finished once, and counted
+    // done. Gives the addresses found.
+    std::set<std::string> CheckWholeScan(const RecordingScanWindow& window, int total)
+    {
+        const auto events = window.Events();
+        if (events.empty()) {
+            ADD_FAILURE() << "no messages";
+            return {};
+        }
+        EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
+        EXPECT_EQ(events.front().total, total);
+        EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
+        EXPECT_EQ(window.Count(WM_SCAN_STEP), total);
+        EXPECT_EQ(window.Count(WM_SCAN_FINISHED), 1);
+        EXPECT_EQ(m_service->Done(), static_cast<std::size_t>(total));
+        std::set<std::string> taken, reported, found;
+        for (const auto& event : events) {
+            if (event.message == WM_SCAN_ADDRESS) {
+                EXPECT_TRUE(taken.insert(event.address).second) << "taken twice: " << event.address;
+            } else if (event.message == WM_SCAN_HOST_FOUND || event.message == WM_SCAN_HOST_SILENT) {
+                EXPECT_EQ(taken.count(event.address), 1u) << "reported before it was taken: " << event.address;
+                EXPECT_TRUE(reported.insert(event.address).second) << "reported twice: " << event.address;
+                if (event.message == WM_SCAN_HOST_FOUND) {
+                    found.insert(event.address);
+                }
+            }
+        }
+        EXPECT_EQ(taken.size(), static_cast<std::size_t>(total));
+        EXPECT_EQ(reported.size(), static_cast<std::size_t>(total));
+        return found;
+    }
+
+    // The hosts the window was told of, by address.
+    std::map<std::string, HostRecord> Found() const
+    {
+        std::map<std::string, HostRecord> found;
+        for (const auto& event : m_window.Events()) {
+            if (event.message == WM_SCAN_HOST_FOUND) {
+                found[event.address] = event.record;
+            }
+        }
+        return found;
+    }
+
     test::TempFolder m_folder;
     JobPool m_pool;
     ConfigStore m_store;
@@ -90,12 +136,7 @@ protected:
 
 std::vector<int> Messages(const std::vector<ScanEvent>& events)
 {
-    std::vector<int> messages;
-    messages.reserve(events.size());
-    for (const auto& event : events) {
-        messages.push_back(event.message);
-    }
-    return messages;
+    return test::FieldsOf(events, &ScanEvent::message);
 }
 
 TEST_F(ScanEngine, OneAnsweringAddressGivesTheMessagesInOrder)
@@ -136,12 +177,7 @@ TEST_F(ScanEngine, ArpAnswersWhenNetbiosDoesNotAndNamesStayDashes)
     m_probe.AddNetbiosHost(Address(4), "00:11:22:33:44:55", ""); // an answer listing no names
     ASSERT_TRUE(ScanToEnd(Address(3), Address(4)));
     WaitIdle();
-    std::map<std::string, HostRecord> found;
-    for (const auto& event : m_window.Events()) {
-        if (event.message == WM_SCAN_HOST_FOUND) {
-            found[event.address] = event.record;
-        }
-    }
+    std::map<std::string, HostRecord> found = Found();
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[Address(3)].mac, "00:1B:21:00:00:03");
     EXPECT_EQ(found[Address(3)].hostName, "-");
@@ -165,31 +201,8 @@ TEST_F(ScanEngine, FullSubnetReportsEveryAddressOnceAndFinishesOnce)
     m_probe.SetDelay(1ms);
     ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
     WaitIdle();
-    const auto events = m_window.Events();
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
-    EXPECT_EQ(events.front().total, 254);
-    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
-    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
-    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
-
-    std::multiset<std::string> taken, found, silent;
-    for (const auto& event : events) {
-        if (event.message == WM_SCAN_ADDRESS) {
-            taken.insert(event.address);
-        } else if (event.message == WM_SCAN_HOST_FOUND) {
-            found.insert(event.address);
-        } else if (event.message == WM_SCAN_HOST_SILENT) {
-            silent.insert(event.address);
-        }
-    }
-    EXPECT_EQ(taken.size(), 254u);
-    EXPECT_EQ(std::set<std::string>(taken.begin(), taken.end()).size(), 254u);
-    EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), answering);
-    EXPECT_EQ(found.size(), answering.size());
-    EXPECT_EQ(found.size() + silent.size(), 254u);
+    EXPECT_EQ(CheckWholeScan(m_window, 254), answering);
     EXPECT_EQ(m_service->Total(), 254u);
-    EXPECT_EQ(m_service->Done(), 254u);
     // Workers are no longer started once the scan is over, which a slow machine can see.
     EXPECT_LE(m_service->Workers(), 65);
     EXPECT_LE(m_probe.MaxConcurrent(), m_service->Workers());
@@ -295,12 +308,7 @@ TEST_F(ScanEngine, StopMidScanThenNewScan)
     m_window.Clear();
     ASSERT_TRUE(ScanToEnd("198.18.1.1", "198.18.1.5"));
     WaitIdle();
-    const auto events = m_window.Events();
-    EXPECT_EQ(events.front().total, 5);
-    EXPECT_EQ(m_window.Count(WM_SCAN_ADDRESS), 5);
-    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 5);
-    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
-    EXPECT_EQ(m_service->Done(), 5u);
+    EXPECT_TRUE(CheckWholeScan(m_window, 5).empty());
 }
 
 TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
@@ -324,26 +332,12 @@ TEST_F(ScanEngine, NewScanWhileTheOldOneRunsCountsOnlyItsOwnAddresses)
     EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 0);
     EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 0);
     EXPECT_EQ(m_window.Count(WM_SCAN_HOST_FOUND), 0);
-    const auto events = second.Events();
-    EXPECT_EQ(events.front().message, WM_SCAN_STARTED);
-    EXPECT_EQ(events.front().total, 10);
-    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
-    std::set<std::string> taken;
-    for (const auto& event : events) {
-        if (event.message == WM_SCAN_ADDRESS || event.message == WM_SCAN_HOST_FOUND ||
-            event.message == WM_SCAN_HOST_SILENT) {
+    EXPECT_EQ(CheckWholeScan(second, 10), std::set<std::string>{"198.18.2.2"});
+    for (const auto& event : second.Events()) {
+        if (event.message == WM_SCAN_ADDRESS || event.message == WM_SCAN_HOST_SILENT) {
             EXPECT_TRUE(event.address.starts_with("198.18.2.")) << event.address;
         }
-        if (event.message == WM_SCAN_ADDRESS) {
-            taken.insert(event.address);
-        }
     }
-    EXPECT_EQ(taken.size(), 10u);
-    EXPECT_EQ(second.Count(WM_SCAN_ADDRESS), 10);
-    EXPECT_EQ(second.Count(WM_SCAN_STEP), 10);
-    EXPECT_EQ(second.Count(WM_SCAN_FINISHED), 1);
-    EXPECT_EQ(second.Count(WM_SCAN_HOST_FOUND), 1);
-    EXPECT_EQ(m_service->Done(), 10u);
 }
 
 TEST_F(ScanEngine, MacLookupPostsStopBeforeItsSingleReport)
@@ -516,13 +510,13 @@ TEST_F(ScanEngineSweep, TheNamesBySourceReachTheWindowAndTheSettingsSwitchThemOf
     AddNetbiosHost(7, kIntelMac, "PC07");
     net.responders[{0xC6120007U, kMdnsPort}] = fakes::MdnsHost("pc07.local");
     const auto found = [this](const std::string& address) {
-        for (const auto& event : m_window.Events()) {
-            if (event.message == WM_SCAN_HOST_FOUND && event.address == address) {
-                return event.record;
-            }
+        const auto hosts = Found();
+        const auto host = hosts.find(address);
+        if (host == hosts.end()) {
+            ADD_FAILURE() << address << " not found";
+            return HostRecord{};
         }
-        ADD_FAILURE() << address << " not found";
-        return HostRecord{};
+        return host->second;
     };
 
     ASSERT_TRUE(ScanToEnd(Address(1), Address(10)));
@@ -553,23 +547,7 @@ TEST_F(ScanEngineSweep, ManyWorkersReportEveryAddressOnceAndFinishOnce)
     }
     ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
     WaitIdle();
-    const auto events = m_window.Events();
-    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
-    EXPECT_EQ(events.back().message, WM_SCAN_FINISHED);
-    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
-    std::set<std::string> taken, found, silent;
-    for (const auto& event : events) {
-        if (event.message == WM_SCAN_ADDRESS) {
-            EXPECT_TRUE(taken.insert(event.address).second) << event.address;
-        } else if (event.message == WM_SCAN_HOST_FOUND || event.message == WM_SCAN_HOST_SILENT) {
-            // Its address was taken before its report.
-            EXPECT_EQ(taken.count(event.address), 1u) << event.address;
-            (event.message == WM_SCAN_HOST_FOUND ? found : silent).insert(event.address);
-        }
-    }
-    EXPECT_EQ(taken.size(), 254u);
-    EXPECT_EQ(found, answering);
-    EXPECT_EQ(found.size() + silent.size(), 254u);
+    EXPECT_EQ(CheckWholeScan(m_window, 254), answering);
 }
 
 TEST_F(ScanEngineSweep, SecondArpAnswerReachesTheRecordAndDoesNotStayForTheNextHost)
@@ -581,12 +559,7 @@ TEST_F(ScanEngineSweep, SecondArpAnswerReachesTheRecordAndDoesNotStayForTheNextH
     AddNetbiosHost(4, kIntelMac, "PC04");
     ASSERT_TRUE(ScanToEnd(Address(1), Address(5)));
     WaitIdle();
-    std::map<std::string, HostRecord> found;
-    for (const auto& event : m_window.Events()) {
-        if (event.message == WM_SCAN_HOST_FOUND) {
-            found[event.address] = event.record;
-        }
-    }
+    std::map<std::string, HostRecord> found = Found();
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[Address(2)].mac, "02:00:00:00:00:03");
     EXPECT_EQ(found[Address(2)].otherMacs, std::vector<std::string>{"00:1B:21:00:00:07"});
@@ -601,10 +574,7 @@ TEST_F(ScanEngineSweep, WorkersStartOnlyForAnsweringHostsAndSilentOnesAreCounted
     ASSERT_TRUE(ScanToEnd(Address(1), Address(254)));
     WaitIdle();
     EXPECT_EQ(m_service->Workers(), 1);
-    EXPECT_EQ(m_window.Count(WM_SCAN_STEP), 254);
-    EXPECT_EQ(m_window.Count(WM_SCAN_HOST_SILENT), 254);
-    EXPECT_EQ(m_window.Count(WM_SCAN_FINISHED), 1);
-    EXPECT_EQ(m_service->Done(), 254u);
+    EXPECT_TRUE(CheckWholeScan(m_window, 254).empty()); // every address silent
 
     // Two hosts: at most one more worker each.
     AddNetbiosHost(50, kIntelMac, "PC50");
@@ -675,12 +645,13 @@ TEST_F(ScanEngineSweep, MacLookupFindsTheHostThroughTheSweep)
 
 TEST(NormalMacText, AcceptsTheThreeWrittenForms)
 {
-    EXPECT_EQ(NormalMacText("00-11-22-aa-bb-cc"), "00:11:22:AA:BB:CC");
-    EXPECT_EQ(NormalMacText("001122aabbcc"), "00:11:22:AA:BB:CC");
-    EXPECT_EQ(NormalMacText(" 00:11:22:AA:BB:CC "), "00:11:22:AA:BB:CC");
-    EXPECT_EQ(NormalMacText("00:11-22:AA:BB:CC"), "");
-    EXPECT_EQ(NormalMacText("00112233445"), "");
-    EXPECT_EQ(NormalMacText("0011223344GG"), "");
+    for (const char* text : {"00-11-22-aa-bb-cc", "001122aabbcc", " 00:11:22:AA:BB:CC "}) {
+        EXPECT_EQ(NormalMacText(text), "00:11:22:AA:BB:CC") << text;
+    }
+    // Separators mixed, a digit short, a letter that is no hex digit: no MAC.
+    for (const char* text : {"00:11-22:AA:BB:CC", "00112233445", "0011223344GG"}) {
+        EXPECT_EQ(NormalMacText(text), "") << text;
+    }
 }
 
 } // namespace

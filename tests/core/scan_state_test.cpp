@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/logic/scan_state.h"
+#include "fakes/fields_of.h"
 
 namespace tessvale {
 namespace {
@@ -17,6 +18,17 @@ protected:
         state.SetAutoscanSpan("5");
         state.Initialise();
     }
+
+    // Ends the scan with this many rows in the list: whether Save is offered, the
+    // controls, and whether the window is still busy (an auto-scan goes on).
+    void ExpectEnd(int rows, bool offerSave, const ScanControls& controls)
+    {
+        const EndOfScan end = state.Finished(rows);
+        EXPECT_EQ(end.offerSave, offerSave) << rows << " rows";
+        EXPECT_EQ(end.controls, controls) << rows << " rows";
+        EXPECT_EQ(state.Busy(), controls == kRunning) << rows << " rows";
+    }
+
     ScanState state;
 };
 
@@ -36,28 +48,23 @@ TEST_F(ScanStateTest, RangeScanDisablesStartUntilFinishedThenOffersSave)
     EXPECT_TRUE(state.MenuStopEnabled());
     EXPECT_FALSE(state.MenuAutoScanEnabled());
 
-    const EndOfScan end = state.Finished(3);
-    EXPECT_TRUE(end.offerSave);
-    EXPECT_EQ(end.controls, kIdle);
-    EXPECT_FALSE(state.Busy());
+    ExpectEnd(3, true, kIdle);
 }
 
 TEST_F(ScanStateTest, EmptyListOrLookupOffersNoSave)
 {
     state.Start(true);
-    EXPECT_FALSE(state.Finished(0).offerSave);
+    ExpectEnd(0, false, kIdle);
 
     EXPECT_EQ(state.Lookup("10.0.0.5", false), LookupAction::ScanAddress); // the range is not needed
     EXPECT_EQ(state.Controls(), kRunning);
     EXPECT_TRUE(state.LookupScan());
-    const EndOfScan end = state.Finished(1);
-    EXPECT_FALSE(end.offerSave);
-    EXPECT_EQ(end.controls, kIdle);
+    ExpectEnd(1, false, kIdle);
     EXPECT_FALSE(state.LookupScan());
 
     state.Rescan();
     EXPECT_EQ(state.Controls(), kRunning);
-    EXPECT_FALSE(state.Finished(5).offerSave);
+    ExpectEnd(5, false, kIdle);
 }
 
 TEST_F(ScanStateTest, LookupTextDecidesTheAction)
@@ -79,10 +86,7 @@ TEST_F(ScanStateTest, LookupTextDecidesTheAction)
     ASSERT_TRUE(state.Start(true));
     EXPECT_TRUE(state.MacSearch());
     EXPECT_TRUE(state.RangeScan());
-    const EndOfScan end = state.Finished(1);
-    EXPECT_FALSE(end.offerSave);
-    EXPECT_EQ(end.controls, kIdle);
-    EXPECT_FALSE(state.Busy());
+    ExpectEnd(1, false, kIdle);
 }
 
 TEST_F(ScanStateTest, AutoScanKeepsOnlyStopUntilStopped)
@@ -92,15 +96,12 @@ TEST_F(ScanStateTest, AutoScanKeepsOnlyStopUntilStopped)
     EXPECT_EQ(state.AutoScanPeriodMs(), 300'000);
     ASSERT_TRUE(state.Start(true));
     for (int scan = 0; scan < 2; ++scan) {
-        const EndOfScan end = state.Finished(4);
-        EXPECT_FALSE(end.offerSave);
-        EXPECT_EQ(end.controls, kRunning);
-        EXPECT_TRUE(state.Busy());
+        ExpectEnd(4, false, kRunning);
         EXPECT_TRUE(state.Start(true)); // the timer's next Start
     }
     // A lookup finishing during auto-scan keeps the auto-scan controls.
     state.Rescan();
-    EXPECT_EQ(state.Finished(4).controls, kRunning);
+    ExpectEnd(4, false, kRunning);
 
     state.Stop();
     EXPECT_EQ(state.Controls(), kIdle);
@@ -134,12 +135,7 @@ HostSnapshot Snap(const std::string& ip, const std::string& mac, const std::stri
 
 std::vector<HostChangeKind> Kinds(const std::vector<HostChange>& changes)
 {
-    std::vector<HostChangeKind> kinds;
-    kinds.reserve(changes.size());
-    for (const HostChange& change : changes) {
-        kinds.push_back(change.kind);
-    }
-    return kinds;
+    return test::FieldsOf(changes, &HostChange::kind);
 }
 
 TEST(ChangeSessionTest, FirstScanOfARangeHasNoBaselineAndBecomesTheNextOnes)

@@ -8,10 +8,14 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTest>
 #include <QTreeView>
 
+#include "app/address_edit.h"
 #include "app/tessvale_dlg.h"
 #include "fakes/fake_scan_service.h"
 #include "fakes/fake_window_environment.h"
@@ -64,6 +68,28 @@ protected:
             List()->selectionModel()->select(Model()->index(row, 0),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
+    }
+
+    // The range's entries and their octet fields, 1 to 4.
+    AddressEdit* First() { return Find<AddressEdit>("firstAddressEdit"); }
+    AddressEdit* Last() { return Find<AddressEdit>("lastAddressEdit"); }
+    static QLineEdit* Octet(AddressEdit* entry, int n)
+    {
+        return entry->findChild<QLineEdit*>(QStringLiteral("octet%1LineEdit").arg(n));
+    }
+    // Types into whichever field has the focus, as a user's keys go.
+    static void TypeAtFocus(const QString& text)
+    {
+        for (const QChar ch : text) {
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        }
+    }
+    // Empties an entry and types into it from its first field.
+    static void TypeInto(AddressEdit* entry, const QString& text)
+    {
+        entry->Clear();
+        Octet(entry, 1)->setFocus();
+        TypeAtFocus(text);
     }
 
     // The end of a scan; the end-of-scan questions run queued.

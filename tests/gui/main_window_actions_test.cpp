@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +17,7 @@
 #include "dialogs/attribute_dlg.h"
 #include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
+#include "fakes/url_recorder.h"
 
 using namespace tessvale;
 
@@ -56,18 +56,6 @@ public:
 private:
     test::TempFolder m_folder;
     QByteArray m_path;
-};
-
-// Takes the addresses the window opens instead of a browser.
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void Open(const QUrl& url) { urls << url; }
 };
 
 } // namespace
@@ -176,11 +164,9 @@ private slots:
     {
         ScanHosts({Host(5, "00:11:22:33:44:05", "PRINTER")});
         SelectRows({0});
-        UrlSink sink;
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "Open");
+        test::UrlRecorder recorder({QStringLiteral("https")});
         Action("webHttpsMenuAction")->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(sink.urls, QList<QUrl>{QUrl(QStringLiteral("https://198.18.0.5"))});
+        QCOMPARE(recorder.urls, QList<QUrl>{QUrl(QStringLiteral("https://198.18.0.5"))});
     }
 
     void propertiesOfAChangedHostShowBothMacs()

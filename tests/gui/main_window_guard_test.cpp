@@ -40,12 +40,6 @@ class MainWindowGuardTest : public QObject, private test::MainWindowFixture
 
 private:
     QComboBox* Chooser() { return Find<QComboBox>("resultComboBox"); }
-    AddressEdit* First() { return Find<AddressEdit>("firstAddressEdit"); }
-    AddressEdit* Last() { return Find<AddressEdit>("lastAddressEdit"); }
-    QLineEdit* Octet(AddressEdit* entry, int n)
-    {
-        return entry->findChild<QLineEdit*>(QStringLiteral("octet%1LineEdit").arg(n));
-    }
 
     // A range scan of seven hosts that ends unsaved (the save prompt answered No).
     void ScanSevenHosts()
@@ -56,13 +50,6 @@ private:
         }
         ScanHosts(hosts);
         QCOMPARE(List()->model()->rowCount(), 7);
-    }
-
-    void TypeAtFocus(const QString& text)
-    {
-        for (const QChar ch : text) {
-            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
-        }
     }
 
 private slots:
@@ -370,9 +357,7 @@ private slots:
         TypeAtFocus(QStringLiteral("198.18.40.200"));
         QCOMPARE(Last()->Text(), QStringLiteral("198.18.40.200"));
         // A '.' that does not follow an automatic step moves on as before.
-        First()->Clear();
-        Octet(First(), 1)->setFocus();
-        TypeAtFocus(QStringLiteral("10.1.100.7"));
+        TypeInto(First(), QStringLiteral("10.1.100.7"));
         QCOMPARE(First()->Text(), QStringLiteral("10.1.100.7"));
         // Ctrl+A then Backspace empties the entry.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
@@ -382,19 +367,27 @@ private slots:
 
     void aRangeTypedOrPastedFillsBothEntries()
     {
-        First()->Clear();
+        // Typed into the first entry, ended by leaving it or by Enter.
+        struct Typed
+        {
+            QString typed;
+            Qt::Key end;
+            QString first;
+            QString last;
+        };
+        const QList<Typed> typed = {
+            {QStringLiteral("198.18.40.1-50"), Qt::Key_Tab, QStringLiteral("198.18.40.1"),
+             QStringLiteral("198.18.40.50")},
+            {QStringLiteral("198.18.41.7-198.18.42.9"), Qt::Key_Return, QStringLiteral("198.18.41.7"),
+             QStringLiteral("198.18.42.9")},
+        };
         Last()->Clear();
-        Octet(First(), 1)->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.40.1-50"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(First()->Text(), QStringLiteral("198.18.40.1"));
-        QCOMPARE(Last()->Text(), QStringLiteral("198.18.40.50"));
-        First()->Clear();
-        Octet(First(), 1)->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.41.7-198.18.42.9"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(First()->Text(), QStringLiteral("198.18.41.7"));
-        QCOMPARE(Last()->Text(), QStringLiteral("198.18.42.9"));
+        for (const Typed& t : typed) {
+            TypeInto(First(), t.typed);
+            QTest::keyClick(QApplication::focusWidget(), t.end);
+            QCOMPARE(First()->Text(), t.first);
+            QCOMPARE(Last()->Text(), t.last);
+        }
         QVERIFY(service.starts.empty()); // the Enter that ends the range starts nothing
         // Pasted over the whole selection of the last entry.
         QGuiApplication::clipboard()->setText(QStringLiteral("198.18.50.10 - 198.18.50.20"));
@@ -429,9 +422,7 @@ private slots:
         };
         for (const Case& c : cases) {
             for (auto [entry, text] : {std::pair{First(), c.first}, std::pair{Last(), c.last}}) {
-                entry->Clear();
-                Octet(entry, 1)->setFocus();
-                TypeAtFocus(text);
+                TypeInto(entry, text);
             }
             QTest::mouseClick(Find<QPushButton>("startButton"), Qt::LeftButton);
             QVERIFY2(service.starts.empty(), qPrintable(c.first));
@@ -440,9 +431,7 @@ private slots:
         }
         // The incomplete entry says so.
         Last()->SetText(QStringLiteral("198.18.40.9"));
-        First()->Clear();
-        Octet(First(), 1)->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.40."));
+        TypeInto(First(), QStringLiteral("198.18.40."));
         QCOMPARE(First()->Fill(), AddressFill::Incomplete);
         QCOMPARE(First()->toolTip(), QStringLiteral("Incomplete address: every octet needs a number."));
         QVERIFY(First()->palette().color(QPalette::Base) != Last()->palette().color(QPalette::Base));

@@ -1,4 +1,5 @@
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -6,7 +7,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -16,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +29,7 @@
 #include "dialogs/address_edit.h"
 #include "fakes/main_window_fixture.h"
 #include "fakes/temp_folder.h"
+#include "fakes/url_recorder.h"
 
 using namespace tessvale;
 
@@ -49,18 +49,6 @@ std::string ReadAll(const QString& path)
 {
     return test::ReadFile(path.toStdString());
 }
-
-// Takes the addresses the window opens instead of a browser or file manager.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void Open(const QUrl& url) { urls << url; }
-};
 
 } // namespace
 
@@ -392,14 +380,6 @@ private slots:
         QCOMPARE(Find<QAction>("saveMenuAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     }
 
-    // Types into whichever field has the focus, as a user's keys go.
-    void TypeAtFocus(const QString& text)
-    {
-        for (const QChar ch : text) {
-            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
-        }
-    }
-
     void pastedAndTypedAddressesFillTheEntries()
     {
         window->activateWindow();
@@ -425,34 +405,38 @@ private slots:
         QCOMPARE(first->Text(), QStringLiteral("198.18.0.1"));
         QCOMPARE(last->Text(), QStringLiteral("198.18.0.254"));
 
-        // Typed: the prefix after the fourth octet; two digits end it.
-        first->Clear();
-        last->Clear();
-        firstOctet->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.4.0/22"));
-        QCOMPARE(first->Text(), QStringLiteral("198.18.4.1"));
-        QCOMPARE(last->Text(), QStringLiteral("198.18.7.254"));
-        first->Clear();
-        firstOctet->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.6.0/31"));
-        QCOMPARE(first->Text(), QStringLiteral("198.18.6.0"));
-        QCOMPARE(last->Text(), QStringLiteral("198.18.6.1"));
-        // One digit ends with Enter, which starts no lookup.
-        first->Clear();
-        firstOctet->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.0.0/8"));
-        QCOMPARE(last->Text(), QStringLiteral("198.18.6.1")); // not yet
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(first->Text(), QStringLiteral("198.0.0.1"));
-        QCOMPARE(last->Text(), QStringLiteral("198.255.255.254"));
-        // An unfinished prefix is dropped when the entry is left; octets stay octets.
-        first->Clear();
-        last->Clear();
-        firstOctet->setFocus();
-        TypeAtFocus(QStringLiteral("198.18.0.300/"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(first->Text(), QStringLiteral("198.18.0.30"));
-        QVERIFY(last->IsBlank());
+        // Typed: the prefix after the fourth octet. Two digits end it; one digit ends with
+        // Enter, which starts no lookup; an unfinished prefix is dropped when the entry is
+        // left, and octets stay octets. Until its end the last entry stays as it was.
+        struct Typed
+        {
+            QString typed;
+            std::optional<Qt::Key> end;
+            QString first;
+            QString last; // empty: left blank
+        };
+        const QList<Typed> typed = {
+            {QStringLiteral("198.18.4.0/22"), std::nullopt, QStringLiteral("198.18.4.1"),
+             QStringLiteral("198.18.7.254")},
+            {QStringLiteral("198.18.6.0/31"), std::nullopt, QStringLiteral("198.18.6.0"), QStringLiteral("198.18.6.1")},
+            {QStringLiteral("198.18.0.0/8"), Qt::Key_Return, QStringLiteral("198.0.0.1"),
+             QStringLiteral("198.255.255.254")},
+            {QStringLiteral("198.18.0.300/"), Qt::Key_Tab, QStringLiteral("198.18.0.30"), QString()},
+        };
+        for (const Typed& t : typed) {
+            last->Clear();
+            TypeInto(first, t.typed);
+            if (t.end) {
+                QVERIFY2(last->IsBlank(), qPrintable(t.typed)); // not yet
+                QTest::keyClick(QApplication::focusWidget(), *t.end);
+            }
+            QCOMPARE(first->Text(), t.first);
+            if (t.last.isEmpty()) {
+                QVERIFY2(last->IsBlank(), qPrintable(t.typed));
+            } else {
+                QCOMPARE(last->Text(), t.last);
+            }
+        }
         QVERIFY(prompts.messages.isEmpty());
         QVERIFY(service.starts.empty());
     }
@@ -879,16 +863,7 @@ private slots:
 
     void linkEntriesOpenTheirAddresses()
     {
-        UrlRecorder recorder;
-        const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file")};
-        for (const QString& scheme : schemes) {
-            QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
-        }
-        const auto restore = qScopeGuard([&schemes] {
-            for (const QString& scheme : schemes) {
-                QDesktopServices::unsetUrlHandler(scheme);
-            }
-        });
+        test::UrlRecorder recorder({QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file")});
         Find<QAction>("webMenuAction")->trigger(); // no row selected: nothing
         QVERIFY(recorder.urls.isEmpty());
         window->OnCommand(32771);

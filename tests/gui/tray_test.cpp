@@ -102,6 +102,14 @@ private:
     };
     std::unique_ptr<Fakes> fakes;
 
+    // A window over fresh fakes.
+    std::unique_ptr<CTessvaleDlg> NewWindow()
+    {
+        fakes = std::make_unique<Fakes>();
+        return std::make_unique<CTessvaleDlg>(fakes->service, fakes->env, fakes->prompts);
+    }
+    static bool Offscreen() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+
     // Minimise during AutoScan, let a further tick start a scan while hidden, bring the
     // window back with `restore`, then leave through the tray's Exit.
     void RunMinimiseSequence(CTessvaleDlg& window, const std::function<void()>& restore)
@@ -140,27 +148,25 @@ private:
 private slots:
     void minimiseHidesIntoTheTrayAndShowBringsItBack()
     {
-        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        if (!Offscreen()) {
             QSKIP("the offscreen case; tray_xvfb_test runs the real tray");
         }
-        fakes = std::make_unique<Fakes>();
-        CTessvaleDlg window(fakes->service, fakes->env, fakes->prompts);
-        window.SetTrayAvailableCheck([] { return true; });
-        RunMinimiseSequence(window, [&] { window.findChild<QAction*>(QStringLiteral("showTrayAction"))->trigger(); });
+        const auto window = NewWindow();
+        window->SetTrayAvailableCheck([] { return true; });
+        RunMinimiseSequence(*window, [&] { window->findChild<QAction*>(QStringLiteral("showTrayAction"))->trigger(); });
     }
 
     void minimiseWithoutATrayKeepsTheWindow()
     {
-        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        if (!Offscreen()) {
             QSKIP("the offscreen case");
         }
-        fakes = std::make_unique<Fakes>();
-        CTessvaleDlg window(fakes->service, fakes->env, fakes->prompts);
-        window.SetTrayAvailableCheck([] { return false; });
-        window.show();
-        window.showMinimized();
+        const auto window = NewWindow();
+        window->SetTrayAvailableCheck([] { return false; });
+        window->show();
+        window->showMinimized();
         QCoreApplication::processEvents();
-        QVERIFY(window.isVisible()); // nothing could bring it back: it stays minimised
+        QVERIFY(window->isVisible()); // nothing could bring it back: it stays minimised
     }
 
     void realTrayHidesAndComesBackOnLeftClick()
@@ -179,11 +185,10 @@ private slots:
         if (xdotool.isEmpty()) {
             QSKIP("xdotool is not installed");
         }
-        fakes = std::make_unique<Fakes>();
-        CTessvaleDlg window(fakes->service, fakes->env, fakes->prompts);
-        auto* tray = window.findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"));
+        const auto window = NewWindow();
+        auto* tray = window->findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"));
         QVERIFY(tray != nullptr);
-        RunMinimiseSequence(window, [&] {
+        RunMinimiseSequence(*window, [&] {
             // The icon is embedded by now; a real button press on it, as a user's.
             QVERIFY(QTest::qWaitFor([&] { return tray->geometry().isValid(); }, 5000));
             const QPoint centre = tray->geometry().center();
