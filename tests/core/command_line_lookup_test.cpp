@@ -17,6 +17,7 @@
 #include "common/checked_output.h"
 #include "fakes/temp_folder.h"
 #include "scan/host_probe.h"
+#include "stream_text.h"
 
 namespace tessvale {
 namespace {
@@ -96,13 +97,7 @@ protected:
     // What the lookup said on its error stream and its output since the last call.
     static std::string Take(std::FILE* file)
     {
-        std::rewind(file);
-        std::string text;
-        char buffer[512];
-        std::size_t length = 0;
-        while ((length = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            text.append(buffer, length);
-        }
+        std::string text = test::StreamText(file);
         std::rewind(file);
         if (ftruncate(fileno(file), 0) != 0) {
             ADD_FAILURE() << "cannot empty the stream";
