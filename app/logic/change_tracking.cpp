@@ -11,6 +11,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "app/logic/host_columns.h"
 #include "app/logic/table_writer.h"
 #include "common/text_util.h"
 #include "common/unique_fd.h"
@@ -198,8 +199,13 @@ std::string FormatChangeLines(const std::vector<HostChange>& changes, const std:
 {
     std::string text;
     if (withHeader) {
-        const std::array<TableCell, 7> header = {
-            {{{}, "time"}, {{}, "IP"}, {{}, "MAC"}, {{}, "old MAC"}, {{}, "name"}, {{}, "change"}, {{}, "comment"}}};
+        const std::array<TableCell, 7> header = {{{{}, "time"},
+                                                  {{}, ColumnOf(kColumnIp).name},
+                                                  {{}, ColumnOf(kColumnMac).name},
+                                                  {{}, "old MAC"},
+                                                  {{}, "name"},
+                                                  {{}, "change"},
+                                                  {{}, "comment"}}};
         text += TableLine(header, TableForm::ChangeLogCsv);
     }
     for (const HostChange& change : changes) {

