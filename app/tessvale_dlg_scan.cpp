@@ -34,37 +34,22 @@
 namespace tessvale {
 namespace {
 
-// "2 new, 1 gone, 1 conflict" in the language shown: the counts that are not zero, MAC
-// and name changes counted as changed.
+// "2 new, 1 gone, 1 conflict" in the language shown: the counts that are not zero, a
+// host whose MAC and name changed counted once.
 QString ChangeSummaryText(const std::vector<HostChange>& changes)
 {
-    std::array<int, 4> counts{};
-    for (const HostChange& change : changes) {
-        switch (change.kind) {
-        case HostChangeKind::New:
-            ++counts[0];
-            break;
-        case HostChangeKind::Gone:
-            ++counts[1];
-            break;
-        case HostChangeKind::MacChanged:
-        case HostChangeKind::NameChanged:
-            ++counts[2];
-            break;
-        case HostChangeKind::Conflict:
-            ++counts[3];
-            break;
+    const ChangeCounts counts = CountChanges(changes);
+    const std::array<std::pair<int, QString>, 4> parts = {{{counts.added, QUiText("%1 new")},
+                                                           {counts.gone, QUiText("%1 gone")},
+                                                           {counts.changed, QUiText("%1 changed")},
+                                                           {counts.conflicts, QUiText("%1 conflict")}}};
+    QStringList shown;
+    for (const auto& [count, form] : parts) {
+        if (count > 0) {
+            shown << form.arg(count);
         }
     }
-    const std::array<QString, 4> forms = {QUiText("%1 new"), QUiText("%1 gone"), QUiText("%1 changed"),
-                                          QUiText("%1 conflict")};
-    QStringList parts;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-        if (counts[i] > 0) {
-            parts << forms[i].arg(counts[i]);
-        }
-    }
-    return parts.join(QStringLiteral(", "));
+    return shown.join(QStringLiteral(", "));
 }
 
 // Applies a change of the list inside the model's notice of it: an inserted row where

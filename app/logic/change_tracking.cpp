@@ -1,18 +1,21 @@
 #include "app/logic/change_tracking.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <cerrno>
 #include <filesystem>
+#include <set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
-#include "app/logic/list_export.h"
+#include "app/logic/host_columns.h"
+#include "app/logic/table_writer.h"
 #include "common/text_util.h"
 #include "common/unique_fd.h"
+#include "common/write_all.h"
 
 namespace tessvale {
 namespace {
@@ -27,34 +30,6 @@ bool UnknownMac(const std::string& mac)
 bool UnknownName(const std::string& name)
 {
     return name.empty() || name == "-";
-}
-
-std::string CsvField(std::string_view text)
-{
-    std::string field = "\"";
-    for (const char c : SpreadsheetSafe(BlankControlCharacters(std::string(text)))) {
-        field += c;
-        if (c == '"') {
-            field += '"';
-        }
-    }
-    return field + "\"";
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -162,53 +137,60 @@ std::string ChangeTracker::ChangeTextOf(const std::string& ip) const
     const std::string key = Trim(ip);
     for (const HostChange& change : m_changes) {
         if (change.ip == key) {
-            if (!text.empty()) {
-                text += ", ";
-            }
-            text += ChangeWord(change.kind);
+            AppendChangeWord(text, change.kind);
         }
     }
     return text;
 }
 
-std::string ChangeSummary(const std::vector<HostChange>& changes)
+void AppendChangeWord(std::string& text, HostChangeKind kind)
 {
-    int added = 0;
-    int gone = 0;
-    int changed = 0;
-    int conflicts = 0;
-    std::map<std::string, bool> changedHosts;
+    if (!text.empty()) {
+        text += ", ";
+    }
+    text += ChangeWord(kind);
+}
+
+ChangeCounts CountChanges(const std::vector<HostChange>& changes)
+{
+    ChangeCounts counts;
+    std::set<std::string> changedHosts;
     for (const HostChange& change : changes) {
         switch (change.kind) {
         case HostChangeKind::New:
-            ++added;
+            ++counts.added;
             break;
         case HostChangeKind::Gone:
-            ++gone;
+            ++counts.gone;
             break;
         case HostChangeKind::MacChanged:
         case HostChangeKind::NameChanged:
             // A host with another MAC and another name is one changed host.
-            if (!changedHosts[change.ip]) {
-                changedHosts[change.ip] = true;
-                ++changed;
+            if (changedHosts.insert(Trim(change.ip)).second) {
+                ++counts.changed;
             }
             break;
         case HostChangeKind::Conflict:
-            ++conflicts;
+            ++counts.conflicts;
             break;
         }
     }
+    return counts;
+}
+
+std::string ChangeSummary(const std::vector<HostChange>& changes)
+{
+    const ChangeCounts counts = CountChanges(changes);
     std::string summary;
     const auto add = [&summary](int count, const char* word) {
         if (count > 0) {
             summary += (summary.empty() ? "" : ", ") + std::to_string(count) + " " + word;
         }
     };
-    add(added, "new");
-    add(gone, "gone");
-    add(changed, "changed");
-    add(conflicts, conflicts == 1 ? "conflict" : "conflicts");
+    add(counts.added, "new");
+    add(counts.gone, "gone");
+    add(counts.changed, "changed");
+    add(counts.conflicts, counts.conflicts == 1 ? "conflict" : "conflicts");
     return summary;
 }
 
@@ -217,14 +199,27 @@ std::string FormatChangeLines(const std::vector<HostChange>& changes, const std:
 {
     std::string text;
     if (withHeader) {
-        text += "\"time\",\"IP\",\"MAC\",\"old MAC\",\"name\",\"change\",\"comment\"\r\n";
+        const std::array<TableCell, 7> header = {{{{}, "time"},
+                                                  {{}, ColumnOf(kColumnIp).name},
+                                                  {{}, ColumnOf(kColumnMac).name},
+                                                  {{}, "old MAC"},
+                                                  {{}, "name"},
+                                                  {{}, "change"},
+                                                  {{}, "comment"}}};
+        text += TableLine(header, TableForm::ChangeLogCsv);
     }
     for (const HostChange& change : changes) {
         const std::string& owner = change.mac.empty() ? change.oldMac : change.mac;
         const auto comment = commentOf.find(CanonicalMac(owner));
-        text += CsvField(time) + "," + CsvField(change.ip) + "," + CsvField(change.mac) + "," +
-                CsvField(change.oldMac) + "," + CsvField(change.name) + "," + CsvField(ChangeWord(change.kind)) + "," +
-                CsvField(comment != commentOf.end() ? comment->second : std::string()) + "\r\n";
+        const std::array<TableCell, 7> cells = {
+            {{{}, time},
+             {{}, change.ip},
+             {{}, change.mac},
+             {{}, change.oldMac},
+             {{}, change.name},
+             {{}, ChangeWord(change.kind)},
+             {{}, comment != commentOf.end() ? comment->second : std::string_view()}}};
+        text += TableLine(cells, TableForm::ChangeLogCsv);
     }
     return text;
 }
@@ -254,7 +249,8 @@ bool AppendChangeLog(const std::string& path, const std::vector<HostChange>& cha
     if (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
         return false;
     }
-    const bool written = WriteAll(fd.Get(), FormatChangeLines(changes, time, commentOf, opened.st_size == 0));
+    const std::string lines = FormatChangeLines(changes, time, commentOf, opened.st_size == 0);
+    const bool written = WriteAll(fd.Get(), lines.data(), lines.size());
     return fd.Close() && written;
 }
 

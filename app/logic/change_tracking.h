@@ -76,8 +76,25 @@ private:
     bool m_finished = false;
 };
 
-// "2 new, 1 gone, 3 changed, 1 conflict": the counts that are not zero, in that order
-// (MAC and name changes count as changed); empty when nothing changed.
+// Appends a change's word to a list of them ("MAC changed, name changed"), as the
+// "Change" column shows the changes of one host.
+void AppendChangeWord(std::string& text, HostChangeKind kind);
+
+// The changes counted as the summaries say them: a host whose MAC and name both
+// changed is one changed host; every other change counts once.
+struct ChangeCounts
+{
+    int added = 0;
+    int gone = 0;
+    int changed = 0;
+    int conflicts = 0;
+
+    bool operator==(const ChangeCounts&) const = default;
+};
+ChangeCounts CountChanges(const std::vector<HostChange>& changes);
+
+// "2 new, 1 gone, 3 changed, 1 conflict": the counts that are not zero, in that order;
+// empty when nothing changed.
 std::string ChangeSummary(const std::vector<HostChange>& changes);
 
 // The change list as CSV: a header line "time,IP,MAC,old MAC,name,change,comment", then a

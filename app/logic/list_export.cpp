@@ -1,62 +1,12 @@
 #include "app/logic/list_export.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include <system_error>
 #include <unistd.h>
 
-#include "app/logic/headless_scan.h"
+#include "app/logic/host_table.h"
 #include "common/text_util.h"
 
 namespace tessvale {
-namespace {
-
-constexpr const char* kTxtHeader =
-    "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\r\n";
-constexpr const char* kCsvHeader = "IP,MAC,HostName,CPU,RAM Size,Share File,SystemVer,NetCard Type,NetCard Vendor\r\n";
-
-std::string CsvField(const std::string& value)
-{
-    std::string field = "\"";
-    for (char c : value) {
-        if (c == '"') {
-            field += '"';
-        }
-        field += c;
-    }
-    field += '"';
-    return field;
-}
-
-// A field as both formats write it: never the start of a formula, and no control
-// character that could split its row or column (stored results from older files may
-// still hold them).
-std::string ExportField(const std::string& value)
-{
-    return BlankControlCharacters(SpreadsheetSafe(value));
-}
-
-} // namespace
-
-std::string SpreadsheetSafe(std::string_view field)
-{
-    if (field.empty() || field == "-") {
-        return std::string(field);
-    }
-    switch (field.front()) {
-    case '=':
-    case '+':
-    case '-':
-    case '@':
-    case '\t':
-    case '\r':
-        return "'" + std::string(field);
-    default:
-        return std::string(field);
-    }
-}
 
 std::string ExportPath(const std::string& chosenPath, ExportType type)
 {
@@ -72,29 +22,18 @@ std::string FormatExport(const std::vector<ResultRow>& rows, ExportType type)
     if (type == ExportType::Json) {
         std::string text;
         for (const ResultRow& row : rows) {
-            std::string line = HeadlessHostLine(RowToRecord(row), OutputFormat::Json, &row.change);
-            const char* status = row.image == kImageAnswered ? "answered" : "silent";
-            line.insert(1, std::string(R"("Status":")") + status + R"(",)");
-            text += line;
+            // The texts as a scan's record holds them: cut to their sizes, controls blanked.
+            const HostRecord record = RowToRecord(row);
+            const HostLineExtras extras{row.image == kImageAnswered ? "answered" : "silent", &row.change,
+                                        &record.names};
+            text += HostLine(TextsOf(record), TableForm::JsonLine, extras);
         }
         return text;
     }
-    std::string text = type == ExportType::Csv ? kCsvHeader : kTxtHeader;
+    const TableForm form = type == ExportType::Csv ? TableForm::WindowCsv : TableForm::WindowTxt;
+    std::string text = HostHeaderLine(form, false);
     for (const ResultRow& row : rows) {
-        for (int column = kColumnIp; column < kColumnCount; ++column) {
-            if (type == ExportType::Csv) {
-                if (column > kColumnIp) {
-                    text += ',';
-                }
-                text += CsvField(ExportField(row.text[column]));
-            } else {
-                if (column > kColumnIp) {
-                    text += '\t';
-                }
-                text += ExportField(row.text[column]);
-            }
-        }
-        text += "\r\n"; // RFC 4180 for CSV, as the text form
+        text += HostLine(TextsOf(row), form);
     }
     return text;
 }

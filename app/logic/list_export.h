@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/logic/result_list.h"
+#include "app/logic/table_writer.h" // SpreadsheetSafe
 #include "store/config_file.h"
 
 namespace tessvale {
@@ -18,11 +19,6 @@ enum class ExportType
     Json, // one object per line as the command line's --format json writes them, with
           // the row's status and change
 };
-
-// A field as a spreadsheet must take it for text: one that starts with "=", "+", "-",
-// "@", a tab or a carriage return gets a leading "'" (a lone "-", the mark of a value
-// that could not be learned, stays as it is).
-std::string SpreadsheetSafe(std::string_view field);
 
 // The path the export writes: the type's extension (".txt", ".csv") is appended when
 // the chosen path does not contain it anywhere (case-sensitive); ".json" for JSON.

@@ -11,33 +11,13 @@
 #include <vector>
 
 #include "app/logic/change_tracking.h"
+#include "app/logic/host_columns.h"
 #include "app/logic/store_scan.h"
 #include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"
 
 namespace tessvale {
-
-enum ListColumn : int
-{
-    kColumnStatus = 0,
-    kColumnIp,
-    kColumnMac,
-    kColumnHostName,
-    kColumnCpu,
-    kColumnRam,
-    kColumnShareFile,
-    kColumnSystemVer,
-    kColumnNetCardType,
-    kColumnNetCardVendor,
-    kColumnCount
-};
-
-// The column after the ten: what changed since the baseline. It is the list's own; the
-// copies, exports and the store keep the ten.
-inline constexpr int kColumnChange = kColumnCount;
-inline constexpr int kListColumnCount = kColumnCount + 1;
-inline constexpr int kChangeColumnWidth = 110;
 
 // How the status icon of a row is tinted after a comparison.
 enum class ChangeTint : int
@@ -63,9 +43,6 @@ enum StatusImage : int
     kImageAnswered = 0,
     kImageSilent = 1,
 };
-
-// Initial widths of the ten columns in pixels.
-inline constexpr std::array<int, kColumnCount> kColumnWidths = {43, 90, 110, 80, 80, 80, 80, 80, 73, 80};
 
 struct ResultRow
 {

@@ -9,6 +9,9 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "app/logic/baseline_csv_reader.h"
+#include "app/logic/host_columns.h"
+#include "app/logic/json_line_reader.h"
 #include "common/text_util.h"
 #include "common/unique_fd.h"
 #include "scan/address_forms.h"
@@ -19,12 +22,12 @@ namespace tessvale {
 namespace {
 
 // The column an earlier comparison added after the nine, and the word of its gone rows.
-constexpr std::string_view kChangeColumn = "Change";
+constexpr std::string_view kChangeColumn = ColumnOf(kColumnChange).name;
 constexpr std::string_view kGoneWord = "gone";
 constexpr std::size_t kShownChars = 40;
 constexpr std::size_t kShownPathChars = 400;
 
-using Fields = std::vector<std::string>;
+using Fields = CsvFields;
 
 // A piece of the file as a message may quote it: control characters blanked, cut.
 std::string Shown(std::string_view text, std::size_t chars = kShownChars)
@@ -34,36 +37,6 @@ std::string Shown(std::string_view text, std::size_t chars = kShownChars)
         shown += "...";
     }
     return shown;
-}
-
-std::string LineError(std::size_t line, const std::string& what)
-{
-    return "line " + std::to_string(line) + ": " + what;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A CSV field the writer marked with "'" so that a spreadsheet would not take it for a
-// formula: the mark goes again.
-std::string UnmarkFormula(std::string field)
-{
-    if (field.size() >= 2 && field[0] == '\'' &&
-        std::string_view("=+-@\t\r").find(field[1]) != std::string_view::npos) {
-        field.erase(0, 1);
-    }
-    return field;
 }
 
 // Collects the rows of any form and turns them into hosts. The first row is a header
@@ -78,7 +51,7 @@ public:
     {
         const bool first = !m_sawRow;
         m_sawRow = true;
-        if (first && !fields.empty() && EqualsNoCase(Trim(fields[0]), "IP")) {
+        if (first && !fields.empty() && EqualsNoCase(Trim(fields[0]), ColumnOf(kColumnIp).name)) {
             m_changeIndex = std::nullopt;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (EqualsNoCase(Trim(fields[i]), kChangeColumn)) {
@@ -89,7 +62,9 @@ public:
             return true;
         }
         if (fields.size() < 3) {
-            error = LineError(line, "a scan's line has at least the fields IP, MAC and HostName");
+            error = LineError(line, "a scan's line has at least the fields " + std::string(ColumnOf(kColumnIp).name) +
+                                        ", " + std::string(ColumnOf(kColumnMac).name) + " and " +
+                                        std::string(ColumnOf(kColumnHostName).name));
             return false;
         }
         return AddHost(line, fields[0], fields[1], fields[2], ChangeOf(fields), error);
@@ -175,299 +150,17 @@ bool ParseTsv(std::string_view text, RowCollector& rows, std::string& error)
     });
 }
 
-// RFC 4180: fields optionally quoted, quotes doubled inside, a quoted field may hold
-// line breaks. A quote inside an unquoted field, text after a closing quote and a
-// quote left open are errors.
-class CsvReader
-{
-public:
-    CsvReader(std::string_view text, RowCollector& rows) : m_text(text), m_rows(rows) {}
-
-    bool Read(std::string& error)
-    {
-        while (m_pos < m_text.size()) {
-            if (!ReadRecord(error)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    bool ReadRecord(std::string& error)
-    {
-        const std::size_t startLine = m_line;
-        const std::size_t startPos = m_pos;
-        Fields fields;
-        bool endOfRecord = false;
-        while (!endOfRecord) {
-            std::string field;
-            if (!ReadField(field, endOfRecord, error)) {
-                return false;
-            }
-            if (m_pos - startPos > kMaxBaselineLine) {
-                error = LineError(startLine, "longer than " + std::to_string(kMaxBaselineLine) + " bytes");
-                return false;
-            }
-            fields.push_back(UnmarkFormula(std::move(field)));
-        }
-        if (fields.size() == 1 && Trim(fields[0]).empty()) {
-            return true; // a blank line
-        }
-        return m_rows.AddRow(startLine, fields, error);
-    }
-
-    // One field and the separator after it; endOfRecord at a line end or the text's end.
-    bool ReadField(std::string& field, bool& endOfRecord, std::string& error)
-    {
-        const bool quoted = m_pos < m_text.size() && m_text[m_pos] == '"';
-        if (quoted && !ReadQuoted(field, error)) {
-            return false;
-        }
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos++];
-            if (c == ',') {
-                return true;
-            }
-            if (c == '\n' || (c == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')) {
-                m_pos += c == '\r' ? 1 : 0;
-                ++m_line;
-                endOfRecord = true;
-                return true;
-            }
-            if (quoted || c == '"') {
-                error = LineError(m_line, quoted ? "text after a closing quote" : "a quote inside an unquoted field");
-                return false;
-            }
-            field += c;
-        }
-        endOfRecord = true;
-        return true;
-    }
-
-    bool ReadQuoted(std::string& field, std::string& error)
-    {
-        const std::size_t openedOn = m_line;
-        ++m_pos;
-        while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos++];
-            if (c == '"') {
-                if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-                    field += '"';
-                    ++m_pos;
-                    continue;
-                }
-                return true;
-            }
-            if (c == '\n') {
-                ++m_line;
-            }
-            if (field.size() > kMaxBaselineLine) {
-                break;
-            }
-            field += c;
-        }
-        error = LineError(openedOn, field.size() > kMaxBaselineLine
-                                        ? "a quoted field longer than " + std::to_string(kMaxBaselineLine) + " bytes"
-                                        : "a quote that is never closed");
-        return false;
-    }
-
-    std::string_view m_text;
-    RowCollector& m_rows;
-    std::size_t m_pos = 0;
-    std::size_t m_line = 1;
-};
-
-void AppendUtf8(std::string& out, std::uint32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// One line of JSON output: an object whose values are strings, but for the names by
-// source (an object of strings or nulls) and the service types (an array of strings),
-// which are read past. Other values (numbers, deeper nesting) are not what the scan
-// writes and are refused.
-class JsonLineReader
-{
-public:
-    explicit JsonLineReader(std::string_view line) : m_line(line) {}
-
-    bool Read(std::vector<std::pair<std::string, std::string>>& members)
-    {
-        SkipBlanks();
-        if (!Take('{')) {
-            return false;
-        }
-        SkipBlanks();
-        if (Take('}')) {
-            return AtEnd();
-        }
-        while (true) {
-            std::string key, value;
-            SkipBlanks();
-            if (!ReadString(key)) {
-                return false;
-            }
-            SkipBlanks();
-            if (!Take(':')) {
-                return false;
-            }
-            SkipBlanks();
-            if (m_pos < m_line.size() && m_line[m_pos] != '"') {
-                if (!SkipValue(1)) {
-                    return false;
-                }
-            } else {
-                if (!ReadString(value)) {
-                    return false;
-                }
-                members.emplace_back(std::move(key), std::move(value));
-            }
-            SkipBlanks();
-            if (Take('}')) {
-                return AtEnd();
-            }
-            if (!Take(',')) {
-                return false;
-            }
-        }
-    }
-
-private:
-    void SkipBlanks()
-    {
-        while (m_pos < m_line.size() && (m_line[m_pos] == ' ' || m_line[m_pos] == '\t')) {
-            ++m_pos;
-        }
-    }
-    bool Take(char c)
-    {
-        if (m_pos < m_line.size() && m_line[m_pos] == c) {
-            ++m_pos;
-            return true;
-        }
-        return false;
-    }
-    bool AtEnd()
-    {
-        SkipBlanks();
-        return m_pos == m_line.size();
-    }
-    bool ReadEscape(std::string& out)
-    {
-        if (m_pos >= m_line.size()) {
-            return false;
-        }
-        const char c = m_line[m_pos++];
-        constexpr std::string_view kEscaped = "\"\\/bfnrt";
-        constexpr std::string_view kMeant = "\"\\/\b\f\n\r\t";
-        const std::size_t simple = kEscaped.find(c);
-        if (simple != std::string_view::npos) {
-            out += kMeant[simple];
-            return true;
-        }
-        if (c != 'u' || m_pos + 4 > m_line.size()) {
-            return false;
-        }
-        std::uint32_t code = 0;
-        for (int i = 0; i < 4; ++i) {
-            constexpr std::string_view kDigits = "0123456789abcdef0123456789ABCDEF";
-            const std::size_t at = kDigits.find(m_line[m_pos++]);
-            if (at == std::string_view::npos) {
-                return false;
-            }
-            code = code * 16 + static_cast<std::uint32_t>(at % 16);
-        }
-        // Halves of a surrogate pair stand for a character the scan never writes.
-        AppendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? '?' : code);
-        return true;
-    }
-    // null, or an array or object of strings and nulls (one level of nesting).
-    bool SkipValue(int depth)
-    {
-        if (m_line.substr(m_pos, 4) == "null") {
-            m_pos += 4;
-            return true;
-        }
-        std::string ignored;
-        if (m_pos < m_line.size() && m_line[m_pos] == '"') {
-            return ReadString(ignored);
-        }
-        if (depth > 1) {
-            return false;
-        }
-        const bool object = Take('{');
-        if (!object && !Take('[')) {
-            return false;
-        }
-        const char close = object ? '}' : ']';
-        SkipBlanks();
-        if (Take(close)) {
-            return true;
-        }
-        while (true) {
-            SkipBlanks();
-            if (object && (!ReadString(ignored) || (SkipBlanks(), !Take(':')))) {
-                return false;
-            }
-            SkipBlanks();
-            if (!SkipValue(depth + 1)) {
-                return false;
-            }
-            SkipBlanks();
-            if (Take(close)) {
-                return true;
-            }
-            if (!Take(',')) {
-                return false;
-            }
-        }
-    }
-    bool ReadString(std::string& out)
-    {
-        if (!Take('"')) {
-            return false;
-        }
-        while (m_pos < m_line.size()) {
-            const char c = m_line[m_pos++];
-            if (c == '"') {
-                return true;
-            }
-            if (c == '\\') {
-                if (!ReadEscape(out)) {
-                    return false;
-                }
-            } else {
-                out += c;
-            }
-        }
-        return false;
-    }
-
-    std::string_view m_line;
-    std::size_t m_pos = 0;
-};
-
 bool ParseJson(std::string_view text, RowCollector& rows, std::string& error)
 {
     return ForEachLine(text, error, [&](std::size_t number, std::string_view line) {
-        std::vector<std::pair<std::string, std::string>> members;
-        if (!JsonLineReader(line).Read(members)) {
+        JsonMembers members;
+        if (!ReadJsonLine(line, members)) {
             error = LineError(number, "not an object of texts as the scan writes it: " + Shown(line));
             return false;
         }
         const std::string* values[4] = {nullptr, nullptr, nullptr, nullptr};
-        constexpr std::string_view kKeys[4] = {"IP", "MAC", "HostName", kChangeColumn};
+        constexpr std::string_view kKeys[4] = {ColumnOf(kColumnIp).name, ColumnOf(kColumnMac).name,
+                                               ColumnOf(kColumnHostName).name, kChangeColumn};
         for (const auto& [key, value] : members) {
             for (std::size_t i = 0; i < 4; ++i) {
                 if (key == kKeys[i]) {
@@ -516,7 +209,9 @@ bool ParseBaseline(std::string_view text, std::vector<HostSnapshot>& hosts, std:
         parsed = ParseTsv(text, rows, error);
         break;
     case BaselineForm::Csv:
-        parsed = CsvReader(text, rows).Read(error);
+        parsed = CsvReader(text, [&rows](std::size_t line, const CsvFields& fields, std::string& failure) {
+                     return rows.AddRow(line, fields, failure);
+                 }).Read(error);
         break;
     case BaselineForm::Json:
         parsed = ParseJson(text, rows, error);

@@ -150,10 +150,51 @@ TEST(ChangeLog, ALinkInThePlaceOfTheLogIsNotFollowed)
 
 TEST(CanonicalMac, SeparatorsAndCaseGiveOneForm)
 {
-    EXPECT_EQ(CanonicalMac("00-16-3e-0a-0b-0c"), "00:16:3E:0A:0B:0C");
-    EXPECT_EQ(CanonicalMac("0016.3e0a.0b0c"), "00:16:3E:0A:0B:0C");
-    EXPECT_EQ(CanonicalMac(" - "), "-");
-    EXPECT_EQ(CanonicalMac("00:16:3E"), "00:16:3E");
+    const std::pair<const char*, const char*> cases[] = {
+        {"00-16-3e-0a-0b-0c", "00:16:3E:0A:0B:0C"},
+        {"0016.3e0a.0b0c", "00:16:3E:0A:0B:0C"},
+        {" - ", "-"},
+        {"00:16:3E", "00:16:3E"},
+    };
+    for (const auto& [written, canonical] : cases) {
+        EXPECT_EQ(CanonicalMac(written), canonical) << written;
+    }
+}
+
+// A host counts once as changed however many of its texts changed; the summaries of
+// the tray and of --scan say the same counts.
+TEST(ChangeCounts, AHostWhoseMacAndNameChangedIsOneChangedHost)
+{
+    const auto change = [](HostChangeKind kind, const char* ip) { return HostChange{kind, ip, {}, {}, {}, {}}; };
+    using K = HostChangeKind;
+    struct Case
+    {
+        std::vector<HostChange> changes;
+        ChangeCounts counts;
+        const char* summary;
+    };
+    const Case cases[] = {
+        {{}, {}, ""},
+        {{change(K::MacChanged, "198.18.0.1"), change(K::NameChanged, "198.18.0.1")}, {0, 0, 1, 0}, "1 changed"},
+        {{change(K::NameChanged, "198.18.0.1"), change(K::MacChanged, "198.18.0.2"),
+          change(K::NameChanged, "198.18.0.2")},
+         {0, 0, 2, 0},
+         "2 changed"},
+        // A change of MAC and a conflict of the same host: one changed host, one conflict.
+        {{change(K::MacChanged, "198.18.0.1"), change(K::Conflict, "198.18.0.1"), change(K::New, "198.18.0.3"),
+          change(K::Gone, "198.18.0.4"), change(K::Gone, "198.18.0.5")},
+         {1, 2, 1, 1},
+         "1 new, 2 gone, 1 changed, 1 conflict"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CountChanges(c.changes), c.counts) << c.summary;
+        EXPECT_EQ(ChangeSummary(c.changes), c.summary);
+    }
+    // As the tracker reports them for a host that came back with another MAC and name.
+    ChangeTracker tracker(kBaseline);
+    tracker.Answered({"198.18.0.10", "00:16:3E:00:00:99", "PC-99", {}});
+    EXPECT_EQ(tracker.Changes().size(), 2u);
+    EXPECT_EQ(CountChanges(tracker.Changes()).changed, 1);
 }
 
 } // namespace

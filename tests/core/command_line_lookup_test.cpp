@@ -17,6 +17,7 @@
 #include "common/checked_output.h"
 #include "fakes/temp_folder.h"
 #include "scan/host_probe.h"
+#include "stream_text.h"
 
 namespace tessvale {
 namespace {
@@ -96,11 +97,7 @@ protected:
     // What the lookup said on its error stream and its output since the last call.
     static std::string Take(std::FILE* file)
     {
-        std::string text;
-        std::rewind(file);
-        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-            text.push_back(static_cast<char>(c));
-        }
+        std::string text = test::StreamText(file);
         std::rewind(file);
         if (ftruncate(fileno(file), 0) != 0) {
             ADD_FAILURE() << "cannot empty the stream";

@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +22,7 @@
 #include "fakes/fake_host_probe.h"
 #include "scan/job_pool.h"
 #include "store/config_store.h"
+#include "stream_text.h"
 
 namespace tessvale {
 namespace {
@@ -146,15 +149,27 @@ TEST(HeadlessScanArgs, BadInputIsAnErrorWithAReason)
     ASSERT_EQ(options.ranges.size(), 1u);
 }
 
-TEST(HeadlessScanLines, TabCsvAndJsonForms)
+// A record of the nine column texts, IP to NetCard Vendor.
+HostRecord Host(const std::array<std::string, 9>& texts)
 {
     HostRecord record;
-    record.ip = "10.0.0.7";
-    record.mac = "00:1B:21:0A:0B:0C";
-    record.hostName = "PC07";
-    record.inventory.shares = "C$;print,er;";
-    record.inventory.systemVersion = "Say \"hi\"";
-    record.inventory.vendor = "Intel Corporate\r";
+    record.ip = texts[0];
+    record.mac = texts[1];
+    record.hostName = texts[2];
+    HostInventory& inventory = record.inventory;
+    inventory.cpu = texts[3];
+    inventory.memoryMb = texts[4];
+    inventory.shares = texts[5];
+    inventory.systemVersion = texts[6];
+    inventory.adapterSpeed = texts[7];
+    inventory.vendor = texts[8];
+    return record;
+}
+
+TEST(HeadlessScanLines, TabCsvAndJsonForms)
+{
+    HostRecord record =
+        Host({"10.0.0.7", "00:1B:21:0A:0B:0C", "PC07", "", "", "C$;print,er;", "Say \"hi\"", "", "Intel Corporate\r"});
     EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Tsv),
               "IP\tMAC\tHostName\tCPU\tRAM Size\tShare File\tSystemVer\tNetCard Type\tNetCard Vendor\n");
     EXPECT_EQ(HeadlessHeaderLine(OutputFormat::Json), "");
@@ -190,15 +205,8 @@ TEST(HeadlessScanLines, TabCsvAndJsonForms)
 // "-" of a host without a name stays as it is.
 TEST(HeadlessScanLines, CsvFieldsNeverStartAFormula)
 {
-    HostRecord record;
-    record.ip = "10.0.0.7";
-    record.mac = "00:1B:21:0A:0B:0C";
-    record.hostName = "=1+2*3";
-    record.inventory.cpu = "@SUM(1+1)";
-    record.inventory.memoryMb = "-";
-    record.inventory.shares = R"(=HYPERLINK("http://x/?"&A2,"Details"))";
-    record.inventory.systemVersion = "+x";
-    record.inventory.adapterSpeed = "-1";
+    const HostRecord record = Host({"10.0.0.7", "00:1B:21:0A:0B:0C", "=1+2*3", "@SUM(1+1)", "-",
+                                    R"(=HYPERLINK("http://x/?"&A2,"Details"))", "+x", "-1", ""});
     EXPECT_EQ(HeadlessHostLine(record, OutputFormat::Csv),
               "10.0.0.7,00:1B:21:0A:0B:0C,'=1+2*3,'@SUM(1+1),-,"
               "\"'=HYPERLINK(\"\"http://x/?\"\"&A2,\"\"Details\"\")\",'+x,'-1,\n");
@@ -234,16 +242,26 @@ protected:
         return RunHeadlessScan(options, HeadlessScanDeps{m_pool, m_store, m_probe, m_vendors, nullptr}, m_out, m_err,
                                wait, wake);
     }
-    static std::string Read(std::FILE* file)
+    static std::string Read(std::FILE* file) { return test::StreamText(file); }
+    // Two ranges of answering hosts, slow enough that an interruption comes in the first.
+    HeadlessScanOptions TwoSlowRanges(int threads)
     {
-        std::rewind(file);
-        std::string text;
-        char buffer[4096];
-        std::size_t length = 0;
-        while ((length = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            text.append(buffer, length);
+        for (int i = 1; i <= 254; ++i) {
+            m_probe.AddNetbiosHost("198.18.0." + std::to_string(i), "00:1B:21:00:00:01", "PC");
         }
-        return text;
+        m_probe.SetDelay(std::chrono::milliseconds(5));
+        HeadlessScanOptions options;
+        options.ranges = {{"198.18.0.1", "198.18.0.254"}, {"198.18.1.1", "198.18.1.254"}};
+        options.threads = threads;
+        return options;
+    }
+    // A wait that reports the signal at its third call.
+    static InterruptWait InterruptAtThirdPoll(int signal)
+    {
+        return [signal, polls = std::make_shared<std::atomic<int>>(0)](std::chrono::milliseconds timeout) {
+            std::this_thread::sleep_for(timeout);
+            return ++*polls >= 3 ? signal : 0;
+        };
     }
 
     JobPool m_pool;
@@ -389,20 +407,9 @@ TEST_F(HeadlessScanRun, SeveralRangesSortedWithProgress)
 
 TEST_F(HeadlessScanRun, InterruptStopsAndDrainsWithoutAPartialLine)
 {
-    for (int i = 1; i <= 254; ++i) {
-        m_probe.AddNetbiosHost("198.18.0." + std::to_string(i), "00:1B:21:00:00:01", "PC");
-    }
-    m_probe.SetDelay(std::chrono::milliseconds(5));
-    HeadlessScanOptions options;
-    options.ranges = {{"198.18.0.1", "198.18.0.254"}, {"198.18.1.1", "198.18.1.254"}};
-    options.threads = 4;
+    HeadlessScanOptions options = TwoSlowRanges(4);
     options.header = true;
-    std::atomic<int> polls{0};
-    const auto interruptAtThirdPoll = [&](std::chrono::milliseconds timeout) {
-        std::this_thread::sleep_for(timeout);
-        return ++polls >= 3 ? SIGINT : 0;
-    };
-    EXPECT_EQ(Run(options, interruptAtThirdPoll), 130);
+    EXPECT_EQ(Run(options, InterruptAtThirdPoll(SIGINT)), 130);
     // The second range never started.
     EXPECT_EQ(Read(m_out).find("198.18.1."), std::string::npos);
 
@@ -487,22 +494,10 @@ TEST_F(HeadlessScanRun, AnOutputReadBackAsBaselineShowsNoChangeAndExitsWithZero)
 
 TEST_F(HeadlessScanRun, AnInterruptedComparisonCallsNoHostGone)
 {
-    for (int i = 1; i <= 254; ++i) {
-        m_probe.AddNetbiosHost("198.18.0." + std::to_string(i), "00:1B:21:00:00:01", "PC");
-    }
-    m_probe.SetDelay(std::chrono::milliseconds(5));
-    HeadlessScanOptions options;
-    options.ranges = {{"198.18.0.1", "198.18.0.254"}, {"198.18.1.1", "198.18.1.254"}};
-    options.threads = 2;
+    HeadlessScanOptions options = TwoSlowRanges(2);
     options.format = OutputFormat::Json;
     options.baseline = std::vector<HostSnapshot>{{"198.18.1.200", "02:00:00:00:00:03", "LATER", {}}};
-    std::atomic<int> polls{0};
-    EXPECT_EQ(Run(options,
-                  [&](std::chrono::milliseconds timeout) {
-                      std::this_thread::sleep_for(timeout);
-                      return ++polls >= 3 ? SIGTERM : 0;
-                  }),
-              143);
+    EXPECT_EQ(Run(options, InterruptAtThirdPoll(SIGTERM)), 143);
     const std::string out = Read(m_out);
     EXPECT_EQ(out.find("gone"), std::string::npos);
     EXPECT_NE(out.find(R"("Change":"new","names":)"), std::string::npos) << out;
