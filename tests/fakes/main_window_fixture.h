@@ -15,8 +15,8 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/address_edit.h"
 #include "app/tessvale_dlg.h"
+#include "dialogs/address_edit.h"
 #include "fakes/fake_scan_service.h"
 #include "fakes/fake_window_environment.h"
 #include "fakes/recording_prompts.h"

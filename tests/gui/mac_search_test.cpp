@@ -34,9 +34,8 @@ std::string Address(int last)
 
 std::string Mac(int last)
 {
-    char text[18];
-    std::snprintf(text, sizeof text, "00:1B:21:00:00:%02X", last);
-    return text;
+    constexpr const char* kHex = "0123456789ABCDEF";
+    return std::string("00:1B:21:00:00:") + kHex[(last >> 4) & 0xF] + kHex[last & 0xF];
 }
 
 } // namespace
