@@ -233,8 +233,8 @@ protected:
     HeadlessScanRun() : m_pool([] { return std::uint64_t{0}; }) {}
     ~HeadlessScanRun() override
     {
-        std::fclose(m_out);
-        std::fclose(m_err);
+        EXPECT_EQ(std::fclose(m_out), 0);
+        EXPECT_EQ(std::fclose(m_err), 0);
     }
 
     int Run(const HeadlessScanOptions& options, const InterruptWait& wait, const WaitWake& wake = {})
@@ -298,7 +298,7 @@ TEST_F(HeadlessScanRun, AnOutputThatFailsEndsTheScanWithItsOwnStatus)
             out = std::fopen("/dev/full", "w");
         }
         ASSERT_NE(out, nullptr);
-        std::signal(SIGPIPE, SIG_IGN);
+        ASSERT_NE(std::signal(SIGPIPE, SIG_IGN), SIG_ERR);
         HeadlessScanOptions options;
         options.ranges = {{"198.18.0.1", "198.18.0.254"}};
         options.threads = 2;
@@ -312,10 +312,10 @@ TEST_F(HeadlessScanRun, AnOutputThatFailsEndsTheScanWithItsOwnStatus)
         EXPECT_EQ(said, c.closedPipe ? std::string()
                                      : "tessvale: write error: " + std::generic_category().message(ENOSPC) + "\n")
             << c.sorted << c.header << c.closedPipe;
-        std::fclose(err);
-        std::fclose(out);
+        EXPECT_EQ(std::fclose(err), 0);
+        IgnoreResult(std::fclose(out)); // it fails again, as the writes did
     }
-    std::signal(SIGPIPE, SIG_DFL);
+    EXPECT_NE(std::signal(SIGPIPE, SIG_DFL), SIG_ERR);
 }
 
 // What -m writes when it sweeps: every answering address with its MAC, in address
@@ -479,8 +479,8 @@ TEST_F(HeadlessScanRun, AnOutputReadBackAsBaselineShowsNoChangeAndExitsWithZero)
     std::string error;
     ASSERT_TRUE(ParseBaseline(first, *options.baseline, error)) << error;
     ASSERT_EQ(options.baseline->size(), 2u);
-    std::fclose(m_out);
-    std::fclose(m_err);
+    EXPECT_EQ(std::fclose(m_out), 0);
+    EXPECT_EQ(std::fclose(m_err), 0);
     m_out = std::tmpfile();
     m_err = std::tmpfile();
     EXPECT_EQ(Run(options, [](std::chrono::milliseconds) { return false; }), 0);
