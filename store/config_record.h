@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/host_columns.h"
+
 namespace tessvale {
 
 struct ConfigRecord
@@ -47,16 +49,18 @@ inline constexpr const char* kResultIpRange = "IPRange";
 
 // Item keys.
 inline constexpr const char* kItemResultId = "ResultId";
-inline constexpr const char* kItemIp = "IP";
-inline constexpr const char* kItemMac = "MAC";
-inline constexpr const char* kItemHostName = "HostName";
-inline constexpr const char* kItemCpu = "Cpu";
-inline constexpr const char* kItemRam = "RAMMSize";
+// A host's columns are keyed as the column table names them (its keys are literals, so
+// each view is a C string too).
+inline constexpr const char* kItemIp = ColumnOf(kColumnIp).xmlKey.data();
+inline constexpr const char* kItemMac = ColumnOf(kColumnMac).xmlKey.data();
+inline constexpr const char* kItemHostName = ColumnOf(kColumnHostName).xmlKey.data();
+inline constexpr const char* kItemCpu = ColumnOf(kColumnCpu).xmlKey.data();
+inline constexpr const char* kItemRam = ColumnOf(kColumnRam).xmlKey.data();
 inline constexpr const char* kItemGroup = "Group";
-inline constexpr const char* kItemShareFile = "ShareFile";
-inline constexpr const char* kItemSystemVer = "SystemVer";
-inline constexpr const char* kItemNetCardType = "NetCardType";
-inline constexpr const char* kItemNetCardVendor = "NetCardVendor";
+inline constexpr const char* kItemShareFile = ColumnOf(kColumnShareFile).xmlKey.data();
+inline constexpr const char* kItemSystemVer = ColumnOf(kColumnSystemVer).xmlKey.data();
+inline constexpr const char* kItemNetCardType = ColumnOf(kColumnNetCardType).xmlKey.data();
+inline constexpr const char* kItemNetCardVendor = ColumnOf(kColumnNetCardVendor).xmlKey.data();
 inline constexpr const char* kItemDescription = "Description";
 
 // Fresh buffers of the three tables: table path and field names set, values empty.

@@ -11,11 +11,11 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "app/logic/host_columns.h"
 #include "app/logic/table_writer.h"
 #include "common/text_util.h"
 #include "common/unique_fd.h"
 #include "common/write_all.h"
+#include "store/host_columns.h"
 
 namespace tessvale {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/logic/host_columns.h"
 #include "app/logic/result_list.h"
 #include "app/logic/table_writer.h"
 #include "scan/host_record.h"
+#include "store/host_columns.h"
 
 namespace tessvale {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/logic/change_tracking.h"
-#include "app/logic/host_columns.h"
 #include "app/logic/store_scan.h"
 #include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"
+#include "store/host_columns.h"
 
 namespace tessvale {
 

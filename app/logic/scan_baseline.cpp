@@ -10,13 +10,13 @@
 #include <unistd.h>
 
 #include "app/logic/baseline_csv_reader.h"
-#include "app/logic/host_columns.h"
 #include "app/logic/json_line_reader.h"
 #include "common/text_util.h"
 #include "common/unique_fd.h"
 #include "scan/address_forms.h"
 #include "scan/host_record.h"
 #include "store/config_store.h"
+#include "store/host_columns.h"
 
 namespace tessvale {
 namespace {

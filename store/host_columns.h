@@ -1,7 +1,8 @@
 // The columns of a host table, in one place: the result list's columns with their
-// initial widths, and the names the table forms write for them (the header of the
-// tab-separated and CSV forms, the keys of the JSON lines). The list's own header
-// texts, which are translated, are the string table's. No Qt.
+// initial widths, the names the table forms write for them (the header of the
+// tab-separated and CSV forms, the keys of the JSON lines) and the keys of a stored
+// host in the configuration file. The list's own header texts, which are translated,
+// are the string table's.
 #pragma once
 
 #include <array>
@@ -35,23 +36,24 @@ inline constexpr int kHostColumnCount = kColumnCount - kColumnIp;
 
 struct HostColumn
 {
-    int column;            // the ListColumn, or kColumnChange
-    std::string_view name; // the header of the TSV and CSV forms and the key of the JSON form
-    int width;             // the list's initial width in pixels
+    int column;              // the ListColumn, or kColumnChange
+    std::string_view name;   // the header of the TSV and CSV forms and the key of the JSON form
+    int width;               // the list's initial width in pixels
+    std::string_view xmlKey; // the key of a stored host's item; empty for the list's own columns
 };
 
 inline constexpr std::array<HostColumn, kListColumnCount> kHostColumns = {{
-    {kColumnStatus, "Status", 43},
-    {kColumnIp, "IP", 90},
-    {kColumnMac, "MAC", 110},
-    {kColumnHostName, "HostName", 80},
-    {kColumnCpu, "CPU", 80},
-    {kColumnRam, "RAM Size", 80},
-    {kColumnShareFile, "Share File", 80},
-    {kColumnSystemVer, "SystemVer", 80},
-    {kColumnNetCardType, "NetCard Type", 73},
-    {kColumnNetCardVendor, "NetCard Vendor", 80},
-    {kColumnChange, "Change", 110},
+    {kColumnStatus, "Status", 43, ""},
+    {kColumnIp, "IP", 90, "IP"},
+    {kColumnMac, "MAC", 110, "MAC"},
+    {kColumnHostName, "HostName", 80, "HostName"},
+    {kColumnCpu, "CPU", 80, "Cpu"},
+    {kColumnRam, "RAM Size", 80, "RAMMSize"},
+    {kColumnShareFile, "Share File", 80, "ShareFile"},
+    {kColumnSystemVer, "SystemVer", 80, "SystemVer"},
+    {kColumnNetCardType, "NetCard Type", 73, "NetCardType"},
+    {kColumnNetCardVendor, "NetCard Vendor", 80, "NetCardVendor"},
+    {kColumnChange, "Change", 110, ""},
 }};
 
 constexpr const HostColumn& ColumnOf(int column)
